@@ -1,0 +1,72 @@
+// The printer: lines with font sizes and pitches become A4 PDF pages with
+// an embedded Japanese fixed-pitch font, plus a plain transcript.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace marula {
+
+// A piece of a printed line set in one font size and pitch.
+struct PrintRun {
+    std::string text;     // UTF-8
+    int font_size = 200;  // the program's size number (300 title, 160 by-line, 200 body, 260 summary)
+    int char_pitch = 0;   // the program's pitch pair; 0 means "not set"
+    int line_pitch = 0;
+};
+
+struct PrintedLine {
+    std::vector<PrintRun> runs;  // empty: an empty line
+};
+
+struct PrintedPage {
+    bool landscape = false;
+    std::vector<PrintedLine> lines;
+};
+
+// Collects LPRINT output. The runtime owns one.
+class Printer {
+public:
+    void set_paper(int paper, int orientation);  // 9 = A4; 1 portrait, 2 landscape
+    void set_font(int size);
+    void set_pitch(int char_pitch, int line_pitch);
+    // Appends text to the current line; end_line ends it (LPRINT without ';').
+    void print(std::string_view text, bool end_line);
+    // CHR$(12): ends the page and hands it over; nothing is kept.
+    PrintedPage eject();
+    bool page_is_empty() const;
+
+private:
+    bool landscape_ = false;
+    int font_size_ = 200;
+    int char_pitch_ = 0;
+    int line_pitch_ = 0;
+    PrintedPage page_;
+    PrintedLine current_;
+    bool line_open_ = false;
+};
+
+// Writes a page as a one-page A4 PDF. The font (IPAGothic, or MARULA_PRINT_FONT)
+// is embedded; every character sits on a fixed pitch (full-width characters
+// take two half-width cells); the page is scaled so the widest line fits.
+// Returns an error message, or nothing on success.
+std::optional<std::string> write_page_pdf(const PrintedPage& page, const std::filesystem::path& file);
+// The transcript: each printed line as UTF-8 (runs joined) on its own line,
+// then a line holding only "\f" for the form feed.
+std::optional<std::string> write_page_text(const PrintedPage& page, const std::filesystem::path& file);
+
+// A screen picture (640 x 432, 0x00RRGGBB pixels) as PNG and as a one-page
+// A4 landscape PDF.
+std::optional<std::string> write_screen_png(const std::uint32_t* rgb, const std::filesystem::path& file);
+std::optional<std::string> write_screen_pdf(const std::uint32_t* rgb, const std::filesystem::path& file);
+
+// Sends a file to the default CUPS printer when one exists (`lpstat -d`),
+// with `lp`, under a time limit. Returns a message when nothing was sent
+// because there is no printer or lp failed; nothing when it was sent.
+std::optional<std::string> send_to_printer(const std::filesystem::path& file);
+
+}  // namespace marula

@@ -1,0 +1,248 @@
+// The screen runtime every Marula program stands on: an 80 x 24 text plane
+// over a 640 x 432 graphics plane, line input on the prompt row, function
+// keys and double-clicks, WAIT and BEEP, the printer, screen hard copies,
+// bitmaps and the start of a sibling program.
+//
+// Programs call these operations in the order they draw; everything that
+// reaches the outside world (window, files, printer, other programs) goes
+// through here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "backend.h"
+#include "format.h"
+#include "glyphs.h"
+#include "printer.h"
+
+namespace marula {
+
+inline constexpr int kScreenWidth = 640;
+inline constexpr int kScreenHeight = 432;
+inline constexpr int kColumns = 80;
+inline constexpr int kRows = 24;
+inline constexpr int kCellWidth = 8;
+inline constexpr int kCellHeight = 18;
+
+// The 16-colour palette, 0x00RRGGBB: 0 black, 1 blue, 2 green, 3 cyan,
+// 4 red, 5 magenta, 6 brown, 7 light grey, 8 dark grey, 9-14 light blue,
+// green, cyan, red, magenta, yellow, 15 white.
+extern const std::array<std::uint32_t, 16> kPalette;
+
+// One cell of the text plane. A full-width character occupies two cells:
+// the first holds the character, the second is marked as its continuation.
+struct Cell {
+    std::string ch;  // UTF-8 of one character; empty for a blank
+    int color = 0;
+    int style = 0;
+    bool continuation = false;
+};
+
+// An event a handler is bound to, as handed back by wait_event().
+struct Event {
+    enum class Type { Key, DoubleClick };
+    Type type = Type::Key;
+    int key = 0;  // 1..8 for F1..F8
+};
+
+// Switch state of a bound key or of the double-click (KEY(n) ON/OFF/STOP).
+enum class Trap { Off, On, Stop };
+
+class Runtime {
+public:
+    // Builds a runtime over a backend. `program` is the deliverable name
+    // (for the event log and RUN of itself). Fails with a message when the
+    // screen font cannot be opened.
+    static std::optional<std::string> create(std::string program, std::unique_ptr<Backend> backend,
+                                             std::unique_ptr<Runtime>& out);
+    ~Runtime();
+
+    const std::string& program() const { return program_; }
+
+    // ---- text plane ---------------------------------------------------
+    // COLOR f [, , , style]: text colour 0-15 and style 0, 1, 4 or 5.
+    void color(int foreground, int style = 0);
+    // CLS 0 clears text and graphics, 4 the text, 5 the graphics.
+    void cls(int mode);
+    // CONSOLE first, count: rows first..first+count-1 scroll on line feeds.
+    void console(int first_row, int count);
+    // LOCATE column, row.
+    void locate(int column, int row);
+    int cursor_column() const { return cursor_col_; }
+    int cursor_row() const { return cursor_row_; }
+    // PRINT text; : text at the cursor, the cursor stays on the line.
+    void print(std::string_view text);
+    // PRINT text (no ';'): text then a line feed.
+    void print_line(std::string_view text = {});
+    // PRINT USING format; values ; (stays on the line).
+    void print_using(std::string_view format, std::initializer_list<UsingArg> args);
+    // The cell at (column, row), for dumps and tests.
+    const Cell& cell(int column, int row) const { return text_[row][column]; }
+
+    // ---- graphics plane -----------------------------------------------
+    // Coordinates are world coordinates of the current WINDOW, drawn in the
+    // current VIEW and clipped to it. With no WINDOW set they are pixels.
+    void line(double x1, double y1, double x2, double y2, int color);
+    void dashed_line(double x1, double y1, double x2, double y2, int color);  // style 2
+    void box(double x1, double y1, double x2, double y2, int color);          // B
+    void fill_box(double x1, double y1, double x2, double y2, int color);     // BF
+    void circle(double x, double y, double radius_pixels, int color, bool filled = false);
+    // PAINT (x, y), fill, border: fills the area holding the point up to
+    // pixels of the border colour.
+    void paint(double x, double y, int fill, int border);
+    // WINDOW (x1,y1)-(x2,y2): world (x1,y1) at the viewport's top left,
+    // (x2,y2) at its bottom right.
+    void window(double x1, double y1, double x2, double y2);
+    // VIEW (x1,y1)-(x2,y2) in screen pixels.
+    void view(int x1, int y1, int x2, int y2);
+    // MAP(v, axis): world value v of axis 0 (x) or 1 (y) in viewport pixels.
+    double map(double value, int axis) const;
+    std::uint8_t pixel(int x, int y) const { return pixels_[y * kScreenWidth + x]; }
+
+    // The screen as shown: graphics with the text's glyph pixels over it.
+    std::vector<std::uint32_t> compose() const;
+
+    // ---- line input ---------------------------------------------------
+    // INPUT "prompt"; text: prints the prompt at the cursor in the current
+    // colour, reads a line with echo, then a line feed. Empty is allowed.
+    std::string input_text(std::string_view prompt);
+    // INPUT "prompt"; number: refuses text that is not a finite number (and
+    // an empty answer unless `preset` is given, which it then returns),
+    // asking again in the same place.
+    double input_number(std::string_view prompt, std::optional<double> preset = std::nullopt);
+    // A short message on the prompt row (row 23) in colour 10, held for a
+    // moment; used for refusals and for the runtime's own troubles.
+    void notice(std::string_view message);
+
+    // ---- events -------------------------------------------------------
+    // KEY(n) ON/OFF/STOP for F1..F8; MOUSE(8) ON/OFF for the double-click.
+    void key_trap(int n, Trap state);
+    void all_keys(Trap state);
+    void mouse_trap(Trap state);
+    // Waits for the next event whose trap is on (events of stopped traps
+    // are kept until switched on; those of switched-off traps are dropped)
+    // for at most `timeout_units` × 10 ms, or for ever when negative.
+    // Returns nothing on a timeout. In script mode time does not pass: the
+    // next scripted event is taken at once; when the script is exhausted,
+    // the final dump is written and the program exits.
+    std::optional<Event> wait_event(int timeout_units = -1);
+    // MOUSE(0), MOUSE(1): pointer position at the last double-click.
+    int mouse_x() const { return mouse_x_; }
+    int mouse_y() const { return mouse_y_; }
+    // INKEY$: a pending key ("F1".."F8", "\r", ...) or empty.
+    std::string inkey();
+
+    // ---- time and sound -----------------------------------------------
+    void wait(int units);  // WAIT n: n × 10 ms (none in script mode)
+    void beep();
+    std::string date() const;  // DATE$: "YYYY/MM/DD" (MARULA_DATE in tests)
+
+    // ---- printer ------------------------------------------------------
+    void printer_reset();                                 // LPRINT TYPE "DC"; WIDTH LPRINT 0
+    void printer_mode(int paper, int orientation);        // LPRINTSETUPPRINTERMODE
+    void printer_font(int size);                          // LPRINTSETFONT "", size
+    void printer_pitch(int char_pitch, int line_pitch);   // LPRINTSETPITCH
+    void lprint(std::string_view text, bool end_line = true);
+    void lprint_using(std::string_view format, std::initializer_list<UsingArg> args, bool end_line = true);
+    // LPRINT CHR$(12): the page is saved as print-N.pdf/.txt in the print
+    // folder and sent to the default printer when there is one. Troubles
+    // become a notice on the prompt row; the program carries on.
+    void form_feed();
+    // Screen print: hardcopy-N.png and .pdf, sent like a report page.
+    void hardcopy();
+
+    // ---- bitmaps ------------------------------------------------------
+    // Loads a .bmp (looked up in the current folder, then beside the
+    // executable, then in ../share/marula beside it), draws it with its top
+    // left at (x, y) in the nearest palette colours, frees it. A missing or
+    // unreadable file draws nothing and is logged.
+    void draw_bitmap(std::string_view file_name, int x, int y);
+
+    // ---- programs -----------------------------------------------------
+    // RUN "name": starts the sibling executable `name` (lower-cased,
+    // ".exe" stripped) from the folder of the running one, ending this
+    // program. Returns only when that fails, after a notice on the prompt row.
+    void run(std::string_view name);
+    // END: logs "end", shows the last frame and exits with status 0.
+    [[noreturn]] void end();
+
+    // ---- script mode and logs -------------------------------------------
+    // The print folder (MARULA_OUT, else the current folder).
+    const std::filesystem::path& out_dir() const { return out_dir_; }
+    // Appends a line to events.log in the print folder (script mode only).
+    void log_event(std::string_view line);
+    // Writes NAME.txt, NAME.color and NAME.png into the print folder.
+    void snap(std::string_view name);
+    // The text dump: 24 lines of the grid, trailing blanks trimmed.
+    std::string text_dump() const;
+    std::string color_dump() const;
+    // Presents the current screen to the backend now.
+    void present();
+
+private:
+    Runtime(std::string program, std::unique_ptr<Backend> backend, std::unique_ptr<GlyphFont> font);
+
+    // Text plane helpers
+    void put_char(const std::string& ch, int width);
+    void line_feed();
+    void scroll_console();
+    void clear_row(int row);
+    // Graphics helpers
+    void set_pixel(int x, int y, int color);
+    void plot_line_pixels(int x1, int y1, int x2, int y2, int color, bool dashed);
+    int to_px(double x) const;
+    int to_py(double y) const;
+    // Input helpers
+    std::string read_line(int column, int row);
+    std::optional<InputEvent> next_input(std::optional<Clock::time_point> deadline);
+    void queue_trap_event(const InputEvent& ev);
+    void handle_quit();
+    void handle_snap_or_exhausted(const InputEvent& ev);
+    std::filesystem::path next_free(std::string_view stem, std::string_view ext) const;
+
+    std::string program_;
+    std::unique_ptr<Backend> backend_;
+    std::unique_ptr<GlyphFont> font_;
+    std::filesystem::path out_dir_;
+
+    std::array<std::array<Cell, kColumns>, kRows> text_{};
+    std::vector<std::uint8_t> pixels_;
+    int color_ = 0;
+    int style_ = 0;
+    int cursor_col_ = 0;
+    int cursor_row_ = 0;
+    int console_first_ = 0;
+    int console_count_ = kRows;
+
+    bool window_set_ = false;
+    double wx1_ = 0, wy1_ = 0, wx2_ = 639, wy2_ = 431;
+    int vx1_ = 0, vy1_ = 0, vx2_ = 639, vy2_ = 431;
+
+    std::array<Trap, 9> key_traps_{};
+    Trap mouse_trap_ = Trap::Off;
+    std::vector<Event> pending_;  // trapped events waiting for their turn
+    std::vector<std::string> inkey_;
+    int mouse_x_ = 0, mouse_y_ = 0;
+
+    Printer printer_;
+    // Line entry in progress (for the composed cursor and IME preedit)
+    bool entering_ = false;
+    int entry_col_ = 0, entry_row_ = 0;
+    std::string preedit_;
+};
+
+// Program start: picks the backend (script mode when MARULA_HEADLESS=1,
+// else an SDL window), builds the runtime and runs `body`. Prints start-up
+// failures on stderr and returns a non-zero status; returns 0 when body
+// returns. Linked only into program executables.
+int run_program(const char* program, int argc, char** argv, const std::function<void(Runtime&)>& body);
+
+}  // namespace marula

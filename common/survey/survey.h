@@ -1,0 +1,205 @@
+// Survey arithmetic shared by every calculation program: packed angles,
+// azimuths, leg lengths and millimetre rounding. Pure functions, no I/O.
+//
+// Units: coordinates and lengths in metres, angles in decimal degrees
+// unless a name says radians. FIX in the comments below is truncation
+// toward zero (std::trunc), giving a double. Every expression is written in
+// the order the results depend on; the tree is built without contraction
+// of multiply-adds, so the results are those of plain IEEE double
+// evaluation.
+//
+// Small offsets ("nudges") are added before a split, a comparison, a
+// division or a truncation so that decimal input comes out as typed and
+// no denominator is ever zero. Most of them are single-precision literals
+// widened to double: their exact binary values matter at the margins, so
+// they are written as double(1e-7f) and never as a decimal expansion.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+namespace marula {
+
+// ---------------------------------------------------------------------------
+// Constants
+
+// The suite's π: 3.141592653589792, three units in the last place below
+// the double nearest to π. Every program uses this same value, so results
+// agree with one another to the last bit.
+inline constexpr double kPi = std::bit_cast<double>(std::uint64_t{0x400921FB54442D15});
+static_assert(kPi == 3.141592653589792);
+
+// Single-precision nudges, widened to double.
+inline constexpr double kNudge1e9 = double(1e-9f);  // 9.999999717180685e-10
+inline constexpr double kNudge2e9 = double(2e-9f);  // 1.999999943436137e-09
+inline constexpr double kNudge1e8 = double(1e-8f);  // 9.99999993922529e-09
+inline constexpr double kNudge1e7 = double(1e-7f);  // 1.0000000116860974e-07
+inline constexpr double kNudge1e6 = double(1e-6f);  // 9.999999974752427e-07
+inline constexpr double kNudge1e5 = double(1e-5f);  // 9.999999747378752e-06
+inline constexpr double kNudge2e5 = double(2e-5f);  // 1.9999999494757503e-05
+inline constexpr double kNudge1e4 = double(1e-4f);  // 9.999999747378752e-05
+
+// The single 0.50001 (0.500010013580322265625): the rounding offset of
+// totals, so a thousandths fraction of 0.49999 or more rounds up.
+inline constexpr double kHalfUp = double(0.50001f);
+
+// ---------------------------------------------------------------------------
+// Degrees to radians. The two orders differ in the last bit for many
+// angles; each program uses one of them throughout.
+
+// a·π/180 with the product formed first: the connecting and closed
+// traverse legs.
+double radians_pi_first(double degrees);
+
+// a·(π/180) with π/180 formed first: every other program.
+double radians(double degrees);
+
+// ---------------------------------------------------------------------------
+// Packed angles (DDD.MMSS as typed: 20°25′12″ is typed 20.2512)
+
+// Whole degrees, minutes and seconds, each a double holding an integer.
+// They carry the sign of the angle they came from (a negative zero is
+// returned as +0 so nothing shows "-0").
+struct Dms {
+    double degrees = 0;
+    double minutes = 0;
+    double seconds = 0;
+};
+
+// What the split of a packed entry gives.
+struct PackedAngle {
+    // The packed value as the program keeps it: the entry plus nudge_in
+    // (for a negative azimuth, the packed form of the direction it was
+    // read as, plus nudge_in). Reading it again gives the same split.
+    double packed = 0;
+    // The degrees, minutes and seconds read from the digits, shown as the
+    // echo of the entry.
+    Dms typed;
+    // D + M/60 + S/3600 + nudge_out, the decimal angle the arithmetic uses.
+    double degrees = 0;
+};
+
+// Whether a packed entry is an azimuth (a direction) or an included angle.
+enum class PackedKind { included_angle, azimuth };
+
+// Reads a packed angle v (DDD.MMSS; digits after the fourth decimal are
+// dropped, not rounded):
+//   v += nudge_in; D = FIX(v); M = FIX(v·100 − D·100);
+//   S = FIX(v·10000 − D·10000 − M·100); degrees = D + M/60 + S/3600 + nudge_out.
+// The products are formed before the subtractions: with nudge_in of
+// kNudge1e7 or kNudge1e6 every packed value 0.0000 … 359.5959 typed as
+// decimal text splits back into exactly its typed D, M and S.
+// A negative entry is split by its magnitude (the nudge then works toward
+// the typed digits exactly as for a positive one):
+//  - an azimuth of −DDD.MMSS is the direction DDD°MM′SS″ anticlockwise of
+//    +X: it is read as 360° minus that angle, counted in whole seconds and
+//    reduced into [0, 360), and behaves exactly as if its positive
+//    equivalent had been typed (−20.2512 reads as 339-34-48; −0 as 0);
+//  - an included angle of −DDD.MMSS gives −D, −M, −S and the degrees
+//    −(D + M/60 + S/3600) + nudge_out.
+// A non-negative entry is never wrapped: 360 stays 360. Minutes or seconds
+// of 60 or more are converted as written (see packed_angle_is_valid).
+PackedAngle dms_to_degrees(double v, double nudge_in, double nudge_out, PackedKind kind);
+
+// False when the minutes or seconds of a packed entry, split exactly as
+// dms_to_degrees splits it with the same nudge_in, are 60 or more
+// (45.6512 and 20.7590 are typing errors); true otherwise, the sign of v
+// not mattering.
+bool packed_angle_is_valid(double v, double nudge_in);
+
+// ---------------------------------------------------------------------------
+// Decimal angles to whole degrees, minutes and seconds for display.
+// Seconds are truncated, never rounded, so no carry arises and S < 60 for
+// any a ≥ 0; a negative a gives non-positive D, M and S.
+
+// Form A (traverse adjustment): D = FIX(a); M = FIX((a − D)·60);
+// S = FIX(((a − D)·60 − M)·60).
+Dms degrees_to_dms_a(double a);
+
+// Form B (every other computed angle): D = FIX(a); M = FIX((a − D)·60);
+// S = FIX((a − D − M/60)·3600). 89.99999 gives 89-59-59.
+Dms degrees_to_dms_b(double a);
+
+// ---------------------------------------------------------------------------
+// Azimuths
+
+// Brings an azimuth within one turn of [0, 360) into [0, 360): one step
+// down by 360 if a ≥ 360, then one step up by 360 if a < 0. No loop: a
+// value further out stays out of range.
+double wrap_azimuth(double a);
+
+// Only the first step of wrap_azimuth (the radial traverse): a ≥ 360
+// loses 360 once; negative values are left alone.
+double wrap_azimuth_upper(double a);
+
+// The azimuth of the next leg: a_prev + turn_angle − 180, less another 180
+// for the first leg out of a known point (whose backsight azimuth points
+// from that point to the backsight), then wrap_azimuth. No nudge is added.
+double next_azimuth(double a_prev, double turn_angle, bool first_leg);
+
+// The offsets one program uses in azimuth_from_deltas.
+struct AzimuthNudges {
+    double delta_x;   // added to X2 − X1
+    double delta_y;   // added to Y2 − Y1
+    double step;      // added to |atan| in degrees
+    double quadrant;  // added in the second and fourth quadrant rules
+};
+
+// Inverse programs and the perpendicular foot: 1e-7 on both differences,
+// 1e-5 and 2e-5.
+inline constexpr AzimuthNudges kInverseNudges{kNudge1e7, kNudge1e7, kNudge1e5, kNudge2e5};
+// Coordinate area: 1e-9 on ΔX, 2e-9 on ΔY, 1e-5 and 2e-5.
+inline constexpr AzimuthNudges kAreaNudges{kNudge1e9, kNudge2e9, kNudge1e5, kNudge2e5};
+// Corner cut, direction from point 2 to point 1: 1e-9 on ΔX only, 1e-6, 2e-9.
+inline constexpr AzimuthNudges kCornerCutNudges21{kNudge1e9, 0.0, kNudge1e6, kNudge2e9};
+// Corner cut, direction from point 2 to point 3: 1e-9 on ΔX only, 1e-7, 2e-9.
+inline constexpr AzimuthNudges kCornerCutNudges23{kNudge1e9, 0.0, kNudge1e7, kNudge2e9};
+
+// An azimuth with the nudged differences it was computed from; leg_distance
+// takes the same differences.
+struct Bearing {
+    double azimuth = 0;  // degrees, see azimuth_from_deltas
+    double delta_x = 0;  // X2 − X1 + nudges.delta_x
+    double delta_y = 0;  // Y2 − Y1 + nudges.delta_y
+};
+
+// The azimuth from point 1 to point 2, given dx = X2 − X1 and dy = Y2 − Y1:
+//   ΔX = dx + n.delta_x, ΔY = dy + n.delta_y;
+//   t = |atan(ΔY/ΔX) / (π/180)| + n.step;
+//   ΔX ≤ 0, ΔY ≥ 0: 180 − t + n.quadrant;   ΔX < 0, ΔY < 0: 180 + t;
+//   ΔX > 0, ΔY < 0: 360 − t + n.quadrant;   otherwise t.
+// The ΔX nudge keeps the division defined (it fails only when dx is exactly
+// −n.delta_x, which no pair of millimetre coordinates gives). The result
+// carries a net offset of about n.step in every quadrant, which the
+// truncation of degrees_to_dms_b then drops; there is no wrap, so a
+// direction just west of +X can come out at or a hair above 360.
+Bearing azimuth_from_deltas(double dx, double dy, const AzimuthNudges& nudges = kInverseNudges);
+
+// The same for differences that already carry their nudges (kept by the
+// caller): only nudges.step and nudges.quadrant are used.
+double azimuth_from_nudged_deltas(double delta_x, double delta_y, const AzimuthNudges& nudges);
+
+// √(ΔX² + ΔY²) in metres, not rounded; 0 for (0, 0).
+double leg_distance(double delta_x, double delta_y);
+
+// ---------------------------------------------------------------------------
+// Millimetre rounding
+
+// FIX(v·1000 + h) with h = 0.5, or −0.5 when v < 0 (zero counts as
+// positive): v in whole millimetres, rounded half away from zero. The
+// traverse adjustment adds up exactly this integer.
+double whole_mm(double v);
+
+// whole_mm(v)/1000: v rounded to the millimetre, half away from zero
+// (round_mm(−0.0005) = −0.001, round_mm(0.0004999) = 0). Never −0.
+double round_mm(double v);
+
+// The corner-cut form: FIX(v·1000 + h + 1e-7)/1000 with h as in whole_mm
+// and 1e-7 the single kNudge1e7. Never −0.
+double round_mm_corner_cut(double v);
+
+// A non-negative total of lengths to the millimetre:
+// FIX(v·1000 + 0.50001)/1000 with the single kHalfUp.
+double round_total_mm(double v);
+
+}  // namespace marula

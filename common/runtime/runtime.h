@@ -94,7 +94,9 @@ public:
     void dashed_line(double x1, double y1, double x2, double y2, int color);  // style 2
     void box(double x1, double y1, double x2, double y2, int color);          // B
     void fill_box(double x1, double y1, double x2, double y2, int color);     // BF
-    void circle(double x, double y, double radius_pixels, int color, bool filled = false);
+    // CIRCLE: the radius is in world units of the vertical axis (pixels when
+    // no WINDOW is set); filled draws a disc.
+    void circle(double x, double y, double radius, int color, bool filled = false);
     // PAINT (x, y), fill, border: fills the area holding the point up to
     // pixels of the border colour.
     void paint(double x, double y, int fill, int border);

@@ -1,0 +1,97 @@
+#include "script_backend.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace marula {
+
+namespace {
+
+const std::map<std::string, Key> kKeyNames = {
+    {"F1", Key::F1}, {"F2", Key::F2}, {"F3", Key::F3}, {"F4", Key::F4}, {"F5", Key::F5},
+    {"F6", Key::F6}, {"F7", Key::F7}, {"F8", Key::F8}, {"F9", Key::F9}, {"F10", Key::F10},
+    {"Enter", Key::Enter}, {"Escape", Key::Escape}, {"Backspace", Key::Backspace},
+};
+
+// Events come from the script lines; the clock is virtual, so a deadline
+// never passes before the next scripted event is taken.
+class ScriptBackend final : public Backend {
+public:
+    ScriptBackend(std::vector<std::string> lines, int start) : lines_(std::move(lines)), next_(start) {}
+
+    void present(const std::uint32_t*) override {}
+    bool virtual_clock() const override { return true; }
+    int script_position() const override { return next_; }
+
+    std::optional<InputEvent> wait_event(std::optional<Clock::time_point>) override {
+        while (next_ < int(lines_.size())) {
+            std::string line = lines_[next_++];
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (auto ev = parse(line)) return ev;
+        }
+        InputEvent done;
+        done.type = InputEvent::Type::Exhausted;
+        return done;
+    }
+
+private:
+    static std::optional<InputEvent> parse(const std::string& line) {
+        size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#') return std::nullopt;
+        std::string rest = line.substr(start);
+        std::string verb = rest.substr(0, rest.find(' '));
+        std::string arg = rest.size() > verb.size() ? rest.substr(verb.size() + 1) : std::string();
+        InputEvent ev;
+        if (verb == "type") {
+            ev.type = InputEvent::Type::TypeLine;
+            ev.text = arg;  // literal to the end of the line
+            return ev;
+        }
+        if (verb == "key") {
+            auto it = kKeyNames.find(arg);
+            if (it == kKeyNames.end()) return std::nullopt;
+            ev.type = InputEvent::Type::Key;
+            ev.key = it->second;
+            return ev;
+        }
+        if (verb == "dblclick") {
+            std::istringstream in(arg);
+            if (!(in >> ev.x >> ev.y)) return std::nullopt;
+            ev.type = InputEvent::Type::DoubleClick;
+            return ev;
+        }
+        if (verb == "snap" && !arg.empty() && arg.find('/') == std::string::npos) {
+            ev.type = InputEvent::Type::Snap;
+            ev.text = arg;
+            return ev;
+        }
+        return std::nullopt;  // an unknown line is skipped
+    }
+
+    std::vector<std::string> lines_;
+    int next_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> make_script_backend(std::vector<std::string> lines, int start) {
+    return std::make_unique<ScriptBackend>(std::move(lines), start);
+}
+
+std::optional<std::string> make_script_backend_from_env(std::unique_ptr<Backend>& out) {
+    std::vector<std::string> lines;
+    if (const char* file = std::getenv("MARULA_SCRIPT"); file && *file) {
+        std::ifstream in(file);
+        if (!in) return std::string("cannot read the script ") + file;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+    }
+    int start = 0;
+    if (const char* pos = std::getenv("MARULA_SCRIPT_LINE"); pos && *pos) start = std::atoi(pos);
+    if (start < 0 || start > int(lines.size())) start = int(lines.size());
+    out = make_script_backend(std::move(lines), start);
+    return std::nullopt;
+}
+
+}  // namespace marula

@@ -1,0 +1,214 @@
+// The screen font through FreeType: each character is rendered once as a
+// 1-bit mask in its 8- or 16-pixel slot and kept for the rest of the run.
+
+#include "glyphs.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <unordered_map>
+
+namespace marula {
+namespace {
+
+constexpr const char* kDefaultFontPath = "/usr/share/fonts/opentype/unifont/unifont_jp.otf";
+constexpr int kMaskRows = 18;
+// One free pixel row above the 14-pixel ascent: the baseline is row 15.
+constexpr int kBaselineRow = 1 + 14;
+
+// Sets pixel (x, y) of a mask whose slot is `width` pixels wide.
+void set_bit(GlyphMask& mask, int x, int y) {
+    if (x < 0 || x >= mask.width || y < 0 || y >= kMaskRows) return;
+    mask.rows[y] |= static_cast<std::uint16_t>(0x8000u >> x);
+}
+
+void fill_rect(GlyphMask& mask, int x1, int y1, int x2, int y2) {
+    for (int y = y1; y <= y2; ++y)
+        for (int x = x1; x <= x2; ++x) set_bit(mask, x, y);
+}
+
+// ---- box drawing -------------------------------------------------------
+
+// The arms of U+2500..U+254B as four digits, up-right-down-left, each 0
+// (none), 1 (light) or 2 (heavy); the dashed lines U+2504..U+250B are
+// marked by a dash count in `dashes`.
+struct BoxShape {
+    const char* arms;  // "URDL"
+    int dashes;
+};
+
+constexpr BoxShape kBoxShapes[] = {
+    {"0101", 0}, {"0202", 0}, {"1010", 0}, {"2020", 0},  // 2500 ─ ━ │ ┃
+    {"0101", 3}, {"0202", 3}, {"1010", 3}, {"2020", 3},  // 2504 ┄ ┅ ┆ ┇
+    {"0101", 4}, {"0202", 4}, {"1010", 4}, {"2020", 4},  // 2508 ┈ ┉ ┊ ┋
+    {"0110", 0}, {"0210", 0}, {"0120", 0}, {"0220", 0},  // 250C ┌ ┍ ┎ ┏
+    {"0011", 0}, {"0012", 0}, {"0021", 0}, {"0022", 0},  // 2510 ┐ ┑ ┒ ┓
+    {"1100", 0}, {"1200", 0}, {"2100", 0}, {"2200", 0},  // 2514 └ ┕ ┖ ┗
+    {"1001", 0}, {"1002", 0}, {"2001", 0}, {"2002", 0},  // 2518 ┘ ┙ ┚ ┛
+    {"1110", 0}, {"1210", 0}, {"2110", 0}, {"1120", 0},  // 251C ├ ┝ ┞ ┟
+    {"2120", 0}, {"2210", 0}, {"1220", 0}, {"2220", 0},  // 2520 ┠ ┡ ┢ ┣
+    {"1011", 0}, {"1012", 0}, {"2011", 0}, {"1021", 0},  // 2524 ┤ ┥ ┦ ┧
+    {"2021", 0}, {"2012", 0}, {"1022", 0}, {"2022", 0},  // 2528 ┨ ┩ ┪ ┫
+    {"0111", 0}, {"0112", 0}, {"0211", 0}, {"0212", 0},  // 252C ┬ ┭ ┮ ┯
+    {"0121", 0}, {"0122", 0}, {"0221", 0}, {"0222", 0},  // 2530 ┰ ┱ ┲ ┳
+    {"1101", 0}, {"1102", 0}, {"1201", 0}, {"1202", 0},  // 2534 ┴ ┵ ┶ ┷
+    {"2101", 0}, {"2102", 0}, {"2201", 0}, {"2202", 0},  // 2538 ┸ ┹ ┺ ┻
+    {"1111", 0}, {"1112", 0}, {"1211", 0}, {"1212", 0},  // 253C ┼ ┽ ┾ ┿
+    {"2111", 0}, {"1121", 0}, {"2121", 0}, {"2112", 0},  // 2540 ╀ ╁ ╂ ╃
+    {"2211", 0}, {"1122", 0}, {"1221", 0}, {"2212", 0},  // 2544 ╄ ╅ ╆ ╇
+    {"1222", 0}, {"2122", 0}, {"2221", 0}, {"2222", 0},  // 2548 ╈ ╉ ╊ ╋
+};
+constexpr char32_t kBoxFirst = 0x2500;
+constexpr char32_t kBoxLast = 0x254B;
+static_assert(std::size(kBoxShapes) == kBoxLast - kBoxFirst + 1);
+
+// Half the thickness of an arm: a light line is one pixel, a heavy one three.
+int half_thickness(int weight) { return weight == 2 ? 1 : 0; }
+
+// Draws the span from..to in `dashes` pieces, each followed by a gap;
+// `horizontal` says which axis the span runs along, across1..across2 its
+// thickness on the other axis.
+void dashed_span(GlyphMask& mask, bool horizontal, int from, int to, int across1, int across2, int dashes) {
+    const int length = to - from + 1;
+    for (int i = 0; i < dashes; ++i) {
+        const int start = from + i * length / dashes;
+        const int end = from + (i + 1) * length / dashes - 1;
+        const int gap = std::max(1, length / (dashes * 4));
+        if (horizontal)
+            fill_rect(mask, start, across1, end - gap, across2);
+        else
+            fill_rect(mask, across1, start, across2, end - gap);
+    }
+}
+
+// Box-drawing characters as lines through the centre of the slot out to
+// its edges, so that neighbouring characters join into unbroken frames.
+GlyphMask box_glyph(char32_t cp, int width) {
+    GlyphMask mask;
+    mask.width = width;
+    const BoxShape& shape = kBoxShapes[cp - kBoxFirst];
+    const int up = shape.arms[0] - '0', right = shape.arms[1] - '0';
+    const int down = shape.arms[2] - '0', left = shape.arms[3] - '0';
+    const int cx = width / 2 - 1;
+    const int cy = kMaskRows / 2 - 1;
+    const int vh = half_thickness(std::max(up, down));     // vertical half-thickness
+    const int hh = half_thickness(std::max(left, right));  // horizontal half-thickness
+
+    if (shape.dashes > 0) {
+        if (left > 0)
+            dashed_span(mask, true, 0, width - 1, cy - hh, cy + hh, shape.dashes);
+        else
+            dashed_span(mask, false, 0, kMaskRows - 1, cx - vh, cx + vh, shape.dashes);
+        return mask;
+    }
+    // Each arm runs from the edge to the far side of the crossing line, so
+    // corners close without a notch.
+    if (up > 0) fill_rect(mask, cx - half_thickness(up), 0, cx + half_thickness(up), cy + hh);
+    if (down > 0) fill_rect(mask, cx - half_thickness(down), cy - hh, cx + half_thickness(down), kMaskRows - 1);
+    if (left > 0) fill_rect(mask, 0, cy - half_thickness(left), cx + vh, cy + half_thickness(left));
+    if (right > 0) fill_rect(mask, cx - vh, cy - half_thickness(right), width - 1, cy + half_thickness(right));
+    return mask;
+}
+
+// What an unknown character shows: an empty box inside its slot.
+GlyphMask missing_glyph(int width) {
+    GlyphMask mask;
+    mask.width = width;
+    const int x1 = 1, x2 = width - 2, y1 = 2, y2 = kBaselineRow;
+    for (int x = x1; x <= x2; ++x) {
+        set_bit(mask, x, y1);
+        set_bit(mask, x, y2);
+    }
+    for (int y = y1; y <= y2; ++y) {
+        set_bit(mask, x1, y);
+        set_bit(mask, x2, y);
+    }
+    return mask;
+}
+
+// ---- FreeType ------------------------------------------------------------
+
+class FreeTypeFont final : public GlyphFont {
+public:
+    FreeTypeFont(FT_Library library, FT_Face face) : library_(library), face_(face) {}
+    ~FreeTypeFont() override {
+        FT_Done_Face(face_);
+        FT_Done_FreeType(library_);
+    }
+    FreeTypeFont(const FreeTypeFont&) = delete;
+    FreeTypeFont& operator=(const FreeTypeFont&) = delete;
+
+    const GlyphMask& glyph(char32_t cp, int columns) override {
+        const int width = columns == 2 ? 16 : 8;
+        const std::uint64_t key = (static_cast<std::uint64_t>(cp) << 2) | static_cast<std::uint64_t>(columns == 2);
+        auto found = cache_.find(key);
+        if (found != cache_.end()) return found->second;
+        return cache_.emplace(key, render(cp, width)).first->second;
+    }
+
+private:
+    GlyphMask render(char32_t cp, int width) {
+        if (cp >= kBoxFirst && cp <= kBoxLast) return box_glyph(cp, width);
+        GlyphMask blank;
+        blank.width = width;
+        if (cp < 0x20 || cp == 0x7F) return blank;  // control characters show nothing
+        const FT_UInt index = FT_Get_Char_Index(face_, cp);
+        if (index == 0) return missing_glyph(width);
+        if (FT_Load_Glyph(face_, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0) return missing_glyph(width);
+        const FT_GlyphSlot slot = face_->glyph;
+        const FT_Bitmap& bitmap = slot->bitmap;
+        if (bitmap.pixel_mode != FT_PIXEL_MODE_MONO) return missing_glyph(width);
+
+        const int advance = static_cast<int>(slot->advance.x >> 6);
+        // A glyph wider than its slot is halved across (pairs of columns
+        // merged) rather than cut; a narrower one is centred.
+        const int squeeze = advance > width ? 2 : 1;
+        const int offset = advance > 0 && advance < width ? (width - advance) / 2 : 0;
+        GlyphMask mask = blank;
+        for (unsigned row = 0; row < bitmap.rows; ++row) {
+            const unsigned char* line = bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
+            const int y = kBaselineRow - slot->bitmap_top + static_cast<int>(row);
+            for (unsigned col = 0; col < bitmap.width; ++col) {
+                if ((line[col >> 3] & (0x80u >> (col & 7))) == 0) continue;
+                const int x = (slot->bitmap_left + static_cast<int>(col)) / squeeze + offset;
+                set_bit(mask, x, y);
+            }
+        }
+        return mask;
+    }
+
+    FT_Library library_;
+    FT_Face face_;
+    std::unordered_map<std::uint64_t, GlyphMask> cache_;
+};
+
+}  // namespace
+
+std::optional<std::string> GlyphFont::open(std::unique_ptr<GlyphFont>& out) {
+    const char* env = std::getenv("MARULA_FONT");
+    const std::string path = env != nullptr && *env != '\0' ? env : kDefaultFontPath;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return "画面フォントが見つかりません: " + path + " (screen font not found)";
+
+    FT_Library library = nullptr;
+    if (FT_Init_FreeType(&library) != 0) return std::string("FreeType を初期化できません (cannot start FreeType)");
+    FT_Face face = nullptr;
+    if (FT_New_Face(library, path.c_str(), 0, &face) != 0) {
+        FT_Done_FreeType(library);
+        return "画面フォントを読めません: " + path + " (not a usable font file)";
+    }
+    if (FT_Set_Pixel_Sizes(face, 0, 16) != 0) {
+        FT_Done_Face(face);
+        FT_Done_FreeType(library);
+        return "画面フォントを16ドットで使えません: " + path + " (no 16-pixel size)";
+    }
+    out = std::make_unique<FreeTypeFont>(library, face);
+    return std::nullopt;
+}
+
+}  // namespace marula

@@ -1,0 +1,242 @@
+// The screen font: slot widths, placement in the 18-row cell, centring of
+// narrow glyphs in wide slots, box drawing that joins across cells, and the
+// start-up message when the font is missing.
+
+#include "glyphs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+namespace marula {
+namespace {
+
+bool lit(const GlyphMask& g, int x, int y) { return (g.rows[y] & (0x8000u >> x)) != 0; }
+
+// The lit rows of column x, one bit per row.
+std::uint32_t column_bits(const GlyphMask& g, int x) {
+    std::uint32_t bits = 0;
+    for (int y = 0; y < 18; ++y)
+        if (lit(g, x, y)) bits |= 1u << y;
+    return bits;
+}
+
+struct Extent {
+    int left = 99, right = -1, top = 99, bottom = -1;
+    int count = 0;
+};
+
+Extent extent(const GlyphMask& g) {
+    Extent e;
+    for (int y = 0; y < 18; ++y)
+        for (int x = 0; x < 16; ++x)
+            if (lit(g, x, y)) {
+                e.left = std::min(e.left, x);
+                e.right = std::max(e.right, x);
+                e.top = std::min(e.top, y);
+                e.bottom = std::max(e.bottom, y);
+                ++e.count;
+            }
+    return e;
+}
+
+// Keeps MARULA_FONT as it was around each test.
+class ScopedFontEnv {
+public:
+    explicit ScopedFontEnv(const std::optional<std::string>& value) {
+        if (const char* old = std::getenv("MARULA_FONT")) old_ = old;
+        if (value)
+            setenv("MARULA_FONT", value->c_str(), 1);
+        else
+            unsetenv("MARULA_FONT");
+    }
+    ~ScopedFontEnv() {
+        if (old_)
+            setenv("MARULA_FONT", old_->c_str(), 1);
+        else
+            unsetenv("MARULA_FONT");
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+class GlyphsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ScopedFontEnv env(std::nullopt);
+        const auto message = GlyphFont::open(font_);
+        ASSERT_FALSE(message.has_value()) << *message;
+        ASSERT_NE(font_, nullptr);
+    }
+    std::unique_ptr<GlyphFont> font_;
+};
+
+TEST_F(GlyphsTest, GlyphsFillTheirSlotsAndStayInsideTheCell) {
+    struct Case {
+        char32_t cp;
+        int columns;
+        bool left_half;   // pixels in columns 0-7
+        bool right_half;  // pixels in columns 8-15
+        int bottom;       // lowest lit row
+    };
+    const Case cases[] = {
+        {U'A', 1, true, false, 14},   // capital sits on the baseline (row 15)
+        {U'g', 1, true, false, 16},   // descender goes below it
+        {U'ｱ', 1, true, false, 15},   // half-width katakana: one column
+        {U'測', 2, true, true, 15},   // kanji: both halves
+        {U'Ｆ', 2, true, true, 14},   // full-width letter
+        {U'１', 2, true, true, 14},   // full-width digit
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "U+" << std::hex << static_cast<unsigned>(c.cp));
+        const GlyphMask& g = font_->glyph(c.cp, c.columns);
+        EXPECT_EQ(g.width, c.columns * 8);
+        const Extent e = extent(g);
+        ASSERT_GT(e.count, 0);
+        EXPECT_EQ(e.left < 8, c.left_half);
+        EXPECT_EQ(e.right >= 8, c.right_half);
+        EXPECT_LT(e.right, g.width);
+        EXPECT_EQ(e.bottom, c.bottom);
+        // One free pixel row above and below the glyph keeps rows apart.
+        EXPECT_GE(e.top, 1);
+        EXPECT_LE(e.bottom, 16);
+    }
+}
+
+TEST_F(GlyphsTest, NarrowGlyphsAreCentredInWideSlots) {
+    // Two-byte characters whose face glyph is only 8 pixels wide.
+    for (char32_t cp : {U'°', U'×', U'±', U'÷', U'′', U'α'}) {
+        SCOPED_TRACE(testing::Message() << "U+" << std::hex << static_cast<unsigned>(cp));
+        const GlyphMask& wide = font_->glyph(cp, 2);
+        const GlyphMask& narrow = font_->glyph(cp, 1);
+        EXPECT_EQ(wide.width, 16);
+        const Extent w = extent(wide), n = extent(narrow);
+        ASSERT_GT(w.count, 0);
+        // The same pixels, moved four to the right.
+        EXPECT_EQ(w.count, n.count);
+        EXPECT_EQ(w.left, n.left + 4);
+        EXPECT_EQ(w.top, n.top);
+        for (int y = 0; y < 18; ++y) EXPECT_EQ(wide.rows[y], narrow.rows[y] >> 4) << "row " << y;
+    }
+}
+
+TEST_F(GlyphsTest, BoxDrawingReachesTheSlotEdges) {
+    struct Case {
+        char32_t cp;
+        bool top, right, bottom, left;  // which edges the lines reach
+    };
+    const Case cases[] = {
+        {U'─', false, true, false, true}, {U'│', true, false, true, false},  {U'┌', false, true, true, false},
+        {U'┐', false, false, true, true}, {U'└', true, true, false, false},  {U'┘', true, false, false, true},
+        {U'├', true, true, true, false},  {U'┤', true, false, true, true},   {U'┬', false, true, true, true},
+        {U'┴', true, true, false, true},  {U'┼', true, true, true, true},    {U'━', false, true, false, true},
+        {U'┃', true, false, true, false}, {U'┏', false, true, true, false},  {U'╋', true, true, true, true},
+        {U'┠', true, true, true, false},  {U'┯', false, true, true, true},   {U'┷', true, true, false, true},
+    };
+    for (int columns : {1, 2}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "U+" << std::hex << static_cast<unsigned>(c.cp) << " in "
+                                            << columns << " columns");
+            const GlyphMask& g = font_->glyph(c.cp, columns);
+            const int w = columns * 8;
+            ASSERT_EQ(g.width, w);
+            const Extent e = extent(g);
+            EXPECT_EQ(e.top == 0, c.top);
+            EXPECT_EQ(e.bottom == 17, c.bottom);
+            EXPECT_EQ(e.left == 0, c.left);
+            EXPECT_EQ(e.right == w - 1, c.right);
+        }
+    }
+}
+
+TEST_F(GlyphsTest, BoxDrawingJoinsAcrossNeighbouringCells) {
+    for (int columns : {1, 2}) {
+        SCOPED_TRACE(testing::Message() << columns << " columns");
+        const int w = columns * 8;
+        // The horizontal line leaves each character on the same rows...
+        const GlyphMask& line = font_->glyph(U'─', columns);
+        for (char32_t cp : {U'┌', U'├', U'┼', U'┐', U'┤', U'┬', U'┴'}) {
+            SCOPED_TRACE(testing::Message() << "U+" << std::hex << static_cast<unsigned>(cp));
+            const GlyphMask& g = font_->glyph(cp, columns);
+            for (int edge : {0, w - 1}) {
+                if (column_bits(g, edge) != 0) {
+                    EXPECT_EQ(column_bits(g, edge), column_bits(line, edge)) << "edge column " << edge;
+                }
+            }
+        }
+        // ... and the vertical line on the same columns.
+        const GlyphMask& bar = font_->glyph(U'│', columns);
+        for (char32_t cp : {U'┌', U'├', U'┼', U'└', U'┤', U'┬', U'┴'}) {
+            SCOPED_TRACE(testing::Message() << "U+" << std::hex << static_cast<unsigned>(cp));
+            const GlyphMask& g = font_->glyph(cp, columns);
+            for (int edge : {0, 17}) {
+                if (g.rows[edge] != 0) {
+                    EXPECT_EQ(g.rows[edge], bar.rows[edge]) << "edge row " << edge;
+                }
+            }
+        }
+    }
+    // Heavy lines are thicker than light ones.
+    EXPECT_GT(extent(font_->glyph(U'━', 2)).count, extent(font_->glyph(U'─', 2)).count);
+    EXPECT_GT(extent(font_->glyph(U'┃', 2)).count, extent(font_->glyph(U'│', 2)).count);
+}
+
+TEST_F(GlyphsTest, BlanksControlsAndUnknownCharacters) {
+    for (char32_t cp : {U' ', U'　', U'\t', char32_t{0}}) {
+        const GlyphMask& g = font_->glyph(cp, cp == U'　' ? 2 : 1);
+        EXPECT_EQ(extent(g).count, 0) << static_cast<unsigned>(cp);
+    }
+    // A character the face lacks shows an empty outline, not nothing.
+    const GlyphMask& unknown = font_->glyph(0x10FFFD, 2);
+    const Extent e = extent(unknown);
+    ASSERT_GT(e.count, 0);
+    EXPECT_TRUE(lit(unknown, e.left, e.top));
+    EXPECT_TRUE(lit(unknown, e.right, e.bottom));
+    EXPECT_FALSE(lit(unknown, (e.left + e.right) / 2, (e.top + e.bottom) / 2));
+}
+
+TEST_F(GlyphsTest, CacheKeepsOneGlyphPerCharacterAndWidth) {
+    const GlyphMask& first = font_->glyph(U'測', 2);
+    const GlyphMask& narrow = font_->glyph(U'°', 1);
+    for (char32_t cp = 0x4E00; cp < 0x4F00; ++cp) font_->glyph(cp, 2);  // grows the table
+    EXPECT_EQ(&font_->glyph(U'測', 2), &first);
+    EXPECT_EQ(first.width, 16);
+    // The same character in the other width is a glyph of its own.
+    EXPECT_EQ(narrow.width, 8);
+    EXPECT_EQ(font_->glyph(U'°', 2).width, 16);
+    EXPECT_NE(&font_->glyph(U'°', 2), &narrow);
+}
+
+TEST(GlyphFontOpen, UnusableFontFilesGiveAMessage) {
+    const auto junk = std::filesystem::temp_directory_path() / "marula_glyphs_test_not_a_font.otf";
+    {
+        std::ofstream out(junk);
+        out << "not a font\n";
+    }
+    struct Case {
+        std::string path;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"/nonexistent/unifont_jp.otf", "画面フォントが見つかりません: /nonexistent/unifont_jp.otf"},
+        {"/tmp", "画面フォントが見つかりません: /tmp"},
+        {junk.string(), "画面フォントを読めません: " + junk.string()},
+    };
+    for (const Case& c : cases) {
+        ScopedFontEnv env(c.path);
+        std::unique_ptr<GlyphFont> font;
+        const auto message = GlyphFont::open(font);
+        ASSERT_TRUE(message.has_value()) << c.path;
+        EXPECT_NE(message->find(c.expected), std::string::npos) << *message;
+        EXPECT_EQ(font, nullptr);
+    }
+    std::filesystem::remove(junk);
+}
+
+}  // namespace
+}  // namespace marula

@@ -1,0 +1,81 @@
+#include "intersection/intersection_frame.h"
+
+#include <array>
+
+#include "frame/correction.h"
+
+namespace marula::isect {
+
+void heading_box(Runtime& rt, Rect inner, int inner_color, int outer_color, int shadow_color)
+{
+    rt.box(inner.x1, inner.y1, inner.x2, inner.y2, inner_color);
+    const Rect outer{inner.x1, inner.y1, inner.x2 + 1, inner.y2 + 1};
+    rt.box(outer.x1, outer.y1, outer.x2, outer.y2, outer_color);
+    for (int i = 0; i < 3; ++i) {
+        rt.line(outer.x1 + i, outer.y2 + i, outer.x2 + i, outer.y2 + i, shadow_color);
+        rt.line(outer.x2 + i, outer.y1 + i, outer.x2 + i, outer.y2 + i, shadow_color);
+    }
+}
+
+void show_result(Runtime& rt, int row, std::string_view name, const std::optional<Point>& crossing,
+                 std::span<const Known> known)
+{
+    rt.locate(40, row);
+    if (!crossing) {
+        rt.color(kResultColor, kStylePlain);
+        rt.print_using("&    &", {std::string(name)});
+        rt.color(kWarningColor, kStylePlain);
+        rt.print(kNoCrossing);
+        rt.color(kPromptColor, kStyleNormal);
+        return;
+    }
+    rt.color(kResultColor, kStylePlain);
+    rt.print_using("&    &Ｘ=#######.###  Ｙ=######.###", {std::string(name), crossing->x, crossing->y});
+    rt.color(kDistanceColor, kStylePlain);
+    int line = row + 2;
+    for (const Known& k : known) {
+        rt.locate(45, line++);
+        rt.print_using("&    &～ &    &   L=####.###", {std::string(name), k.name, distance(*crossing, k.at)});
+    }
+    rt.color(kPromptColor, kStyleNormal);
+}
+
+Plot start_plot(Runtime& rt, std::span<const Point, 4> extent)
+{
+    std::array<double, 4> xs{}, ys{};
+    for (size_t i = 0; i < extent.size(); ++i) {
+        xs[i] = extent[i].x;
+        ys[i] = extent[i].y;
+    }
+    return Plot::form(rt, xs, ys);
+}
+
+int ask_correction(Runtime& rt, int fields, int hint_row)
+{
+    rt.locate(30, hint_row);
+    rt.color(kNumberColor, kStyleNormal);
+    rt.print("交点名訂正＝ " + std::to_string(fields));
+    rt.color(kPromptColor, kStyleNormal);
+    return ask_field(rt, fields);
+}
+
+void report_crossing(Runtime& rt, std::string_view crossing_format, std::string_view name,
+                     const std::optional<Point>& crossing, std::span<const Known> known)
+{
+    if (!crossing) {
+        // The lead-in and the name field of the crossing line, then the
+        // message where the coordinates would stand.
+        std::string_view head = crossing_format;
+        if (const size_t field = crossing_format.find("&    &"); field != std::string_view::npos)
+            head = crossing_format.substr(0, field + 6);
+        rt.lprint_using(std::string(head) + "  " + std::string(kNoCrossing), {std::string(name)});
+        return;
+    }
+    rt.lprint_using(crossing_format, {std::string(name), crossing->x, crossing->y});
+    rt.lprint("");
+    for (const Known& k : known)
+        rt.lprint_using("                            &    &～ &    &   L=####.###",
+                        {std::string(name), k.name, distance(*crossing, k.at)});
+}
+
+}  // namespace marula::isect

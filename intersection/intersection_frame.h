@@ -1,0 +1,68 @@
+// What the four intersection programs draw alike: the framed headings of
+// their forms, the result block with the crossing and its distances, the
+// correction question with its hint and the report's crossing lines.
+//
+// The arithmetic they share is in crossing.h; the key bars, entries, the
+// small plot, the report's page head and the wrong-entry notice are the
+// calculation frame's.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "frame/plot.h"
+#include "frame/screen.h"
+#include "intersection/crossing.h"
+#include "runtime/runtime.h"
+
+namespace marula::isect {
+
+// A typed point: its name as typed and its stored (biased) coordinates.
+struct Known {
+    std::string name;
+    Point at;
+};
+
+// Shown in place of the crossing's coordinates (and printed in place of
+// the crossing lines) when the two lines do not meet.
+inline constexpr std::string_view kNoCrossing = "２直線は交わりません。";
+
+// Colours of the result block.
+inline constexpr int kResultColor = 1;
+inline constexpr int kDistanceColor = 4;
+
+// A heading's frame: the `inner` box in `inner_color`, a box one pixel
+// larger on the right and below in `outer_color`, and a shadow of depth 3
+// in `shadow_color` under and right of it.
+void heading_box(Runtime& rt, Rect inner, int inner_color, int outer_color, int shadow_color);
+
+// The result block. At (40, row) in colour 1, style 0:
+// "&    &Ｘ=#######.###  Ｙ=######.###" with the crossing's name, X and Y;
+// from two rows below, in colour 4 at column 45, one line per known point:
+// "&    &～ &    &   L=####.###". Lines that do not meet show the name and
+// kNoCrossing in the warning colour and no distance lines. Leaves colour 0,
+// style 4.
+void show_result(Runtime& rt, int row, std::string_view name, const std::optional<Point>& crossing,
+                 std::span<const Known> known);
+
+// The small plot's window and viewport fitted to the four entries of a
+// form (the construction points of a line count, though not drawn).
+Plot start_plot(Runtime& rt, std::span<const Point, 4> extent);
+
+// The correction question of the forms: "交点名訂正＝ N" (the number that
+// corrects the crossing's name) at column 30 of `hint_row` in colour 3,
+// then the frame's field question until one of 1 … N is typed.
+int ask_correction(Runtime& rt, int fields, int hint_row);
+
+// The crossing lines of a report: three (isect4p: two) empty lines before
+// come from the caller. `crossing_format` holds the name, X and Y fields;
+// then an empty line and one distance line per known point with
+// "                            &    &～ &    &   L=####.###". Lines that do
+// not meet print the crossing's name and kNoCrossing instead, and no
+// distance lines.
+void report_crossing(Runtime& rt, std::string_view crossing_format, std::string_view name,
+                     const std::optional<Point>& crossing, std::span<const Known> known);
+
+}  // namespace marula::isect

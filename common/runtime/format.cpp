@@ -1,0 +1,346 @@
+// Display widths, PRINT USING and number entry.
+#include "format.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace marula {
+namespace {
+
+// ---- UTF-8 ------------------------------------------------------------
+
+// Length of the well-formed UTF-8 sequence at the start of `s` and its
+// code point, or 0 when the first byte does not start one (stray
+// continuation byte, overlong form, surrogate, beyond U+10FFFF, cut short).
+std::size_t utf8_sequence(std::string_view s, char32_t& cp) {
+    if (s.empty()) return 0;
+    const auto b0 = static_cast<unsigned char>(s[0]);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    std::size_t len;
+    char32_t min;
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (s.size() < len) return 0;
+    for (std::size_t i = 1; i < len; ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+// ---- widths through the Shift-JIS byte count ----------------------------
+
+bool is_control(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp < 0xA0); }
+
+// One iconv descriptor for the whole process; iconv keeps state per
+// descriptor, so every conversion holds the lock.
+class Cp932Width {
+public:
+    int width(char32_t cp) {
+        std::lock_guard lock(mutex_);
+        if (cp < cache_.size() && cache_[cp] != 0) return cache_[cp];
+        const int w = convert(cp);
+        if (cp < cache_.size()) cache_[cp] = static_cast<std::uint8_t>(w);
+        return w;
+    }
+
+private:
+    int convert(char32_t cp) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            cd_ = iconv_open("CP932", "UTF-32LE");
+            if (cd_ == reinterpret_cast<iconv_t>(-1)) return 2;
+        }
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        char in[4] = {char(cp & 0xFF), char((cp >> 8) & 0xFF), char((cp >> 16) & 0xFF), char(cp >> 24)};
+        char out[8];
+        char* inp = in;
+        char* outp = out;
+        std::size_t in_left = sizeof in;
+        std::size_t out_left = sizeof out;
+        if (iconv(cd_, &inp, &in_left, &outp, &out_left) == static_cast<std::size_t>(-1)) return 2;
+        return (sizeof out - out_left) == 1 ? 1 : 2;
+    }
+
+    std::mutex mutex_;
+    iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
+    std::array<std::uint8_t, 0x10000> cache_{};  // 0 = not yet asked
+};
+
+Cp932Width& cp932() {
+    static Cp932Width instance;
+    return instance;
+}
+
+// ---- PRINT USING ----------------------------------------------------------
+
+struct Field {
+    enum class Kind { Number, Text } kind;
+    std::size_t begin;  // byte offsets in the format
+    std::size_t end;
+    int int_places = 0;  // '#' before the point
+    int decimals = -1;   // '#' after the point; -1: no point
+};
+
+// A text field is '&', blanks, '&'.
+std::optional<Field> text_field_at(std::string_view f, std::size_t i) {
+    if (f[i] != '&') return std::nullopt;
+    std::size_t j = i + 1;
+    while (j < f.size() && f[j] == ' ') ++j;
+    if (j >= f.size() || f[j] != '&') return std::nullopt;
+    return Field{Field::Kind::Text, i, j + 1};
+}
+
+// A number field is a run of '#' with at most one '.' among or before them.
+std::optional<Field> number_field_at(std::string_view f, std::size_t i) {
+    const bool starts_with_point = f[i] == '.' && i + 1 < f.size() && f[i + 1] == '#';
+    if (f[i] != '#' && !starts_with_point) return std::nullopt;
+    Field field{Field::Kind::Number, i, i};
+    std::size_t j = i;
+    while (j < f.size()) {
+        if (f[j] == '#') {
+            if (field.decimals < 0)
+                ++field.int_places;
+            else
+                ++field.decimals;
+        } else if (f[j] == '.' && field.decimals < 0 && j + 1 < f.size() && f[j + 1] == '#') {
+            field.decimals = 0;
+        } else {
+            break;
+        }
+        ++j;
+    }
+    field.end = j;
+    return field;
+}
+
+std::optional<Field> field_at(std::string_view f, std::size_t i) {
+    if (auto t = text_field_at(f, i)) return t;
+    return number_field_at(f, i);
+}
+
+// The digits of |value| rounded to `decimals` places, half away from zero
+// on the exact binary value: glibc writes the exact decimal expansion of a
+// double when asked for enough places, so the first dropped digit and
+// those after it tell the rounding exactly (an exact tie is a 5 followed
+// by zeros and goes up, where printf itself would round to even).
+std::string rounded_digits(double magnitude, int decimals) {
+    // 1074 places hold every fraction a double can have.
+    constexpr int kExactPlaces = 1080;
+    std::vector<char> buf(400 + kExactPlaces);
+    std::snprintf(buf.data(), buf.size(), "%.*f", kExactPlaces, magnitude);
+    std::string s(buf.data());
+    const std::size_t point = s.find('.');
+    std::string digits = s.substr(0, point) + s.substr(point + 1, decimals);
+    const bool round_up = s[point + 1 + decimals] >= '5';
+    if (round_up) {
+        int k = static_cast<int>(digits.size()) - 1;
+        while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+        if (k < 0)
+            digits.insert(digits.begin(), '1');
+        else
+            ++digits[k];
+    }
+    // Back to "int.frac" with the integer part free of leading zeros
+    // (a lone 0 stays).
+    std::string int_part = digits.substr(0, digits.size() - decimals);
+    const std::size_t nz = int_part.find_first_not_of('0');
+    int_part = nz == std::string::npos ? "0" : int_part.substr(nz);
+    if (decimals == 0) return int_part;
+    return int_part + "." + digits.substr(digits.size() - decimals);
+}
+
+std::string format_number(const Field& field, double value) {
+    const int width = static_cast<int>(field.end - field.begin);
+    if (!std::isfinite(value)) return std::string(width, '*');
+    const int decimals = field.decimals < 0 ? 0 : field.decimals;
+    std::string text = rounded_digits(std::fabs(value), decimals);
+    // A value that rounds to nothing carries no sign: -0.0003 shows 0.000.
+    const bool zero = text.find_first_not_of("0.") == std::string::npos;
+    if (std::signbit(value) && !zero) text.insert(text.begin(), '-');
+    if (static_cast<int>(text.size()) <= width) return std::string(width - text.size(), ' ') + text;
+    // A leading "0." gives way before the field overflows.
+    const std::size_t zero_at = text[0] == '-' ? 1 : 0;
+    if (field.decimals >= 0 && text.compare(zero_at, 2, "0.") == 0 && static_cast<int>(text.size()) - 1 == width)
+        return text.erase(zero_at, 1);
+    return "%" + text;
+}
+
+// Left-aligned in `width` columns; a full-width character that would
+// stand across the edge is replaced by a blank.
+std::string format_text(const std::string& value, int width) {
+    std::string out;
+    int used = 0;
+    for (const std::string& ch : split_chars(value)) {
+        const int w = display_width(ch);
+        if (used + w > width) break;
+        out += ch;
+        used += w;
+    }
+    return out + std::string(width - used, ' ');
+}
+
+std::string format_field(const Field& field, const UsingArg& arg) {
+    const int width = static_cast<int>(field.end - field.begin);
+    if (field.kind == Field::Kind::Number) {
+        if (const double* v = std::get_if<double>(&arg)) return format_number(field, *v);
+        return std::string(width - 1, ' ') + "?";
+    }
+    if (const std::string* s = std::get_if<std::string>(&arg)) return format_text(*s, width);
+    return format_text("?", width);
+}
+
+// ---- number entry -------------------------------------------------------
+
+// The ASCII twin of a character a number may be typed with, or 0.
+char number_char(char32_t cp) {
+    if (cp < 0x80) return static_cast<char>(cp);
+    if (cp >= 0xFF10 && cp <= 0xFF19) return static_cast<char>('0' + (cp - 0xFF10));
+    switch (cp) {
+        case 0xFF0E: return '.';
+        case 0xFF0B: return '+';
+        case 0xFF0D:
+        case 0x2212:
+        case 0x30FC: return '-';
+        case 0xFF25: return 'E';
+        case 0xFF45: return 'e';
+        case 0x3000: return ' ';
+        default: return 0;
+    }
+}
+
+// Sign, digits with at most one point (at least one digit), optional
+// exponent with its own sign and digits.
+bool is_decimal_number(std::string_view s) {
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    int digits = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+        int exp_digits = 0;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++exp_digits;
+        if (exp_digits == 0) return false;
+    }
+    return i == s.size();
+}
+
+}  // namespace
+
+int char_width(char32_t cp) {
+    if (cp < 0x80 || is_control(cp)) return 1;
+    return cp932().width(cp);
+}
+
+int display_width(std::string_view utf8) {
+    int width = 0;
+    while (!utf8.empty()) {
+        char32_t cp;
+        std::size_t len = utf8_sequence(utf8, cp);
+        if (len == 0) {
+            width += 1;
+            len = 1;
+        } else {
+            width += char_width(cp);
+        }
+        utf8.remove_prefix(len);
+    }
+    return width;
+}
+
+std::vector<std::string> split_chars(std::string_view utf8) {
+    std::vector<std::string> chars;
+    while (!utf8.empty()) {
+        char32_t cp;
+        const std::size_t len = utf8_sequence(utf8, cp);
+        if (len == 0) {
+            chars.emplace_back("?");
+            utf8.remove_prefix(1);
+        } else {
+            chars.emplace_back(utf8.substr(0, len));
+            utf8.remove_prefix(len);
+        }
+    }
+    return chars;
+}
+
+char32_t decode_char(std::string_view one_char) {
+    char32_t cp;
+    if (utf8_sequence(one_char, cp) == 0) return 0xFFFD;
+    return cp;
+}
+
+std::string format_using(std::string_view format, std::span<const UsingArg> args) {
+    std::string out;
+    std::size_t next_arg = 0;
+    bool format_has_field = false;
+    do {
+        std::size_t i = 0;
+        while (i < format.size()) {
+            const std::optional<Field> field = field_at(format, i);
+            if (!field) {
+                out += format[i++];
+                continue;
+            }
+            format_has_field = true;
+            // Output stops at the first field no value is left for.
+            if (next_arg >= args.size()) return out;
+            out += format_field(*field, args[next_arg++]);
+            i = field->end;
+        }
+    } while (format_has_field && next_arg < args.size());
+    return out;
+}
+
+std::string format_using(std::string_view format, std::initializer_list<UsingArg> args) {
+    return format_using(format, std::span<const UsingArg>(args.begin(), args.size()));
+}
+
+std::optional<double> parse_number(std::string_view text) {
+    std::string ascii;
+    while (!text.empty()) {
+        char32_t cp;
+        const std::size_t len = utf8_sequence(text, cp);
+        if (len == 0) return std::nullopt;
+        const char c = number_char(cp);
+        if (c == 0) return std::nullopt;
+        ascii += c;
+        text.remove_prefix(len);
+    }
+    const std::size_t first = ascii.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::nullopt;
+    const std::size_t last = ascii.find_last_not_of(" \t");
+    std::string_view number = std::string_view(ascii).substr(first, last - first + 1);
+    if (!is_decimal_number(number)) return std::nullopt;
+    // from_chars takes no '+' and reads independently of the locale.
+    if (number[0] == '+') number.remove_prefix(1);
+    double value = 0;
+    const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (ec != std::errc() || end != number.data() + number.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+}  // namespace marula

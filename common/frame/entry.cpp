@@ -1,0 +1,84 @@
+#include "entry.h"
+
+#include "survey/survey.h"
+
+namespace marula {
+
+namespace {
+
+void place_prompt(Runtime& rt, int column) {
+    clear_prompt_row(rt);
+    rt.locate(column, kPromptRow);
+    rt.color(kPromptColor, kStyleNormal);
+}
+
+}  // namespace
+
+std::string ask_text(Runtime& rt, int column, std::string_view prompt) {
+    place_prompt(rt, column);
+    std::string text = rt.input_text(prompt);
+    clear_prompt_row(rt);
+    return text;
+}
+
+double ask_number(Runtime& rt, int column, std::string_view prompt, std::optional<double> preset) {
+    place_prompt(rt, column);
+    double value = rt.input_number(prompt, preset);
+    // The answer is wiped from the prompt row once it is taken.
+    clear_prompt_row(rt);
+    return value;
+}
+
+std::optional<AngleEntry> read_angle(double packed, AngleKind kind, double nudge_in, double nudge_out) {
+    if (!packed_angle_is_valid(packed, nudge_in)) return std::nullopt;
+    PackedKind pk = kind == AngleKind::Azimuth ? PackedKind::azimuth : PackedKind::included_angle;
+    PackedAngle split = dms_to_degrees(packed, nudge_in, nudge_out, pk);
+    AngleEntry entry;
+    entry.packed = packed;
+    entry.degrees = split.degrees;
+    entry.d = static_cast<int>(split.typed.degrees);
+    entry.m = static_cast<int>(split.typed.minutes);
+    entry.s = static_cast<int>(split.typed.seconds);
+    return entry;
+}
+
+AngleEntry ask_angle(Runtime& rt, int column, std::string_view prompt, AngleKind kind, double nudge_in,
+                     double nudge_out, std::optional<double> preset) {
+    for (;;) {
+        double packed = ask_number(rt, column, prompt, preset);
+        if (auto entry = read_angle(packed, kind, nudge_in, nudge_out)) return *entry;
+        rt.notice(kAngleRefusal);
+    }
+}
+
+void echo_name(Runtime& rt, int column, int row, std::string_view name, int color, int style,
+               std::string_view field) {
+    rt.color(color, style);
+    rt.locate(column, row);
+    rt.print_using(field, {std::string(name)});
+    rt.color(kPromptColor, kStyleNormal);
+}
+
+void echo_number(Runtime& rt, int column, int row, std::string_view format, double value, int color,
+                 int style) {
+    rt.color(color, style);
+    rt.locate(column, row);
+    rt.print_using(format, {value});
+    rt.color(kPromptColor, kStyleNormal);
+}
+
+void echo_dms(Runtime& rt, int column, int row, int d, int m, int s, int color, int style,
+              std::string_view degree_format) {
+    int w = static_cast<int>(degree_format.size());
+    rt.color(color, style);
+    rt.locate(column, row);
+    rt.print_using(degree_format, {double(d)});
+    rt.locate(column + w, row);
+    rt.print("-");
+    rt.print_using("##", {double(m)});
+    rt.print("-");
+    rt.print_using("##", {double(s)});
+    rt.color(kPromptColor, kStyleNormal);
+}
+
+}  // namespace marula

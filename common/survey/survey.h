@@ -168,8 +168,11 @@ struct Bearing {
 //   t = |atan(ΔY/ΔX) / (π/180)| + n.step;
 //   ΔX ≤ 0, ΔY ≥ 0: 180 − t + n.quadrant;   ΔX < 0, ΔY < 0: 180 + t;
 //   ΔX > 0, ΔY < 0: 360 − t + n.quadrant;   otherwise t.
-// The ΔX nudge keeps the division defined (it fails only when dx is exactly
-// −n.delta_x, which no pair of millimetre coordinates gives). The result
+// The ΔX nudge keeps ΔX off zero for any pair of millimetre coordinates.
+// ΔX of exactly 0 still gives ±90° from the arctangent and falls to the
+// second-quadrant rule; ΔX and ΔY both exactly 0 (possible only with no ΔY
+// nudge) are taken as direction 180 − step + quadrant instead of 0/0, so
+// the result is always a number for finite input. The result
 // carries a net offset of about n.step in every quadrant, which the
 // truncation of degrees_to_dms_b then drops; there is no wrap, so a
 // direction just west of +X can come out at or a hair above 360.

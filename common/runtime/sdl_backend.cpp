@@ -6,12 +6,15 @@
 #include "sdl_backend.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -102,6 +105,30 @@ int initial_scale() {
         return 1;
     return kDefaultScale;
 }
+
+// Sends stderr to /dev/null for as long as it lives.
+class QuietStderr {
+public:
+    QuietStderr() {
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+        if (null >= 0) close(null);
+    }
+    ~QuietStderr() {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            dup2(saved_, STDERR_FILENO);
+            close(saved_);
+        }
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int saved_ = -1;
+};
 
 std::string no_display_message(std::string_view detail) {
     std::string message = "画面を開けません（DISPLAY がありません）。スクリプトモードで動かすには MARULA_HEADLESS=1 を設定してください。";
@@ -245,8 +272,12 @@ private:
         SDL_SetTextInputRect(&rect);
     }
 
+    // Opened on the first beep so that start-up does not wait for the sound
+    // system. A machine without sound just has no beep: the sound
+    // libraries' complaints about it are kept off the terminal.
     void open_audio() {
         audio_tried_ = true;
+        const QuietStderr quiet;
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
         SDL_AudioSpec want{};
         want.freq = 44100;

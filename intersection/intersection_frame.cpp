@@ -1,8 +1,10 @@
 #include "intersection/intersection_frame.h"
 
 #include <array>
+#include <cmath>
 
 #include "frame/correction.h"
+#include "frame/entry.h"
 
 namespace marula::isect {
 
@@ -17,15 +19,42 @@ void heading_box(Runtime& rt, Rect inner, int inner_color, int outer_color, int 
     }
 }
 
+bool same_place(Point a, Point b)
+{
+    return std::fabs(a.x - b.x) < 0.0005 && std::fabs(a.y - b.y) < 0.0005;
+}
+
+void convert(Direction& direction)
+{
+    const PackedAngle split = dms_to_degrees(direction.packed, k1e7, k1e8, PackedKind::azimuth);
+    direction.packed = split.packed;
+    direction.dms = split.typed;
+    direction.degrees = split.degrees;
+}
+
+double ask_direction(Runtime& rt, std::string_view prompt, int color, std::optional<double> preset)
+{
+    for (;;) {
+        clear_prompt_row(rt);
+        rt.locate(5, kPromptRow);
+        rt.color(color, kStyleNormal);
+        const double packed = rt.input_number(prompt, preset);
+        rt.color(kPromptColor, kStyleNormal);
+        clear_prompt_row(rt);
+        if (packed_angle_is_valid(packed, k1e7)) return packed;
+        rt.notice(kAngleRefusal);
+    }
+}
+
 void show_result(Runtime& rt, int row, std::string_view name, const std::optional<Point>& crossing,
-                 std::span<const Known> known)
+                 std::span<const Known> known, std::string_view failure)
 {
     rt.locate(40, row);
     if (!crossing) {
         rt.color(kResultColor, kStylePlain);
         rt.print_using("&    &", {std::string(name)});
         rt.color(kWarningColor, kStylePlain);
-        rt.print(kNoCrossing);
+        rt.print(failure);
         rt.color(kPromptColor, kStyleNormal);
         return;
     }
@@ -60,7 +89,8 @@ int ask_correction(Runtime& rt, int fields, int hint_row)
 }
 
 void report_crossing(Runtime& rt, std::string_view crossing_format, std::string_view name,
-                     const std::optional<Point>& crossing, std::span<const Known> known)
+                     const std::optional<Point>& crossing, std::span<const Known> known,
+                     std::string_view failure)
 {
     if (!crossing) {
         // The lead-in and the name field of the crossing line, then the
@@ -68,7 +98,7 @@ void report_crossing(Runtime& rt, std::string_view crossing_format, std::string_
         std::string_view head = crossing_format;
         if (const size_t field = crossing_format.find("&    &"); field != std::string_view::npos)
             head = crossing_format.substr(0, field + 6);
-        rt.lprint_using(std::string(head) + "  " + std::string(kNoCrossing), {std::string(name)});
+        rt.lprint_using(std::string(head) + "  " + std::string(failure), {std::string(name)});
         return;
     }
     rt.lprint_using(crossing_format, {std::string(name), crossing->x, crossing->y});

@@ -16,6 +16,7 @@
 #include "frame/screen.h"
 #include "intersection/crossing.h"
 #include "runtime/runtime.h"
+#include "survey/survey.h"
 
 namespace marula::isect {
 
@@ -29,6 +30,12 @@ struct Known {
 // the crossing lines) when the two lines do not meet.
 inline constexpr std::string_view kNoCrossing = "２直線は交わりません。";
 
+// Shown in place of the crossing when the two points that should fix a
+// line stand in one place, so there is no line to cross.
+inline constexpr std::string_view kNoLine = "直線の２点が同じ位置です。";
+// The notice when such points are typed; the second one is asked again.
+inline constexpr std::string_view kSamePlace = "直線の２点が同じ位置です。入れ直して下さい。";
+
 // Colours of the result block.
 inline constexpr int kResultColor = 1;
 inline constexpr int kDistanceColor = 4;
@@ -38,14 +45,40 @@ inline constexpr int kDistanceColor = 4;
 // in `shadow_color` under and right of it.
 void heading_box(Runtime& rt, Rect inner, int inner_color, int outer_color, int shadow_color);
 
+// Whether two points stand in one place as far as the form shows them:
+// less than half a millimetre apart in X and in Y. The stored biases
+// differ from point to point, so exact equality is not the test.
+bool same_place(Point a, Point b);
+
+// A direction typed as a packed angle (DDD.MMSS) and kept as typed plus
+// every addition made to it since.
+struct Direction {
+    double packed = 0;  // the stored packed value
+    Dms dms;            // whole degrees, minutes and seconds shown
+    double degrees = 0; // decimal degrees for the arithmetic
+};
+
+// Reads the stored packed value as an azimuth with 0.0000001 going in and
+// 0.00000001 coming out; the input nudge stays in the stored value, so
+// every reading adds it once more. A negative value is read as the
+// direction that far anticlockwise of north and stored as its positive
+// packed form.
+void convert(Direction& direction);
+
+// Asks for a packed direction at column 5 of the prompt row, the prompt
+// and the answer in `color`. Minutes or seconds of 60 or more are refused
+// with a notice and asked again; an empty answer takes `preset` when given.
+// Returns the packed value as typed.
+double ask_direction(Runtime& rt, std::string_view prompt, int color, std::optional<double> preset);
+
 // The result block. At (40, row) in colour 1, style 0:
 // "&    &Ｘ=#######.###  Ｙ=######.###" with the crossing's name, X and Y;
 // from two rows below, in colour 4 at column 45, one line per known point:
 // "&    &～ &    &   L=####.###". Lines that do not meet show the name and
-// kNoCrossing in the warning colour and no distance lines. Leaves colour 0,
-// style 4.
+// `failure` (kNoCrossing, or kNoLine) in the warning colour and no
+// distance lines. Leaves colour 0, style 4.
 void show_result(Runtime& rt, int row, std::string_view name, const std::optional<Point>& crossing,
-                 std::span<const Known> known);
+                 std::span<const Known> known, std::string_view failure = kNoCrossing);
 
 // The small plot's window and viewport fitted to the four entries of a
 // form (the construction points of a line count, though not drawn).
@@ -60,9 +93,10 @@ int ask_correction(Runtime& rt, int fields, int hint_row);
 // come from the caller. `crossing_format` holds the name, X and Y fields;
 // then an empty line and one distance line per known point with
 // "                            &    &～ &    &   L=####.###". Lines that do
-// not meet print the crossing's name and kNoCrossing instead, and no
+// not meet print the crossing's name and `failure` instead, and no
 // distance lines.
 void report_crossing(Runtime& rt, std::string_view crossing_format, std::string_view name,
-                     const std::optional<Point>& crossing, std::span<const Known> known);
+                     const std::optional<Point>& crossing, std::span<const Known> known,
+                     std::string_view failure = kNoCrossing);
 
 }  // namespace marula::isect

@@ -119,13 +119,23 @@ private:
         for (int k = 1; k <= 4; ++k) {
             enter_name(points_[k].name, kEntryPrompts[k].name);
             show_field(3 * k - 2, kPromptColor);
-            points_[k].at.x = ask_number(rt_, 5, kEntryPrompts[k].x, points_[k].at.x);
-            show_field(3 * k - 1, kPromptColor);
-            points_[k].at.y = ask_number(rt_, 5, kEntryPrompts[k].y, points_[k].at.y);
-            show_field(3 * k, kPromptColor);
+            for (;;) {
+                enter_coordinates(k);
+                // The second point of a line must stand apart from the first.
+                if (k % 2 == 1 || !same_place(points_[k - 1].at, points_[k].at)) break;
+                rt_.notice(kSamePlace);
+            }
         }
         enter_name(crossing_name_, "交点名は ");
         clear_prompt_row(rt_);
+    }
+
+    void enter_coordinates(int k)
+    {
+        points_[k].at.x = ask_number(rt_, 5, kEntryPrompts[k].x, points_[k].at.x);
+        show_field(3 * k - 1, kPromptColor);
+        points_[k].at.y = ask_number(rt_, 5, kEntryPrompts[k].y, points_[k].at.y);
+        show_field(3 * k, kPromptColor);
     }
 
     void enter_name(std::string& name, std::string_view prompt)
@@ -142,8 +152,9 @@ private:
         const Point& b = points_[2].at;
         const Point& c = points_[3].at;
         const Point& d = points_[4].at;
-        crossing_ = cross_lines(a, b, c, d, XNudge::None);
-        show_result(rt_, kResultRow, crossing_name_, crossing_, known());
+        failure_ = same_place(a, b) || same_place(c, d) ? kNoLine : kNoCrossing;
+        crossing_ = failure_ == kNoLine ? std::nullopt : cross_lines(a, b, c, d, XNudge::None);
+        show_result(rt_, kResultRow, crossing_name_, crossing_, known(), failure_);
 
         const std::array<Point, 4> extent{a, b, c, d};
         const Plot plot = start_plot(rt_, extent);
@@ -203,7 +214,7 @@ private:
         rt_.lprint("");
         rt_.lprint("");
         report_crossing(rt_, "              　　 交 点 &    &  X=#######.###  Y=######.###", crossing_name_,
-                        crossing_, known());
+                        crossing_, known(), failure_);
         end_report(rt_);
     }
 
@@ -217,6 +228,7 @@ private:
     }};
     std::string crossing_name_ = "K.91";
     std::optional<Point> crossing_;
+    std::string_view failure_ = kNoCrossing;  // why there is no crossing_
 };
 
 }  // namespace

@@ -1,0 +1,216 @@
+// Chained inverse: the azimuth and distance of every leg along a chain of
+// up to 19 points typed by name and coordinates.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/correction.h"
+#include "frame/entry.h"
+#include "frame/key_bar.h"
+#include "frame/report.h"
+#include "frame/screen.h"
+#include "inverse/inverse_legs.h"
+
+namespace marula {
+namespace {
+
+using namespace inverse;
+
+constexpr int kComputedColor = 0;
+constexpr int kGivenColor = 1;
+constexpr int kCorrectedColor = 4;
+
+const Title kTitle{" 連続逆計算 （計算は18点迄です）", 40, 0, {321, 0, 574, 16}, {320, 0, 575, 17}};
+const Heading kHeading{std::string(kColumnNumbers), 0, 1,
+                       "NO 座標名  　Ｘ１　     Ｙ１    座標名　　 Ｘ座標　 　Ｙ座標 　方向角   　距 離"};
+// The redisplay's heading is spaced a little differently.
+const Heading kRedisplayHeading{std::string(kColumnNumbers), 0, 1,
+                                "NO 座標名  　Ｘ１　     Ｙ１    座標名　　 Ｘ座標　 　Ｙ座標 　方向角    距 離 "};
+
+enum class Field { Name, X, Y };
+
+class ChainedInverse {
+public:
+    explicit ChainedInverse(Runtime& rt) : rt_(rt) {}
+
+    void run() {
+        start_screen(rt_);
+        draw_title(rt_, kTitle);
+        rt_.beep();
+        rt_.wait(10);
+        draw_heading(rt_, kHeading, 0);
+        enter();
+        KeyActions keys;
+        keys.correct = [this] { correct(); };
+        keys.plot = [this] { plot_points(rt_, points_, /*radial=*/false); };
+        keys.print = [this] { report(); };
+        keys.redisplay = [this] { redisplay(); };
+        run_key_loop(rt_, KeyBar::A, keys);
+    }
+
+private:
+    // points_[0] is the start point; legs_[i] joins points_[i] to
+    // points_[i + 1] and stands in table row i + 1.
+    int leg_count() const { return static_cast<int>(legs_.size()); }
+
+    // ---- input ------------------------------------------------------------
+    void enter() {
+        rt_.console(3, 20);
+        print_at(rt_, 0, kFirstTableRow, " 1", kRowNumberColor);
+        Station start;
+        start.name = ask_text(rt_, 5, "開始点名は");
+        show_from_name(rt_, 1, start.name, kGivenColor);
+        start.x = ask_number(rt_, 5, "開始点Ｘ座標は ");
+        show_from_x(rt_, 1, start.x, kGivenColor);
+        start.y = ask_number(rt_, 5, "開始点Ｙ座標は ");
+        show_from_y(rt_, 1, start.y, kGivenColor);
+        points_.push_back(start);
+
+        for (;;) {
+            Station next;
+            next.name = ask_next_name(rt_);
+            if (ends_list(next.name)) return;
+            const int row = leg_count() + 1;
+            show_row_number(rt_, row);
+            show_from_point(rt_, row, points_.back(), kComputedColor);
+            show_to_name(rt_, row, next.name, kComputedColor);
+            next.x = ask_number(rt_, 5, "Ｘ座標は ");
+            show_to_x(rt_, row, next.x, kComputedColor);
+            next.y = ask_number(rt_, 5, "Ｙ座標は ");
+            show_to_y(rt_, row, next.y, kComputedColor);
+            points_.push_back(next);
+            legs_.push_back(compute_leg(points_[row - 1], points_[row]));
+            show_leg(rt_, row, legs_.back(), kComputedColor);
+            if (leg_count() == kMaxLegs) {
+                show_limit_message(rt_, kMaxLegs);
+                return;
+            }
+        }
+    }
+
+    // ---- correction -------------------------------------------------------
+    // Columns 1-3 hold the point a row starts from, 4-6 the point it ends
+    // at; point p shows in row p (as its end) and in row p + 1 (as its
+    // start), and the legs of those rows are the ones it moves.
+    void correct() {
+        TableCorrection rules;
+        rules.columns = 6;
+        rules.row_fits = [this](int, int row) { return row >= 1 && row <= leg_count(); };
+        if (legs_.empty()) {
+            // No leg was entered, so no row fits any column: the row is
+            // refused once and the key bar comes back rather than asking
+            // for ever.
+            rules.needs_row = [](int) { return false; };
+            ask_table_cell(rt_, rules);
+            ask_number(rt_, 0, "   縦の訂正番号  ");
+            wrong_entry_notice(rt_, NoticeEnding::Table);
+            return;
+        }
+        const CellChoice cell = ask_table_cell(rt_, rules);
+        const int point = cell.column <= 3 ? cell.row - 1 : cell.row;
+        const Field field = static_cast<Field>((cell.column - 1) % 3);
+        edit(point, field);
+    }
+
+    void edit(int point, Field field) {
+        show_point_field(point, field, kOldValueColor);
+        Station& p = points_[point];
+        if (field == Field::Name) {
+            std::string typed = ask_text(rt_, 5, "正しい点名は");
+            if (!typed.empty()) p.name = std::move(typed);  // an empty answer keeps the name
+            show_point_field(point, field, kCorrectedColor);
+            return;
+        }
+        const std::vector<int> rows = rows_of(point);
+        for (int row : rows) show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
+        if (field == Field::X) {
+            p.x = ask_number(rt_, 5, "正しいＸ座標は ", p.x);
+        } else {
+            p.y = ask_number(rt_, 5, "正しいＹ座標は ", p.y);
+        }
+        show_point_field(point, field, kCorrectedColor);
+        for (int row : rows) {
+            Leg& leg = legs_[row - 1];
+            const Station& from = points_[row - 1];
+            const Station& to = points_[row];
+            if (field == Field::X) {
+                set_leg_delta_x(leg, from.x, to.x);
+            } else {
+                set_leg_delta_y(leg, from.y, to.y);
+            }
+            finish_leg(leg);
+            show_leg(rt_, row, leg, kCorrectedColor);
+        }
+    }
+
+    // The table rows that show point p.
+    std::vector<int> rows_of(int point) const {
+        std::vector<int> rows;
+        if (point >= 1) rows.push_back(point);
+        if (point + 1 <= leg_count()) rows.push_back(point + 1);
+        return rows;
+    }
+
+    // Every cell of the table that shows one field of point p.
+    void show_point_field(int point, Field field, int color) {
+        const Station& p = points_[point];
+        if (point >= 1) {
+            switch (field) {
+            case Field::Name: show_to_name(rt_, point, p.name, color); break;
+            case Field::X: show_to_x(rt_, point, p.x, color); break;
+            case Field::Y: show_to_y(rt_, point, p.y, color); break;
+            }
+        }
+        if (point == 0 || point + 1 <= leg_count()) {
+            switch (field) {
+            case Field::Name: show_from_name(rt_, point + 1, p.name, color); break;
+            case Field::X: show_from_x(rt_, point + 1, p.x, color); break;
+            case Field::Y: show_from_y(rt_, point + 1, p.y, color); break;
+            }
+        }
+    }
+
+    // ---- redisplay --------------------------------------------------------
+    void redisplay() {
+        rt_.cls(0);
+        draw_heading(rt_, kRedisplayHeading, 1);
+        print_at(rt_, 0, kFirstTableRow, " 1", kRowNumberColor);
+        show_from_point(rt_, 1, points_[0], kComputedColor);
+        for (int row = 1; row <= leg_count(); ++row) {
+            show_row_number(rt_, row);
+            show_from_point(rt_, row, points_[row - 1], kComputedColor);
+            show_to_point(rt_, row, points_[row], kComputedColor);
+            show_leg(rt_, row, legs_[row - 1], kComputedColor);
+        }
+    }
+
+    // ---- report -----------------------------------------------------------
+    void report() {
+        begin_report(rt_, kInvchainReport);
+        rt_.lprint(kReportHeading);
+        if (legs_.empty()) report_lone_point(rt_, points_[0]);
+        for (int row = 1; row <= leg_count(); ++row) {
+            const Station& from = points_[row - 1];
+            const Station& to = points_[row];
+            const Leg& leg = legs_[row - 1];
+            rt_.lprint_using("        &    &  #######.### ######.###  &    &  #######.### ######.###",
+                             {from.name, from.x, from.y, to.name, to.x, to.y}, false);
+            rt_.lprint_using("  #####.### ####.###    ###°##′##″####.###",
+                             {leg.delta_x, leg.delta_y, leg.dms.degrees, leg.dms.minutes, leg.dms.seconds,
+                              leg.distance});
+        }
+        end_report(rt_);
+    }
+
+    Runtime& rt_;
+    std::vector<Station> points_;
+    std::vector<Leg> legs_;
+};
+
+}  // namespace
+}  // namespace marula
+
+int main(int argc, char** argv) {
+    return marula::run_program("invchain", argc, argv,
+                               [](marula::Runtime& rt) { marula::ChainedInverse(rt).run(); });
+}

@@ -1,0 +1,116 @@
+#include "inverse_legs.h"
+
+#include <vector>
+
+#include "frame/entry.h"
+#include "frame/plot.h"
+#include "frame/screen.h"
+
+namespace marula::inverse {
+
+Leg compute_leg(const Station& from, const Station& to) {
+    Leg leg;
+    set_leg_delta_x(leg, from.x, to.x);
+    set_leg_delta_y(leg, from.y, to.y);
+    finish_leg(leg);
+    return leg;
+}
+
+// The difference first, then the offset, exactly as azimuth_from_deltas
+// forms its nudged differences.
+void set_leg_delta_x(Leg& leg, double x_from, double x_to) {
+    leg.delta_x = (x_to - x_from) + kInverseNudges.delta_x;
+}
+
+void set_leg_delta_y(Leg& leg, double y_from, double y_to) {
+    leg.delta_y = (y_to - y_from) + kInverseNudges.delta_y;
+}
+
+void finish_leg(Leg& leg) {
+    leg.distance = leg_distance(leg.delta_x, leg.delta_y);
+    leg.azimuth = azimuth_from_nudged_deltas(leg.delta_x, leg.delta_y, kInverseNudges);
+    leg.dms = degrees_to_dms_b(leg.azimuth);
+}
+
+// ---- table ------------------------------------------------------------------
+
+void show_row_number(Runtime& rt, int table_row) {
+    echo_number(rt, 0, text_row(table_row), "##", table_row, kRowNumberColor);
+}
+
+void show_from_name(Runtime& rt, int table_row, std::string_view name, int color) {
+    echo_name(rt, 3, text_row(table_row), name, color);
+}
+void show_from_x(Runtime& rt, int table_row, double x, int color) {
+    echo_number(rt, 9, text_row(table_row), "#######.###", x, color);
+}
+void show_from_y(Runtime& rt, int table_row, double y, int color) {
+    echo_number(rt, 21, text_row(table_row), "######.###", y, color);
+}
+void show_to_name(Runtime& rt, int table_row, std::string_view name, int color) {
+    echo_name(rt, 32, text_row(table_row), name, color);
+}
+void show_to_x(Runtime& rt, int table_row, double x, int color) {
+    echo_number(rt, 39, text_row(table_row), "#######.###", x, color);
+}
+void show_to_y(Runtime& rt, int table_row, double y, int color) {
+    echo_number(rt, 51, text_row(table_row), "######.###", y, color);
+}
+
+void show_from_point(Runtime& rt, int table_row, const Station& p, int color) {
+    show_from_name(rt, table_row, p.name, color);
+    show_from_x(rt, table_row, p.x, color);
+    show_from_y(rt, table_row, p.y, color);
+}
+
+void show_to_point(Runtime& rt, int table_row, const Station& p, int color) {
+    show_to_name(rt, table_row, p.name, color);
+    show_to_x(rt, table_row, p.x, color);
+    show_to_y(rt, table_row, p.y, color);
+}
+
+void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style) {
+    const int row = text_row(table_row);
+    echo_dms(rt, 62, row, int(leg.dms.degrees), int(leg.dms.minutes), int(leg.dms.seconds), color, style, "###");
+    echo_number(rt, 72, row, "####.###", leg.distance, color, style);
+}
+
+std::string ask_next_name(Runtime& rt) {
+    clear_prompt_row(rt);
+    rt.locate(5, kPromptRow);
+    rt.color(kPromptColor, kStyleNormal);
+    rt.print("測点名は（終了は");
+    rt.color(kWarningColor, kStyleMessage);
+    rt.print("＊");
+    rt.color(kPromptColor, kStyleNormal);
+    rt.print("を入力する。） ");
+    std::string name = rt.input_text("");
+    clear_prompt_row(rt);
+    return name;
+}
+
+void plot_points(Runtime& rt, std::span<const Station> points, bool radial) {
+    std::vector<double> xs, ys;
+    for (const Station& p : points) {
+        xs.push_back(p.x);
+        ys.push_back(p.y);
+    }
+    const Plot plot = Plot::table(rt, xs, ys);
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        if (k == 0) {
+            plot.circle(points[k].x, points[k].y, 2, 5, true);
+        } else {
+            plot.circle(points[k].x, points[k].y, 1, 0);
+            const Station& from = radial ? points[0] : points[k - 1];
+            plot.line(from.x, from.y, points[k].x, points[k].y, 0);
+        }
+    }
+    for (const Station& p : points) plot.name(p.x, p.y, p.name);
+    plot.direction_mark();
+}
+
+void report_lone_point(Runtime& rt, const Station& p) {
+    rt.lprint_using("        &    &  #######.### ######.###", {p.name, p.x, p.y});
+}
+
+}  // namespace marula::inverse

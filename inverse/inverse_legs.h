@@ -1,0 +1,94 @@
+// What the chained and the radial inverse share: the leg from one point to
+// another (its stored coordinate differences, distance and azimuth) and the
+// table both programs draw it in.
+//
+// A leg keeps its ΔX and ΔY apart. A correction of an X recomputes ΔX only
+// and keeps the stored ΔY (and the reverse for a Y), then the distance and
+// azimuth follow from the two stored differences:
+//
+//     Leg leg = compute_leg(from, to);         // at entry
+//     set_leg_delta_x(leg, from.x, to.x);      // after a corrected X
+//     finish_leg(leg);
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "runtime/runtime.h"
+#include "survey/survey.h"
+
+namespace marula::inverse {
+
+// A point as typed: name and plane coordinates in metres (X north, Y east).
+struct Station {
+    std::string name;
+    double x = 0;
+    double y = 0;
+};
+
+struct Leg {
+    // X(to) − X(from) + 1e-7 and Y(to) − Y(from) + 1e-7 (the single 1e-7
+    // widened): the offsets keep ΔX off zero, so the azimuth is always
+    // defined, and they are kept in what the report prints.
+    double delta_x = 0;
+    double delta_y = 0;
+    double distance = 0;  // √(ΔX² + ΔY²) from the stored differences, metres
+    double azimuth = 0;   // degrees from +X clockwise, with a net +1e-5 bias
+    Dms dms;              // the azimuth split for display (seconds truncated)
+};
+
+// The leg from `from` to `to`: both differences, distance and azimuth.
+Leg compute_leg(const Station& from, const Station& to);
+// Only one stored difference again, from the two coordinates given.
+void set_leg_delta_x(Leg& leg, double x_from, double x_to);
+void set_leg_delta_y(Leg& leg, double y_from, double y_to);
+// Distance, azimuth and its split from the stored differences.
+void finish_leg(Leg& leg);
+
+// ---- the table both programs draw ----------------------------------------
+// Legs stand on text rows 3-20: table row r (1-18) on row r + 2.
+inline constexpr int kFirstTableRow = 3;
+inline constexpr int kMaxLegs = 18;
+inline constexpr int kMaxPoints = kMaxLegs + 1;
+inline constexpr std::string_view kColumnNumbers =
+    "       1      2          3        4          5          6      ";
+inline int text_row(int table_row) { return table_row + 2; }
+
+// The row number "##" at column 0 in colour 1.
+void show_row_number(Runtime& rt, int table_row);
+// Columns 1-3 (name, X, Y at text columns 3, 9, 21) and columns 4-6
+// (text columns 32, 39, 51): X with seven integer places, Y with six.
+void show_from_name(Runtime& rt, int table_row, std::string_view name, int color);
+void show_from_x(Runtime& rt, int table_row, double x, int color);
+void show_from_y(Runtime& rt, int table_row, double y, int color);
+void show_to_name(Runtime& rt, int table_row, std::string_view name, int color);
+void show_to_x(Runtime& rt, int table_row, double x, int color);
+void show_to_y(Runtime& rt, int table_row, double y, int color);
+void show_from_point(Runtime& rt, int table_row, const Station& p, int color);
+void show_to_point(Runtime& rt, int table_row, const Station& p, int color);
+// The azimuth as "###-##-##" from column 62 and the distance "####.###" at
+// column 72. Colour 15 with the hidden style blanks a leg about to change.
+void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style = 4);
+
+// The question for the next point's name: "測点名は（終了は" in colour 0,
+// "＊" in colour 10 (style 5), "を入力する。） ", then the name. The
+// ASCII "*" alone ends the list (the full-width one is an ordinary name).
+std::string ask_next_name(Runtime& rt);
+inline bool ends_list(std::string_view name) { return name == "*"; }
+
+// The plot of either program: the first point a filled circle of two
+// marker units in colour 5, the others circles of one unit in colour 0,
+// lines in colour 0 from point `from(k)` to point k for k ≥ 1, every name,
+// then the direction mark. `radial` joins every point to the first;
+// otherwise each point to the one before.
+void plot_points(Runtime& rt, std::span<const Station> points, bool radial);
+
+// The report heading line both programs print.
+inline constexpr std::string_view kReportHeading =
+    "      　座標名　   　Ｘ１　　   Ｙ１ 　 座標名　  　  Ｘ２　　   Ｙ２　  　  △X　  　 △Y　　 　方向角　   　距 離";
+// The first half of a report line with only its first point, for a list
+// that ended before any leg: the entered point and nothing more.
+void report_lone_point(Runtime& rt, const Station& p);
+
+}  // namespace marula::inverse

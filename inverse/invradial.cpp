@@ -1,0 +1,241 @@
+// Radial inverse: the azimuth and distance from one instrument point to
+// each of up to 18 target points.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/correction.h"
+#include "frame/entry.h"
+#include "frame/key_bar.h"
+#include "frame/report.h"
+#include "frame/screen.h"
+#include "inverse/inverse_legs.h"
+
+namespace marula {
+namespace {
+
+using namespace inverse;
+
+constexpr int kComputedColor = 0;
+constexpr int kGivenColor = 1;
+constexpr int kCorrectedColor = 4;
+
+const Title kTitle{" 放射逆計算 （計算は18点迄です）", 40, 0, {321, 0, 574, 16}, {320, 0, 575, 17}};
+const Heading kHeading{std::string(kColumnNumbers), 0, 1,
+                       "NO 機械点  　Ｘ１　     Ｙ１    座標名　　 Ｘ座標　 　Ｙ座標 　方向角  　 距離 "};
+// The redisplay's heading is spaced a little differently.
+const Heading kRedisplayHeading{std::string(kColumnNumbers), 0, 1,
+                                "NO 機械点  　Ｘ１　     Ｙ１    座標名　　 Ｘ座標　 　Ｙ座標 　方向角    距 離 "};
+
+class RadialInverse {
+public:
+    explicit RadialInverse(Runtime& rt) : rt_(rt) {}
+
+    void run() {
+        start_screen(rt_);
+        draw_title(rt_, kTitle);
+        rt_.beep();
+        rt_.wait(10);
+        draw_heading(rt_, kHeading, 0);
+        enter();
+        KeyActions keys;
+        keys.correct = [this] { correct(); };
+        keys.plot = [this] { plot_points(rt_, points_, /*radial=*/true); };
+        keys.print = [this] { report(); };
+        keys.redisplay = [this] { redisplay(); };
+        run_key_loop(rt_, KeyBar::A, keys);
+    }
+
+private:
+    // points_[0] is the instrument point, points_[r] the target of table
+    // row r, and legs_[r - 1] the leg from the instrument point to it.
+    int target_count() const { return static_cast<int>(legs_.size()); }
+    Station& instrument() { return points_[0]; }
+
+    // ---- input ------------------------------------------------------------
+    void enter() {
+        rt_.console(3, 20);
+        Station here;
+        show_row_one_number();
+        here.name = ask_text(rt_, 5, "機械点名は");
+        show_from_name(rt_, 1, here.name, kGivenColor);
+        here.x = ask_number(rt_, 5, "機械点Ｘ座標は ");
+        show_from_x(rt_, 1, here.x, kGivenColor);
+        here.y = ask_number(rt_, 5, "機械点Ｙ座標は ");
+        show_from_y(rt_, 1, here.y, kGivenColor);
+        points_.push_back(here);
+
+        for (;;) {
+            Station target;
+            target.name = ask_next_name(rt_);
+            if (ends_list(target.name)) return;
+            const int row = target_count() + 1;
+            show_row_number(rt_, row);
+            show_to_name(rt_, row, target.name, kComputedColor);
+            target.x = ask_number(rt_, 5, "Ｘ座標は ");
+            show_to_x(rt_, row, target.x, kComputedColor);
+            target.y = ask_number(rt_, 5, "Ｙ座標は ");
+            show_to_y(rt_, row, target.y, kComputedColor);
+            points_.push_back(target);
+            legs_.push_back(compute_leg(instrument(), target));
+            show_leg(rt_, row, legs_.back(), kComputedColor);
+            if (target_count() == kMaxLegs) {
+                show_limit_message(rt_, kMaxLegs);
+                return;
+            }
+        }
+    }
+
+    void show_row_one_number() { print_at(rt_, 0, kFirstTableRow, " 1", kRowNumberColor); }
+
+    // ---- correction -------------------------------------------------------
+    // Columns 1-3 are the instrument point (no row asked; its coordinates
+    // move every leg), columns 4-6 the target of the row typed.
+    void correct() {
+        TableCorrection rules;
+        rules.columns = 6;
+        rules.blanks = 64;
+        rules.needs_row = [this](int column) { return column >= 4 && !legs_.empty(); };
+        rules.row_fits = [this](int, int row) { return row >= 1 && row <= target_count(); };
+        const CellChoice cell = ask_table_cell(rt_, rules);
+        if (cell.column >= 4 && legs_.empty()) {
+            // There is no target row to correct: the row is refused once
+            // and the key bar comes back rather than asking for ever.
+            ask_number(rt_, 0, "   縦の訂正番号  ");
+            wrong_entry_notice(rt_, NoticeEnding::Table);
+            return;
+        }
+        switch (cell.column) {
+        case 1: correct_instrument_name(); break;
+        case 2: correct_instrument_x(); break;
+        case 3: correct_instrument_y(); break;
+        case 4: correct_target_name(cell.row); break;
+        case 5: correct_target_x(cell.row); break;
+        default: correct_target_y(cell.row); break;
+        }
+    }
+
+    void correct_instrument_name() {
+        show_from_name(rt_, 1, instrument().name, kOldValueColor);
+        keep_or_take(instrument().name, ask_text(rt_, 5, "正しい機械点名は"));
+        show_from_name(rt_, 1, instrument().name, kCorrectedColor);
+    }
+
+    void correct_instrument_x() {
+        show_from_x(rt_, 1, instrument().x, kOldValueColor);
+        hide_all_legs();
+        instrument().x = ask_number(rt_, 5, "正しい機械点Ｘ座標は ", instrument().x);
+        show_from_x(rt_, 1, instrument().x, kCorrectedColor);
+        for (int row = 1; row <= target_count(); ++row) {
+            set_leg_delta_x(legs_[row - 1], instrument().x, points_[row].x);
+            finish_and_show(row);
+        }
+    }
+
+    void correct_instrument_y() {
+        show_from_y(rt_, 1, instrument().y, kOldValueColor);
+        hide_all_legs();
+        instrument().y = ask_number(rt_, 5, "正しい機械点Ｙ座標は ", instrument().y);
+        show_from_y(rt_, 1, instrument().y, kCorrectedColor);
+        for (int row = 1; row <= target_count(); ++row) {
+            set_leg_delta_y(legs_[row - 1], instrument().y, points_[row].y);
+            finish_and_show(row);
+        }
+    }
+
+    void correct_target_name(int row) {
+        Station& target = points_[row];
+        show_to_name(rt_, row, target.name, kOldValueColor);
+        keep_or_take(target.name, ask_text(rt_, 5, "正しい点名は"));
+        show_to_name(rt_, row, target.name, kCorrectedColor);
+    }
+
+    void correct_target_x(int row) {
+        Station& target = points_[row];
+        show_to_x(rt_, row, target.x, kOldValueColor);
+        show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
+        target.x = ask_number(rt_, 5, "正しいＸ座標は ", target.x);
+        show_to_x(rt_, row, target.x, kCorrectedColor);
+        set_leg_delta_x(legs_[row - 1], instrument().x, target.x);
+        finish_and_show(row);
+    }
+
+    void correct_target_y(int row) {
+        Station& target = points_[row];
+        show_to_y(rt_, row, target.y, kOldValueColor);
+        show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
+        target.y = ask_number(rt_, 5, "正しいY座標は ", target.y);
+        show_to_y(rt_, row, target.y, kCorrectedColor);
+        set_leg_delta_y(legs_[row - 1], instrument().y, target.y);
+        finish_and_show(row);
+    }
+
+    // An empty answer keeps the name that was there.
+    static void keep_or_take(std::string& name, std::string typed) {
+        if (!typed.empty()) name = std::move(typed);
+    }
+
+    void hide_all_legs() {
+        for (int row = 1; row <= target_count(); ++row)
+            show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
+    }
+
+    void finish_and_show(int row) {
+        finish_leg(legs_[row - 1]);
+        show_leg(rt_, row, legs_[row - 1], kCorrectedColor);
+    }
+
+    // ---- redisplay --------------------------------------------------------
+    void redisplay() {
+        rt_.cls(0);
+        draw_heading(rt_, kRedisplayHeading, 14);
+        show_row_one_number();
+        show_from_point(rt_, 1, instrument(), kGivenColor);
+        for (int row = 1; row <= target_count(); ++row) {
+            show_row_number(rt_, row);
+            show_to_point(rt_, row, points_[row], kComputedColor);
+            show_leg(rt_, row, legs_[row - 1], kComputedColor);
+        }
+    }
+
+    // ---- report -----------------------------------------------------------
+    // The first target's line carries the instrument point; further lines
+    // leave its columns blank.
+    void report() {
+        begin_report(rt_, kInvradialReport);
+        rt_.lprint(kReportHeading);
+        if (legs_.empty()) report_lone_point(rt_, instrument());
+        for (int row = 1; row <= target_count(); ++row) {
+            const Station& target = points_[row];
+            const Leg& leg = legs_[row - 1];
+            if (row == 1) {
+                rt_.lprint_using("        &    &  #######.### ######.###  &    &  #######.### ######.###",
+                                 {instrument().name, instrument().x, instrument().y, target.name, target.x,
+                                  target.y},
+                                 false);
+                rt_.lprint_using("  #####.#### #####.###    ###°##′##″####.###",
+                                 {leg.delta_x, leg.delta_y, leg.dms.degrees, leg.dms.minutes, leg.dms.seconds,
+                                  leg.distance});
+            } else {
+                rt_.lprint_using("                                        &    &  #######.### ######.###",
+                                 {target.name, target.x, target.y}, false);
+                rt_.lprint_using("   ####.###　####.###    ###°##′##″####.###",
+                                 {leg.delta_x, leg.delta_y, leg.dms.degrees, leg.dms.minutes, leg.dms.seconds,
+                                  leg.distance});
+            }
+        }
+        end_report(rt_);
+    }
+
+    Runtime& rt_;
+    std::vector<Station> points_;
+    std::vector<Leg> legs_;
+};
+
+}  // namespace
+}  // namespace marula
+
+int main(int argc, char** argv) {
+    return marula::run_program("invradial", argc, argv,
+                               [](marula::Runtime& rt) { marula::RadialInverse(rt).run(); });
+}

@@ -1,0 +1,341 @@
+// Open traverse: a chain of points run out from a known instrument point
+// with a known backsight azimuth. Each new point is fixed by the included
+// angle at the point before it and the distance, and becomes the station
+// for the next; nothing closes, so nothing is adjusted.
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "frame/frame.h"
+#include "frame/point_list.h"
+#include "survey/survey.h"
+#include "traverse/unadjusted.h"
+
+namespace marula {
+namespace {
+
+constexpr int kLimit = 18;              // new points after the instrument point
+constexpr int kLastIndex = kLimit + 1;  // index 1 the instrument point, 2 … 19 new points
+constexpr int kSize = kLastIndex + 1;
+
+const Title kTitle{" 連続ﾄﾗﾊﾞ-ｽ （計算は１８点迄です）", 40, 0, {321, 0, 590, 16}, {320, 0, 591, 17}};
+const Heading kHeading{
+    "       1       2        3          4           5            6          7  ", 0, 1,
+    " NO  測角点　方向点   狭 角　　  方向角　  　距 離　      Ｘ座標　 　Ｙ座標    ", 0, 2, {0, 36, 632, 53}};
+
+constexpr std::string_view kAzimuthPrompt = "方向角は（機械点から後視点へ例えば20度25分12秒は20.2512と入力）  ";
+constexpr std::string_view kAnglePrompt = "夾角は（後視を基準に右まわり）  ";
+
+// Text columns of a table row; row r stands on text row r + 2.
+constexpr int kNumberCol = 0, kFromCol = 4, kToCol = 12, kAngleCol = 19, kAzimuthCol = 31, kDistanceCol = 43,
+              kXCol = 53, kYCol = 65;
+constexpr std::string_view kCoordinate = "########.###";
+
+constexpr int kGivenColor = 1;    // the instrument row as typed
+constexpr int kPointColor = 0;    // new points
+constexpr int kChangedColor = 4;  // values typed or recomputed by a correction
+
+class OpenTraverse {
+public:
+    explicit OpenTraverse(Runtime& rt) : rt_(rt) {}
+
+    void run() {
+        start_screen(rt_);
+        draw_title(rt_, kTitle);
+        rt_.beep();
+        rt_.wait(10);
+        draw_heading(rt_, kHeading, 0);
+        rt_.console(3, 20);
+        enter();
+        KeyActions keys;
+        keys.correct = [this] { correct(); };
+        keys.plot = [this] { plot(); };
+        keys.print = [this] { report(); };
+        keys.redisplay = [this] { redisplay(); };
+        run_key_loop(rt_, KeyBar::A, keys);
+    }
+
+private:
+    // ---- input sequence ------------------------------------------------
+    void enter() {
+        names_[0] = ask_text(rt_, 5, "後視点名は  ");
+        show_row_number(1);
+        show_name(1, kToCol, names_[0], kGivenColor, kStylePlain);
+        backsight_ = ask_angle(rt_, 2, kAzimuthPrompt, AngleKind::Azimuth, kNudge1e7, kNudge1e7);
+        azimuths_[1] = backsight_.degrees;
+        echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kGivenColor, kStylePlain);
+        names_[1] = ask_text(rt_, 5, "機械点名は");
+        show_name(1, kFromCol, names_[1], kGivenColor, kStylePlain);
+        x_[1] = ask_number(rt_, 5, "機械点Ｘ座標は ");
+        show_coordinate(1, kXCol, x_[1], kGivenColor, kStylePlain);
+        y_[1] = ask_number(rt_, 5, "機械点Ｙ座標は ");
+        show_coordinate(1, kYCol, y_[1], kGivenColor, kStylePlain);
+
+        for (int k = 2;; ++k) {
+            std::string name = ask_list_name(rt_);
+            if (ends_point_list(name)) return;
+            names_[k] = name;
+            show_row_number(k);
+            show_name(k, kFromCol, names_[k - 1], kPointColor);
+            show_name(k, kToCol, names_[k], kPointColor, kStyleNormal, "&     &");
+            angles_[k] = ask_angle(rt_, 5, kAnglePrompt, AngleKind::Included, kNudge1e7, 0);
+            echo_dms(rt_, kAngleCol, text_row(k), angles_[k], kPointColor);
+            azimuths_[k] = open_leg_azimuth(azimuths_[k - 1], angles_[k].degrees, k == 2);
+            show_azimuth(k, kPointColor);
+            distances_[k] = ask_number(rt_, 5, "距離は  ");
+            show_distance(k, kPointColor);
+            place_leg(k);
+            x_[k] = x_[k - 1] + dx_[k];
+            y_[k] = y_[k - 1] + dy_[k];
+            show_coordinate(k, kXCol, x_[k], kPointColor);
+            show_coordinate(k, kYCol, y_[k], kPointColor);
+            last_ = k;
+            if (k == kLastIndex) {
+                show_limit_message(rt_, kLimit);
+                return;
+            }
+        }
+    }
+
+    // ---- calculation ---------------------------------------------------
+    void place_leg(int k) {
+        LegOffset o = leg_offset(distances_[k], azimuths_[k]);
+        dx_[k] = o.dx;
+        dy_[k] = o.dy;
+    }
+
+    // Azimuths and legs of points 2 … n from the stored angles, each
+    // azimuth carried into the next.
+    void recompute_azimuths() {
+        for (int k = 2; k <= last_; ++k) {
+            azimuths_[k] = open_leg_azimuth(azimuths_[k - 1], angles_[k].degrees, k == 2);
+            place_leg(k);
+        }
+    }
+
+    // Coordinates of points `first` … n from the stored legs.
+    void chain_coordinates(int first) {
+        for (int k = first; k <= last_; ++k) {
+            x_[k] = x_[k - 1] + dx_[k];
+            y_[k] = y_[k - 1] + dy_[k];
+        }
+    }
+
+    // ---- display -------------------------------------------------------
+    static int text_row(int row) { return row + 2; }
+
+    void show_row_number(int row) {
+        echo_number(rt_, kNumberCol, text_row(row), "###", row, kRowNumberColor, kStyleNormal);
+    }
+    void show_name(int row, int column, const std::string& name, int color, int style = kStyleNormal,
+                   std::string_view field = "&    &") {
+        echo_name(rt_, column, text_row(row), name, color, style, field);
+    }
+    void show_coordinate(int row, int column, double value, int color, int style = kStyleNormal) {
+        echo_number(rt_, column, text_row(row), kCoordinate, value, color, style);
+    }
+    void show_distance(int row, int color, int style = kStyleNormal) {
+        echo_number(rt_, kDistanceCol, text_row(row), "####.###", distances_[row], color, style);
+    }
+    void show_azimuth(int row, int color, int style = kStyleNormal) {
+        Dms dms = degrees_to_dms_b(azimuths_[row]);
+        echo_dms(rt_, kAzimuthCol, text_row(row), int(dms.degrees), int(dms.minutes), int(dms.seconds), color,
+                 style);
+    }
+
+    // The computed columns of rows `first` … n: azimuth, X and Y as asked;
+    // colour 15 in the hidden style erases them.
+    void show_computed(int first, bool azimuth, bool x, bool y, int color) {
+        int style = color == kHiddenColor ? kStyleHidden : kStyleNormal;
+        for (int k = first; k <= last_; ++k) {
+            if (azimuth) show_azimuth(k, color, style);
+            if (x) show_coordinate(k, kXCol, x_[k], color, style);
+            if (y) show_coordinate(k, kYCol, y_[k], color, style);
+        }
+    }
+
+    void show_table() {
+        show_row_number(1);
+        show_name(1, kFromCol, names_[1], kGivenColor, kStylePlain);
+        show_name(1, kToCol, names_[0], kGivenColor, kStylePlain);
+        echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kGivenColor, kStylePlain);
+        show_coordinate(1, kXCol, x_[1], kGivenColor, kStylePlain);
+        show_coordinate(1, kYCol, y_[1], kGivenColor, kStylePlain);
+        for (int k = 2; k <= last_; ++k) {
+            show_row_number(k);
+            show_name(k, kFromCol, names_[k - 1], kPointColor);
+            show_name(k, kToCol, names_[k], kPointColor, kStyleNormal, "&     &");
+            echo_dms(rt_, kAngleCol, text_row(k), angles_[k], kPointColor);
+            show_azimuth(k, kPointColor);
+            show_distance(k, kPointColor);
+            show_coordinate(k, kXCol, x_[k], kPointColor);
+            show_coordinate(k, kYCol, y_[k], kPointColor);
+        }
+    }
+
+    void redisplay() {
+        rt_.cls(0);
+        draw_heading(rt_, kHeading, 1);
+        show_table();
+    }
+
+    // ---- correction ----------------------------------------------------
+    static bool needs_row(int column) { return column != 4 && column != 6 && column != 7; }
+    // Angles and distances belong to new points only.
+    static bool needs_point_row(int column) { return column == 3 || column == 5; }
+
+    bool row_fits(int column, int row) const {
+        if (needs_point_row(column) && row == 1) return false;
+        return row >= 1 && row <= last_;
+    }
+
+    CellChoice choose_cell() {
+        TableCorrection rules;
+        rules.columns = 7;
+        // With no new point an angle or distance column has no row that
+        // could fit: it is refused as soon as it is chosen, rather than
+        // asking for a row for ever.
+        rules.needs_row = [this](int c) { return needs_row(c) && !(last_ < 2 && needs_point_row(c)); };
+        rules.row_fits = [this](int c, int r) { return row_fits(c, r); };
+        for (;;) {
+            CellChoice cell = ask_table_cell(rt_, rules);
+            if (!(needs_point_row(cell.column) && cell.row < 0)) return cell;
+            wrong_entry_notice(rt_, NoticeEnding::Table);
+        }
+    }
+
+    void correct() {
+        CellChoice cell = choose_cell();
+        const int r = cell.row;
+        switch (cell.column) {
+            case 1: correct_name(r <= 2 ? 1 : r - 1); break;
+            case 2: correct_name(r == 1 ? 0 : r); break;
+            case 3: correct_angle(r); break;
+            case 4: correct_backsight_azimuth(); break;
+            case 5: correct_distance(r); break;
+            case 6: correct_instrument(true); break;
+            case 7: correct_instrument(false); break;
+        }
+    }
+
+    // Point p's name stands in column 2 of row p and column 1 of row p+1;
+    // the backsight's (p = 0) in column 2 of row 1, the instrument point's
+    // (p = 1) in column 1 of rows 1 and 2.
+    void show_point_name(int p, int color) {
+        if (p == 0) {
+            show_name(1, kToCol, names_[0], color);
+            return;
+        }
+        if (p == 1) {
+            show_name(1, kFromCol, names_[1], color);
+        } else {
+            show_name(p, kToCol, names_[p], color, kStyleNormal, "&     &");
+        }
+        if (p < last_) show_name(p + 1, kFromCol, names_[p], color);
+    }
+
+    void correct_name(int p) {
+        show_point_name(p, kOldValueColor);
+        names_[p] = ask_text(rt_, 0, "正しい文字は  ");
+        show_point_name(p, p <= 1 ? kChangedColor : kPointColor);
+    }
+
+    void correct_angle(int r) {
+        echo_dms(rt_, kAngleCol, text_row(r), angles_[r], kOldValueColor);
+        show_computed(r, true, true, true, kHiddenColor);
+        angles_[r] = ask_angle(rt_, 0, "正しい狭角は（後視を基準に右まわり） ", AngleKind::Included, kNudge1e7, 0);
+        echo_dms(rt_, kAngleCol, text_row(r), angles_[r], kChangedColor);
+        recompute_azimuths();
+        chain_coordinates(2);
+        show_computed(2, true, true, true, kChangedColor);
+    }
+
+    void correct_backsight_azimuth() {
+        echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kOldValueColor);
+        show_computed(2, true, true, true, kHiddenColor);
+        backsight_ = ask_angle(rt_, 0, "正しい方向角は（機械点から後視点へ)   ", AngleKind::Azimuth, kNudge1e7,
+                               kNudge1e7);
+        azimuths_[1] = backsight_.degrees;
+        echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kChangedColor);
+        recompute_azimuths();
+        chain_coordinates(2);
+        show_computed(2, true, true, true, kChangedColor);
+    }
+
+    void correct_distance(int r) {
+        show_distance(r, kOldValueColor);
+        show_computed(r, false, true, true, kHiddenColor);
+        distances_[r] = ask_number(rt_, 5, "正しい距離は ");
+        show_distance(r, kChangedColor);
+        place_leg(r);
+        chain_coordinates(r);
+        show_computed(r, false, true, true, kChangedColor);
+    }
+
+    void correct_instrument(bool is_x) {
+        double& value = is_x ? x_[1] : y_[1];
+        int column = is_x ? kXCol : kYCol;
+        show_coordinate(1, column, value, kOldValueColor);
+        show_computed(2, false, is_x, !is_x, kHiddenColor);
+        value = ask_number(rt_, 5, is_x ? "正しい機械点Ｘ座標は " : "正しい機械点Ｙ座標は ");
+        show_coordinate(1, column, value, kChangedColor);
+        chain_coordinates(2);
+        show_computed(2, false, is_x, !is_x, kChangedColor);
+    }
+
+    // ---- plot ----------------------------------------------------------
+    void plot() {
+        // The backsight is drawn 110 m out from the instrument point along
+        // the backsight azimuth, so the view includes its direction.
+        double rad = radians(azimuths_[1]);
+        x_[0] = x_[1] + 10 * std::cos(rad) + 100 * std::cos(rad);
+        y_[0] = y_[1] + 10 * std::sin(rad) + 100 * std::sin(rad);
+        std::vector<double> xs(x_.begin(), x_.begin() + last_ + 1), ys(y_.begin(), y_.begin() + last_ + 1);
+        Plot p = Plot::table(rt_, xs, ys);
+        p.circle(x_[1], y_[1], 2, 5, true);
+        p.line(x_[0], y_[0], x_[1], y_[1], 3);
+        for (int k = 2; k <= last_; ++k) {
+            p.circle(x_[k], y_[k], 1, 0);
+            p.line(x_[k - 1], y_[k - 1], x_[k], y_[k], 0);
+        }
+        for (int k = 1; k <= last_; ++k) p.name(x_[k], y_[k], names_[k]);
+        p.direction_mark();
+    }
+
+    // ---- report --------------------------------------------------------
+    void report() {
+        begin_report(rt_, kOpentravReport);
+        rt_.lprint("       　測角点  方向点　　夾　角　　  方 向 角　  　 距　離       DX　  　 DY");
+        rt_.lprint_using("         &    &  &    &               ####°##′##″",
+                         {names_[1], names_[0], double(backsight_.d), double(backsight_.m), double(backsight_.s)});
+        for (int k = 2; k <= last_; ++k) {
+            Dms az = degrees_to_dms_b(azimuths_[k]);
+            rt_.lprint_using("         &    &  &    & ####°##′##″####°##′##″####.###  #####.### #####.###",
+                             {names_[k - 1], names_[k], double(angles_[k].d), double(angles_[k].m),
+                              double(angles_[k].s), az.degrees, az.minutes, az.seconds, distances_[k], dx_[k],
+                              dy_[k]});
+        }
+        rt_.lprint("");
+        rt_.lprint("");
+        rt_.lprint("     　　　     　　　　　　 座標点　　　　　Ｘ座標　　 　　　Ｙ座標");
+        for (int k = 1; k <= last_; ++k)
+            rt_.lprint_using("                             &    &      ########.###     ########.###",
+                             {names_[k], x_[k], y_[k]});
+        end_report(rt_);
+    }
+
+    Runtime& rt_;
+    int last_ = 1;  // n: the index of the last point; 1 while no new point exists
+    AngleEntry backsight_;
+    std::array<std::string, kSize> names_{};
+    std::array<AngleEntry, kSize> angles_{};
+    std::array<double, kSize> azimuths_{}, distances_{}, dx_{}, dy_{}, x_{}, y_{};
+};
+
+}  // namespace
+}  // namespace marula
+
+int main(int argc, char** argv) {
+    return marula::run_program("opentrav", argc, argv, [](marula::Runtime& rt) { marula::OpenTraverse(rt).run(); });
+}

@@ -1,0 +1,491 @@
+// Connecting traverse: a chain of stations from a known point with a known
+// backsight azimuth to a second known point with a known forward azimuth.
+// The angular misclosure is spread over the angles in whole seconds, the
+// coordinate misclosure over the legs by the compass rule in whole
+// millimetres.
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "frame/frame.h"
+#include "survey/survey.h"
+#include "traverse/adjustment.h"
+
+namespace marula {
+namespace {
+
+constexpr int kLimit = 16;     // stations 0 … 15 and the forward point
+constexpr int kSize = kLimit + 2;
+constexpr int kFirstRow = 3;   // table row 0 stands on text row 3
+
+const Title kTitle{" 結合ﾄﾗﾊﾞ-ｽ （測点は16点迄です。）", 40, 0, {321, 0, 590, 16}, {320, 0, 591, 17}};
+const Heading kHeading{
+    "       1      2        3         4          5            6            7  ", 0, 1,
+    " NO  測角点　方向点  狭 角　　  距 離　  　方向角　 　  Ｘ座標　 　　Ｙ座標    ", 0, 2, {0, 36, 632, 53}};
+
+constexpr std::string_view kCoordinate = "########.###";
+constexpr std::string_view kDistance = "####.###";
+constexpr int kGiven = 5;  // colour of given values
+constexpr int kEntered = 0;
+constexpr int kGivenNameColor = 4;  // backsight and forward names after a correction
+
+// Table columns of a row.
+constexpr int kNumberCol = 1, kFromCol = 5, kToCol = 12, kAngleCol = 18, kDistanceCol = 31, kAzimuthCol = 40,
+              kXCol = 53, kYCol = 65;
+
+constexpr std::string_view kFirstLegRefusal = "最初の距離に０は入力できません。";
+constexpr std::string_view kZeroLegRefusal = "距離に０は入力できません。";
+
+class LinkTraverse {
+public:
+    explicit LinkTraverse(Runtime& rt) : rt_(rt) {}
+
+    void run() {
+        start_screen(rt_);
+        draw_title(rt_, kTitle);
+        draw_heading(rt_, kHeading, 0);
+        rt_.console(kFirstRow, 20);
+        if (enter()) {
+            calculate();
+            show_results();
+        }
+        KeyActions keys;
+        keys.correct = [this] { complete_ ? correct() : rt_.beep(); };
+        keys.plot = [this] { complete_ ? plot() : rt_.beep(); };
+        keys.print = [this] { complete_ ? report() : rt_.beep(); };
+        keys.redisplay = [this] { redisplay(); };
+        keys.landscape_screen_print = true;
+        run_key_loop(rt_, KeyBar::A, keys);
+    }
+
+private:
+    // ---- input sequence ------------------------------------------------
+    // Returns false when the station limit cut the entry short.
+    bool enter() {
+        back_name_ = ask_text(rt_, 5, "後視点名は  ");
+        show_row_number(0);
+        show_name(0, kToCol, back_name_, kEntered);
+        start_ = ask_angle(rt_, 2, "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ",
+                           AngleKind::Azimuth, kNudge1e7, kNudge1e7);
+        echo_dms(rt_, kAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
+        names_[0] = ask_text(rt_, 5, "既知点名は");
+        show_row_number(1);
+        show_name(0, kFromCol, names_[0], kEntered);
+        x_[0] = ask_number(rt_, 5, "既知点Ｘ座標は ");
+        show_coordinate(0, kXCol, x_[0], kGiven, kStylePlain);
+        y_[0] = ask_number(rt_, 5, "既知点Ｙ座標は ");
+        show_coordinate(0, kYCol, y_[0], kGiven, kStylePlain);
+
+        float running_total = 0;
+        for (int k = 1;; ++k) {
+            if (k == kLimit + 1) {
+                show_limit_message(rt_, kLimit);
+                rows_entered_ = kLimit;
+                return false;
+            }
+            std::string name = ask_text(rt_, 5, "測点名を入力する。 ");
+            show_row_number(k);
+            show_name(k, kFromCol, names_[k - 1], kEntered);
+            show_name(k, kToCol, name, kEntered);
+            angles_[k] = ask_angle(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6,
+                                   kNudge1e7);
+            echo_dms(rt_, kAngleCol, text_row(k), angles_[k], kEntered);
+            double distance = 0;
+            for (;;) {
+                distance = ask_number(rt_, 5, "距離は（終了は０を入力）  ");
+                // A traverse needs at least one leg: a 0 here would leave
+                // nothing to adjust and a zero distance total to divide by.
+                if (distance == 0 && k == 1) {
+                    rt_.notice(kFirstLegRefusal);
+                    continue;
+                }
+                break;
+            }
+            if (distance == 0) {
+                legs_ = k - 1;
+                forward_name_ = name;
+                break;
+            }
+            names_[k] = name;
+            distances_[k] = distance;
+            show_distance(k, kEntered);
+            running_total = static_cast<float>(double(running_total) + distance);
+            rows_entered_ = k;
+        }
+        total_ = static_cast<float>(round_total_mm(running_total));
+
+        const int n = legs_;
+        x_[n] = ask_number(rt_, 5, names_[n] + "のＸ座標は");
+        show_coordinate(n, kXCol, x_[n], kGiven, kStylePlain);
+        y_[n] = ask_number(rt_, 5, names_[n] + "のＹ座標は");
+        show_coordinate(n, kYCol, y_[n], kGiven, kStylePlain);
+        closing_ = ask_angle(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", AngleKind::Azimuth,
+                             kNudge1e6, kNudge1e7);
+        echo_dms(rt_, kAzimuthCol, text_row(n + 1), closing_, kGiven, kStylePlain);
+        complete_ = true;
+        return true;
+    }
+
+    // ---- calculation ---------------------------------------------------
+    void calculate() {
+        adjust_angles();
+        adjust_coordinates();
+    }
+
+    void adjust_angles() {
+        const int count = legs_ + 1;
+        // The chain as measured, to find the misclosure against the closing
+        // azimuth that was typed (kept apart from the adjusted one).
+        double chain = start_.degrees;
+        for (int i = 1; i <= count; ++i) chain = next_azimuth(chain, angles_[i].degrees, i == 1);
+        double w = reduce_half_turn(closing_.degrees - chain);
+        misclosure_seconds_ = misclosure_seconds(w);
+        auto shares = distribute_angle_misclosure(misclosure_seconds_, count, kLinkShareNudge);
+        azimuths_[0] = start_.degrees;
+        for (int i = 1; i <= count; ++i) {
+            corrections_[i] = shares[i - 1];
+            double a = azimuths_[i - 1] + angles_[i].degrees + corrections_[i].degrees - 180;
+            if (i == 1) a -= 180;
+            // The nudge keeps the display split from truncating a whole
+            // second that arithmetic left a hair below.
+            azimuths_[i] = wrap_azimuth(a) + kNudge1e8;
+        }
+    }
+
+    void adjust_coordinates() {
+        const int n = legs_;
+        float sum_x = 0, sum_y = 0;
+        for (int i = 1; i <= n; ++i) {
+            double rad = radians_pi_first(azimuths_[i]);
+            cos_[i] = std::cos(rad);
+            sin_[i] = std::sin(rad);
+            double dx = distances_[i] * cos_[i];
+            double dy = distances_[i] * sin_[i];
+            dx_[i] = round_mm(dx);
+            dy_[i] = round_mm(dy);
+            sum_x = static_cast<float>(double(sum_x) + whole_mm(dx));
+            sum_y = static_cast<float>(double(sum_y) + whole_mm(dy));
+        }
+        misclosure_x_ = static_cast<float>(double(sum_x) - (x_[n] - x_[0]) * 1000);
+        misclosure_y_ = static_cast<float>(double(sum_y) - (y_[n] - y_[0]) * 1000);
+        linear_ = linear_misclosure(misclosure_x_, misclosure_y_, kLinkLinearHalf);
+        precision_ = precision_denominator(total_, linear_);
+
+        std::vector<double> legs(distances_.begin() + 1, distances_.begin() + 1 + n);
+        auto cx = compass_corrections(legs, misclosure_x_, total_);
+        auto cy = compass_corrections(legs, misclosure_y_, total_);
+        for (int i = 1; i <= n; ++i) {
+            x_correction_[i] = cx[i - 1];
+            y_correction_[i] = cy[i - 1];
+        }
+        for (int i = 1; i < n; ++i) {
+            x_[i] = x_[i - 1] + dx_[i] + x_correction_[i] / 1000 + kNudge1e6;
+            y_[i] = y_[i - 1] + dy_[i] + y_correction_[i] / 1000 + kNudge1e6;
+        }
+    }
+
+    void recalculate_distance_total() {
+        float running = 0;
+        for (int i = 1; i <= legs_; ++i) running = static_cast<float>(double(running) + distances_[i]);
+        total_ = static_cast<float>(round_total_mm(running));
+    }
+
+    // ---- display -------------------------------------------------------
+    static int text_row(int row) { return kFirstRow + row; }
+
+    void show_row_number(int row) {
+        echo_number(rt_, kNumberCol, text_row(row), "##", row, kRowNumberColor, kStyleNormal);
+    }
+    void show_name(int row, int column, const std::string& name, int color) {
+        echo_name(rt_, column, text_row(row), name, color);
+    }
+    void show_distance(int row, int color, int style = kStyleNormal) {
+        echo_number(rt_, kDistanceCol, text_row(row), kDistance, distances_[row], color, style);
+    }
+    void show_coordinate(int row, int column, double value, int color, int style = kStyleNormal) {
+        echo_number(rt_, column, text_row(row), kCoordinate, value, color, style);
+    }
+    void show_azimuth(int row, int color, int style = kStyleNormal) {
+        Dms dms = degrees_to_dms_a(azimuths_[row]);
+        echo_dms(rt_, kAzimuthCol, text_row(row), int(dms.degrees), int(dms.minutes), int(dms.seconds), color,
+                 style);
+    }
+
+    // Azimuths of rows 1 … n+1 and coordinates of rows 1 … n, in the
+    // colours of a fresh result (or all in colour 15 to hide them).
+    void show_computed(bool hide, bool azimuths, bool x, bool y, int first, int last) {
+        const int n = legs_;
+        // The closing azimuth (row n+1) and station n's coordinates are
+        // given values; the rest are computed.
+        auto color_of = [&](bool given) { return hide ? kHiddenColor : given ? kGiven : kEntered; };
+        auto style_of = [&](bool given) { return hide ? kStyleHidden : given ? kStylePlain : kStyleNormal; };
+        for (int i = first; i <= last; ++i) {
+            if (azimuths) show_azimuth(i, color_of(i == n + 1), style_of(i == n + 1));
+            if (i <= n && x) show_coordinate(i, kXCol, x_[i], color_of(i == n), style_of(i == n));
+            if (i <= n && y) show_coordinate(i, kYCol, y_[i], color_of(i == n), style_of(i == n));
+        }
+    }
+
+    void show_results() {
+        show_computed(false, true, true, true, 1, legs_ + 1);
+        show_summary();
+    }
+
+    // The precision ratio field: a zero linear misclosure gives an
+    // unbounded ratio, shown as "∞" rather than a number that overflows.
+    void precision_field(std::string& line, std::string_view field) const {
+        if (linear_ == 0) {
+            int width = static_cast<int>(field.size());
+            line += std::string(width - 2, ' ') + "∞";
+        } else {
+            line += format_using(field, {precision_});
+        }
+    }
+
+    void show_summary() {
+        std::string line = "  精度１：";
+        precision_field(line, "#######");
+        line += format_using("  距離計####.###  角誤差####秒 Ｘ誤差##.###  Ｙ誤差##.###  ",
+                             {double(total_), -misclosure_seconds_ + 0.0, double(misclosure_x_) / 1000,
+                              double(misclosure_y_) / 1000});
+        print_at(rt_, 2, 21, line, kTitleColor, kStyleMessage);
+        rt_.window(0, 0, 639, 431);
+        rt_.view(0, 0, 639, 431);
+        shadowed_box(rt_, {16, 377, 624, 394}, 14, 14);
+    }
+
+    // Every row from the stored values; nothing is recalculated.
+    void show_table() {
+        show_row_number(0);
+        show_name(0, kFromCol, names_[0], kEntered);
+        show_name(0, kToCol, back_name_, kEntered);
+        echo_dms(rt_, kAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
+        show_coordinate(0, kXCol, x_[0], kGiven, kStylePlain);
+        show_coordinate(0, kYCol, y_[0], kGiven, kStylePlain);
+        int last = complete_ ? legs_ + 1 : rows_entered_;
+        for (int i = 1; i <= last; ++i) {
+            show_row_number(i);
+            show_name(i, kFromCol, names_[i - 1], kEntered);
+            bool forward = complete_ && i == legs_ + 1;
+            show_name(i, kToCol, forward ? forward_name_ : names_[i], kEntered);
+            echo_dms(rt_, kAngleCol, text_row(i), angles_[i], kEntered);
+            if (!forward) show_distance(i, kEntered);
+        }
+        if (complete_) show_results();
+    }
+
+    void redisplay() {
+        rt_.cls(0);
+        draw_heading(rt_, kHeading, 1);
+        show_table();
+    }
+
+    // ---- correction dialogue -------------------------------------------
+    enum class Target { Name, Backsight, Forward, Start, Closing, Angle, Distance, X0, Y0, Xn, Yn };
+
+    bool row_fits(int c, int r) const {
+        const int n = legs_;
+        if ((c == 5 && r == n + 1) || ((c == 6 || c == 7) && r == n)) return true;
+        if ((c == 3 || c == 4) && r == 0) return false;
+        if (c >= 5 && r >= 1) return false;
+        if (r < 0 || r > n + 1) return false;
+        // The forward row has no distance: its cell is not a leg.
+        if (c == 4 && r == n + 1) return false;
+        return true;
+    }
+
+    void correct() {
+        TableCorrection rules;
+        rules.columns = 7;
+        rules.row_fits = [this](int c, int r) { return row_fits(c, r); };
+        CellChoice cell = ask_table_cell(rt_, rules);
+        const int c = cell.column, r = cell.row, n = legs_;
+        switch (c) {
+            case 1: correct_station_name(r <= 1 ? 0 : r - 1); break;
+            case 2:
+                if (r == n + 1) {
+                    correct_direction_name(forward_name_, n + 1);
+                } else if (r == 0) {
+                    correct_direction_name(back_name_, 0);
+                } else {
+                    correct_station_name(r);
+                }
+                break;
+            case 3: correct_angle(r); break;
+            case 4: correct_distance(r); break;
+            case 5: correct_azimuth(r == 0); break;
+            case 6: correct_coordinate(r == 0 ? 0 : n, true); break;
+            case 7: correct_coordinate(r == 0 ? 0 : n, false); break;
+        }
+    }
+
+    // Station k's name stands in row k at column 12 and in row k+1 at
+    // column 5 (station 0 in row 0 and row 1 at column 5).
+    void show_station_name(int k, int color) {
+        if (k == 0) {
+            show_name(0, kFromCol, names_[0], color);
+        } else {
+            show_name(k, kToCol, names_[k], color);
+        }
+        show_name(k + 1, kFromCol, names_[k], color);
+    }
+
+    std::string ask_name() { return ask_text(rt_, 0, "正しい文字は　"); }
+
+    void correct_station_name(int k) {
+        show_station_name(k, kOldValueColor);
+        names_[k] = ask_name();
+        show_station_name(k, kEntered);
+    }
+
+    void correct_direction_name(std::string& name, int row) {
+        show_name(row, kToCol, name, kOldValueColor);
+        name = ask_name();
+        show_name(row, kToCol, name, kGivenNameColor);
+    }
+
+    void hide_for_angles() { show_computed(true, true, true, true, 1, legs_ + 1); }
+
+    void correct_angle(int r) {
+        echo_dms(rt_, kAngleCol, text_row(r), angles_[r], kOldValueColor);
+        hide_for_angles();
+        angles_[r] = ask_angle(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
+        echo_dms(rt_, kAngleCol, text_row(r), angles_[r], kEntered);
+        calculate();
+        show_results();
+    }
+
+    void correct_azimuth(bool start) {
+        const int n = legs_;
+        AngleEntry& target = start ? start_ : closing_;
+        int row = start ? 0 : n + 1;
+        echo_dms(rt_, kAzimuthCol, text_row(row), target, kOldValueColor);
+        hide_for_angles();
+        std::string prompt = start ? names_[0] + "から" + back_name_ + "への方向角は "
+                                   : names_[n] + "から" + forward_name_ + "への方向角は ";
+        target = ask_angle(rt_, 2, prompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        if (start) echo_dms(rt_, kAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
+        calculate();
+        show_results();
+    }
+
+    void correct_distance(int r) {
+        show_distance(r, kOldValueColor);
+        show_computed(true, false, true, true, 1, legs_);
+        double value = 0;
+        for (;;) {
+            value = ask_number(rt_, 2, "正しい距離は  ");
+            if (value != 0) break;
+            rt_.notice(kZeroLegRefusal);
+        }
+        distances_[r] = value;
+        show_distance(r, kEntered);
+        recalculate_distance_total();
+        adjust_coordinates();
+        show_results();
+    }
+
+    void correct_coordinate(int station, bool is_x) {
+        const int n = legs_;
+        double& value = is_x ? x_[station] : y_[station];
+        int column = is_x ? kXCol : kYCol;
+        show_coordinate(station, column, value, kOldValueColor);
+        show_computed(true, false, is_x, !is_x, 1, station == 0 ? n : n - 1);
+        value = ask_number(rt_, 2, is_x ? "正しいＸ座標は  " : "正しいＹ座標は  ");
+        show_coordinate(station, column, value, kGiven, kStylePlain);
+        adjust_coordinates();
+        show_results();
+    }
+
+    // ---- plot ----------------------------------------------------------
+    void plot() {
+        const int n = legs_;
+        std::vector<double> xs(x_.begin(), x_.begin() + n + 1), ys(y_.begin(), y_.begin() + n + 1);
+        Plot p = Plot::table(rt_, xs, ys);
+        p.circle(x_[0], y_[0], 2, 5, true);
+        for (int i = 1; i <= n; ++i) p.circle(x_[i], y_[i], 3, 0);
+        for (int i = 1; i <= n; ++i) p.line(x_[i], y_[i], x_[i - 1], y_[i - 1], 0);
+        // The two reference directions, 300 m long.
+        for (auto [station, azimuth] : {std::pair{0, azimuths_[0]}, std::pair{n, azimuths_[n + 1]}}) {
+            double rad = radians_pi_first(azimuth);
+            p.line(x_[station], y_[station], x_[station] + 300 * std::cos(rad), y_[station] + 300 * std::sin(rad),
+                   8);
+        }
+        for (int i = 0; i <= n; ++i) p.name(x_[i], y_[i], names_[i]);
+        p.direction_mark();
+    }
+
+    // ---- report --------------------------------------------------------
+    static std::array<double, 3> dms_of(double azimuth) {
+        Dms d = degrees_to_dms_a(azimuth);
+        return {d.degrees, d.minutes, d.seconds};
+    }
+
+    void report() {
+        const int n = legs_;
+        begin_report(rt_, kLinktravReport);
+        rt_.lprint(
+            "      測角点　方向点　  夾　角   補正   方向角 　　水平距離 　ＣＯＳ　   ＳＩＮ 　 △Ｘ   　△Ｙ　  "
+            "εＸεＹ　　    Ｘ　　     　Ｙ     座標名");
+        std::string rule = "   ";
+        for (int i = 0; i < 70; ++i) rule += "－";
+        rt_.lprint(rule);
+
+        rt_.lprint_using("      &    &  &    &  　               ### ## ##                     ",
+                         {names_[0], back_name_, double(start_.d), double(start_.m), double(start_.s)}, false);
+        rt_.lprint_using("                                        ########.### ########.###  &    &",
+                         {x_[0], y_[0], names_[0]});
+        for (int i = 1; i <= n; ++i) {
+            auto az = dms_of(azimuths_[i]);
+            rt_.lprint_using("      &    &  &    &  ### ## ##  ###   ### ## ##  ####.###  ##.######",
+                             {names_[i - 1], names_[i], double(angles_[i].d), double(angles_[i].m),
+                              double(angles_[i].s), corrections_[i].seconds, az[0], az[1], az[2], distances_[i],
+                              cos_[i]},
+                             false);
+            rt_.lprint_using(
+                "  ##.###### #####.### #####.### ### ### ########.### ########.###  &    &",
+                {sin_[i], dx_[i], dy_[i], x_correction_[i], y_correction_[i], x_[i], y_[i], names_[i]});
+        }
+        auto closing = dms_of(azimuths_[n + 1]);
+        rt_.lprint_using("      &    &  &    &  ### ## ##  ###   ### ## ##",
+                         {names_[n], forward_name_, double(angles_[n + 1].d), double(angles_[n + 1].m),
+                          double(angles_[n + 1].s), corrections_[n + 1].seconds, closing[0], closing[1],
+                          closing[2]});
+        rt_.lprint("");
+        rt_.lprint("");
+        report_font(rt_, 260, 180, 360);
+        std::string precision = "　　　                実測精度１：";
+        precision_field(precision, "#######");
+        rt_.lprint(precision, false);
+        report_font(rt_, 200, 111, 360);
+        rt_.lprint_using(" （ 水平距離の和　#####.###  座標の閉合差　###.###）", {double(total_), linear_});
+        rt_.lprint_using(
+            "                                    角の閉合差####秒　　Ｘ座標の閉合差 ####.###　Ｙ座標の閉合差 ####.###",
+            {-misclosure_seconds_ + 0.0, double(misclosure_x_) / 1000, double(misclosure_y_) / 1000});
+        end_report(rt_);
+    }
+
+    Runtime& rt_;
+    bool complete_ = false;
+    int rows_entered_ = 0;  // table rows 1 … filled during the entry
+    int legs_ = 0;          // n
+    std::string back_name_, forward_name_;
+    std::array<std::string, kSize> names_{};
+    AngleEntry start_, closing_;
+    std::array<AngleEntry, kSize> angles_{};
+    std::array<double, kSize> distances_{}, azimuths_{}, cos_{}, sin_{}, dx_{}, dy_{}, x_correction_{},
+        y_correction_{}, x_{}, y_{};
+    std::array<AngleCorrection, kSize> corrections_{};
+    float total_ = 0;
+    float misclosure_x_ = 0, misclosure_y_ = 0;
+    double misclosure_seconds_ = 0;
+    double linear_ = 0, precision_ = 0;
+};
+
+}  // namespace
+}  // namespace marula
+
+int main(int argc, char** argv) {
+    return marula::run_program("linktrav", argc, argv, [](marula::Runtime& rt) { marula::LinkTraverse(rt).run(); });
+}

@@ -120,14 +120,14 @@ void Plot::circle(double x, double y, double units, int color, bool filled) cons
     rt_->circle(cx, cy, pixels, color, filled);
 }
 
-void Plot::name(double x, double y, std::string_view text) const {
+void Plot::name(double x, double y, std::string_view text, int color) const {
     double column = std::fabs(rt_->map(world(x, form_), 0)) / 8;
     double row = std::fabs(rt_->map(world(y, form_), 1)) / 16;
     if (!std::isfinite(column) || !std::isfinite(row)) return;
     int c = static_cast<int>(std::min(column, double(kColumns - 1)));
     int r = form_ ? static_cast<int>(std::min(row + 10, 22.0)) : static_cast<int>(std::min(row, 23.0)) - 1;
     r = std::clamp(r, 0, kPromptRow - 1);
-    print_at(*rt_, c, r, text, 0, kStyleNormal);
+    print_at(*rt_, c, r, text, color, kStyleNormal);
 }
 
 void Plot::direction_mark() const {

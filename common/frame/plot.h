@@ -59,10 +59,10 @@ public:
     void line(double x1, double y1, double x2, double y2, int color, bool dashed = false) const;
     // A circle of `units` marker units round a point in metres.
     void circle(double x, double y, double units, int color, bool filled = false) const;
-    // A point's name in colour 0: at column |MAP(X × 1000, 0)| / 8 and
-    // row |MAP(Y × 1000, 1)| / 16, one row above in a table plot and ten
+    // A point's name, in colour 0 unless told: at column |MAP(X × 1000, 0)| / 8
+    // and row |MAP(Y × 1000, 1)| / 16, one row above in a table plot and ten
     // rows down in a form plot; kept on the screen and cut at its edge.
-    void name(double x, double y, std::string_view text) const;
+    void name(double x, double y, std::string_view text, int color = 0) const;
     // WINDOW and VIEW (0,0)-(639,399) and the direction mark at (400,20)
     // (form plots: at (60,190)); colour 0, style 4 after.
     void direction_mark() const;

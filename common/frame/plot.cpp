@@ -111,13 +111,10 @@ void Plot::line(double x1, double y1, double x2, double y2, int color, bool dash
 }
 
 void Plot::circle(double x, double y, double units, int color, bool filled) const {
-    double cx = world(x, form_), cy = world(y, form_);
-    // The radius is a length in world units; the runtime wants pixels, so it
-    // is measured along the first axis of the viewport.
+    // The radius is a length in world units, as the window measures it.
     double radius = units * window_.unit;
-    double pixels = std::fabs(rt_->map(cx + radius, 0) - rt_->map(cx, 0));
-    if (!std::isfinite(pixels)) return;
-    rt_->circle(cx, cy, pixels, color, filled);
+    if (!std::isfinite(radius)) return;
+    rt_->circle(world(x, form_), world(y, form_), form_ ? static_cast<float>(radius) : radius, color, filled);
 }
 
 void Plot::name(double x, double y, std::string_view text, int color) const {

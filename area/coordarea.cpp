@@ -1,0 +1,265 @@
+// Coordinate area: the double area and area of a polygon of up to 18
+// vertices, with every side's azimuth and length.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "area/polygon_area.h"
+#include "frame/correction.h"
+#include "frame/entry.h"
+#include "frame/key_bar.h"
+#include "frame/plot.h"
+#include "frame/point_list.h"
+#include "frame/report.h"
+#include "frame/screen.h"
+#include "runtime/format.h"
+
+namespace marula {
+namespace {
+
+using namespace area;
+
+constexpr int kMaxVertices = 18;
+constexpr int kMinVertices = 3;
+constexpr int kEnteredColor = 0;
+constexpr int kResultColor = 1;
+constexpr int kCorrectedColor = 12;
+constexpr std::string_view kTooFew = "面積の計算には３点以上が必要です。";
+
+const Title kTitle{" 座標面積計算 （計算は18点迄です）", 40, 0, {321, 0, 590, 16}, {320, 0, 591, 17}};
+const Heading kLeftHeading{"     1            2          3", 0, 1, " NO 点 名  　    Ｘn　      Ｙn   ", 0, 2,
+                           {0, 36, 272, 53}};
+const Heading kRightHeading{"", 0, 1, " Xn+1-Xn-1  (Xn+1-Xn-1)Ｙn 　方向角 　距 離 ", 35, 2, {280, 36, 632, 53}};
+
+// Vertex i (1-based) stands on text row i + 2.
+int text_row(int vertex) { return vertex + 2; }
+
+class CoordinateArea {
+public:
+    explicit CoordinateArea(Runtime& rt) : rt_(rt) {}
+
+    void run() {
+        start_screen(rt_);
+        draw_title(rt_, kTitle);
+        rt_.beep();
+        rt_.wait(10);
+        draw_headings();
+        enter();
+        KeyActions keys;
+        keys.redisplay = [this] { redisplay(); };
+        if (result_) {
+            show_result();
+            keys.correct = [this] { correct(); };
+            keys.plot = [this] { plot(); };
+            keys.print = [this] { report(); };
+        }
+        // With too many vertices there is no area: correction, plot and
+        // report are left unbound and beep.
+        run_key_loop(rt_, KeyBar::A, keys);
+    }
+
+private:
+    int count() const { return static_cast<int>(vertices_.size()); }
+
+    void draw_headings() {
+        draw_heading(rt_, kLeftHeading, 0);
+        draw_heading(rt_, kRightHeading, 0);
+    }
+
+    // ---- input ------------------------------------------------------------
+    void enter() {
+        rt_.console(3, 20);
+        print_at(rt_, 0, text_row(1), "  1", kRowNumberColor);
+        enter_vertex(ask_text(rt_, 5, "点名は"));
+        sides_.push_back(Side{});  // the closing side's place, filled with the area
+        for (;;) {
+            std::string name = ask_list_name(rt_, 5, "点名は（終了は");
+            if (ends_point_list(name)) {
+                // Two vertices enclose nothing: the list goes on.
+                if (count() < kMinVertices) {
+                    rt_.notice(kTooFew);
+                    continue;
+                }
+                break;
+            }
+            echo_number(rt_, 0, text_row(count() + 1), "###", count() + 1, kRowNumberColor);
+            enter_vertex(std::move(name));
+            sides_.push_back(polygon_side(vertices_[count() - 2], vertices_.back()));
+            show_side(count(), kEnteredColor);
+            if (count() > kMaxVertices) {
+                show_limit_message(rt_, kMaxVertices);
+                return;
+            }
+        }
+        calculate();
+    }
+
+    void enter_vertex(std::string name) {
+        Vertex v;
+        v.name = std::move(name);
+        const int row = text_row(count() + 1);
+        echo_name(rt_, 5, row, v.name, kEnteredColor);
+        v.x = ask_number(rt_, 5, "Ｘ座標は ");
+        echo_number(rt_, 12, row, "#######.###", v.x, kEnteredColor);
+        v.y = ask_number(rt_, 5, "Ｙ座標は ");
+        echo_number(rt_, 23, row, "######.###", v.y, kEnteredColor);
+        vertices_.push_back(v);
+    }
+
+    // ---- calculation --------------------------------------------------------
+    // sides_[i - 1] is the side ending at vertex i; the first is the closing
+    // side from the last vertex.
+    void calculate() {
+        const int n = count();
+        sides_.assign(n, Side{});
+        for (int i = 2; i <= n; ++i) sides_[i - 1] = polygon_side(vertices_[i - 2], vertices_[i - 1]);
+        sides_[0] = polygon_side(vertices_[n - 1], vertices_[0]);
+        result_ = polygon_area(vertices_);
+    }
+
+    // ---- display ------------------------------------------------------------
+    void show_side(int vertex, int color, int style = kStyleNormal) {
+        const Side& side = sides_[vertex - 1];
+        const int row = text_row(vertex);
+        echo_dms(rt_, 62, row, int(side.dms.degrees), int(side.dms.minutes), int(side.dms.seconds), color, style,
+                 "###");
+        echo_number(rt_, 71, row, "####.###", side.length, color, style);
+    }
+
+    void show_row(int vertex) {
+        const Vertex& v = vertices_[vertex - 1];
+        const AreaTerms& t = result_->terms[vertex - 1];
+        print_at(rt_, 0, text_row(vertex),
+                 format_using(" ##  &    & #######.### ######.### ####.### #########.######",
+                              {double(vertex), v.name, v.x, v.y, t.a, t.p}),
+                 kEnteredColor);
+        echo_number(rt_, 0, text_row(vertex), " ##", vertex, kRowNumberColor);
+        show_side(vertex, kEnteredColor);
+    }
+
+    void show_area_line(int color, int style = kStyleNormal) {
+        print_at(rt_, 30, count() + 3,
+                 format_using("倍面積#######.###### 　面積#######.######", {result_->double_area, result_->area}),
+                 color, style);
+    }
+
+    void show_result() {
+        for (int i = 1; i <= count(); ++i) show_row(i);
+        show_area_line(kResultColor);
+        const int top = 18 * (count() + 3);
+        shadowed_box(rt_, {232, top - 1, 576, top + 16}, 14, 14);
+    }
+
+    // Every value derived from the coordinates printed again in the
+    // background colour, which blanks it before a recalculation.
+    void hide_derived() {
+        for (int i = 1; i <= count(); ++i) {
+            const AreaTerms& t = result_->terms[i - 1];
+            echo_number(rt_, 35, text_row(i), "####.###", t.a, kHiddenColor, kStyleHidden);
+            echo_number(rt_, 44, text_row(i), "#########.######", t.p, kHiddenColor, kStyleHidden);
+            show_side(i, kHiddenColor, kStyleHidden);
+        }
+        show_area_line(kHiddenColor, kStyleHidden);
+    }
+
+    // ---- correction ---------------------------------------------------------
+    void correct() {
+        TableCorrection rules;
+        rules.columns = 3;
+        rules.row_fits = [this](int, int row) { return row >= 1 && row <= count(); };
+        const CellChoice cell = ask_table_cell(rt_, rules);
+        Vertex& v = vertices_[cell.row - 1];
+        const int row = text_row(cell.row);
+        if (cell.column == 1) {
+            echo_name(rt_, 5, row, v.name, kOldValueColor);
+            std::string typed = ask_text(rt_, 5, "正しい点名は");
+            if (!typed.empty()) v.name = std::move(typed);  // an empty answer keeps the name
+            echo_name(rt_, 5, row, v.name, kCorrectedColor);
+            return;
+        }
+        const bool is_x = cell.column == 2;
+        const int column = is_x ? 12 : 23;
+        double& value = is_x ? v.x : v.y;
+        echo_number(rt_, column, row, "#######.###", value, kOldValueColor);
+        hide_derived();
+        value = ask_number(rt_, 5, is_x ? "正しいＸ座標は " : "正しいＹ座標は ", value);
+        calculate();
+        for (int i = 1; i <= count(); ++i) show_row(i);
+        show_area_line(kResultColor);
+        echo_number(rt_, column, row, "#######.###", value, kCorrectedColor);
+    }
+
+    // ---- redisplay ----------------------------------------------------------
+    void redisplay() {
+        rt_.cls(0);
+        draw_headings();
+        if (result_) {
+            show_result();
+            return;
+        }
+        // Input ended at the limit: the vertices as they were entered.
+        for (int i = 1; i <= count(); ++i) {
+            const Vertex& v = vertices_[i - 1];
+            echo_number(rt_, 0, text_row(i), "###", i, kRowNumberColor);
+            echo_name(rt_, 5, text_row(i), v.name, kEnteredColor);
+            echo_number(rt_, 12, text_row(i), "#######.###", v.x, kEnteredColor);
+            echo_number(rt_, 23, text_row(i), "######.###", v.y, kEnteredColor);
+            if (i >= 2) show_side(i, kEnteredColor);
+        }
+    }
+
+    // ---- plot ---------------------------------------------------------------
+    void plot() {
+        std::vector<double> xs, ys;
+        for (const Vertex& v : vertices_) {
+            xs.push_back(v.x);
+            ys.push_back(v.y);
+        }
+        const Plot plot = Plot::table(rt_, xs, ys);
+        for (int i = 0; i < count(); ++i) {
+            const Vertex& v = vertices_[i];
+            plot.circle(v.x, v.y, 1, i == 0 ? 5 : 0, i == 0);
+            const Vertex& previous = vertices_[(i + count() - 1) % count()];
+            plot.line(previous.x, previous.y, v.x, v.y, 0);
+        }
+        for (const Vertex& v : vertices_) plot.name(v.x, v.y, v.name);
+        plot.direction_mark();
+    }
+
+    // ---- report -------------------------------------------------------------
+    void report() {
+        begin_report(rt_, kCoordareaReport);
+        rt_.lprint(
+            "         　点名　     　Ｘｎ　　   Ｙｎ 　     Xn+1-Xn-1　　(Xn+1-Xn-1)Yn    Yn+1-Yn-1     "
+            "(Yn+1-Yn-1)Xn  　方 向 角　   　距 離");
+        for (int i = 1; i <= count(); ++i) {
+            const Vertex& v = vertices_[i - 1];
+            const AreaTerms& t = result_->terms[i - 1];
+            const Side& s = sides_[i - 1];
+            rt_.lprint_using("           &    &  #######.### ######.###   #######.### #########.######",
+                             {v.name, v.x, v.y, t.a, t.p}, false);
+            rt_.lprint_using("  #######.###　#########.######    ###°##′##″####.###",
+                             {t.b, t.q, s.dms.degrees, s.dms.minutes, s.dms.seconds, s.length});
+        }
+        rt_.lprint_using(
+            "                                                  倍面積#########.######  　　   倍面積#########.######",
+            {result_->double_area, result_->second_double_area});
+        report_font(rt_, 260, 180, 240);
+        rt_.lprint_using("                                  面積#######.######", {result_->area});
+        end_report(rt_);
+    }
+
+    Runtime& rt_;
+    std::vector<Vertex> vertices_;
+    std::vector<Side> sides_;
+    std::optional<PolygonArea> result_;
+};
+
+}  // namespace
+}  // namespace marula
+
+int main(int argc, char** argv) {
+    return marula::run_program("coordarea", argc, argv,
+                               [](marula::Runtime& rt) { marula::CoordinateArea(rt).run(); });
+}

@@ -1,0 +1,15 @@
+// A program that only opens the window, shows a line, beeps and leaves: the
+// window tests start it under displays and sound systems of every kind.
+#include <cstdlib>
+
+#include "runtime/runtime.h"
+
+int main(int argc, char** argv) {
+    return marula::run_program("window_probe", argc, argv, [](marula::Runtime& rt) {
+        rt.locate(0, 0);
+        rt.print_line("画面の確認");
+        rt.present();
+        rt.beep();
+        std::exit(0);  // without the farewell pause of a real program's end
+    });
+}

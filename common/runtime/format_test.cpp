@@ -107,7 +107,15 @@ struct WidthCase {
     int width;
 };
 
-void PrintTo(const WidthCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+// Test names stay printable UTF-8: invalid bytes and control characters
+// are named by '?'.
+std::string printable(std::string_view text) {
+    std::string out;
+    for (const std::string& ch : split_chars(text)) out += static_cast<unsigned char>(ch[0]) < 0x20 ? "?" : ch;
+    return out;
+}
+
+void PrintTo(const WidthCase& c, std::ostream* os) { *os << '"' << printable(c.text) << '"'; }
 
 class DisplayWidth : public testing::TestWithParam<WidthCase> {};
 
@@ -152,7 +160,7 @@ struct ParseCase {
     std::optional<double> value;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << '"' << printable(c.text) << '"'; }
 
 class ParseNumber : public testing::TestWithParam<ParseCase> {};
 

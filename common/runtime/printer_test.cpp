@@ -176,6 +176,21 @@ TEST(PagePdf, HoldsTheLinesWithAnEmbeddedFont) {
     EXPECT_GT(font_rows, 0);
 }
 
+TEST(PagePdf, MissingFontIsReportedNotIgnored) {
+    TempDir dir;
+    const char* old = std::getenv("MARULA_PRINT_FONT");
+    const std::optional<std::string> kept = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("MARULA_PRINT_FONT", (dir.path() / "none.ttf").c_str(), 1);
+    const auto err = write_page_pdf(report_page(false), dir.path() / "page.pdf");
+    if (kept)
+        setenv("MARULA_PRINT_FONT", kept->c_str(), 1);
+    else
+        unsetenv("MARULA_PRINT_FONT");
+    EXPECT_NE(err, std::nullopt);
+    // The usual font is taken up again once the setting is gone.
+    EXPECT_EQ(write_page_pdf(report_page(false), dir.path() / "page.pdf"), std::nullopt);
+}
+
 TEST(PagePdf, PaperFollowsTheOrientation) {
     struct Case {
         bool landscape;

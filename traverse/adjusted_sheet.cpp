@@ -1,0 +1,46 @@
+#include "adjusted_sheet.h"
+
+#include "frame/report.h"
+
+namespace marula {
+
+const Heading kAdjustedHeading{
+    "       1      2        3         4          5            6            7  ", 0, 1,
+    " NO  測角点　方向点  狭 角　　  距 離　  　方向角　 　  Ｘ座標　 　　Ｙ座標    ", 0, 2, {0, 36, 632, 53}};
+
+std::string precision_text(const AdjustmentSummary& s) {
+    if (s.linear == 0) return "      ∞";
+    return format_using("#######", {s.precision});
+}
+
+void show_adjustment_summary(Runtime& rt, const AdjustmentSummary& s, int style) {
+    std::string line = "  精度１：" + precision_text(s);
+    // + 0.0: a misclosure of nothing shows 0, never -0.
+    line += format_using("  距離計####.###  角誤差####秒 Ｘ誤差##.###  Ｙ誤差##.###  ",
+                         {double(s.total), -s.misclosure_seconds + 0.0, double(s.fx_mm) / 1000,
+                          double(s.fy_mm) / 1000});
+    print_at(rt, 2, 21, line, kTitleColor, style);
+    rt.window(0, 0, 639, 431);
+    rt.view(0, 0, 639, 431);
+    shadowed_box(rt, {16, 377, 624, 394}, 14, 14);
+}
+
+void report_adjusted_heading(Runtime& rt) {
+    rt.lprint(
+        "      測角点　方向点　  夾　角   補正   方向角 　　水平距離 　ＣＯＳ　   ＳＩＮ 　 △Ｘ   　△Ｙ　  "
+        "εＸεＹ　　    Ｘ　　     　Ｙ     座標名");
+    std::string rule = "   ";
+    for (int i = 0; i < 70; ++i) rule += "－";
+    rt.lprint(rule);
+}
+
+void report_adjusted_precision(Runtime& rt, const AdjustmentSummary& s) {
+    rt.lprint("");
+    rt.lprint("");
+    report_font(rt, 260, 180, 360);
+    rt.lprint("　　　                実測精度１：" + precision_text(s), false);
+    report_font(rt, 200, 111, 360);
+    rt.lprint_using(" （ 水平距離の和　#####.###  座標の閉合差　###.###）", {double(s.total), s.linear});
+}
+
+}  // namespace marula

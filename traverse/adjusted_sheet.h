@@ -1,0 +1,58 @@
+// The sheet of an adjusted traverse (connecting and closed): the table's
+// heading and columns, the summary line under the table and the report's
+// heading and precision lines. The stations' own rows are the program's.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "frame/screen.h"
+#include "runtime/runtime.h"
+
+namespace marula {
+
+// Text columns of a table row: the row number, the angle station's name,
+// the direction point's name, the angle, the distance, the azimuth, X, Y.
+// Table row i stands on text row 3 + i.
+inline constexpr int kSheetNumberCol = 1, kSheetFromCol = 5, kSheetToCol = 12, kSheetAngleCol = 18,
+                     kSheetDistanceCol = 31, kSheetAzimuthCol = 40, kSheetXCol = 53, kSheetYCol = 65;
+inline constexpr int kSheetFirstRow = 3;
+inline constexpr std::string_view kSheetCoordinate = "########.###";
+inline constexpr std::string_view kSheetDistance = "####.###";
+
+// Column numbers and headings of the table.
+extern const Heading kAdjustedHeading;
+
+// What the summary line and the report's closing lines show.
+struct AdjustmentSummary {
+    double precision = 0;           // N of the ratio 1 : N
+    double linear = 0;              // linear misclosure, metres; 0 when none
+    float total = 0;                // distance total, metres
+    double misclosure_seconds = 0;  // W, given (or theoretical) minus measured
+    float fx_mm = 0, fy_mm = 0;     // coordinate misclosures, computed minus given
+};
+
+// The ratio in its seven-digit field. With no linear misclosure the ratio
+// is unbounded: "∞" stands in its place rather than a number that
+// overflows the field.
+std::string precision_text(const AdjustmentSummary& s);
+
+// Row 21: "  精度１：…  距離計…  角誤差…秒 Ｘ誤差…  Ｙ誤差…  " in colour 8 and
+// `style`, with the angular misclosure shown computed minus given, then
+// the yellow shadowed box round it.
+void show_adjustment_summary(Runtime& rt, const AdjustmentSummary& s, int style);
+
+// The report's column heading and the rule under it.
+void report_adjusted_heading(Runtime& rt);
+
+// Two empty lines, then the precision (font 260) continued in the body
+// size by the distance total and the linear misclosure. The angle line
+// that follows is the program's.
+void report_adjusted_precision(Runtime& rt, const AdjustmentSummary& s);
+
+// The angle line's format and values (−W, fX and fY in metres); a program
+// that reports more appends its own fields to the format.
+inline constexpr std::string_view kReportMisclosureLine =
+    "                                    角の閉合差####秒　　Ｘ座標の閉合差 ####.###　Ｙ座標の閉合差 ####.###";
+
+}  // namespace marula

@@ -1,0 +1,400 @@
+// Closed traverse: a polygon of stations that leaves a known point and
+// returns to it. The angle sum is tested against the polygon's and its
+// misclosure spread over the angles in whole seconds; the amount by which
+// the computed polygon fails to return to its start is spread over the
+// legs in whole millimetres by the compass rule.
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "frame/frame.h"
+#include "frame/point_list.h"
+#include "survey/survey.h"
+#include "traverse/adjusted_sheet.h"
+#include "traverse/adjustment.h"
+#include "traverse/unadjusted.h"
+
+namespace marula {
+namespace {
+
+constexpr int kLimit = 16;  // station entries; the seventeenth is refused
+constexpr int kSize = kLimit + 1;
+constexpr int kMinimumLegs = 3;  // the fewest legs that close a polygon
+
+const Title kTitle{" 閉合ﾄﾗﾊﾞ-ｽ （測点は16点迄です。）", 40, 0, {321, 0, 590, 16}, {320, 0, 591, 17}};
+constexpr std::string_view kStartPrompt = "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ";
+constexpr std::string_view kTooFewLegs = "閉合トラバースは３辺以上で入力して下さい。";
+
+constexpr int kGiven = 5;    // the starting azimuth and station 0's coordinates
+constexpr int kEntered = 0;  // names, angles, distances and every computed value
+constexpr int kGivenNameColor = 4;  // the backsight's name after a correction
+
+class LoopTraverse {
+public:
+    explicit LoopTraverse(Runtime& rt) : rt_(rt) {}
+
+    void run() {
+        start_screen(rt_);
+        draw_title(rt_, kTitle);
+        draw_heading(rt_, kAdjustedHeading, 0);
+        rt_.console(kSheetFirstRow, 20);
+        enter();
+        calculate();
+        show_results();
+        KeyActions keys;
+        keys.correct = [this] { correct(); };
+        keys.plot = [this] { plot(); };
+        keys.print = [this] { report(); };
+        keys.redisplay = [this] { redisplay(); };
+        keys.landscape_screen_print = true;
+        run_key_loop(rt_, KeyBar::A, keys);
+    }
+
+private:
+    // ---- input sequence ------------------------------------------------
+    void enter() {
+        back_name_ = ask_text(rt_, 5, "後視点名は  ");
+        show_row_number(0);
+        show_name(0, kSheetToCol, back_name_, kEntered);
+        start_ = ask_angle(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        show_start(kGiven, kStylePlain);
+        names_[0] = ask_text(rt_, 5, "既知点名は");
+        show_row_number(1);
+        show_name(0, kSheetFromCol, names_[0], kEntered);
+        x_[0] = ask_number(rt_, 5, "既知点Ｘ座標は ");
+        show_coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
+        y_[0] = ask_number(rt_, 5, "既知点Ｙ座標は ");
+        show_coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
+
+        int k = 1;
+        for (;;) {
+            if (k == kLimit + 1) {
+                // Every entry so far is complete (name, angle, distance):
+                // the sixteen legs are computed as they stand.
+                show_limit_message(rt_, kLimit);
+                legs_ = kLimit;
+                break;
+            }
+            std::string name = ask_list_name(rt_);
+            if (ends_point_list(name)) {
+                if (k > kMinimumLegs) {
+                    legs_ = k - 1;
+                    break;
+                }
+                rt_.notice(kTooFewLegs);
+                continue;
+            }
+            names_[k] = name;
+            show_row_number(k);
+            show_name(k, kSheetFromCol, names_[k - 1], kEntered);
+            show_name(k, kSheetToCol, names_[k], kEntered);
+            angles_[k] = ask_angle(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6,
+                                   kNudge1e6);
+            echo_dms(rt_, kSheetAngleCol, text_row(k), angles_[k], kEntered);
+            distances_[k] = ask_number(rt_, 5, "距離は  ");
+            show_distance(k, kEntered);
+            ++k;
+        }
+        total_distance();
+    }
+
+    // ---- calculation ---------------------------------------------------
+    void calculate() {
+        distribute_angles();
+        adjust_azimuths();
+        adjust_coordinates();
+    }
+
+    // The distance total over legs 1 … n (single), to the millimetre.
+    void total_distance() {
+        float running = 0;
+        for (int i = 1; i <= legs_; ++i) running = static_cast<float>(double(running) + distances_[i]);
+        summary_.total = static_cast<float>(round_total_mm(running));
+    }
+
+    // The angle sum against the polygon's: (n − 2)·180 for the interior
+    // angles; a sum above n·180 is taken as the exterior angles' and
+    // lowered by 720 first.
+    void distribute_angles() {
+        const int n = legs_;
+        double sum = 0;
+        for (int i = 1; i <= n; ++i) sum += angles_[i].degrees;
+        if (n * 180.0 < sum) sum -= 720;
+        summary_.misclosure_seconds = misclosure_seconds((n - 2) * 180.0 - sum);
+        auto shares = distribute_angle_misclosure(summary_.misclosure_seconds, n, kLoopShareNudge);
+        for (int i = 1; i <= n; ++i) corrections_[i] = shares[i - 1];
+    }
+
+    // The azimuths from the starting azimuth with the corrected angles; the
+    // corrections do not depend on the starting azimuth, so a new one only
+    // runs this again.
+    void adjust_azimuths() {
+        azimuths_[0] = start_.degrees;
+        for (int i = 1; i <= legs_; ++i) {
+            double a = azimuths_[i - 1] + angles_[i].degrees + corrections_[i].degrees - 180;
+            if (i == 1) a -= 180;
+            // The single 1e-6 keeps the display split from truncating a
+            // whole second that the arithmetic left a hair below.
+            azimuths_[i] = azimuth_in_turn(wrap_azimuth(a)) + kNudge1e6;
+        }
+    }
+
+    void adjust_coordinates() {
+        const int n = legs_;
+        float sum_x = 0, sum_y = 0;
+        for (int i = 1; i <= n; ++i) {
+            double rad = radians_pi_first(azimuths_[i]);
+            cos_[i] = std::cos(rad);
+            sin_[i] = std::sin(rad);
+            double dx = distances_[i] * cos_[i];
+            double dy = distances_[i] * sin_[i];
+            dx_[i] = round_mm(dx);
+            dy_[i] = round_mm(dy);
+            sum_x = static_cast<float>(double(sum_x) + whole_mm(dx));
+            sum_y = static_cast<float>(double(sum_y) + whole_mm(dy));
+        }
+        // A loop returns to its start: what the legs add up to is the
+        // misclosure itself.
+        summary_.fx_mm = sum_x;
+        summary_.fy_mm = sum_y;
+        summary_.linear = linear_misclosure(sum_x, sum_y, kHalfUp);
+        summary_.precision = static_cast<float>(precision_denominator(summary_.total, summary_.linear));
+
+        std::vector<double> legs(distances_.begin() + 1, distances_.begin() + 1 + n);
+        auto cx = compass_corrections(legs, sum_x, summary_.total);
+        auto cy = compass_corrections(legs, sum_y, summary_.total);
+        for (int i = 1; i <= n; ++i) {
+            x_correction_[i] = cx[i - 1];
+            y_correction_[i] = cy[i - 1];
+        }
+        place_stations();
+    }
+
+    // Stations 1 … n by running sums of the stored legs and corrections;
+    // station n comes back onto station 0 to the millimetre.
+    void place_stations() {
+        for (int i = 1; i <= legs_; ++i) {
+            x_[i] = x_[i - 1] + dx_[i] + x_correction_[i] / 1000 + kNudge1e6;
+            y_[i] = y_[i - 1] + dy_[i] + y_correction_[i] / 1000 + kNudge1e6;
+        }
+    }
+
+    // ---- display -------------------------------------------------------
+    static int text_row(int row) { return kSheetFirstRow + row; }
+
+    void show_row_number(int row) {
+        echo_number(rt_, kSheetNumberCol, text_row(row), "##", row, kRowNumberColor, kStyleNormal);
+    }
+    void show_name(int row, int column, const std::string& name, int color) {
+        echo_name(rt_, column, text_row(row), name, color);
+    }
+    void show_start(int color, int style) { echo_dms(rt_, kSheetAzimuthCol, text_row(0), start_, color, style); }
+    void show_distance(int row, int color) {
+        echo_number(rt_, kSheetDistanceCol, text_row(row), kSheetDistance, distances_[row], color);
+    }
+    void show_coordinate(int row, int column, double value, int color, int style = kStyleNormal) {
+        echo_number(rt_, column, text_row(row), kSheetCoordinate, value, color, style);
+    }
+    void show_azimuth(int row, int color, int style) {
+        Dms dms = degrees_to_dms_a(azimuths_[row]);
+        echo_dms(rt_, kSheetAzimuthCol, text_row(row), int(dms.degrees), int(dms.minutes), int(dms.seconds), color,
+                 style);
+    }
+
+    // Azimuths and coordinates of rows 1 … n as asked, in colour 0, or in
+    // colour 15 with the hidden style to erase them.
+    void show_computed(bool hide, bool azimuths, bool x, bool y) {
+        int color = hide ? kHiddenColor : kEntered;
+        int style = hide ? kStyleHidden : kStyleNormal;
+        for (int i = 1; i <= legs_; ++i) {
+            if (azimuths) show_azimuth(i, color, style);
+            if (x) show_coordinate(i, kSheetXCol, x_[i], color, style);
+            if (y) show_coordinate(i, kSheetYCol, y_[i], color, style);
+        }
+    }
+
+    void show_results() {
+        show_computed(false, true, true, true);
+        show_adjustment_summary(rt_, summary_, kStyleNormal);
+    }
+
+    void redisplay() {
+        rt_.cls(0);
+        draw_heading(rt_, kAdjustedHeading, 1);
+        show_row_number(0);
+        show_name(0, kSheetFromCol, names_[0], kEntered);
+        show_name(0, kSheetToCol, back_name_, kEntered);
+        show_start(kGiven, kStylePlain);
+        show_coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
+        show_coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
+        for (int i = 1; i <= legs_; ++i) {
+            show_row_number(i);
+            show_name(i, kSheetFromCol, names_[i - 1], kEntered);
+            show_name(i, kSheetToCol, names_[i], kEntered);
+            echo_dms(rt_, kSheetAngleCol, text_row(i), angles_[i], kEntered);
+            show_distance(i, kEntered);
+        }
+        show_results();
+    }
+
+    // ---- correction dialogue -------------------------------------------
+    bool row_fits(int c, int r) const {
+        if ((c == 3 || c == 4) && r == 0) return false;
+        return r >= 0 && r <= legs_;
+    }
+
+    void correct() {
+        TableCorrection rules;
+        rules.columns = 7;
+        // The starting azimuth and station 0's coordinates have one cell
+        // each: columns 5 to 7 ask no row.
+        rules.needs_row = [](int c) { return c < 5; };
+        rules.row_fits = [this](int c, int r) { return row_fits(c, r); };
+        CellChoice cell = ask_table_cell(rt_, rules);
+        const int r = cell.row, n = legs_;
+        switch (cell.column) {
+            case 1: correct_station_name(r <= 1 ? 0 : r - 1); break;
+            case 2:
+                if (r == n) {
+                    correct_station_name(0);
+                } else if (r == 0) {
+                    correct_backsight_name();
+                } else {
+                    correct_station_name(r);
+                }
+                break;
+            case 3: correct_angle(r); break;
+            case 4: correct_distance(r); break;
+            case 5: correct_start(); break;
+            case 6: correct_origin(true); break;
+            case 7: correct_origin(false); break;
+        }
+    }
+
+    // Station k's name stands in row k at column 12 and in row k+1 at
+    // column 5. Station 0 is also station n, the return: its name stands in
+    // rows 0 and 1 at column 5 and in row n at column 12.
+    void show_station_name(int k, int color) {
+        if (k == 0) {
+            show_name(0, kSheetFromCol, names_[0], color);
+            show_name(1, kSheetFromCol, names_[0], color);
+            show_name(legs_, kSheetToCol, names_[legs_], color);
+            return;
+        }
+        show_name(k, kSheetToCol, names_[k], color);
+        show_name(k + 1, kSheetFromCol, names_[k], color);
+    }
+
+    void correct_station_name(int k) {
+        show_station_name(k, kOldValueColor);
+        names_[k] = ask_text(rt_, 0, "正しい文字は　");
+        if (k == 0) names_[legs_] = names_[0];  // the same point
+        show_station_name(k, kEntered);
+    }
+
+    void correct_backsight_name() {
+        show_name(0, kSheetToCol, back_name_, kOldValueColor);
+        back_name_ = ask_text(rt_, 0, "正しい文字は　");
+        show_name(0, kSheetToCol, back_name_, kGivenNameColor);
+    }
+
+    void correct_angle(int r) {
+        echo_dms(rt_, kSheetAngleCol, text_row(r), angles_[r], kOldValueColor);
+        show_computed(true, true, true, true);
+        angles_[r] = ask_angle(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
+        echo_dms(rt_, kSheetAngleCol, text_row(r), angles_[r], kEntered);
+        calculate();
+        show_results();
+    }
+
+    void correct_start() {
+        show_start(kOldValueColor, kStyleNormal);
+        show_computed(true, true, true, true);
+        start_ = ask_angle(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        show_start(kGiven, kStylePlain);
+        adjust_azimuths();
+        adjust_coordinates();
+        show_results();
+    }
+
+    void correct_distance(int r) {
+        show_distance(r, kOldValueColor);
+        show_computed(true, false, true, true);
+        distances_[r] = ask_number(rt_, 2, "正しい距離は  ");
+        show_distance(r, kEntered);
+        total_distance();
+        adjust_coordinates();
+        show_results();
+    }
+
+    // Station 0 moved: the legs and their corrections stay as they are, so
+    // the whole polygon moves with it and its misclosure does not change.
+    void correct_origin(bool is_x) {
+        double& value = is_x ? x_[0] : y_[0];
+        int column = is_x ? kSheetXCol : kSheetYCol;
+        show_coordinate(0, column, value, kOldValueColor);
+        show_computed(true, false, is_x, !is_x);
+        value = ask_number(rt_, 2, is_x ? "正しいＸ座標は  " : "正しいＹ座標は  ");
+        show_coordinate(0, column, value, kGiven, kStylePlain);
+        place_stations();
+        show_results();
+    }
+
+    // ---- plot ----------------------------------------------------------
+    void plot() {
+        const int n = legs_;
+        std::vector<double> xs(x_.begin(), x_.begin() + n + 1), ys(y_.begin(), y_.begin() + n + 1);
+        Plot p = Plot::table(rt_, xs, ys);
+        p.circle(x_[0], y_[0], 2, 5, true);
+        for (int i = 1; i <= n; ++i) p.circle(x_[i], y_[i], 3, 0);
+        for (int i = 1; i <= n; ++i) p.line(x_[i], y_[i], x_[i - 1], y_[i - 1], 0);
+        for (int i = 0; i <= n; ++i) p.name(x_[i], y_[i], names_[i]);
+        p.direction_mark();
+    }
+
+    // ---- report --------------------------------------------------------
+    void report() {
+        const int n = legs_;
+        begin_report(rt_, kLooptravReport);
+        report_adjusted_heading(rt_);
+        rt_.lprint_using("      &    &  &    &  　               ### ## ##                     ",
+                         {names_[0], back_name_, double(start_.d), double(start_.m), double(start_.s)}, false);
+        rt_.lprint_using("                                        ########.### ########.###  &    &",
+                         {x_[0], y_[0], names_[0]});
+        for (int i = 1; i <= n; ++i) {
+            Dms az = degrees_to_dms_a(azimuths_[i]);
+            rt_.lprint_using("      &    &  &    &  ### ## ##  ###   ### ## ##  ####.###  ##.######",
+                             {names_[i - 1], names_[i], double(angles_[i].d), double(angles_[i].m),
+                              double(angles_[i].s), corrections_[i].seconds, az.degrees, az.minutes, az.seconds,
+                              distances_[i], cos_[i]},
+                             false);
+            rt_.lprint_using("  ##.###### #####.### #####.### ### ### ########.### ########.###  &    &",
+                             {sin_[i], dx_[i], dy_[i], x_correction_[i], y_correction_[i], x_[i], y_[i],
+                              names_[i]});
+        }
+        report_adjusted_precision(rt_, summary_);
+        rt_.lprint_using(std::string(kReportMisclosureLine) + "　配付点数 ##",
+                         {-summary_.misclosure_seconds + 0.0, double(summary_.fx_mm) / 1000,
+                          double(summary_.fy_mm) / 1000, double(n)});
+        end_report(rt_);
+    }
+
+    Runtime& rt_;
+    int legs_ = 0;  // n: legs and angles; station n is the return to station 0
+    std::string back_name_;
+    std::array<std::string, kSize> names_{};
+    AngleEntry start_;
+    std::array<AngleEntry, kSize> angles_{};
+    std::array<double, kSize> distances_{}, azimuths_{}, cos_{}, sin_{}, dx_{}, dy_{}, x_correction_{},
+        y_correction_{}, x_{}, y_{};
+    std::array<AngleCorrection, kSize> corrections_{};
+    AdjustmentSummary summary_;
+};
+
+}  // namespace
+}  // namespace marula
+
+int main(int argc, char** argv) {
+    return marula::run_program("looptrav", argc, argv, [](marula::Runtime& rt) { marula::LoopTraverse(rt).run(); });
+}

@@ -6,8 +6,25 @@
 
 namespace marula::isect {
 
+namespace {
+
+// The sine of the angle between the lines a-b and c-d; 0 when either has
+// no length.
+double sine_between(Point a, Point b, Point c, Point d)
+{
+    const double ux = b.x - a.x, uy = b.y - a.y;
+    const double vx = d.x - c.x, vy = d.y - c.y;
+    const double lengths = std::hypot(ux, uy) * std::hypot(vx, vy);
+    if (!(lengths > 0)) return 0;
+    return std::fabs(ux * vy - uy * vx) / lengths;
+}
+
+}  // namespace
+
 std::optional<Point> cross_lines(Point a, Point b, Point c, Point d, XNudge nudge)
 {
+    if (!(sine_between(a, b, c, d) >= kParallelSine)) return std::nullopt;
+
     // A line along +X has no Y difference; the stand-in keeps the slope
     // finite (very large) instead of dividing by zero.
     double dy1 = a.y - b.y;

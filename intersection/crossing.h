@@ -56,16 +56,12 @@ enum class XNudge { None, Add };
 // rounding noise.
 inline constexpr double kFarthestCrossing = 1'000'000.0;
 
-// The crossing of the full line through a and b with the full line through
-// c and d, by slopes of X over Y:
-//   dY1 = Ya - Yb (0.0000001 if exactly 0), s1 = (Xa - Xb) / dY1,
-//   c1 = Xa - s1*Ya, and likewise s2, c2 from c and d;
-//   Y = (c2 - c1) / (s1 - s2) + 0.000001; X = s1*Y + c1 (+ 0.000001 with
-//   XNudge::Add); when |s1| > 100000 the steep line 1 would magnify every
-//   rounding of Y, so X = s2*Y + c2 is taken from line 2 (no nudge).
-// Gives nothing when the lines do not meet: s1 - s2 is exactly 0, the
-// result is not finite, or it lies more than kFarthestCrossing from both a
-// and c (each program's a and c are typed points).
+// Lines closer to parallel than this (the sine of the angle between them,
+// about 0.2 seconds of arc) do not meet either: the small biases laid on
+// the points tilt a line by more than that when it is short, so a line
+// typed twice would otherwise cross itself at a point made of biases.
+inline constexpr double kParallelSine = 1e-6;
+
 std::optional<Point> cross_lines(Point a, Point b, Point c, Point d, XNudge nudge);
 
 // Straight distance in metres: sqrt((X - Xk)^2 + (Y - Yk)^2), from the

@@ -33,6 +33,10 @@ const CrossingCase kCrossings[] = {
     {"one line twice", {0, 0}, {10, 10}, {2, 2}, {7, 7}, false},
     {"two north-south lines", {0, 0}, {100, 0}, {0, 10}, {100, 10}, false},
     {"nearly parallel, meeting beyond 1000 km", {0, 0}, {0, 1}, {1, 0}, {0.9999991, 1}, false},
+    {"one short line twice, tilted apart by the biases", {k1e7, k1e7}, {0.5 + k1e8, 0.5 + k11e8},
+     {0.1 + k5e8, 0.1 + k7e8}, {0.4, 0.4}, false},
+    {"within 0.2 seconds of parallel", {0, 0}, {0, 1000}, {1, 0}, {1.0009, 1000}, false},
+    {"a line of no length", {5, 5}, {5, 5}, {0, 0}, {10, 0}, false},
 };
 
 // The crossing of two lines solved with long double from the determinant

@@ -1,0 +1,104 @@
+// Small helpers for the intersection programs' end-to-end tests: the
+// expected text of a number field, a report transcript, and a crossing
+// worked out independently of the programs' slope arithmetic.
+#pragma once
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "script_run.h"
+
+namespace marula::isect::e2e {
+
+// A number as a PRINT USING field of `width` characters with three
+// decimals ("#######.###" is 11 wide).
+inline std::string field(double value, int width)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%*.3f", width, value);
+    return text;
+}
+
+// The lines of print-N.txt in the run's output folder (empty if none).
+inline std::vector<std::string> report(const test::ScriptResult& r, int n = 1)
+{
+    std::ifstream in(r.out_dir / ("print-" + std::to_string(n) + ".txt"));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+inline bool has_line(const std::vector<std::string>& lines, const std::string& line)
+{
+    for (const std::string& l : lines)
+        if (l == line) return true;
+    return false;
+}
+
+inline bool contains(const std::vector<std::string>& lines, const std::string& part)
+{
+    for (const std::string& l : lines)
+        if (l.find(part) != std::string::npos) return true;
+    return false;
+}
+
+// Whole screen text of a snap, for "never NaN or inf" checks and for
+// failure messages.
+inline std::string joined(const std::vector<std::string>& rows)
+{
+    std::ostringstream out;
+    for (const std::string& row : rows) out << row << '\n';
+    return out.str();
+}
+
+inline bool shows_garbage(const std::string& text)
+{
+    for (const char* bad : {"nan", "NaN", "inf", "Inf"})
+        if (text.find(bad) != std::string::npos) return true;
+    return false;
+}
+
+struct Xy {
+    long double x, y;
+};
+
+// The crossing of the line through a and b with the line through c and d,
+// in long double by the determinant form.
+inline Xy crossing(Xy a, Xy b, Xy c, Xy d)
+{
+    const long double den = (a.x - b.x) * (c.y - d.y) - (a.y - b.y) * (c.x - d.x);
+    const long double p = a.x * b.y - a.y * b.x, q = c.x * d.y - c.y * d.x;
+    return {(p * (c.x - d.x) - (a.x - b.x) * q) / den, (p * (c.y - d.y) - (a.y - b.y) * q) / den};
+}
+
+inline double length(Xy a, Xy b)
+{
+    return double(std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y)));
+}
+
+// A second point of the line through `from` in the azimuth `degrees`.
+inline Xy along(Xy from, long double degrees)
+{
+    const long double r = degrees * 3.14159265358979323846264338327950288L / 180;
+    return {from.x + 100 * std::cos(r), from.y + 100 * std::sin(r)};
+}
+
+// The script lines that type each value in turn ("" types an empty answer).
+inline std::vector<std::string> typed(const std::vector<std::string>& values)
+{
+    std::vector<std::string> lines;
+    for (const std::string& v : values) lines.push_back(v.empty() ? "type" : "type " + v);
+    return lines;
+}
+
+inline std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace marula::isect::e2e

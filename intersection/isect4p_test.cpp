@@ -1,0 +1,146 @@
+// The four-point intersection driven in script mode: what the screen and
+// the report show, checked against crossings worked out independently.
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+
+namespace marula::isect::e2e {
+namespace {
+
+using test::run_script;
+
+// Thirteen empty answers keep every preset.
+const std::vector<std::string> kPresets(13, "type");
+
+const Xy kP1{-146774.089L, -3353.248L}, kP2{-146735.997L, -3274.645L};
+const Xy kP3{-146747.806L, -3316.290L}, kP4{-146766.950L, -3321.721L};
+
+TEST(Isect4p, PresetsGiveTheCrossingAndItsDistancesToTheMillimetre)
+{
+    const auto r = run_script("isect4p", kPresets + std::vector<std::string>{"snap r", "key F3"});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    const Xy k = crossing(kP1, kP2, kP3, kP4);
+    const double x = double(k.x), y = double(k.y);
+    EXPECT_EQ(r.cells("r", 12, 40, 35), "K.91  Ｘ=" + field(x, 11) + "  Ｙ=" + field(y, 10)) << joined(r.screen("r"));
+
+    struct Row {
+        int row;
+        const char* name;
+        Xy at;
+    } const rows[] = {{14, "E9.1AB", kP1}, {15, "E10.1C", kP2}, {16, "K.29  ", kP3}, {17, "K.28  ", kP4}};
+    const auto page = report(r);
+    for (const Row& t : rows) {
+        SCOPED_TRACE(t.name);
+        const std::string tail = std::string("K.91  ～ ") + t.name + "   L=" + field(length(k, t.at), 8);
+        EXPECT_EQ(r.cells("r", t.row, 45, 28), tail);
+        EXPECT_TRUE(has_line(page, "                            " + tail));
+    }
+    EXPECT_TRUE(has_line(page, "              　　 交 点 K.91    X=" + field(x, 11) + "  Y=" + field(y, 10)));
+    EXPECT_TRUE(has_line(page, "           E9.1AB  -146774.089  -3353.248     E10.1C  -146735.997  -3274.645"));
+    EXPECT_TRUE(has_line(page, "           K.29    -146747.806  -3316.290     K.28    -146766.950  -3321.721"));
+    EXPECT_TRUE(contains(page, "交 点 計 算（４点交点）      By MARULA    "));
+}
+
+TEST(Isect4p, WrongCorrectionNumbersAreAskedAgainAndThirteenRenamesOnly)
+{
+    const auto r = run_script("isect4p", kPresets + std::vector<std::string>{
+                                             "snap before", "key F1", "snap ask", "type 0", "snap n0", "type 14",
+                                             "snap n14", "type 2.5", "snap n25", "type 13", "snap name",
+                                             "type NEW", "snap after"});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.cells("ask", 11, 30, 15), "交点名訂正＝ 13");
+    for (const char* snap : {"ask", "n0", "n14", "n25"}) {
+        SCOPED_TRACE(snap);
+        EXPECT_EQ(r.row(snap, 23), "　　訂正番号");
+    }
+    EXPECT_EQ(r.row("name", 23), "     正しい交点名は");
+    // Field 13 under correction is marked in green.
+    EXPECT_EQ(r.colors("name")[12].substr(40, 4), "2222");
+
+    // The name changes; the coordinates and distances do not.
+    EXPECT_EQ(r.cells("after", 12, 40, 6), "NEW   ");
+    EXPECT_EQ(r.cells("after", 12, 46, 29), r.cells("before", 12, 46, 29));
+    for (int row = 14; row <= 17; ++row) {
+        EXPECT_EQ(r.cells("after", row, 45, 6), "NEW   ");
+        EXPECT_EQ(r.cells("after", row, 51, 22), r.cells("before", row, 51, 22));
+    }
+}
+
+TEST(Isect4p, ACorrectedCoordinateIsMarkedAskedAndRecomputed)
+{
+    // Point 4 moved 1 m north: a new crossing.
+    const auto r = run_script("isect4p", kPresets + std::vector<std::string>{"key F1", "type 11", "snap old",
+                                                                             "type -146765.950", "snap new",
+                                                                             "key F3"});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.colors("old")[8].substr(53, 11), "22222222222");
+    EXPECT_EQ(r.row("old", 23), "     正しいX４座標は");
+    const Xy k = crossing(kP1, kP2, kP3, {-146765.950L, -3321.721L});
+    EXPECT_EQ(r.cells("new", 12, 40, 35), "K.91  Ｘ=" + field(double(k.x), 11) + "  Ｙ=" + field(double(k.y), 10));
+    EXPECT_EQ(r.cells("new", 8, 45, 19), "K.28    -146765.950");
+    EXPECT_TRUE(has_line(report(r), "           K.29    -146747.806  -3316.290     K.28    -146765.950  -3321.721"));
+}
+
+// Lines that never meet, or meet only by rounding, say so on the screen
+// and on paper; nothing shows NaN or inf.
+TEST(Isect4p, LinesThatDoNotMeetSaySo)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> points;  // names and coordinates of points 1-4
+    } const cases[] = {
+        {"parallel", {"A", "0", "0", "B", "10", "10", "C", "0", "5", "D", "10", "15"}},
+        {"one line twice", {"A", "0", "0", "B", "10", "10", "C", "2", "2", "D", "7", "7"}},
+        {"both due north", {"A", "0", "0", "B", "100", "0", "C", "0", "10", "D", "100", "10"}},
+        {"meeting beyond 1000 km", {"A", "0", "0", "B", "0", "1", "C", "1", "0", "D", "0.9999991", "1"}},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.what);
+        const auto r = run_script("isect4p", typed(t.points) + typed({"P"}) + std::vector<std::string>{"snap r", "key F3"});
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        EXPECT_EQ(r.cells("r", 12, 40, 28), "P     ２直線は交わりません。") << joined(r.screen("r"));
+        for (int row = 14; row <= 17; ++row) EXPECT_EQ(r.cells("r", row, 40, 40), std::string(40, ' '));
+        EXPECT_FALSE(shows_garbage(joined(r.screen("r"))));
+        const auto page = report(r);
+        EXPECT_TRUE(has_line(page, "              　　 交 点 P       ２直線は交わりません。"));
+        EXPECT_FALSE(contains(page, "L="));
+        EXPECT_FALSE(shows_garbage(joined(page)));
+    }
+}
+
+TEST(Isect4p, ACrossingFarOutButWithinReachIsShownInTheOverflowForm)
+{
+    // Nearly parallel lines crossing about 500 km south: Y needs more places
+    // than its field has.
+    const auto r = run_script("isect4p", typed({"A", "0", "0", "B", "0", "1", "C", "1", "0", "D", "1.000002", "1", "P"}) +
+                                             std::vector<std::string>{"snap r"});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    const std::string line = r.row("r", 12);
+    EXPECT_NE(line.find("Ｙ=%-"), std::string::npos) << line;
+    EXPECT_EQ(r.cells("r", 14, 45, 20), "P     ～ A        L=");
+    EXPECT_FALSE(shows_garbage(joined(r.screen("r"))));
+}
+
+TEST(Isect4p, TheSecondPointOfALineMustStandApart)
+{
+    const auto r = run_script("isect4p", typed({"A", "5", "5", "B", "5", "5"}) + std::vector<std::string>{"snap again"});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("again", 23), "     Ｘ２座標は");
+    EXPECT_EQ(r.events_starting("beep").size(), 2u);  // the start and the refusal
+}
+
+TEST(Isect4p, KeysRestartLeaveAndEnd)
+{
+    struct Case {
+        const char* key;
+        const char* event;
+    } const cases[] = {{"key F4", "run isect4p"}, {"key F5", "run marula"}, {"key F6", "end"}};
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.key);
+        const auto r = run_script("isect4p", kPresets + std::vector<std::string>{t.key});
+        EXPECT_TRUE(r.logged(t.event));
+    }
+}
+
+}  // namespace
+}  // namespace marula::isect::e2e

@@ -7,6 +7,7 @@
 #include "frame/correction.h"
 #include "frame/entry.h"
 #include "frame/key_bar.h"
+#include "frame/point_list.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "inverse/inverse_legs.h"
@@ -68,8 +69,8 @@ private:
 
         for (;;) {
             Station next;
-            next.name = ask_next_name(rt_);
-            if (ends_list(next.name)) return;
+            next.name = ask_list_name(rt_);
+            if (ends_point_list(next.name)) return;
             const int row = leg_count() + 1;
             show_row_number(rt_, row);
             show_from_point(rt_, row, points_.back(), kComputedColor);

@@ -75,20 +75,6 @@ void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style) 
     echo_number(rt, 72, row, "####.###", leg.distance, color, style);
 }
 
-std::string ask_next_name(Runtime& rt) {
-    clear_prompt_row(rt);
-    rt.locate(5, kPromptRow);
-    rt.color(kPromptColor, kStyleNormal);
-    rt.print("測点名は（終了は");
-    rt.color(kWarningColor, kStyleMessage);
-    rt.print("＊");
-    rt.color(kPromptColor, kStyleNormal);
-    rt.print("を入力する。） ");
-    std::string name = rt.input_text("");
-    clear_prompt_row(rt);
-    return name;
-}
-
 void plot_points(Runtime& rt, std::span<const Station> points, bool radial) {
     std::vector<double> xs, ys;
     for (const Station& p : points) {

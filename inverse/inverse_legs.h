@@ -71,12 +71,6 @@ void show_to_point(Runtime& rt, int table_row, const Station& p, int color);
 // column 72. Colour 15 with the hidden style blanks a leg about to change.
 void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style = 4);
 
-// The question for the next point's name: "測点名は（終了は" in colour 0,
-// "＊" in colour 10 (style 5), "を入力する。） ", then the name. The
-// ASCII "*" alone ends the list (the full-width one is an ordinary name).
-std::string ask_next_name(Runtime& rt);
-inline bool ends_list(std::string_view name) { return name == "*"; }
-
 // The plot of either program: the first point a filled circle of two
 // marker units in colour 5, the others circles of one unit in colour 0,
 // lines in colour 0 from point `from(k)` to point k for k ≥ 1, every name,

@@ -7,6 +7,7 @@
 #include "frame/correction.h"
 #include "frame/entry.h"
 #include "frame/key_bar.h"
+#include "frame/point_list.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "inverse/inverse_legs.h"
@@ -67,8 +68,8 @@ private:
 
         for (;;) {
             Station target;
-            target.name = ask_next_name(rt_);
-            if (ends_list(target.name)) return;
+            target.name = ask_list_name(rt_);
+            if (ends_point_list(target.name)) return;
             const int row = target_count() + 1;
             show_row_number(rt_, row);
             show_to_name(rt_, row, target.name, kComputedColor);

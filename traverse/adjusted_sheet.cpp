@@ -9,7 +9,7 @@ const Heading kAdjustedHeading{
     " NO  測角点　方向点  狭 角　　  距 離　  　方向角　 　  Ｘ座標　 　　Ｙ座標    ", 0, 2, {0, 36, 632, 53}};
 
 std::string precision_text(const AdjustmentSummary& s) {
-    if (s.linear == 0) return "      ∞";
+    if (s.linear == 0) return "     ∞";  // seven columns, as the field
     return format_using("#######", {s.precision});
 }
 

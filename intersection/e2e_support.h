@@ -15,9 +15,12 @@
 namespace marula::isect::e2e {
 
 // A number as a PRINT USING field of `width` characters with three
-// decimals ("#######.###" is 11 wide).
+// decimals ("#######.###" is 11 wide), for values clear of a half-way
+// rounding.
 inline std::string field(double value, int width)
 {
+    // A value that rounds to zero shows no sign.
+    if (std::round(value * 1000) == 0) value = 0;
     char text[64];
     std::snprintf(text, sizeof text, "%*.3f", width, value);
     return text;

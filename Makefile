@@ -1,0 +1,28 @@
+# Two commands for a newcomer:
+#   make run    installs what is missing, builds, and starts the launcher
+#   make test   installs what is missing, builds, and runs every test
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: run test build deps
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "There is no display here (neither DISPLAY nor WAYLAND_DISPLAY is set), so no window can open."; \
+	  echo "Without a display, drive the programs in script mode instead, for example:"; \
+	  echo "  MARULA_HEADLESS=1 MARULA_SCRIPT=file $(BUILD_DIR)/bin/marula"; \
+	  echo "The screen dumps and events.log go to MARULA_OUT (default: the current folder); see README.md."; \
+	  exit 1; \
+	fi
+	$(BUILD_DIR)/bin/marula
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure

@@ -1,0 +1,235 @@
+// The frame's pieces driven in-process over the headless backend: key bars,
+// prompt-line entries, correction numbers, plot placement and the report
+// frame.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "frame/frame.h"
+#include "runtime/script_backend.h"
+
+namespace marula {
+namespace {
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        out_ = std::filesystem::temp_directory_path() /
+               ("marula-frame-test-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(out_);
+        ::setenv("MARULA_OUT", out_.c_str(), 1);
+        ::setenv("MARULA_DATE", "2026/04/01", 1);
+    }
+    void TearDown() override { std::filesystem::remove_all(out_); }
+
+    std::unique_ptr<Runtime> make(std::vector<std::string> script = {}) {
+        std::unique_ptr<Runtime> rt;
+        auto err = Runtime::create("frametest", make_script_backend(std::move(script)), rt);
+        EXPECT_FALSE(err) << *err;
+        start_screen(*rt);
+        return rt;
+    }
+
+    static std::string row(const Runtime& rt, int r) {
+        std::istringstream in(rt.text_dump());
+        std::string line;
+        for (int i = 0; i <= r; ++i) std::getline(in, line);
+        return line;
+    }
+
+    std::filesystem::path out_;
+};
+
+TEST_F(FrameTest, KeyBarsDrawTheirBoxesAndLabels) {
+    struct Case {
+        KeyBar bar;
+        int keys;
+        std::vector<std::pair<int, int>> yellow;  // inside a key box
+        std::vector<std::pair<int, int>> blue;    // key-number part or shadow
+        std::vector<std::pair<int, int>> white;   // between boxes, or inside an outline box
+        std::string labels;
+    } const cases[] = {
+        {KeyBar::A, 8, {{40, 420}, {600, 420}}, {{8, 420}, {77, 430}, {568, 420}}, {{79, 415}},
+         "F1 訂 正  F2画像表示F3画面印刷F4 印 刷  F5 再表示 F6 再入力 F7 MENU   F8 終 了"},
+        {KeyBar::B, 6, {{75, 420}, {555, 420}}, {{120, 413}, {60, 430}}, {{10, 420}, {610, 420}},
+         "    F1= 訂  正  F2=画面印刷 F3= 印  刷  F4=再 入 力 F5=ＭＥＮＵ F6= 終  了"},
+        {KeyBar::C, 7, {{40, 420}, {540, 415}}, {{84, 413}, {40, 430}}, {{586, 420}, {2, 420}},
+         " F1=訂  正 F2=画面印刷 F3=印  刷  F4=再入力  F5=MENU    F6=終  了   F7=連続入力"},
+    };
+    for (const auto& c : cases) {
+        auto rt = make();
+        draw_key_bar(*rt, c.bar);
+        EXPECT_EQ(key_count(c.bar), c.keys);
+        for (auto [x, y] : c.yellow) EXPECT_EQ(rt->pixel(x, y), 14) << x << "," << y;
+        for (auto [x, y] : c.blue) EXPECT_EQ(rt->pixel(x, y), 1) << x << "," << y;
+        for (auto [x, y] : c.white) EXPECT_EQ(rt->pixel(x, y), 15) << x << "," << y;
+        EXPECT_EQ(row(*rt, 23), c.labels);
+        // Erasing leaves the bar's area white and the row blank.
+        erase_key_bar(*rt, c.bar);
+        EXPECT_EQ(rt->pixel(c.yellow[0].first, c.yellow[0].second), 15);
+        EXPECT_EQ(row(*rt, 23), "");
+    }
+}
+
+TEST_F(FrameTest, KeysMapToTheirActions) {
+    EXPECT_EQ(key_action(KeyBar::A, 2), KeyAction::Plot);
+    EXPECT_EQ(key_action(KeyBar::A, 5), KeyAction::Redisplay);
+    EXPECT_EQ(key_action(KeyBar::A, 8), KeyAction::End);
+    EXPECT_EQ(key_action(KeyBar::B, 2), KeyAction::ScreenPrint);
+    EXPECT_EQ(key_action(KeyBar::B, 4), KeyAction::Reinput);
+    EXPECT_EQ(key_action(KeyBar::C, 6), KeyAction::End);
+    EXPECT_EQ(key_action(KeyBar::C, 7), KeyAction::Extra);
+}
+
+TEST_F(FrameTest, PackedAnglesAreReadOrRefused) {
+    struct Case {
+        std::vector<std::string> typed;
+        AngleKind kind;
+        int d, m, s;
+    } const cases[] = {
+        {{"type 20.2512"}, AngleKind::Azimuth, 20, 25, 12},
+        {{"type -20.2512"}, AngleKind::Azimuth, 339, 34, 48},
+        {{"type 360"}, AngleKind::Azimuth, 360, 0, 0},
+        {{"type 20.7590", "type 20.2512"}, AngleKind::Included, 20, 25, 12},  // refused, then taken
+        {{"type 45.6000", "type 45.5960", "type 45.5959"}, AngleKind::Included, 45, 59, 59},
+        {{"type 0.0003"}, AngleKind::Included, 0, 0, 3},
+    };
+    for (const auto& c : cases) {
+        auto rt = make(c.typed);
+        AngleEntry a = ask_angle(*rt, 5, "角は ", c.kind, double(1e-6f), double(1e-7f));
+        EXPECT_EQ(a.d, c.d) << c.typed.back();
+        EXPECT_EQ(a.m, c.m) << c.typed.back();
+        EXPECT_EQ(a.s, c.s) << c.typed.back();
+        EXPECT_EQ(row(*rt, 23), "") << "the prompt row is wiped after the answer";
+    }
+    EXPECT_FALSE(read_angle(10.0060, AngleKind::Included, double(1e-6f), 0));
+    EXPECT_TRUE(read_angle(10.0059, AngleKind::Included, double(1e-6f), 0));
+}
+
+TEST_F(FrameTest, EchoesPutValuesInTheirFields) {
+    auto rt = make();
+    echo_dms(*rt, 40, 3, 339, 34, 48, 5);
+    echo_dms(*rt, 60, 4, 7, 5, 3, 0, kStyleNormal, "###");
+    echo_name(*rt, 5, 5, "ABCDEFGH", 0);
+    echo_number(*rt, 53, 6, "########.###", -146774.0895, 0);
+    EXPECT_EQ(row(*rt, 3), std::string(40, ' ') + " 339-34-48");
+    EXPECT_EQ(row(*rt, 4), std::string(60, ' ') + "  7- 5- 3");
+    EXPECT_EQ(row(*rt, 5), "     ABCDEF");
+    EXPECT_EQ(row(*rt, 6), std::string(53, ' ') + " -146774.090");
+    EXPECT_EQ(rt->cell(41, 3).color, 5);
+}
+
+TEST_F(FrameTest, TableCorrectionAsksUntilColumnAndRowFit) {
+    struct Case {
+        std::vector<std::string> typed;
+        int column, row;
+    } const cases[] = {
+        {{"type 3", "type 2"}, 3, 2},
+        {{"type 0", "type 8", "type 3", "type 2"}, 3, 2},         // columns out of range asked again
+        {{"type 3", "type 9", "type 1.5", "type 1"}, 3, 1},       // rows that do not fit asked again
+        {{"type 6"}, 6, -1},                                      // a column that needs no row
+    };
+    for (const auto& c : cases) {
+        auto rt = make(c.typed);
+        TableCorrection rules;
+        rules.columns = 7;
+        rules.needs_row = [](int col) { return col != 6; };
+        rules.row_fits = [](int, int r) { return r >= 0 && r <= 3; };
+        CellChoice got = ask_table_cell(*rt, rules);
+        EXPECT_EQ(got.column, c.column);
+        EXPECT_EQ(got.row, c.row);
+        EXPECT_EQ(row(*rt, 23), "") << "no tail of the notice or the question is left";
+    }
+}
+
+TEST_F(FrameTest, FormCorrectionTakesOnlyAFieldNumber) {
+    auto rt = make({"type 0", "type 14", "type 2.5", "type 13"});
+    EXPECT_EQ(ask_field(*rt, 13), 13);
+    EXPECT_EQ(row(*rt, 23), "");
+    // The notice's picture is wiped again in the form ending.
+    EXPECT_EQ(rt->pixel(591, 420), 15);
+}
+
+TEST_F(FrameTest, PlotNamesStayOnTheScreen) {
+    auto rt = make();
+    std::vector<double> xs = {0, 100, 50}, ys = {0, 0, 100};
+    Plot p = Plot::table(*rt, xs, ys);
+    for (std::size_t i = 0; i < xs.size(); ++i) p.name(xs[i], ys[i], "P" + std::to_string(i) + "LONGNAME");
+    // X grows to the right, Y downwards: P1 (X 100) right of P0, P2 lower.
+    std::string dump = rt->text_dump();
+    auto find_row = [&](std::string_view name) {
+        std::istringstream in(dump);
+        std::string line;
+        for (int r = 0; std::getline(in, line); ++r)
+            if (line.find(name) != std::string::npos) return std::pair{r, int(line.find(name))};
+        return std::pair{-1, -1};
+    };
+    auto p0 = find_row("P0"), p1 = find_row("P1"), p2 = find_row("P2");
+    ASSERT_NE(p0.first, -1);
+    ASSERT_NE(p1.first, -1);
+    ASSERT_NE(p2.first, -1);
+    EXPECT_LT(p0.second, p1.second);
+    EXPECT_EQ(p0.first, p1.first);
+    EXPECT_GT(p2.first, p0.first);
+    // A name at the right edge is cut there instead of running into the
+    // next row.
+    EXPECT_LE(p1.second + 10, 80);
+    p.direction_mark();
+    // The filled centre beside the cross lines, the arrow head in colour 0.
+    EXPECT_EQ(rt->pixel(401, 21), 10);
+    EXPECT_EQ(rt->pixel(432, 18), 0);
+    EXPECT_EQ(rt->pixel(440, 20), 0);
+}
+
+TEST_F(FrameTest, FormPlotUsesTheLowerLeftViewport) {
+    auto rt = make();
+    std::vector<double> xs = {10, 20, 20, 10}, ys = {10, 10, 20, 20};
+    Plot p = Plot::form(*rt, xs, ys);
+    p.line(10, 10, 20, 20, 3);
+    int inside = 0, outside = 0;
+    for (int y = 0; y < 432; ++y)
+        for (int x = 0; x < 640; ++x)
+            if (rt->pixel(x, y) == 3) (x <= 320 && y >= 200 && y <= 385 ? inside : outside)++;
+    EXPECT_GT(inside, 50);
+    EXPECT_EQ(outside, 0);
+    p.direction_mark();
+    EXPECT_EQ(rt->pixel(61, 191), 10);
+    EXPECT_EQ(rt->pixel(92, 188), 0);
+}
+
+TEST_F(FrameTest, ReportFrameLaysOutTitleByLineAndBody) {
+    struct Case {
+        const ReportLayout* layout;
+        int empty_before;  // lines before the title line
+        int empty_after;   // lines between the title line and the body
+    } const cases[] = {
+        {&kLinktravReport, 4, 1},
+        {&kIsect2dReport, 6, 3},  // five, one more after the title font; two, one more after the body font
+        {&kIsect4pReport, 5, 3},
+        {&kOpentravReport, 4, 2},
+    };
+    int page = 0;
+    for (const auto& c : cases) {
+        auto rt = make();
+        begin_report(*rt, *c.layout);
+        rt->lprint("BODY");
+        end_report(*rt);
+        ++page;
+        std::ifstream in(out_ / ("print-" + std::to_string(page) + ".txt"));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        ASSERT_EQ(lines.size(), std::size_t(c.empty_before + 1 + c.empty_after + 2)) << c.layout->title;
+        for (int i = 0; i < c.empty_before; ++i) EXPECT_EQ(lines[i], "");
+        EXPECT_EQ(lines[c.empty_before],
+                  std::string(c.layout->title) + std::string(c.layout->by_line) + "2026/04/01");
+        EXPECT_EQ(lines[c.empty_before + 1 + c.empty_after], "BODY");
+        EXPECT_EQ(lines.back(), "\f");
+    }
+}
+
+}  // namespace
+}  // namespace marula

@@ -3,58 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "script_run.h"
+#include "inverse_script.h"
 
 namespace marula {
 namespace {
 
-using test::run_script;
-using test::ScriptResult;
-using Lines = std::vector<std::string>;
-
-// A point typed after the start: name, X, Y.
-Lines point(const std::string& name, const std::string& x, const std::string& y) {
-    return {"type " + name, "type " + x, "type " + y};
-}
-
-Lines chain(const std::vector<std::vector<std::string>>& points, bool end = true) {
-    Lines lines;
-    for (const auto& p : points) {
-        Lines more = point(p[0], p[1], p[2]);
-        lines.insert(lines.end(), more.begin(), more.end());
-    }
-    if (end) lines.push_back("type *");
-    return lines;
-}
-
-Lines operator+(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using namespace test::inverse;
 
 // Table row r stands on text row r + 2.
 std::string azimuth(const ScriptResult& r, std::string_view snap, int row) { return r.cells(snap, row + 2, 62, 9); }
 std::string distance(const ScriptResult& r, std::string_view snap, int row) { return r.cells(snap, row + 2, 72, 8); }
-
-std::vector<std::string> transcript(const ScriptResult& r, int page = 1) {
-    std::ifstream in(r.out_dir / ("print-" + std::to_string(page) + ".txt"));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-// The report lines that carry a leg (they hold the degree sign).
-std::vector<std::string> leg_lines(const ScriptResult& r) {
-    std::vector<std::string> legs;
-    for (const std::string& line : transcript(r))
-        if (line.find("°") != std::string::npos) legs.push_back(line);
-    return legs;
-}
 
 TEST(Invchain, LegsShowTheirAzimuthAndDistance) {
     auto r = run_script("invchain", chain({{"S", "0", "0"},

@@ -3,6 +3,7 @@
 // screen dumps and report transcripts of a failing case.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,57 @@ TEST(Looptrav, WholeRunClosesTheSquare) {
     EXPECT_EQ(page[page.size() - 3],
               "　　　                実測精度１： 100001 （ 水平距離の和　  400.004  座標の閉合差　  0.004）");
     EXPECT_EQ(page.back(), "\f");
+}
+
+TEST(Looptrav, ReportRowsCarryEveryLegQuantity) {
+    auto r = run_script("looptrav", kWholeRun + Lines{"key F4"});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    auto page = printed(r, 1);
+    // Station 0 (two statements on one line) and leg 1: names, angle,
+    // correction, azimuth, distance, cos, sin, ΔX, ΔY, εX, εY, X, Y, name.
+    const std::string row0 = "      P0      BS      　               180  0  0" + std::string(61, ' ') +
+                             "    1000.000     1000.000  P0    ";
+    const std::string row1 =
+        "      P0      P1      270  0  2   -2    90  0  0   100.000   0.000000   1.000000     0.000   100.000  -1   0 "
+        "     999.999     1100.000  P1    ";
+    EXPECT_NE(std::find(page.begin(), page.end(), row0), page.end());
+    EXPECT_NE(std::find(page.begin(), page.end(), row1), page.end());
+    EXPECT_EQ(page[4].rfind("                            多角測量座標計算書", 0), 0u) << page[4];
+}
+
+TEST(Looptrav, AnglesWithSixtyMinutesOrSecondsAreRefused) {
+    struct Case {
+        const char* what;
+        Lines script;
+    } const cases[] = {
+        {"starting azimuth with 60 minutes",
+         Lines{"type BS", "type 180.6000"} + Lines(kStart.begin() + 1, kStart.end()) + kLegs + Lines{"type *"}},
+        {"included angle with 75 seconds",
+         kStart + Lines{"type P1", "type 270.0075"} + Lines(kLegs.begin() + 1, kLegs.end()) + Lines{"type *"}},
+    };
+    for (const Case& c : cases) {
+        auto r = run_script("looptrav", c.script + Lines{"snap result"});
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(count_logged(r, "beep"), 1);
+        expect_rows(r, "result", kWholeRunRows);
+        EXPECT_EQ(r.row("result", 21), kWholeRunSummary);
+    }
+}
+
+TEST(Looptrav, LegsOfNoLengthShowNoBrokenNumbers) {
+    // Every distance 0: the total is 0, the misclosure nothing; the ratio is
+    // unbounded and no correction is made, and the plot still draws.
+    Lines script = kStart;
+    for (const char* name : {"P1", "P2", "P3", "P0"}) script = script + Lines{std::string("type ") + name, "type 90", "type 0"};
+    auto r = run_script("looptrav", script + Lines{"type *", "snap result", "key F2", "snap plot"});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("result", 21), "    精度１：     ∞  距離計   0.000  角誤差   0秒 Ｘ誤差 0.000  Ｙ誤差 0.000");
+    for (int row = 1; row <= 4; ++row) {
+        EXPECT_EQ(x_of(r, "result", row), "    1000.000") << row;
+        EXPECT_EQ(y_of(r, "result", row), "    1000.000") << row;
+    }
+    EXPECT_NE(r.row("plot", 23).find("F1 訂 正"), std::string::npos);
 }
 
 TEST(Looptrav, AngleSumsAreTestedAgainstThePolygon) {

@@ -173,6 +173,25 @@ TEST(Opentrav, NoNewPointShowsOnlyWhatWasEntered) {
     EXPECT_EQ(page[page.size() - 6], "         A       BS                     90° 0′ 0″");
 }
 
+TEST(Opentrav, AnglesWithSixtyMinutesOrSecondsAreRefused) {
+    // The refused entry is asked again; the answer after it is the one used.
+    struct Case {
+        const char* what;
+        Lines script;
+    } const cases[] = {
+        {"backsight azimuth with 60 seconds",
+         Lines{"type BS", "type 0.0060", "type 0", "type A", "type 1000", "type 1000"} + point("B", "90", "100")},
+        {"included angle with 60 minutes", start_at("0") + Lines{"type B", "type 90.6000", "type 90", "type 100"}},
+    };
+    for (const Case& c : cases) {
+        auto r = run_script("opentrav", c.script + Lines{"type *", "snap result"});
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(count_logged(r, "beep"), 2);  // the title's and the refusal's
+        expect_rows(r, "result", {{2, "  90- 0- 0", "    1000.000", "    1100.000"}});
+    }
+}
+
 TEST(Opentrav, EighteenPointsAreTheLimit) {
     Lines script = start_at("0");
     for (int k = 2; k <= 19; ++k) script = script + point("P" + std::to_string(k), "180", "10");

@@ -190,23 +190,16 @@ private:
         return row >= 1 && row <= last_;
     }
 
-    CellChoice choose_cell() {
+    void correct() {
         TableCorrection rules;
         rules.columns = 7;
+        rules.needs_row = needs_row;
         // With no new point an angle or distance column has no row that
         // could fit: it is refused as soon as it is chosen, rather than
         // asking for a row for ever.
-        rules.needs_row = [this](int c) { return needs_row(c) && !(last_ < 2 && needs_point_row(c)); };
+        rules.column_fits = [this](int c) { return last_ >= 2 || !needs_point_row(c); };
         rules.row_fits = [this](int c, int r) { return row_fits(c, r); };
-        for (;;) {
-            CellChoice cell = ask_table_cell(rt_, rules);
-            if (!(needs_point_row(cell.column) && cell.row < 0)) return cell;
-            wrong_entry_notice(rt_, NoticeEnding::Table);
-        }
-    }
-
-    void correct() {
-        CellChoice cell = choose_cell();
+        CellChoice cell = ask_table_cell(rt_, rules);
         const int r = cell.row;
         switch (cell.column) {
             case 1: correct_name(r <= 2 ? 1 : r - 1); break;

@@ -35,7 +35,7 @@ CellChoice ask_table_cell(Runtime& rt, const TableCorrection& rules) {
     for (;;) {
         erase_key_bar(rt, KeyBar::A);
         auto column = whole_number_in(ask_on_row(rt, rules.blanks, "　　横の訂正番号  "), 1, rules.columns);
-        if (!column) {
+        if (!column || (rules.column_fits && !rules.column_fits(*column))) {
             wrong_entry_notice(rt, NoticeEnding::Table);
             continue;
         }

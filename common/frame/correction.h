@@ -27,6 +27,10 @@ struct TableCorrection {
     int columns = 7;  // column numbers 1 … columns are accepted
     // Whether a column asks for a row; empty: every column does.
     std::function<bool(int column)> needs_row;
+    // Whether a column can be chosen now; empty: every one of 1 … columns
+    // can. A refused column (one whose rows are all missing, say) shows the
+    // wrong-entry notice and the flow starts again.
+    std::function<bool(int column)> column_fits;
     // Whether a row number fits the chosen column. Called only with whole
     // numbers; a refused row shows the wrong-entry notice and the row is
     // asked again (the column stays chosen).

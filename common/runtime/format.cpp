@@ -3,6 +3,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -142,10 +143,14 @@ std::optional<Field> field_at(std::string_view f, std::size_t i) {
 // those after it tell the rounding exactly (an exact tie is a 5 followed
 // by zeros and goes up, where printf itself would round to even).
 std::string rounded_digits(double magnitude, int decimals) {
-    // 1074 places hold every fraction a double can have.
-    constexpr int kExactPlaces = 1080;
-    std::vector<char> buf(400 + kExactPlaces);
-    std::snprintf(buf.data(), buf.size(), "%.*f", kExactPlaces, magnitude);
+    // magnitude = f * 2^e with a 53-bit f, so its fraction ends at most
+    // 53 - e binary places, and as many decimal places, after the point
+    // (never more than 1074); one more place than asked is the least.
+    int e = 0;
+    std::frexp(magnitude, &e);
+    const int places = std::max(decimals + 1, std::min(53 - e, 1074));
+    std::vector<char> buf(static_cast<std::size_t>(places) + 320);
+    std::snprintf(buf.data(), buf.size(), "%.*f", places, magnitude);
     std::string s(buf.data());
     const std::size_t point = s.find('.');
     std::string digits = s.substr(0, point) + s.substr(point + 1, decimals);

@@ -46,6 +46,8 @@ INSTANTIATE_TEST_SUITE_P(Rounding, FormatUsing, testing::Values(
     UsingCase{"integer tie -2.5", "###", {-2.5}, " -3"},
     UsingCase{"half rounds to one", "###", {0.5}, "  1"},
     UsingCase{"just below half", "###", {0.49999999999999994}, "  0"},
+    UsingCase{"deep exact tie", "#.#########", {0.0009765625}, "0.000976563"},
+    UsingCase{"smallest double", "#.###", {5e-324}, "0.000"},
     UsingCase{"carry through nines", "###.##", {99.995}, "100.00"},
     UsingCase{"carry into new digit", "####", {999.5}, "1000"}));
 
@@ -66,6 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Overflow, FormatUsing, testing::Values(
     UsingCase{"negative too wide", "##", {-10.0}, "%-10"},
     UsingCase{"precision ratio", "#######", {12000000000.0}, "%12000000000"},
     UsingCase{"overflow by rounding", "#.###", {9.9996}, "%10.000"},
+    UsingCase{"huge value whole", "####", {1e20}, "%100000000000000000000"},
     UsingCase{"not a number", "##.#", {kNaN}, "****"},
     UsingCase{"infinity", "####", {-kInf}, "****"}));
 

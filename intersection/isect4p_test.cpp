@@ -129,6 +129,16 @@ TEST(Isect4p, TheSecondPointOfALineMustStandApart)
     EXPECT_EQ(r.events_starting("beep").size(), 2u);  // the start and the refusal
 }
 
+TEST(Isect4p, AnAbsurdCoordinateIsRefusedAndAskedAgain)
+{
+    const auto r = run_script("isect4p", typed({"A", "1e300"}) + std::vector<std::string>{"snap again", "type -5", "snap taken"});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("again", 23), "     Ｘ１座標は");
+    EXPECT_EQ(r.events_starting("beep").size(), 2u);  // the start and the refusal
+    EXPECT_EQ(r.cells("again", 4, 13, 11), std::string(11, ' '));  // nothing taken yet
+    EXPECT_EQ(r.cells("taken", 4, 13, 11), "     -5.000");
+}
+
 TEST(Isect4p, KeysRestartLeaveAndEnd)
 {
     struct Case {

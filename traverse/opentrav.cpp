@@ -164,7 +164,8 @@ private:
         show_coordinate(1, kYCol, y_[1], kGivenColor, kStylePlain);
         for (int k = 2; k <= last_; ++k) {
             show_row_number(k);
-            show_name(k, kFromCol, names_[k - 1], kPointColor);
+            // The instrument point's name keeps the colour of its own row.
+            show_name(k, kFromCol, names_[k - 1], k == 2 ? kGivenColor : kPointColor);
             show_name(k, kToCol, names_[k], kPointColor, kStyleNormal, "&     &");
             echo_dms(rt_, kAngleCol, text_row(k), angles_[k], kPointColor);
             show_azimuth(k, kPointColor);

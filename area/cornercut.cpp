@@ -38,6 +38,7 @@ struct FieldPlace {
 constexpr std::array<FieldPlace, 3> kPlaces{{{6, 5, 13, 26}, {6, 46, 54, 67}, {9, 13, 21, 34}}};
 constexpr int kChordRow = 9;
 constexpr int kChordColumn = 49;
+constexpr std::string_view kChordRefusal = "隅切辺長は０より大きい値を入力して下さい。";
 
 struct Prompts {
     std::string_view name, x, y;
@@ -152,8 +153,18 @@ private:
             points_[k].y = ask_number(rt_, 5, kEntryPrompts[k].y);
             show_field(3 * k + 3, kEnteredColor);
         }
-        chord_ = ask_number(rt_, 5, "隅切辺長は", chord_);
+        chord_ = ask_chord("隅切辺長は");
         show_field(kFields, kEnteredColor);
+    }
+
+    // A chord has a length: zero or less is refused and asked again (an
+    // empty answer keeps the length there, the preset 5 at first).
+    double ask_chord(std::string_view prompt) {
+        for (;;) {
+            const double chord = ask_number(rt_, 5, prompt, chord_);
+            if (chord > 0) return chord;
+            rt_.notice(kChordRefusal);
+        }
     }
 
     void take_name(std::string& name, std::string_view prompt) {
@@ -228,7 +239,7 @@ private:
         const int n = ask_field(rt_, kFields);
         show_field(n, kOldValueColor);
         if (n == kFields) {
-            chord_ = ask_number(rt_, 5, "正しい隅切辺長は", chord_);
+            chord_ = ask_chord("正しい隅切辺長は");
         } else {
             const int k = (n - 1) / 3;
             Vertex& p = points_[k];

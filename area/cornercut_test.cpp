@@ -107,8 +107,10 @@ TEST(Cornercut, NoCornerToCut) {
 }
 
 TEST(Cornercut, CorrectionRedrawsWithoutTitle) {
-    // Field 11 does not exist and is asked again; field 10 is L.
-    auto r = run_script("cornercut", kNorthEast + Lines{"key F1", "type 11", "type 10", "type 10", "snap fixed"});
+    // Field 11 does not exist and is asked again; field 10 is L, which must
+    // be more than 0.
+    auto r = run_script("cornercut", kNorthEast + Lines{"key F1", "type 11", "type 10", "type 0", "type -3", "type 10",
+                                                        "snap fixed"});
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
     EXPECT_EQ(r.row("fixed", 1), "");  // title, sketch and guide are not drawn again
     EXPECT_EQ(r.cells("fixed", 9, 49, 8), "  10.000");

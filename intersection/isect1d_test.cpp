@@ -98,18 +98,5 @@ TEST(Isect1d, CorrectingTheDirectionRecomputes)
     EXPECT_EQ(r.cells("after", 12, 40, 35), "K     Ｘ=    100.000  Ｙ=     0.000");
 }
 
-TEST(Isect1d, KeysRestartLeaveAndEnd)
-{
-    struct Case {
-        const char* key;
-        const char* event;
-    } const cases[] = {{"key F4", "run isect1d"}, {"key F5", "run marula"}, {"key F6", "end"}};
-    for (const Case& t : cases) {
-        SCOPED_TRACE(t.key);
-        const auto r = run_script("isect1d", kPresets + std::vector<std::string>{t.key});
-        EXPECT_TRUE(r.logged(t.event));
-    }
-}
-
 }  // namespace
 }  // namespace marula::isect::e2e

@@ -136,19 +136,5 @@ TEST(Isect2d, CorrectionPromptsAndAnEmptyAnswerKeepsTheValue)
     }
 }
 
-TEST(Isect2d, KeysRestartLeaveAndEnd)
-{
-    struct Case {
-        const char* key;
-        const char* event;
-    } const cases[] = {{"key F4", "run isect2d"}, {"key F5", "run marula"}, {"key F6", "end"}};
-    for (const Case& t : cases) {
-        SCOPED_TRACE(t.key);
-        const auto r = run_script("isect2d", typed({"A", "0", "0", "0", "B", "50", "50", "270", "K"}) +
-                                                 std::vector<std::string>{t.key});
-        EXPECT_TRUE(r.logged(t.event));
-    }
-}
-
 }  // namespace
 }  // namespace marula::isect::e2e

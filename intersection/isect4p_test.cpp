@@ -139,16 +139,27 @@ TEST(Isect4p, AnAbsurdCoordinateIsRefusedAndAskedAgain)
     EXPECT_EQ(r.cells("taken", 4, 13, 11), "     -5.000");
 }
 
-TEST(Isect4p, KeysRestartLeaveAndEnd)
+// The keys every intersection program shares, from the key bar after a
+// first result.
+TEST(IntersectionPrograms, KeysRestartLeaveAndEnd)
 {
-    struct Case {
-        const char* key;
-        const char* event;
-    } const cases[] = {{"key F4", "run isect4p"}, {"key F5", "run marula"}, {"key F6", "end"}};
-    for (const Case& t : cases) {
-        SCOPED_TRACE(t.key);
-        const auto r = run_script("isect4p", kPresets + std::vector<std::string>{t.key});
-        EXPECT_TRUE(r.logged(t.event));
+    struct Program {
+        const char* name;
+        std::vector<std::string> entries;
+    } const programs[] = {
+        {"isect4p", kPresets},
+        {"isect2d", typed({"A", "0", "0", "0", "B", "50", "50", "270", "K"})},
+        {"isect1d", std::vector<std::string>(11, "type")},
+        {"perpfoot", typed({"A", "0", "0", "B", "100", "0", "C", "30", "20", "F"})},
+    };
+    for (const Program& p : programs) {
+        for (const auto& [key, event] : {std::pair{"key F4", std::string("run ") + p.name},
+                                         std::pair{"key F5", std::string("run marula")},
+                                         std::pair{"key F6", std::string("end")}}) {
+            SCOPED_TRACE(std::string(p.name) + " " + key);
+            const auto r = run_script(p.name, p.entries + std::vector<std::string>{key});
+            EXPECT_TRUE(r.logged(event));
+        }
     }
 }
 

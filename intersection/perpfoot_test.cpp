@@ -131,19 +131,5 @@ TEST(Perpfoot, PointTwoOnPointOneGivesNoLine)
     EXPECT_FALSE(contains(page, "L="));
 }
 
-TEST(Perpfoot, KeysRestartLeaveAndEnd)
-{
-    struct Case {
-        const char* key;
-        const char* event;
-    } const cases[] = {{"key F4", "run perpfoot"}, {"key F5", "run marula"}, {"key F6", "end"}};
-    for (const Case& t : cases) {
-        SCOPED_TRACE(t.key);
-        const auto r = run_script("perpfoot", line_ab("0", "0", "100", "0") + typed({"C", "30", "20", "F"}) +
-                                                  std::vector<std::string>{t.key});
-        EXPECT_TRUE(r.logged(t.event));
-    }
-}
-
 }  // namespace
 }  // namespace marula::isect::e2e

@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build deps
+.PHONY: run test build deps test-sanitize fuzz package-check
 
 deps:
 	@scripts/install-deps.sh
@@ -26,3 +26,21 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure
+
+# The end-to-end and unit tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then a short budget of fuzzed sessions.
+SANITIZE_DIR ?= build-sanitize
+FUZZ_SECONDS ?= 60
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARULA_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j$(JOBS)
+	ASAN_OPTIONS=detect_leaks=0 ctest --test-dir $(SANITIZE_DIR) --output-on-failure
+	$(MAKE) fuzz BIN=$(SANITIZE_DIR)/bin
+
+BIN ?= $(BUILD_DIR)/bin
+fuzz:
+	python3 tests/fuzz/fuzz_sessions.py --bin $(BIN) --seconds $(FUZZ_SECONDS) --failed fuzz-failed
+
+# Builds the .deb, installs it with apt and checks the installed suite.
+package-check: build
+	scripts/package-check.sh $(BUILD_DIR)

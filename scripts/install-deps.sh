@@ -7,7 +7,8 @@
 set -euo pipefail
 
 required=(cmake g++ make pkg-config libsdl2-dev libfreetype-dev libcairo2-dev libgtest-dev
-          fonts-unifont fonts-ipafont-gothic poppler-utils cups-client)
+          fonts-unifont fonts-ipafont-gothic poppler-utils cups-client python3
+          desktop-file-utils time bc)
 # Only the window tests use these; a build without them still passes its tests.
 optional=(xvfb xdotool imagemagick)
 

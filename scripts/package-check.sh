@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a configured build folder, installs it with
+# apt, and checks the installed suite from a folder outside the build tree:
+# the launcher starts, its menu leads into a program, and the desktop entry
+# is valid.
+#
+#   scripts/package-check.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+
+(cd "$build" && cpack -G DEB > /dev/null)
+deb=$(ls -t "$build"/marula_*.deb | head -n 1)
+echo "package-check: built $deb"
+dpkg-deb --info "$deb" | grep -E 'Depends|Recommends'
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --reinstall "$(realpath "$deb")" > /dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+printf 'snap menu\nkey F1\nkey F1\nsnap program\n' > s.script
+MARULA_HEADLESS=1 MARULA_SCRIPT=s.script MARULA_OUT="$work" marula
+fail=0
+grep -qx 'start marula' events.log || { echo "package-check: the launcher did not start"; fail=1; }
+grep -qx 'run linktrav' events.log || { echo "package-check: the menu did not start linktrav"; fail=1; }
+grep -qx 'start linktrav' events.log || { echo "package-check: linktrav did not start"; fail=1; }
+grep -q 'error bitmap' events.log && { echo "package-check: the launcher's pictures were not found"; fail=1; }
+grep -q '結合ﾄﾗﾊﾞ-ｽ' program.txt || { echo "package-check: linktrav's title is missing"; fail=1; }
+desktop-file-validate /usr/share/applications/marula.desktop || fail=1
+if [ "$fail" -ne 0 ]; then
+  cat events.log
+  exit 1
+fi
+echo "package-check: installed marula runs from $work and starts its programs"

@@ -92,8 +92,9 @@ bool on_some_display(int x, int y) {
     for (int i = 0; i < displays; ++i) {
         SDL_Rect bounds;
         if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
-        if (x + 32 > bounds.x && x + 32 < bounds.x + bounds.w && y + 16 > bounds.y && y + 16 < bounds.y + bounds.h)
-            return true;
+        // In long long: a placement handed on may hold any int.
+        const long long cx = x + 32LL, cy = y + 16LL;
+        if (cx > bounds.x && cx < bounds.x + bounds.w && cy > bounds.y && cy < bounds.y + bounds.h) return true;
     }
     return false;
 }

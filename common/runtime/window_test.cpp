@@ -111,7 +111,7 @@ TEST(WindowStart, ADriverAskedForByNameIsUsedAndTheRunIsQuiet) {
         {"placement", {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "MARULA_WINDOW_POS=40,30,1280x864"}},
         {"full screen", {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "MARULA_WINDOW_POS=0,0,640x432,full"}},
         {"garbled placement", {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "MARULA_WINDOW_POS=x,,99999999999x-3,"}},
-        {"far away placement", {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "MARULA_WINDOW_POS=-2000000000,2000000000"}},
+        {"far away placement", {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy", "MARULA_WINDOW_POS=-2147483648,2147483647"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/bounded_entry.h"
 #include "frame/frame.h"
 #include "frame/point_list.h"
 #include "survey/survey.h"
@@ -62,9 +63,9 @@ private:
         names_[0] = ask_text(rt_, 5, "既知点名は");
         show_row_number(1);
         show_name(0, kSheetFromCol, names_[0], kEntered);
-        x_[0] = ask_number(rt_, 5, "既知点Ｘ座標は ");
+        x_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｘ座標は ");
         show_coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
-        y_[0] = ask_number(rt_, 5, "既知点Ｙ座標は ");
+        y_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｙ座標は ");
         show_coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
 
         int k = 1;
@@ -92,7 +93,7 @@ private:
             angles_[k] = ask_angle(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6,
                                    kNudge1e6);
             echo_dms(rt_, kSheetAngleCol, text_row(k), angles_[k], kEntered);
-            distances_[k] = ask_number(rt_, 5, "距離は  ");
+            distances_[k] = ask_distance_entry(rt_, 5, "距離は  ");
             show_distance(k, kEntered);
             ++k;
         }
@@ -321,7 +322,7 @@ private:
     void correct_distance(int r) {
         show_distance(r, kOldValueColor);
         show_computed(true, false, true, true);
-        distances_[r] = ask_number(rt_, 2, "正しい距離は  ");
+        distances_[r] = ask_distance_entry(rt_, 2, "正しい距離は  ");
         show_distance(r, kEntered);
         total_distance();
         adjust_coordinates();
@@ -335,7 +336,7 @@ private:
         int column = is_x ? kSheetXCol : kSheetYCol;
         show_coordinate(0, column, value, kOldValueColor);
         show_computed(true, false, is_x, !is_x);
-        value = ask_number(rt_, 2, is_x ? "正しいＸ座標は  " : "正しいＹ座標は  ");
+        value = ask_coordinate_entry(rt_, 2, is_x ? "正しいＸ座標は  " : "正しいＹ座標は  ");
         show_coordinate(0, column, value, kGiven, kStylePlain);
         place_stations();
         show_results();

@@ -118,6 +118,30 @@ TEST(Looptrav, AnglesWithSixtyMinutesOrSecondsAreRefused) {
     }
 }
 
+TEST(Looptrav, NumbersTooLargeForTheirFieldsAreRefused) {
+    struct Case {
+        const char* what;
+        Lines script;
+    } const cases[] = {
+        {"station 0 X of 1e300", Lines{"type BS", "type 180", "type P0", "type 1e300"} +
+                                     Lines(kStart.begin() + 3, kStart.end()) + kLegs + Lines{"type *"}},
+        {"a leg of 12 km", kStart + Lines{"type P1", "type 270.0002", "type 12345"} +
+                               Lines(kLegs.begin() + 2, kLegs.end()) + Lines{"type *"}},
+    };
+    for (const Case& c : cases) {
+        auto r = run_script("looptrav", c.script + Lines{"snap result"});
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(count_logged(r, "beep"), 1);
+        expect_rows(r, "result", kWholeRunRows);
+    }
+    // A correction is held to the same bound: the old value stays until a
+    // sound one is typed.
+    auto r = run_script("looptrav", kWholeRun + Lines{"key F1", "type 6", "type 1e9", "snap asked"});
+    EXPECT_EQ(r.row("asked", 23).rfind("  正しいＸ座標は", 0), 0u) << r.row("asked", 23);
+    EXPECT_EQ(count_logged(r, "beep"), 1);
+}
+
 TEST(Looptrav, LegsOfNoLengthShowNoBrokenNumbers) {
     // Every distance 0: the total is 0, the misclosure nothing; the ratio is
     // unbounded and no correction is made, and the plot still draws.

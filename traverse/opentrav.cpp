@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/bounded_entry.h"
 #include "frame/frame.h"
 #include "frame/point_list.h"
 #include "survey/survey.h"
@@ -67,9 +68,9 @@ private:
         echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kGivenColor, kStylePlain);
         names_[1] = ask_text(rt_, 5, "機械点名は");
         show_name(1, kFromCol, names_[1], kGivenColor, kStylePlain);
-        x_[1] = ask_number(rt_, 5, "機械点Ｘ座標は ");
+        x_[1] = ask_coordinate_entry(rt_, 5, "機械点Ｘ座標は ");
         show_coordinate(1, kXCol, x_[1], kGivenColor, kStylePlain);
-        y_[1] = ask_number(rt_, 5, "機械点Ｙ座標は ");
+        y_[1] = ask_coordinate_entry(rt_, 5, "機械点Ｙ座標は ");
         show_coordinate(1, kYCol, y_[1], kGivenColor, kStylePlain);
 
         for (int k = 2;; ++k) {
@@ -83,7 +84,7 @@ private:
             echo_dms(rt_, kAngleCol, text_row(k), angles_[k], kPointColor);
             azimuths_[k] = open_leg_azimuth(azimuths_[k - 1], angles_[k].degrees, k == 2);
             show_azimuth(k, kPointColor);
-            distances_[k] = ask_number(rt_, 5, "距離は  ");
+            distances_[k] = ask_distance_entry(rt_, 5, "距離は  ");
             show_distance(k, kPointColor);
             place_leg(k);
             x_[k] = x_[k - 1] + dx_[k];
@@ -260,7 +261,7 @@ private:
     void correct_distance(int r) {
         show_distance(r, kOldValueColor);
         show_computed(r, false, true, true, kHiddenColor);
-        distances_[r] = ask_number(rt_, 5, "正しい距離は ");
+        distances_[r] = ask_distance_entry(rt_, 5, "正しい距離は ");
         show_distance(r, kChangedColor);
         place_leg(r);
         chain_coordinates(r);
@@ -272,7 +273,7 @@ private:
         int column = is_x ? kXCol : kYCol;
         show_coordinate(1, column, value, kOldValueColor);
         show_computed(2, false, is_x, !is_x, kHiddenColor);
-        value = ask_number(rt_, 5, is_x ? "正しい機械点Ｘ座標は " : "正しい機械点Ｙ座標は ");
+        value = ask_coordinate_entry(rt_, 5, is_x ? "正しい機械点Ｘ座標は " : "正しい機械点Ｙ座標は ");
         show_coordinate(1, column, value, kChangedColor);
         chain_coordinates(2);
         show_computed(2, false, is_x, !is_x, kChangedColor);

@@ -192,6 +192,24 @@ TEST(Opentrav, AnglesWithSixtyMinutesOrSecondsAreRefused) {
     }
 }
 
+TEST(Opentrav, NumbersTooLargeForTheirFieldsAreRefused) {
+    struct Case {
+        const char* what;
+        Lines script;
+    } const cases[] = {
+        {"instrument X of 1e8", Lines{"type BS", "type 0", "type A", "type 100000000", "type 1000", "type 1000"} +
+                                    point("B", "90", "100")},
+        {"a leg of 10 km", start_at("0") + Lines{"type B", "type 90", "type 10000", "type 100"}},
+    };
+    for (const Case& c : cases) {
+        auto r = run_script("opentrav", c.script + Lines{"type *", "snap result"});
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(count_logged(r, "beep"), 2);  // the title's and the refusal's
+        expect_rows(r, "result", {{2, "  90- 0- 0", "    1000.000", "    1100.000"}});
+    }
+}
+
 TEST(Opentrav, EighteenPointsAreTheLimit) {
     Lines script = start_at("0");
     for (int k = 2; k <= 19; ++k) script = script + point("P" + std::to_string(k), "180", "10");

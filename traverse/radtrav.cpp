@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/bounded_entry.h"
 #include "frame/frame.h"
 #include "frame/point_list.h"
 #include "survey/survey.h"
@@ -68,9 +69,9 @@ private:
         names_[1] = ask_text(rt_, 5, "機械点名は");
         show_row_number(1);
         show_name(1, kGivenColor);
-        x_[1] = ask_number(rt_, 5, "機械点Ｘ座標は ");
+        x_[1] = ask_coordinate_entry(rt_, 5, "機械点Ｘ座標は ");
         show_coordinate(1, kXCol, x_[1], kGivenColor);
-        y_[1] = ask_number(rt_, 5, "機械点Ｙ座標は ");
+        y_[1] = ask_coordinate_entry(rt_, 5, "機械点Ｙ座標は ");
         show_coordinate(1, kYCol, y_[1], kGivenColor);
 
         for (int j = 2;; ++j) {
@@ -83,7 +84,7 @@ private:
             show_angle(j, kPointColor);
             azimuths_[j] = radial_azimuth(backsight_.degrees, angles_[j].degrees);
             show_azimuth(j, kPointColor);
-            distances_[j] = ask_number(rt_, 5, "距離は  ");
+            distances_[j] = ask_distance_entry(rt_, 5, "距離は  ");
             show_distance(j, kPointColor);
             place(j);
             show_coordinate(j, kXCol, x_[j], kPointColor);
@@ -220,7 +221,7 @@ private:
     void correct_distance(int j) {
         show_distance(j, kOldValueColor);
         show_computed(j, j, false, true, true, kHiddenColor);
-        distances_[j] = ask_number(rt_, 5, "正しい距離は  ");
+        distances_[j] = ask_distance_entry(rt_, 5, "正しい距離は  ");
         show_distance(j, kChangedColor);
         place(j);
         show_computed(j, j, false, true, true, kChangedColor);
@@ -244,7 +245,7 @@ private:
         int column = is_x ? kXCol : kYCol;
         show_coordinate(1, column, value, kOldValueColor);
         show_computed(2, last_, false, is_x, !is_x, kHiddenColor);
-        value = ask_number(rt_, 5, is_x ? "正しい機械点Ｘ座標は " : "正しい機械点Ｙ座標は ");
+        value = ask_coordinate_entry(rt_, 5, is_x ? "正しい機械点Ｘ座標は " : "正しい機械点Ｙ座標は ");
         show_coordinate(1, column, value, kChangedColor);
         for (int j = 2; j <= last_; ++j) place(j);
         show_computed(2, last_, false, is_x, !is_x, kChangedColor);

@@ -151,6 +151,24 @@ TEST(Radtrav, AnglesWithSixtyMinutesOrSecondsAreRefused) {
     }
 }
 
+TEST(Radtrav, NumbersTooLargeForTheirFieldsAreRefused) {
+    struct Case {
+        const char* what;
+        Lines script;
+    } const cases[] = {
+        {"instrument Y of −1e9", Lines{"type BS", "type 300", "type A", "type 1000", "type -1e9", "type 1000"} +
+                                     point("P2", "100", "100")},
+        {"a shot of 20 km", start_at("300") + Lines{"type P2", "type 100", "type 20000", "type 100"}},
+    };
+    for (const Case& c : cases) {
+        auto r = run_script("radtrav", c.script + Lines{"type *", "snap result"});
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(count_logged(r, "beep"), 1);
+        expect_rows(r, "result", {{2, "  40° 0′ 0″", "    1076.604", "    1064.279"}});
+    }
+}
+
 TEST(Radtrav, EighteenPointsBringTheLimitThenThePlot) {
     Lines script = start_at("0");
     for (int j = 2; j <= 19; ++j) script = script + point("P" + std::to_string(j), std::to_string(20 * (j - 2)), "100");

@@ -1,0 +1,32 @@
+// Numeric answers that must fit the fields they are shown and printed in.
+// A value no survey could have (a slip of the keyboard, 1e308 say) would
+// only smear its row with overflow marks and carry into every later point;
+// it is refused with a notice on the prompt row and asked again.
+#pragma once
+
+#include <string_view>
+
+#include "runtime/runtime.h"
+
+namespace marula {
+
+// Coordinates in metres: the table's "########.###" holds eight whole digits.
+inline constexpr double kCoordinateLimit = 1e8;
+inline constexpr std::string_view kCoordinateTooLarge = "座標が大きすぎます。もう一度入力して下さい。";
+
+// Leg lengths in metres: the table's "####.###" holds four whole digits.
+inline constexpr double kDistanceLimit = 1e4;
+inline constexpr std::string_view kDistanceTooLarge = "距離が大きすぎます。もう一度入力して下さい。";
+
+// Asks at `column` of row 23 until an answer of magnitude below `limit` is
+// typed; a larger one shows `refusal` and the question again.
+double ask_number_below(Runtime& rt, int column, std::string_view prompt, double limit, std::string_view refusal);
+
+inline double ask_coordinate_entry(Runtime& rt, int column, std::string_view prompt) {
+    return ask_number_below(rt, column, prompt, kCoordinateLimit, kCoordinateTooLarge);
+}
+inline double ask_distance_entry(Runtime& rt, int column, std::string_view prompt) {
+    return ask_number_below(rt, column, prompt, kDistanceLimit, kDistanceTooLarge);
+}
+
+}  // namespace marula

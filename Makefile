@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build deps test-sanitize fuzz package-check
+.PHONY: run test build deps docs test-sanitize fuzz package-check
 
 deps:
 	@scripts/install-deps.sh
@@ -44,3 +44,7 @@ fuzz:
 # Builds the .deb, installs it with apt and checks the installed suite.
 package-check: build
 	scripts/package-check.sh $(BUILD_DIR)
+
+# Runs the guide's worked examples and refreshes the screen pictures in docs/images.
+docs: build
+	docs/make-screens.sh $(BUILD_DIR)/bin

@@ -6,7 +6,8 @@
 # For each program in script mode:
 #   first idle  - exec to its first wait for input (an empty script: the
 #                 program draws its screen, finds no event and exits)
-#   session     - a typical session from bench/sessions/PROGRAM.script
+#   session     - a typical session: the guide's worked example
+#                 docs/examples/PROGRAM.script
 #   peak RSS    - the largest resident set of either run (GNU time)
 # each time also as a ratio to an exec of /bin/true measured in the same
 # loop. With Xvfb present, the CPU a program uses while it idles at its
@@ -46,7 +47,7 @@ peak_kb() {
 printf '%-10s %12s %8s %12s %8s %10s\n' program "idle(us)" "x true" "session(us)" "x true" "peak(KB)"
 for p in "${programs[@]}"; do
   [ -x "$bin/$p" ] || { printf '%-10s (not built)\n' "$p"; continue; }
-  session=$here/sessions/$p.script
+  session=$here/../docs/examples/$p.script
   [ -f "$session" ] || session=$out/empty.script
   base=$(median_us /bin/true)
   idle=$(MARULA_SCRIPT=$out/empty.script median_us "$bin/$p")

@@ -41,6 +41,43 @@ TEST(Isect4p, PresetsGiveTheCrossingAndItsDistancesToTheMillimetre)
     EXPECT_TRUE(contains(page, "交 点 計 算（４点交点）      By MARULA    "));
 }
 
+TEST(Isect4p, SteepLinesStillCrossToTheMillimetre)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> points;
+        Xy a, b, c, d;
+    } const cases[] = {
+        {"line 1 due north", {"N1", "0", "0", "N2", "100", "0", "S1", "50", "-30", "S2", "60", "30"},
+         {0, 0}, {100, 0}, {50, -30}, {60, 30}},
+        {"line 2 due north", {"S1", "0", "0", "S2", "100", "100", "N1", "0", "30", "N2", "100", "30"},
+         {0, 0}, {100, 100}, {0, 30}, {100, 30}},
+        {"survey-sized, line 1 due north", {"N1", "-146774.089", "-3353.248", "N2", "-146700.001", "-3353.248", "S1",
+                                            "-146747.806", "-3316.290", "S2", "-146766.950", "-3391.721"},
+         {-146774.089L, -3353.248L}, {-146700.001L, -3353.248L}, {-146747.806L, -3316.290L},
+         {-146766.950L, -3391.721L}},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.what);
+        const auto r = run_script("isect4p", typed(t.points) + typed({"K"}) + std::vector<std::string>{"snap r"});
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        const Xy k = crossing(t.a, t.b, t.c, t.d);
+        EXPECT_EQ(r.cells("r", 12, 40, 35), "K     Ｘ=" + field(double(k.x), 11) + "  Ｙ=" + field(double(k.y), 10))
+            << joined(r.screen("r"));
+        EXPECT_EQ(r.cells("r", 17, 45, 28), "K     ～ " + t.points[9] + "       L=" + field(length(k, t.d), 8));
+    }
+}
+
+TEST(Isect4p, LongNamesAreCutToTheirField)
+{
+    const auto r = run_script("isect4p", typed({"ABCDEFGHIJ"}) + std::vector<std::string>(11, "type") +
+                                             typed({"CROSSING"}) + std::vector<std::string>{"snap r", "key F3"});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.cells("r", 4, 5, 8), "ABCDEF  ");
+    EXPECT_EQ(r.cells("r", 14, 45, 16), "CROSSI～ ABCDEF ");
+    EXPECT_TRUE(contains(report(r), "           ABCDEF  -146774.089  -3353.248     E10.1C"));
+}
+
 TEST(Isect4p, WrongCorrectionNumbersAreAskedAgainAndThirteenRenamesOnly)
 {
     const auto r = run_script("isect4p", kPresets + std::vector<std::string>{

@@ -144,7 +144,7 @@ private:
         }
     }
 
-    // The table rows that show point p.
+    // The table rows that show point p: their legs are the ones it moves.
     std::vector<int> rows_of(int point) const {
         std::vector<int> rows;
         if (point >= 1) rows.push_back(point);
@@ -162,7 +162,7 @@ private:
             case Field::Y: show_to_y(rt_, point, p.y, color); break;
             }
         }
-        if (point == 0 || point + 1 <= leg_count()) {
+        if (point + 1 <= leg_count()) {
             switch (field) {
             case Field::Name: show_from_name(rt_, point + 1, p.name, color); break;
             case Field::X: show_from_x(rt_, point + 1, p.x, color); break;

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "frame/screen.h"
 #include "runtime/runtime.h"
 #include "survey/survey.h"
 
@@ -69,13 +70,13 @@ void show_from_point(Runtime& rt, int table_row, const Station& p, int color);
 void show_to_point(Runtime& rt, int table_row, const Station& p, int color);
 // The azimuth as "###-##-##" from column 62 and the distance "####.###" at
 // column 72. Colour 15 with the hidden style blanks a leg about to change.
-void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style = 4);
+void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style = kStyleNormal);
 
 // The plot of either program: the first point a filled circle of two
 // marker units in colour 5, the others circles of one unit in colour 0,
-// lines in colour 0 from point `from(k)` to point k for k ≥ 1, every name,
-// then the direction mark. `radial` joins every point to the first;
-// otherwise each point to the one before.
+// lines in colour 0 (`radial`: from the first point to every other one;
+// otherwise from each point to the next), every name, then the direction
+// mark. A lone point gets a window 1 m wide round it.
 void plot_points(Runtime& rt, std::span<const Station> points, bool radial);
 
 // The report heading line both programs print.

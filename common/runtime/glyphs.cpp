@@ -114,18 +114,22 @@ GlyphMask box_glyph(char32_t cp, int width) {
     return mask;
 }
 
-// What an unknown character shows: an empty box inside its slot.
+// What an unknown character shows: an empty box of dotted lines inside
+// its slot (dotted, so that it is never taken for a real square glyph).
 GlyphMask missing_glyph(int width) {
     GlyphMask mask;
     mask.width = width;
     const int x1 = 1, x2 = width - 2, y1 = 2, y2 = kBaselineRow;
+    const auto dot = [&](int x, int y) {
+        if ((x - x1 + y - y1) % 2 == 0) set_bit(mask, x, y);
+    };
     for (int x = x1; x <= x2; ++x) {
-        set_bit(mask, x, y1);
-        set_bit(mask, x, y2);
+        dot(x, y1);
+        dot(x, y2);
     }
     for (int y = y1; y <= y2; ++y) {
-        set_bit(mask, x1, y);
-        set_bit(mask, x2, y);
+        dot(x1, y);
+        dot(x2, y);
     }
     return mask;
 }

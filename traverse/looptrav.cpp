@@ -58,7 +58,7 @@ private:
         back_name_ = ask_text(rt_, 5, "後視点名は  ");
         show_row_number(0);
         show_name(0, kSheetToCol, back_name_, kEntered);
-        start_ = ask_angle(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
         show_start(kGiven, kStylePlain);
         names_[0] = ask_text(rt_, 5, "既知点名は");
         show_row_number(1);
@@ -90,7 +90,7 @@ private:
             show_row_number(k);
             show_name(k, kSheetFromCol, names_[k - 1], kEntered);
             show_name(k, kSheetToCol, names_[k], kEntered);
-            angles_[k] = ask_angle(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6,
+            angles_[k] = ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6,
                                    kNudge1e6);
             echo_dms(rt_, kSheetAngleCol, text_row(k), angles_[k], kEntered);
             distances_[k] = ask_distance_entry(rt_, 5, "距離は  ");
@@ -303,7 +303,7 @@ private:
     void correct_angle(int r) {
         echo_dms(rt_, kSheetAngleCol, text_row(r), angles_[r], kOldValueColor);
         show_computed(true, true, true, true);
-        angles_[r] = ask_angle(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
+        angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
         echo_dms(rt_, kSheetAngleCol, text_row(r), angles_[r], kEntered);
         calculate();
         show_results();
@@ -312,7 +312,7 @@ private:
     void correct_start() {
         show_start(kOldValueColor, kStyleNormal);
         show_computed(true, true, true, true);
-        start_ = ask_angle(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
         show_start(kGiven, kStylePlain);
         adjust_azimuths();
         adjust_coordinates();

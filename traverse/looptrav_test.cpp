@@ -127,6 +127,8 @@ TEST(Looptrav, NumbersTooLargeForTheirFieldsAreRefused) {
                                      Lines(kStart.begin() + 3, kStart.end()) + kLegs + Lines{"type *"}},
         {"a leg of 12 km", kStart + Lines{"type P1", "type 270.0002", "type 12345"} +
                                Lines(kLegs.begin() + 2, kLegs.end()) + Lines{"type *"}},
+        {"an angle of 12345°", kStart + Lines{"type P1", "type 12345", "type 270.0002"} +
+                                   Lines(kLegs.begin() + 2, kLegs.end()) + Lines{"type *"}},
     };
     for (const Case& c : cases) {
         auto r = run_script("looptrav", c.script + Lines{"snap result"});

@@ -200,6 +200,7 @@ TEST(Opentrav, NumbersTooLargeForTheirFieldsAreRefused) {
         {"instrument X of 1e8", Lines{"type BS", "type 0", "type A", "type 100000000", "type 1000", "type 1000"} +
                                     point("B", "90", "100")},
         {"a leg of 10 km", start_at("0") + Lines{"type B", "type 90", "type 10000", "type 100"}},
+        {"an angle of 10000°", start_at("0") + Lines{"type B", "type 10000", "type 90", "type 100"}},
     };
     for (const Case& c : cases) {
         auto r = run_script("opentrav", c.script + Lines{"type *", "snap result"});

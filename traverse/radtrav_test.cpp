@@ -159,6 +159,7 @@ TEST(Radtrav, NumbersTooLargeForTheirFieldsAreRefused) {
         {"instrument Y of −1e9", Lines{"type BS", "type 300", "type A", "type 1000", "type -1e9", "type 1000"} +
                                      point("P2", "100", "100")},
         {"a shot of 20 km", start_at("300") + Lines{"type P2", "type 100", "type 20000", "type 100"}},
+        {"an angle of −20000°", start_at("300") + Lines{"type P2", "type -20000", "type 100", "type 100"}},
     };
     for (const Case& c : cases) {
         auto r = run_script("radtrav", c.script + Lines{"type *", "snap result"});

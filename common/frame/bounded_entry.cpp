@@ -14,4 +14,13 @@ double ask_number_below(Runtime& rt, int column, std::string_view prompt, double
     }
 }
 
+AngleEntry ask_angle_entry(Runtime& rt, int column, std::string_view prompt, AngleKind kind, double nudge_in,
+                           double nudge_out) {
+    for (;;) {
+        AngleEntry entry = ask_angle(rt, column, prompt, kind, nudge_in, nudge_out);
+        if (std::fabs(entry.packed) < kAngleLimit) return entry;
+        rt.notice(kAngleTooLarge);
+    }
+}
+
 }  // namespace marula

@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+#include "entry.h"
 #include "runtime/runtime.h"
 
 namespace marula {
@@ -18,6 +19,11 @@ inline constexpr std::string_view kCoordinateTooLarge = "座標が大きすぎ�
 inline constexpr double kDistanceLimit = 1e4;
 inline constexpr std::string_view kDistanceTooLarge = "距離が大きすぎます。もう一度入力して下さい。";
 
+// Packed angles: the degrees field "####" holds four digits. Angles of a
+// turn or more stay allowed below that.
+inline constexpr double kAngleLimit = 1e4;
+inline constexpr std::string_view kAngleTooLarge = "角度が大きすぎます。もう一度入力して下さい。";
+
 // Asks at `column` of row 23 until an answer of magnitude below `limit` is
 // typed; a larger one shows `refusal` and the question again.
 double ask_number_below(Runtime& rt, int column, std::string_view prompt, double limit, std::string_view refusal);
@@ -28,5 +34,10 @@ inline double ask_coordinate_entry(Runtime& rt, int column, std::string_view pro
 inline double ask_distance_entry(Runtime& rt, int column, std::string_view prompt) {
     return ask_number_below(rt, column, prompt, kDistanceLimit, kDistanceTooLarge);
 }
+
+// ask_angle (minutes and seconds of 60 or more refused) held below
+// kAngleLimit as well.
+AngleEntry ask_angle_entry(Runtime& rt, int column, std::string_view prompt, AngleKind kind, double nudge_in,
+                           double nudge_out);
 
 }  // namespace marula

@@ -11,12 +11,7 @@ namespace marula::isect {
 void heading_box(Runtime& rt, Rect inner, int inner_color, int outer_color, int shadow_color)
 {
     rt.box(inner.x1, inner.y1, inner.x2, inner.y2, inner_color);
-    const Rect outer{inner.x1, inner.y1, inner.x2 + 1, inner.y2 + 1};
-    rt.box(outer.x1, outer.y1, outer.x2, outer.y2, outer_color);
-    for (int i = 0; i < 3; ++i) {
-        rt.line(outer.x1 + i, outer.y2 + i, outer.x2 + i, outer.y2 + i, shadow_color);
-        rt.line(outer.x2 + i, outer.y1 + i, outer.x2 + i, outer.y2 + i, shadow_color);
-    }
+    shadowed_box(rt, {inner.x1, inner.y1, inner.x2 + 1, inner.y2 + 1}, outer_color, shadow_color, 3);
 }
 
 bool same_place(Point a, Point b)

@@ -20,7 +20,7 @@ trap 'rm -rf "$out"' EXIT
 status=0
 for script in "$here"/examples/*.script; do
   name=$(basename "$script" .script)
-  program=${name%-plot}
+  program=${name%%-*}  # linktrav-plot runs linktrav
   if [ ! -x "$bin/$program" ]; then
     echo "$name: $bin/$program is not built, skipped" >&2
     continue

@@ -1,0 +1,86 @@
+// The user guide's worked examples against the programs as built: each
+// example still runs to its key bar, and the screen it leaves is exactly the
+// text kept beside its picture in docs/images, so a program change that
+// alters a documented screen shows here until the pictures are made again
+// (make docs).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "script_run.h"
+
+namespace marula::test {
+namespace {
+namespace fs = std::filesystem;
+
+fs::path docs_dir() {
+    const char* source = std::getenv("MARULA_SOURCE");
+    return fs::path(source ? source : ".") / "docs";
+}
+
+std::vector<std::string> read_lines(const fs::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string read_all(const fs::path& file) {
+    std::ifstream in(file);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Every example of the guide: the script's name and the program it drives.
+struct Example {
+    const char* name;
+    const char* program;
+};
+const std::vector<Example> kExamples = {
+    {"linktrav", "linktrav"},   {"looptrav", "looptrav"},     {"opentrav", "opentrav"},
+    {"radtrav", "radtrav"},     {"isect2d", "isect2d"},       {"isect1d", "isect1d"},
+    {"isect4p", "isect4p"},     {"perpfoot", "perpfoot"},     {"invchain", "invchain"},
+    {"invradial", "invradial"}, {"coordarea", "coordarea"},   {"cornercut", "cornercut"},
+    {"linktrav-plot", "linktrav"}, {"looptrav-plot", "looptrav"}, {"perpfoot-next", "perpfoot"},
+};
+
+TEST(GuideExamples, EveryScriptIsChecked) {
+    // A new example that no row of the table names would never be compared.
+    std::set<std::string> known;
+    for (const auto& e : kExamples) known.insert(e.name);
+    for (const auto& entry : fs::directory_iterator(docs_dir() / "examples")) {
+        if (entry.path().extension() != ".script") continue;
+        EXPECT_TRUE(known.count(entry.path().stem().string())) << entry.path();
+    }
+}
+
+TEST(GuideExamples, ScreensMatchThePictures) {
+    int checked = 0;
+    for (const auto& e : kExamples) {
+        const fs::path script = docs_dir() / "examples" / (std::string(e.name) + ".script");
+        if (!fs::exists(script)) continue;
+        ++checked;
+        const fs::path expected = docs_dir() / "images" / (std::string(e.name) + ".txt");
+        ASSERT_TRUE(fs::exists(expected)) << e.name << ": no screen text beside the picture; run make docs";
+        ASSERT_TRUE(fs::exists(docs_dir() / "images" / (std::string(e.name) + ".png"))) << e.name;
+
+        auto r = run_script(e.program, read_lines(script));
+        EXPECT_EQ(r.exit_status, 0) << e.name << "\n" << r.stderr_text;
+        EXPECT_TRUE(r.logged("idle")) << e.name << ": the example does not end waiting at the key bar";
+        EXPECT_TRUE(r.events_starting("error").empty()) << e.name << ": " << r.events_starting("error").front();
+        EXPECT_EQ(read_all(r.out_dir / "final.txt"), read_all(expected))
+            << e.name << ": the screen differs from docs/images/" << e.name << ".txt; run make docs";
+    }
+    EXPECT_GT(checked, 0) << "no example found under " << docs_dir();
+}
+
+}  // namespace
+}  // namespace marula::test

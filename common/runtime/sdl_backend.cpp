@@ -222,10 +222,13 @@ public:
         SDL_StopTextInput();
     }
 
+    // The position is that of the window's frame: a new window is placed by
+    // its frame, so a program started next stands exactly where this one
+    // did instead of a title bar lower each time.
     std::string window_placement() const override {
         int x = windowed_x_, y = windowed_y_, w = windowed_w_, h = windowed_h_;
         if (!full_) {
-            SDL_GetWindowPosition(window_, &x, &y);
+            frame_position(x, y);
             SDL_GetWindowSize(window_, &w, &h);
         }
         std::string text = std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(w) + "x" + std::to_string(h);
@@ -235,7 +238,7 @@ public:
 
     void toggle_full_screen() {
         if (!full_) {
-            SDL_GetWindowPosition(window_, &windowed_x_, &windowed_y_);
+            frame_position(windowed_x_, windowed_y_);
             SDL_GetWindowSize(window_, &windowed_w_, &windowed_h_);
         }
         if (SDL_SetWindowFullscreen(window_, full_ ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP) == 0) full_ = !full_;
@@ -244,6 +247,16 @@ public:
     }
 
 private:
+    // The top-left corner of the window with the window manager's frame.
+    void frame_position(int& x, int& y) const {
+        SDL_GetWindowPosition(window_, &x, &y);
+        int top = 0, left = 0, bottom = 0, right = 0;
+        if (SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) == 0) {
+            x -= left;
+            y -= top;
+        }
+    }
+
     void show() {
         if (shown_) return;
         shown_ = true;

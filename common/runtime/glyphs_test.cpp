@@ -112,6 +112,21 @@ TEST_F(GlyphsTest, GlyphsFillTheirSlotsAndStayInsideTheCell) {
     }
 }
 
+TEST_F(GlyphsTest, WideGlyphsInANarrowSlotKeepTheirRightHalf) {
+    // Squeezed, not cut: every pixel row of the wide glyph's right half
+    // still shows in the right half of the narrow one.
+    for (char32_t cp : {U'測', U'座', U'標'}) {
+        SCOPED_TRACE(testing::Message() << "U+" << std::hex << static_cast<unsigned>(cp));
+        const GlyphMask& wide = font_->glyph(cp, 2);
+        const GlyphMask& narrow = font_->glyph(cp, 1);
+        ASSERT_EQ(narrow.width, 8);
+        for (int y = 0; y < 18; ++y) {
+            EXPECT_EQ((wide.rows[y] & 0x00FF) != 0, (narrow.rows[y] & 0x0F00) != 0) << "row " << y;
+            EXPECT_EQ(narrow.rows[y] & 0x00FF, 0) << "row " << y;
+        }
+    }
+}
+
 TEST_F(GlyphsTest, NarrowGlyphsAreCentredInWideSlots) {
     // Two-byte characters whose face glyph is only 8 pixels wide.
     for (char32_t cp : {U'°', U'×', U'±', U'÷', U'′', U'α'}) {

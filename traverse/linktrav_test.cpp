@@ -321,6 +321,28 @@ TEST(Linktrav, ZeroLinearMisclosureShowsAnUnboundedRatio) {
         << report;
 }
 
+TEST(Linktrav, FifteenLegsEndOnTheSixteenthEntry) {
+    // Straight on due north: 15 legs of 10 m, the 16th entry's 0 ends it.
+    Lines lines = {"type B", "type 180", "type S0", "type 0", "type 0"};
+    for (int k = 1; k <= 15; ++k) lines = lines + Lines{"type S" + std::to_string(k), "type 180", "type 10"};
+    lines = lines + Lines{"type F", "type 180", "type 0", "type 150", "type 0", "type 0", "snap result"};
+    auto r = run_script("linktrav", lines);
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    auto screen = r.screen("result");
+    // The forward point stands in table row 16, screen row 19.
+    EXPECT_EQ(cut_columns(screen[19], 0, 18), " 16  S15    F     ");
+    EXPECT_EQ(azimuth(r, "result", 16), "   0- 0- 0");
+    EXPECT_EQ(x_of(r, "result", 14), "     140.000");
+    EXPECT_EQ(r.row("result", 21), "    精度１：     ∞  距離計 150.000  角誤差   0秒 Ｘ誤差 0.000  Ｙ誤差 0.000");
+}
+
+TEST(Linktrav, ScreenPrintLeavesTheScreenAsItIs) {
+    auto r = run_script("linktrav", kWholeRun + Lines{"snap before", "key F3", "snap after"});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.events_starting("hardcopy").size(), 1u);
+    EXPECT_EQ(r.screen("after"), r.screen("before"));
+}
+
 TEST(Linktrav, AfterTheRefusedSeventeenthStationNoResultExists) {
     Lines lines = {"type B", "type 0", "type S0", "type 0", "type 0"};
     for (int k = 1; k <= 16; ++k) lines = lines + Lines{"type S" + std::to_string(k), "type 180", "type 10"};

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 fs::path docs_dir() {
     const char* source = std::getenv("MARULA_SOURCE");
-    return fs::path(source ? source : ".") / "docs";
+    return fs::path(source && *source ? source : MARULA_SOURCE_DIR) / "docs";
 }
 
 std::vector<std::string> read_lines(const fs::path& file) {

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "frame/bounded_entry.h"
 #include "frame/frame.h"
 #include "survey/survey.h"
+#include "traverse/adjusted_sheet.h"
 #include "traverse/adjustment.h"
 
 namespace marula {
@@ -17,22 +19,11 @@ namespace {
 
 constexpr int kLimit = 16;     // stations 0 … 15 and the forward point
 constexpr int kSize = kLimit + 2;
-constexpr int kFirstRow = 3;   // table row 0 stands on text row 3
 
 const Title kTitle{" 結合ﾄﾗﾊﾞ-ｽ （測点は16点迄です。）", 40, 0, {321, 0, 590, 16}, {320, 0, 591, 17}};
-const Heading kHeading{
-    "       1      2        3         4          5            6            7  ", 0, 1,
-    " NO  測角点　方向点  狭 角　　  距 離　  　方向角　 　  Ｘ座標　 　　Ｙ座標    ", 0, 2, {0, 36, 632, 53}};
-
-constexpr std::string_view kCoordinate = "########.###";
-constexpr std::string_view kDistance = "####.###";
 constexpr int kGiven = 5;  // colour of given values
 constexpr int kEntered = 0;
 constexpr int kGivenNameColor = 4;  // backsight and forward names after a correction
-
-// Table columns of a row.
-constexpr int kNumberCol = 1, kFromCol = 5, kToCol = 12, kAngleCol = 18, kDistanceCol = 31, kAzimuthCol = 40,
-              kXCol = 53, kYCol = 65;
 
 constexpr std::string_view kFirstLegRefusal = "最初の距離に０は入力できません。";
 constexpr std::string_view kZeroLegRefusal = "距離に０は入力できません。";
@@ -44,8 +35,8 @@ public:
     void run() {
         start_screen(rt_);
         draw_title(rt_, kTitle);
-        draw_heading(rt_, kHeading, 0);
-        rt_.console(kFirstRow, 20);
+        draw_heading(rt_, kAdjustedHeading, 0);
+        rt_.console(kSheetFirstRow, 20);
         if (enter()) {
             calculate();
             show_results();
@@ -65,17 +56,17 @@ private:
     bool enter() {
         back_name_ = ask_text(rt_, 5, "後視点名は  ");
         show_row_number(0);
-        show_name(0, kToCol, back_name_, kEntered);
-        start_ = ask_angle(rt_, 2, "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ",
+        show_name(0, kSheetToCol, back_name_, kEntered);
+        start_ = ask_angle_entry(rt_, 2, "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ",
                            AngleKind::Azimuth, kNudge1e7, kNudge1e7);
-        echo_dms(rt_, kAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
+        echo_dms(rt_, kSheetAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
         names_[0] = ask_text(rt_, 5, "既知点名は");
         show_row_number(1);
-        show_name(0, kFromCol, names_[0], kEntered);
-        x_[0] = ask_number(rt_, 5, "既知点Ｘ座標は ");
-        show_coordinate(0, kXCol, x_[0], kGiven, kStylePlain);
-        y_[0] = ask_number(rt_, 5, "既知点Ｙ座標は ");
-        show_coordinate(0, kYCol, y_[0], kGiven, kStylePlain);
+        show_name(0, kSheetFromCol, names_[0], kEntered);
+        x_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｘ座標は ");
+        show_coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
+        y_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｙ座標は ");
+        show_coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
 
         float running_total = 0;
         for (int k = 1;; ++k) {
@@ -86,14 +77,14 @@ private:
             }
             std::string name = ask_text(rt_, 5, "測点名を入力する。 ");
             show_row_number(k);
-            show_name(k, kFromCol, names_[k - 1], kEntered);
-            show_name(k, kToCol, name, kEntered);
-            angles_[k] = ask_angle(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6,
+            show_name(k, kSheetFromCol, names_[k - 1], kEntered);
+            show_name(k, kSheetToCol, name, kEntered);
+            angles_[k] = ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6,
                                    kNudge1e7);
-            echo_dms(rt_, kAngleCol, text_row(k), angles_[k], kEntered);
+            echo_dms(rt_, kSheetAngleCol, text_row(k), angles_[k], kEntered);
             double distance = 0;
             for (;;) {
-                distance = ask_number(rt_, 5, "距離は（終了は０を入力）  ");
+                distance = ask_distance_entry(rt_, 5, "距離は（終了は０を入力）  ");
                 // A traverse needs at least one leg: a 0 here would leave
                 // nothing to adjust and a zero distance total to divide by.
                 if (distance == 0 && k == 1) {
@@ -113,16 +104,16 @@ private:
             running_total = static_cast<float>(double(running_total) + distance);
             rows_entered_ = k;
         }
-        total_ = static_cast<float>(round_total_mm(running_total));
+        summary_.total = static_cast<float>(round_total_mm(running_total));
 
         const int n = legs_;
-        x_[n] = ask_number(rt_, 5, names_[n] + "のＸ座標は");
-        show_coordinate(n, kXCol, x_[n], kGiven, kStylePlain);
-        y_[n] = ask_number(rt_, 5, names_[n] + "のＹ座標は");
-        show_coordinate(n, kYCol, y_[n], kGiven, kStylePlain);
-        closing_ = ask_angle(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", AngleKind::Azimuth,
+        x_[n] = ask_coordinate_entry(rt_, 5, names_[n] + "のＸ座標は");
+        show_coordinate(n, kSheetXCol, x_[n], kGiven, kStylePlain);
+        y_[n] = ask_coordinate_entry(rt_, 5, names_[n] + "のＹ座標は");
+        show_coordinate(n, kSheetYCol, y_[n], kGiven, kStylePlain);
+        closing_ = ask_angle_entry(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", AngleKind::Azimuth,
                              kNudge1e6, kNudge1e7);
-        echo_dms(rt_, kAzimuthCol, text_row(n + 1), closing_, kGiven, kStylePlain);
+        echo_dms(rt_, kSheetAzimuthCol, text_row(n + 1), closing_, kGiven, kStylePlain);
         complete_ = true;
         return true;
     }
@@ -140,8 +131,8 @@ private:
         double chain = start_.degrees;
         for (int i = 1; i <= count; ++i) chain = next_azimuth(chain, angles_[i].degrees, i == 1);
         double w = reduce_half_turn(closing_.degrees - chain);
-        misclosure_seconds_ = misclosure_seconds(w);
-        auto shares = distribute_angle_misclosure(misclosure_seconds_, count, kLinkShareNudge);
+        summary_.misclosure_seconds = misclosure_seconds(w);
+        auto shares = distribute_angle_misclosure(summary_.misclosure_seconds, count, kLinkShareNudge);
         azimuths_[0] = start_.degrees;
         for (int i = 1; i <= count; ++i) {
             corrections_[i] = shares[i - 1];
@@ -167,14 +158,14 @@ private:
             sum_x = static_cast<float>(double(sum_x) + whole_mm(dx));
             sum_y = static_cast<float>(double(sum_y) + whole_mm(dy));
         }
-        misclosure_x_ = static_cast<float>(double(sum_x) - (x_[n] - x_[0]) * 1000);
-        misclosure_y_ = static_cast<float>(double(sum_y) - (y_[n] - y_[0]) * 1000);
-        linear_ = linear_misclosure(misclosure_x_, misclosure_y_, kLinkLinearHalf);
-        precision_ = precision_denominator(total_, linear_);
+        summary_.fx_mm = static_cast<float>(double(sum_x) - (x_[n] - x_[0]) * 1000);
+        summary_.fy_mm = static_cast<float>(double(sum_y) - (y_[n] - y_[0]) * 1000);
+        summary_.linear = linear_misclosure(summary_.fx_mm, summary_.fy_mm, kLinkLinearHalf);
+        summary_.precision = precision_denominator(summary_.total, summary_.linear);
 
         std::vector<double> legs(distances_.begin() + 1, distances_.begin() + 1 + n);
-        auto cx = compass_corrections(legs, misclosure_x_, total_);
-        auto cy = compass_corrections(legs, misclosure_y_, total_);
+        auto cx = compass_corrections(legs, summary_.fx_mm, summary_.total);
+        auto cy = compass_corrections(legs, summary_.fy_mm, summary_.total);
         for (int i = 1; i <= n; ++i) {
             x_correction_[i] = cx[i - 1];
             y_correction_[i] = cy[i - 1];
@@ -188,27 +179,27 @@ private:
     void recalculate_distance_total() {
         float running = 0;
         for (int i = 1; i <= legs_; ++i) running = static_cast<float>(double(running) + distances_[i]);
-        total_ = static_cast<float>(round_total_mm(running));
+        summary_.total = static_cast<float>(round_total_mm(running));
     }
 
     // ---- display -------------------------------------------------------
-    static int text_row(int row) { return kFirstRow + row; }
+    static int text_row(int row) { return kSheetFirstRow + row; }
 
     void show_row_number(int row) {
-        echo_number(rt_, kNumberCol, text_row(row), "##", row, kRowNumberColor, kStyleNormal);
+        echo_number(rt_, kSheetNumberCol, text_row(row), "##", row, kRowNumberColor, kStyleNormal);
     }
     void show_name(int row, int column, const std::string& name, int color) {
         echo_name(rt_, column, text_row(row), name, color);
     }
     void show_distance(int row, int color, int style = kStyleNormal) {
-        echo_number(rt_, kDistanceCol, text_row(row), kDistance, distances_[row], color, style);
+        echo_number(rt_, kSheetDistanceCol, text_row(row), kSheetDistance, distances_[row], color, style);
     }
     void show_coordinate(int row, int column, double value, int color, int style = kStyleNormal) {
-        echo_number(rt_, column, text_row(row), kCoordinate, value, color, style);
+        echo_number(rt_, column, text_row(row), kSheetCoordinate, value, color, style);
     }
     void show_azimuth(int row, int color, int style = kStyleNormal) {
         Dms dms = degrees_to_dms_a(azimuths_[row]);
-        echo_dms(rt_, kAzimuthCol, text_row(row), int(dms.degrees), int(dms.minutes), int(dms.seconds), color,
+        echo_dms(rt_, kSheetAzimuthCol, text_row(row), int(dms.degrees), int(dms.minutes), int(dms.seconds), color,
                  style);
     }
 
@@ -222,8 +213,8 @@ private:
         auto style_of = [&](bool given) { return hide ? kStyleHidden : given ? kStylePlain : kStyleNormal; };
         for (int i = first; i <= last; ++i) {
             if (azimuths) show_azimuth(i, color_of(i == n + 1), style_of(i == n + 1));
-            if (i <= n && x) show_coordinate(i, kXCol, x_[i], color_of(i == n), style_of(i == n));
-            if (i <= n && y) show_coordinate(i, kYCol, y_[i], color_of(i == n), style_of(i == n));
+            if (i <= n && x) show_coordinate(i, kSheetXCol, x_[i], color_of(i == n), style_of(i == n));
+            if (i <= n && y) show_coordinate(i, kSheetYCol, y_[i], color_of(i == n), style_of(i == n));
         }
     }
 
@@ -232,44 +223,23 @@ private:
         show_summary();
     }
 
-    // The precision ratio field: a zero linear misclosure gives an
-    // unbounded ratio, shown as "∞" rather than a number that overflows.
-    void precision_field(std::string& line, std::string_view field) const {
-        if (linear_ == 0) {
-            int width = static_cast<int>(field.size());
-            line += std::string(width - 2, ' ') + "∞";
-        } else {
-            line += format_using(field, {precision_});
-        }
-    }
-
-    void show_summary() {
-        std::string line = "  精度１：";
-        precision_field(line, "#######");
-        line += format_using("  距離計####.###  角誤差####秒 Ｘ誤差##.###  Ｙ誤差##.###  ",
-                             {double(total_), -misclosure_seconds_ + 0.0, double(misclosure_x_) / 1000,
-                              double(misclosure_y_) / 1000});
-        print_at(rt_, 2, 21, line, kTitleColor, kStyleMessage);
-        rt_.window(0, 0, 639, 431);
-        rt_.view(0, 0, 639, 431);
-        shadowed_box(rt_, {16, 377, 624, 394}, 14, 14);
-    }
+    void show_summary() { show_adjustment_summary(rt_, summary_, kStyleMessage); }
 
     // Every row from the stored values; nothing is recalculated.
     void show_table() {
         show_row_number(0);
-        show_name(0, kFromCol, names_[0], kEntered);
-        show_name(0, kToCol, back_name_, kEntered);
-        echo_dms(rt_, kAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
-        show_coordinate(0, kXCol, x_[0], kGiven, kStylePlain);
-        show_coordinate(0, kYCol, y_[0], kGiven, kStylePlain);
+        show_name(0, kSheetFromCol, names_[0], kEntered);
+        show_name(0, kSheetToCol, back_name_, kEntered);
+        echo_dms(rt_, kSheetAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
+        show_coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
+        show_coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
         int last = complete_ ? legs_ + 1 : rows_entered_;
         for (int i = 1; i <= last; ++i) {
             show_row_number(i);
-            show_name(i, kFromCol, names_[i - 1], kEntered);
+            show_name(i, kSheetFromCol, names_[i - 1], kEntered);
             bool forward = complete_ && i == legs_ + 1;
-            show_name(i, kToCol, forward ? forward_name_ : names_[i], kEntered);
-            echo_dms(rt_, kAngleCol, text_row(i), angles_[i], kEntered);
+            show_name(i, kSheetToCol, forward ? forward_name_ : names_[i], kEntered);
+            echo_dms(rt_, kSheetAngleCol, text_row(i), angles_[i], kEntered);
             if (!forward) show_distance(i, kEntered);
         }
         if (complete_) show_results();
@@ -277,7 +247,7 @@ private:
 
     void redisplay() {
         rt_.cls(0);
-        draw_heading(rt_, kHeading, 1);
+        draw_heading(rt_, kAdjustedHeading, 1);
         show_table();
     }
 
@@ -324,11 +294,11 @@ private:
     // column 5 (station 0 in row 0 and row 1 at column 5).
     void show_station_name(int k, int color) {
         if (k == 0) {
-            show_name(0, kFromCol, names_[0], color);
+            show_name(0, kSheetFromCol, names_[0], color);
         } else {
-            show_name(k, kToCol, names_[k], color);
+            show_name(k, kSheetToCol, names_[k], color);
         }
-        show_name(k + 1, kFromCol, names_[k], color);
+        show_name(k + 1, kSheetFromCol, names_[k], color);
     }
 
     std::string ask_name() { return ask_text(rt_, 0, "正しい文字は　"); }
@@ -340,18 +310,18 @@ private:
     }
 
     void correct_direction_name(std::string& name, int row) {
-        show_name(row, kToCol, name, kOldValueColor);
+        show_name(row, kSheetToCol, name, kOldValueColor);
         name = ask_name();
-        show_name(row, kToCol, name, kGivenNameColor);
+        show_name(row, kSheetToCol, name, kGivenNameColor);
     }
 
     void hide_for_angles() { show_computed(true, true, true, true, 1, legs_ + 1); }
 
     void correct_angle(int r) {
-        echo_dms(rt_, kAngleCol, text_row(r), angles_[r], kOldValueColor);
+        echo_dms(rt_, kSheetAngleCol, text_row(r), angles_[r], kOldValueColor);
         hide_for_angles();
-        angles_[r] = ask_angle(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
-        echo_dms(rt_, kAngleCol, text_row(r), angles_[r], kEntered);
+        angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
+        echo_dms(rt_, kSheetAngleCol, text_row(r), angles_[r], kEntered);
         calculate();
         show_results();
     }
@@ -360,12 +330,12 @@ private:
         const int n = legs_;
         AngleEntry& target = start ? start_ : closing_;
         int row = start ? 0 : n + 1;
-        echo_dms(rt_, kAzimuthCol, text_row(row), target, kOldValueColor);
+        echo_dms(rt_, kSheetAzimuthCol, text_row(row), target, kOldValueColor);
         hide_for_angles();
         std::string prompt = start ? names_[0] + "から" + back_name_ + "への方向角は "
                                    : names_[n] + "から" + forward_name_ + "への方向角は ";
-        target = ask_angle(rt_, 2, prompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
-        if (start) echo_dms(rt_, kAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
+        target = ask_angle_entry(rt_, 2, prompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        if (start) echo_dms(rt_, kSheetAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
         calculate();
         show_results();
     }
@@ -375,7 +345,7 @@ private:
         show_computed(true, false, true, true, 1, legs_);
         double value = 0;
         for (;;) {
-            value = ask_number(rt_, 2, "正しい距離は  ");
+            value = ask_distance_entry(rt_, 2, "正しい距離は  ");
             if (value != 0) break;
             rt_.notice(kZeroLegRefusal);
         }
@@ -389,10 +359,10 @@ private:
     void correct_coordinate(int station, bool is_x) {
         const int n = legs_;
         double& value = is_x ? x_[station] : y_[station];
-        int column = is_x ? kXCol : kYCol;
+        int column = is_x ? kSheetXCol : kSheetYCol;
         show_coordinate(station, column, value, kOldValueColor);
         show_computed(true, false, is_x, !is_x, 1, station == 0 ? n : n - 1);
-        value = ask_number(rt_, 2, is_x ? "正しいＸ座標は  " : "正しいＹ座標は  ");
+        value = ask_coordinate_entry(rt_, 2, is_x ? "正しいＸ座標は  " : "正しいＹ座標は  ");
         show_coordinate(station, column, value, kGiven, kStylePlain);
         adjust_coordinates();
         show_results();
@@ -425,12 +395,7 @@ private:
     void report() {
         const int n = legs_;
         begin_report(rt_, kLinktravReport);
-        rt_.lprint(
-            "      測角点　方向点　  夾　角   補正   方向角 　　水平距離 　ＣＯＳ　   ＳＩＮ 　 △Ｘ   　△Ｙ　  "
-            "εＸεＹ　　    Ｘ　　     　Ｙ     座標名");
-        std::string rule = "   ";
-        for (int i = 0; i < 70; ++i) rule += "－";
-        rt_.lprint(rule);
+        report_adjusted_heading(rt_);
 
         rt_.lprint_using("      &    &  &    &  　               ### ## ##                     ",
                          {names_[0], back_name_, double(start_.d), double(start_.m), double(start_.s)}, false);
@@ -452,17 +417,8 @@ private:
                          {names_[n], forward_name_, double(angles_[n + 1].d), double(angles_[n + 1].m),
                           double(angles_[n + 1].s), corrections_[n + 1].seconds, closing[0], closing[1],
                           closing[2]});
-        rt_.lprint("");
-        rt_.lprint("");
-        report_font(rt_, 260, 180, 360);
-        std::string precision = "　　　                実測精度１：";
-        precision_field(precision, "#######");
-        rt_.lprint(precision, false);
-        report_font(rt_, 200, 111, 360);
-        rt_.lprint_using(" （ 水平距離の和　#####.###  座標の閉合差　###.###）", {double(total_), linear_});
-        rt_.lprint_using(
-            "                                    角の閉合差####秒　　Ｘ座標の閉合差 ####.###　Ｙ座標の閉合差 ####.###",
-            {-misclosure_seconds_ + 0.0, double(misclosure_x_) / 1000, double(misclosure_y_) / 1000});
+        report_adjusted_precision(rt_, summary_);
+        rt_.lprint_using(kReportMisclosureLine, {-summary_.misclosure_seconds + 0.0, double(summary_.fx_mm) / 1000, double(summary_.fy_mm) / 1000});
         end_report(rt_);
     }
 
@@ -477,10 +433,7 @@ private:
     std::array<double, kSize> distances_{}, azimuths_{}, cos_{}, sin_{}, dx_{}, dy_{}, x_correction_{},
         y_correction_{}, x_{}, y_{};
     std::array<AngleCorrection, kSize> corrections_{};
-    float total_ = 0;
-    float misclosure_x_ = 0, misclosure_y_ = 0;
-    double misclosure_seconds_ = 0;
-    double linear_ = 0, precision_ = 0;
+    AdjustmentSummary summary_;
 };
 
 }  // namespace

@@ -274,6 +274,26 @@ TEST(Linktrav, PackedAnglesWithSixtyMinutesOrSecondsAreAskedAgain) {
     EXPECT_EQ(azimuth(r, "taken", 0), "  20-25-12");
 }
 
+TEST(Linktrav, EntriesTooLargeForTheirFieldsAreAskedAgain) {
+    struct Case {
+        const char* what;
+        Lines lines;
+        std::string asked;
+        std::string echo;  // the cell that stays empty
+    } const cases[] = {
+        {"coordinate of 1e9 m", {"type B", "type 0", "type K1", "type 1e9"}, "     既知点Ｘ座標は", "x0"},
+        {"leg of 10 km", {"type B", "type 0", "type K1", "type 0", "type 0", "type P1", "type 90", "type 10000"},
+         "     距離は", "dist1"},
+        {"angle of 10000 degrees", {"type B", "type 10000"}, "  方向角は", "az0"},
+    };
+    for (const auto& c : cases) {
+        auto r = run_script("linktrav", c.lines + Lines{"snap asked"});
+        ASSERT_EQ(r.exit_status, 0) << c.what;
+        EXPECT_TRUE(prompt(r, "asked").starts_with(c.asked)) << c.what << ": " << prompt(r, "asked");
+        EXPECT_EQ(pick(r, c.echo, "asked").find_first_not_of(' '), std::string::npos) << c.what;
+    }
+}
+
 TEST(Linktrav, StartingAzimuthEntries) {
     struct Case {
         const char* typed;

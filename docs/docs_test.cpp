@@ -82,5 +82,44 @@ TEST(GuideExamples, ScreensMatchThePictures) {
     EXPECT_GT(checked, 0) << "no example found under " << docs_dir();
 }
 
+// The lines of the fenced blocks (```) of a page: the screens it quotes.
+std::vector<std::string> quoted_lines(const fs::path& page) {
+    std::vector<std::string> quoted;
+    bool inside = false;
+    for (const std::string& line : read_lines(page)) {
+        if (line.starts_with("```")) {
+            inside = !inside;
+            continue;
+        }
+        const auto first = line.find_first_not_of(' ');
+        if (inside && first != std::string::npos) quoted.push_back(line.substr(first));
+    }
+    return quoted;
+}
+
+TEST(GuideExamples, PagesQuoteTheScreensAsShown) {
+    // A page quotes its example's screen; after the pictures are made again
+    // every quoted line must still stand on one of that program's screens
+    // (the plot's labels may share a row to its left).
+    int quoted = 0;
+    for (const auto& e : kExamples) {
+        const fs::path page = docs_dir() / "programs" / (std::string(e.program) + ".md");
+        if (std::string(e.name) != e.program || !fs::exists(page)) continue;
+        std::vector<std::string> shown;
+        for (const auto& other : kExamples) {
+            if (std::string(other.program) != e.program) continue;
+            const auto screen = read_lines(docs_dir() / "images" / (std::string(other.name) + ".txt"));
+            shown.insert(shown.end(), screen.begin(), screen.end());
+        }
+        for (const std::string& line : quoted_lines(page)) {
+            ++quoted;
+            const bool found = std::any_of(shown.begin(), shown.end(),
+                                           [&](const std::string& s) { return s.find(line) != std::string::npos; });
+            EXPECT_TRUE(found) << e.program << ".md quotes a line no screen shows:\n" << line;
+        }
+    }
+    EXPECT_GT(quoted, 0) << "no page quotes a screen";
+}
+
 }  // namespace
 }  // namespace marula::test

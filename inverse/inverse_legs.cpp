@@ -81,7 +81,8 @@ void plot_points(Runtime& rt, std::span<const Station> points, bool radial) {
         xs.push_back(p.x);
         ys.push_back(p.y);
     }
-    const Plot plot = Plot::table(rt, xs, ys);
+    // The window's centre, half-width, ends and marker unit are singles.
+    const Plot plot = Plot::table(rt, xs, ys, PlotPrecision::Single);
     for (std::size_t k = 0; k < points.size(); ++k) {
         if (k == 0) {
             plot.circle(points[k].x, points[k].y, 2, 5, true);

@@ -81,9 +81,9 @@ PlotWindow fit_plot_window(std::span<const double> xs, std::span<const double> y
     return w;
 }
 
-Plot Plot::table(Runtime& rt, std::span<const double> xs, std::span<const double> ys) {
+Plot Plot::table(Runtime& rt, std::span<const double> xs, std::span<const double> ys, PlotPrecision precision) {
     rt.cls(0);
-    PlotWindow w = fit_plot_window(xs, ys, PlotPrecision::Double);
+    PlotWindow w = fit_plot_window(xs, ys, precision);
     rt.window(w.x1, w.y1, w.x2, w.y2);
     rt.view(0, 0, 639, 370);
     return Plot(rt, w, false);

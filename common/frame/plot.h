@@ -46,8 +46,10 @@ PlotWindow fit_plot_window(std::span<const double> xs, std::span<const double> y
 
 class Plot {
 public:
-    // CLS 0, the fitted window in VIEW (0,0)-(639,370).
-    static Plot table(Runtime& rt, std::span<const double> xs, std::span<const double> ys);
+    // CLS 0, the fitted window in VIEW (0,0)-(639,370). The inverse
+    // programs keep its scaling values in single precision.
+    static Plot table(Runtime& rt, std::span<const double> xs, std::span<const double> ys,
+                      PlotPrecision precision = PlotPrecision::Double);
     // The fitted window (single precision) in VIEW (0,200)-(320,385); the
     // screen is not cleared.
     static Plot form(Runtime& rt, std::span<const double> xs, std::span<const double> ys);

@@ -12,18 +12,37 @@ void place_prompt(Runtime& rt, int column) {
     rt.color(kPromptColor, kStyleNormal);
 }
 
+// Columns always left for the answer after the prompt.
+constexpr int kAnswerRoom = 12;
+
+// A prompt that carries a typed name can be as long as the name: it is cut
+// so that the answer still has room on the prompt row instead of wrapping
+// over the question's own start.
+std::string fit_prompt(std::string_view prompt, int column) {
+    int room = kColumns - kAnswerRoom - column;
+    std::string fitted;
+    int width = 0;
+    for (const std::string& ch : split_chars(prompt)) {
+        int w = char_width(decode_char(ch));
+        if (width + w > room) break;
+        fitted += ch;
+        width += w;
+    }
+    return fitted;
+}
+
 }  // namespace
 
 std::string ask_text(Runtime& rt, int column, std::string_view prompt) {
     place_prompt(rt, column);
-    std::string text = rt.input_text(prompt);
+    std::string text = rt.input_text(fit_prompt(prompt, column));
     clear_prompt_row(rt);
     return text;
 }
 
 double ask_number(Runtime& rt, int column, std::string_view prompt, std::optional<double> preset) {
     place_prompt(rt, column);
-    double value = rt.input_number(prompt, preset);
+    double value = rt.input_number(fit_prompt(prompt, column), preset);
     // The answer is wiped from the prompt row once it is taken.
     clear_prompt_row(rt);
     return value;

@@ -23,6 +23,9 @@
 
 namespace marula {
 
+// Prompts are cut where they would leave fewer than twelve columns for the
+// answer (a prompt that carries a long typed name).
+//
 // A text answer (a point name). Empty answers are allowed.
 std::string ask_text(Runtime& rt, int column, std::string_view prompt);
 

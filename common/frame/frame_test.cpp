@@ -110,6 +110,26 @@ TEST_F(FrameTest, PackedAnglesAreReadOrRefused) {
     EXPECT_TRUE(read_angle(10.0059, AngleKind::Included, double(1e-6f), 0));
 }
 
+TEST_F(FrameTest, LongPromptsLeaveRoomForTheAnswer) {
+    const std::string name(100, 'N');
+    auto rt = make({"snap asked", "type 12.5"});
+    rt->console(3, 20);  // the scrolling rows of a table program
+    EXPECT_EQ(ask_number(*rt, 5, name + "のＸ座標は"), 12.5);
+    // While the question waited, the prompt was cut to leave twelve columns.
+    std::ifstream in(out_ / "asked.txt");
+    std::string line;
+    for (int r = 0; r <= 23; ++r) std::getline(in, line);
+    EXPECT_EQ(line, "     " + std::string(80 - 12 - 5, 'N'));
+    auto rt2 = make({"type ABC"});
+    rt2->console(3, 20);  // the scrolling rows of a table program
+    rt2->locate(0, 22);
+    rt2->print("KEEP");
+    EXPECT_EQ(ask_text(*rt2, 5, name), "ABC");
+    // Nothing wrapped onto the row above or over the prompt's start.
+    EXPECT_EQ(row(*rt2, 22), "KEEP");
+    EXPECT_EQ(row(*rt2, 23), "");
+}
+
 TEST_F(FrameTest, EchoesPutValuesInTheirFields) {
     auto rt = make();
     echo_dms(*rt, 40, 3, 339, 34, 48, 5);

@@ -17,7 +17,7 @@
 namespace marula {
 namespace {
 
-constexpr int kLimit = 16;     // stations 0 … 15 and the forward point
+constexpr int kLimit = 16;  // stations 0 … 15 and the forward point
 constexpr int kSize = kLimit + 2;
 
 const Title kTitle{" 結合ﾄﾗﾊﾞ-ｽ （測点は16点迄です。）", 40, 0, {321, 0, 590, 16}, {320, 0, 591, 17}};
@@ -58,7 +58,7 @@ private:
         show_row_number(0);
         show_name(0, kSheetToCol, back_name_, kEntered);
         start_ = ask_angle_entry(rt_, 2, "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ",
-                           AngleKind::Azimuth, kNudge1e7, kNudge1e7);
+                                 AngleKind::Azimuth, kNudge1e7, kNudge1e7);
         echo_dms(rt_, kSheetAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
         names_[0] = ask_text(rt_, 5, "既知点名は");
         show_row_number(1);
@@ -79,8 +79,8 @@ private:
             show_row_number(k);
             show_name(k, kSheetFromCol, names_[k - 1], kEntered);
             show_name(k, kSheetToCol, name, kEntered);
-            angles_[k] = ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6,
-                                   kNudge1e7);
+            angles_[k] =
+                ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6, kNudge1e7);
             echo_dms(rt_, kSheetAngleCol, text_row(k), angles_[k], kEntered);
             double distance = 0;
             for (;;) {
@@ -112,7 +112,7 @@ private:
         y_[n] = ask_coordinate_entry(rt_, 5, names_[n] + "のＹ座標は");
         show_coordinate(n, kSheetYCol, y_[n], kGiven, kStylePlain);
         closing_ = ask_angle_entry(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", AngleKind::Azimuth,
-                             kNudge1e6, kNudge1e7);
+                                   kNudge1e6, kNudge1e7);
         echo_dms(rt_, kSheetAzimuthCol, text_row(n + 1), closing_, kGiven, kStylePlain);
         complete_ = true;
         return true;

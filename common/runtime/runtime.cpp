@@ -833,6 +833,8 @@ void Runtime::run(std::string_view requested) {
 
 void Runtime::end() {
     log_event("end");
+    // Script mode keeps the last screen (the farewell) as final.*.
+    if (backend_->virtual_clock()) snap("final");
     present();
     if (!backend_->virtual_clock()) wait(150);  // the farewell stays a moment before the window closes
     std::exit(0);

@@ -173,7 +173,8 @@ public:
     // ".exe" stripped) from the folder of the running one, ending this
     // program. Returns only when that fails, after a notice on the prompt row.
     void run(std::string_view name);
-    // END: logs "end", shows the last frame and exits with status 0.
+    // END: logs "end", shows the last frame (in script mode also written as
+    // final.txt/.color/.png) and exits with status 0.
     [[noreturn]] void end();
 
     // ---- script mode and logs -------------------------------------------

@@ -18,6 +18,7 @@ Usage: fuzz_sessions.py --bin BUILD/bin [--seconds N | --sessions N]
 """
 
 import argparse
+import concurrent.futures
 import os
 import random
 import re
@@ -161,6 +162,7 @@ def main():
     parser.add_argument("--limit", type=int, default=30, help="seconds one session may take")
     parser.add_argument("--failed", default="fuzz-failed", help="where failing scripts are saved")
     parser.add_argument("--programs", default=",".join(PROGRAMS))
+    parser.add_argument("--jobs", type=int, default=1, help="sessions run side by side")
     args = parser.parse_args()
 
     seed = args.seed if args.seed is not None else int(time.time())
@@ -171,18 +173,18 @@ def main():
         return 2
     start = time.time()
     passed = failed = 0
-    while True:
+    started = 0
+
+    def budget_left():
         if args.seconds > 0:
-            if time.time() - start >= args.seconds:
-                break
-        elif passed + failed >= args.sessions:
-            break
-        program = programs[(passed + failed) % len(programs)]
-        script = random_script(rng)
-        problem = run_session(args.bin, program, script, args.limit)
+            return time.time() - start < args.seconds
+        return started < args.sessions
+
+    def record(program, script, problem):
+        nonlocal passed, failed
         if problem is None:
             passed += 1
-            continue
+            return
         failed += 1
         os.makedirs(args.failed, exist_ok=True)
         stem = os.path.join(args.failed, "%s-%d-%d" % (program, seed, passed + failed))
@@ -190,7 +192,21 @@ def main():
             f.write("\n".join(script) + "\n")
         with open(stem + ".why", "w", encoding="utf-8") as f:
             f.write(problem + "\n")
-        print("FAIL %s (%s): %s" % (program, stem + ".script", problem.splitlines()[0]))
+        print("FAIL %s (%s): %s" % (program, stem + ".script", problem.splitlines()[0]), flush=True)
+
+    with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.jobs)) as pool:
+        running = {}
+        while budget_left() or running:
+            while budget_left() and len(running) < max(1, args.jobs):
+                program = programs[started % len(programs)]
+                script = random_script(rng)
+                started += 1
+                future = pool.submit(run_session, args.bin, program, script, args.limit)
+                running[future] = (program, script)
+            done, _ = concurrent.futures.wait(running, return_when=concurrent.futures.FIRST_COMPLETED)
+            for future in done:
+                program, script = running.pop(future)
+                record(program, script, future.result())
     elapsed = time.time() - start
     print("fuzz: seed %d, %d sessions over %d programs in %.1f s" % (seed, passed + failed, len(programs), elapsed))
     print("%d passed, %d failed" % (passed, failed))

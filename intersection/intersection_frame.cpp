@@ -19,15 +19,6 @@ bool same_place(Point a, Point b)
     return std::fabs(a.x - b.x) < 0.0005 && std::fabs(a.y - b.y) < 0.0005;
 }
 
-double ask_coordinate(Runtime& rt, std::string_view prompt, std::optional<double> preset)
-{
-    for (;;) {
-        const double value = ask_number(rt, 5, prompt, preset);
-        if (std::fabs(value) < kLargestCoordinate) return value;
-        rt.notice(kTooLarge);
-    }
-}
-
 void convert(Direction& direction)
 {
     const PackedAngle split = dms_to_degrees(direction.packed, k1e7, k1e8, PackedKind::azimuth);

@@ -50,16 +50,6 @@ void heading_box(Runtime& rt, Rect inner, int inner_color, int outer_color, int 
 // differ from point to point, so exact equality is not the test.
 bool same_place(Point a, Point b);
 
-// No plane coordinate comes near this (metres); larger entries are typing
-// slips that would only smear figures across the form.
-inline constexpr double kLargestCoordinate = 1e8;
-inline constexpr std::string_view kTooLarge = "座標が大きすぎます。もう一度入力して下さい。";
-
-// Asks for a coordinate at column 5 of the prompt row; an empty answer
-// takes `preset` when given. Magnitudes of kLargestCoordinate or more are
-// refused with a notice and asked again.
-double ask_coordinate(Runtime& rt, std::string_view prompt, std::optional<double> preset = std::nullopt);
-
 // A direction typed as a packed angle (DDD.MMSS) and kept as typed plus
 // every addition made to it since.
 struct Direction {

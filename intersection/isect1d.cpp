@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "frame/bounded_entry.h"
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/report.h"
@@ -131,9 +132,9 @@ private:
 
     void enter_coordinates(int k)
     {
-        points_[k].at.x = ask_coordinate(rt_, kEntryPrompts[k].x, points_[k].at.x);
+        points_[k].at.x = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].x, points_[k].at.x);
         show_field(3 * k - 1, kPromptColor);
-        points_[k].at.y = ask_coordinate(rt_, kEntryPrompts[k].y, points_[k].at.y);
+        points_[k].at.y = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].y, points_[k].at.y);
         show_field(3 * k, kPromptColor);
     }
 
@@ -183,8 +184,12 @@ private:
             Known& p = points_[k];
             switch ((n - 1) % 3) {
             case 0: enter_name(p.name, kCorrectionPrompts[k].name); break;
-            case 1: p.at.x = ask_coordinate(rt_, kCorrectionPrompts[k].x, p.at.x) + kCorrectionBias.x; break;
-            default: p.at.y = ask_coordinate(rt_, kCorrectionPrompts[k].y, p.at.y) + kCorrectionBias.y; break;
+            case 1:
+                p.at.x = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].x, p.at.x) + kCorrectionBias.x;
+                break;
+            default:
+                p.at.y = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].y, p.at.y) + kCorrectionBias.y;
+                break;
             }
         }
         redisplay();

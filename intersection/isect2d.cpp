@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "frame/bounded_entry.h"
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/report.h"
@@ -109,9 +110,9 @@ private:
             const int first = 4 * i + 1;
             s.point.name = ask_text(rt_, 5, prompts[i][0]);
             show_field(first, kPromptColor);
-            s.point.at.x = ask_coordinate(rt_, prompts[i][1]);
+            s.point.at.x = ask_coordinate_entry(rt_, 5, prompts[i][1]);
             show_field(first + 1, kPromptColor);
-            s.point.at.y = ask_coordinate(rt_, prompts[i][2]);
+            s.point.at.y = ask_coordinate_entry(rt_, 5, prompts[i][2]);
             show_field(first + 2, kPromptColor);
             s.direction.packed = ask_direction(rt_, kDirectionPrompt, kPromptColor, std::nullopt);
             convert(s.direction);
@@ -167,11 +168,13 @@ private:
                 break;
             }
             case 1:
-                s.point.at.x = ask_coordinate(rt_, i == kLine1 ? "正しいＸ１座標は" : "正しいＸ３座標は", s.point.at.x);
+                s.point.at.x =
+                    ask_coordinate_entry(rt_, 5, i == kLine1 ? "正しいＸ１座標は" : "正しいＸ３座標は", s.point.at.x);
                 s.point.at.x += kCorrectionBias[i].x;
                 break;
             case 2:
-                s.point.at.y = ask_coordinate(rt_, i == kLine1 ? "正しいＹ１座標は" : "正しいＹ３座標は", s.point.at.y);
+                s.point.at.y =
+                    ask_coordinate_entry(rt_, 5, i == kLine1 ? "正しいＹ１座標は" : "正しいＹ３座標は", s.point.at.y);
                 s.point.at.y += kCorrectionBias[i].y;
                 break;
             default:

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "frame/bounded_entry.h"
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/report.h"
@@ -131,9 +132,9 @@ private:
         points_[k].name = ask_text(rt_, 5, kEntryPrompts[k].name);
         show_field(3 * k - 2, kPromptColor);
         for (;;) {
-            points_[k].at.x = ask_coordinate(rt_, kEntryPrompts[k].x);
+            points_[k].at.x = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].x);
             show_field(3 * k - 1, kPromptColor);
-            points_[k].at.y = ask_coordinate(rt_, kEntryPrompts[k].y);
+            points_[k].at.y = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].y);
             show_field(3 * k, kPromptColor);
             // Point 2 on point 1 gives no line to project onto.
             if (k != 2 || !same_place(points_[1].at, points_[2].at)) return;
@@ -205,8 +206,12 @@ private:
             // An empty answer keeps the value under correction.
             switch ((n - 1) % 3) {
             case 0: enter_name(p.name, kCorrectionPrompts[k].name); break;
-            case 1: p.at.x = ask_coordinate(rt_, kCorrectionPrompts[k].x, p.at.x) + kCorrectionBias.x; break;
-            default: p.at.y = ask_coordinate(rt_, kCorrectionPrompts[k].y, p.at.y) + kCorrectionBias.y; break;
+            case 1:
+                p.at.x = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].x, p.at.x) + kCorrectionBias.x;
+                break;
+            default:
+                p.at.y = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].y, p.at.y) + kCorrectionBias.y;
+                break;
             }
         }
         rt_.cls(0);

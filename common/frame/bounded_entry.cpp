@@ -6,9 +6,10 @@
 
 namespace marula {
 
-double ask_number_below(Runtime& rt, int column, std::string_view prompt, double limit, std::string_view refusal) {
+double ask_number_below(Runtime& rt, int column, std::string_view prompt, double limit, std::string_view refusal,
+                        std::optional<double> preset) {
     for (;;) {
-        double value = ask_number(rt, column, prompt);
+        double value = ask_number(rt, column, prompt, preset);
         if (std::fabs(value) < limit) return value;
         rt.notice(refusal);
     }

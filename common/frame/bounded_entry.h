@@ -4,6 +4,7 @@
 // it is refused with a notice on the prompt row and asked again.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "entry.h"
@@ -25,11 +26,14 @@ inline constexpr double kAngleLimit = 1e4;
 inline constexpr std::string_view kAngleTooLarge = "角度が大きすぎます。もう一度入力して下さい。";
 
 // Asks at `column` of row 23 until an answer of magnitude below `limit` is
-// typed; a larger one shows `refusal` and the question again.
-double ask_number_below(Runtime& rt, int column, std::string_view prompt, double limit, std::string_view refusal);
+// typed; a larger one shows `refusal` and the question again. An empty
+// answer takes `preset` when given (the value already standing).
+double ask_number_below(Runtime& rt, int column, std::string_view prompt, double limit, std::string_view refusal,
+                        std::optional<double> preset = std::nullopt);
 
-inline double ask_coordinate_entry(Runtime& rt, int column, std::string_view prompt) {
-    return ask_number_below(rt, column, prompt, kCoordinateLimit, kCoordinateTooLarge);
+inline double ask_coordinate_entry(Runtime& rt, int column, std::string_view prompt,
+                                   std::optional<double> preset = std::nullopt) {
+    return ask_number_below(rt, column, prompt, kCoordinateLimit, kCoordinateTooLarge, preset);
 }
 inline double ask_distance_entry(Runtime& rt, int column, std::string_view prompt) {
     return ask_number_below(rt, column, prompt, kDistanceLimit, kDistanceTooLarge);

@@ -173,8 +173,7 @@ private:
         const int row = text_row(cell.row);
         if (cell.column == 1) {
             echo_name(rt_, 5, row, v.name, kOldValueColor);
-            std::string typed = ask_text(rt_, 5, "正しい点名は");
-            if (!typed.empty()) v.name = std::move(typed);  // an empty answer keeps the name
+            ask_text_keeping(rt_, 5, "正しい点名は", v.name);  // an empty answer keeps the name
             echo_name(rt_, 5, row, v.name, kCorrectedColor);
             return;
         }

@@ -146,7 +146,7 @@ private:
     // An empty answer to a name or to L keeps the preset.
     void enter() {
         for (int k = 0; k < 3; ++k) {
-            take_name(points_[k].name, kEntryPrompts[k].name);
+            ask_text_keeping(rt_, 5, kEntryPrompts[k].name, points_[k].name);
             show_field(3 * k + 1, kEnteredColor);
             points_[k].x = ask_number(rt_, 5, kEntryPrompts[k].x);
             show_field(3 * k + 2, kEnteredColor);
@@ -165,11 +165,6 @@ private:
             if (chord > 0) return chord;
             rt_.notice(kChordRefusal);
         }
-    }
-
-    void take_name(std::string& name, std::string_view prompt) {
-        std::string typed = ask_text(rt_, 5, prompt);
-        if (!typed.empty()) name = std::move(typed);
     }
 
     // ---- calculation and results --------------------------------------------
@@ -244,7 +239,7 @@ private:
             const int k = (n - 1) / 3;
             Vertex& p = points_[k];
             switch ((n - 1) % 3) {
-            case 0: take_name(p.name, kCorrectionPrompts[k].name); break;
+            case 0: ask_text_keeping(rt_, 5, kCorrectionPrompts[k].name, p.name); break;
             case 1: p.x = ask_number(rt_, 5, kCorrectionPrompts[k].x, p.x) + kCorrectedXOffset; break;
             default: p.y = ask_number(rt_, 5, kCorrectionPrompts[k].y, p.y) + kCorrectedYOffset; break;
             }

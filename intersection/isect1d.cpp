@@ -113,7 +113,7 @@ private:
     void enter()
     {
         for (int k = 1; k <= 3; ++k) {
-            enter_name(points_[k].name, kEntryPrompts[k].name);
+            ask_text_keeping(rt_, 5, kEntryPrompts[k].name, points_[k].name);
             show_field(3 * k - 2, kPromptColor);
             for (;;) {
                 enter_coordinates(k);
@@ -126,7 +126,7 @@ private:
                                           direction_.packed);
         convert(direction_);
         show_field(kDirectionField, kPromptColor);
-        enter_name(crossing_name_, "交点名は ");
+        ask_text_keeping(rt_, 5, "交点名は ", crossing_name_);
         clear_prompt_row(rt_);
     }
 
@@ -136,12 +136,6 @@ private:
         show_field(3 * k - 1, kPromptColor);
         points_[k].at.y = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].y, points_[k].at.y);
         show_field(3 * k, kPromptColor);
-    }
-
-    void enter_name(std::string& name, std::string_view prompt)
-    {
-        std::string typed = ask_text(rt_, 5, prompt);
-        if (!typed.empty()) name = std::move(typed);
     }
 
     // ---- calculation and result -------------------------------------------
@@ -175,7 +169,7 @@ private:
         const int n = ask_correction(rt_, kFields, 11);
         show_field(n, kOldValueColor);
         if (n == kFields) {
-            enter_name(crossing_name_, "正しい交点名は");
+            ask_text_keeping(rt_, 5, "正しい交点名は", crossing_name_);
         } else if (n == kDirectionField) {
             direction_.packed = ask_direction(rt_, "正しい方向角は", kPromptColor, direction_.packed);
             direction_.packed += k2e7;
@@ -183,7 +177,7 @@ private:
             const int k = (n - 1) / 3 + 1;
             Known& p = points_[k];
             switch ((n - 1) % 3) {
-            case 0: enter_name(p.name, kCorrectionPrompts[k].name); break;
+            case 0: ask_text_keeping(rt_, 5, kCorrectionPrompts[k].name, p.name); break;
             case 1:
                 p.at.x = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].x, p.at.x) + kCorrectionBias.x;
                 break;

@@ -155,18 +155,13 @@ private:
         const int n = ask_correction(rt_, kFields, 11);
         show_field(n, kOldValueColor);
         if (n == kFields) {
-            std::string name = ask_text(rt_, 5, "正しい交点名は");
-            if (!name.empty()) crossing_name_ = std::move(name);
+            ask_text_keeping(rt_, 5, "正しい交点名は", crossing_name_);
         } else {
             const int i = (n - 1) / 4;
             Station& s = stations_[i];
             // An empty answer keeps the value under correction.
             switch ((n - 1) % 4) {
-            case 0: {
-                std::string name = ask_text(rt_, 5, i == kLine1 ? "正しい点名は" : "正しい点名3は");
-                if (!name.empty()) s.point.name = std::move(name);
-                break;
-            }
+            case 0: ask_text_keeping(rt_, 5, i == kLine1 ? "正しい点名は" : "正しい点名3は", s.point.name); break;
             case 1:
                 s.point.at.x =
                     ask_coordinate_entry(rt_, 5, i == kLine1 ? "正しいＸ１座標は" : "正しいＸ３座標は", s.point.at.x);

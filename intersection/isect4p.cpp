@@ -118,7 +118,7 @@ private:
     void enter()
     {
         for (int k = 1; k <= 4; ++k) {
-            enter_name(points_[k].name, kEntryPrompts[k].name);
+            ask_text_keeping(rt_, 5, kEntryPrompts[k].name, points_[k].name);
             show_field(3 * k - 2, kPromptColor);
             for (;;) {
                 enter_coordinates(k);
@@ -127,7 +127,7 @@ private:
                 rt_.notice(kSamePlace);
             }
         }
-        enter_name(crossing_name_, "交点名は ");
+        ask_text_keeping(rt_, 5, "交点名は ", crossing_name_);
         clear_prompt_row(rt_);
     }
 
@@ -137,12 +137,6 @@ private:
         show_field(3 * k - 1, kPromptColor);
         points_[k].at.y = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].y, points_[k].at.y);
         show_field(3 * k, kPromptColor);
-    }
-
-    void enter_name(std::string& name, std::string_view prompt)
-    {
-        std::string typed = ask_text(rt_, 5, prompt);
-        if (!typed.empty()) name = std::move(typed);
     }
 
     // ---- calculation and result -------------------------------------------
@@ -174,12 +168,12 @@ private:
         const int n = ask_correction(rt_, kFields, 11);
         show_field(n, kOldValueColor);
         if (n == kFields) {
-            enter_name(crossing_name_, "正しい交点名は");
+            ask_text_keeping(rt_, 5, "正しい交点名は", crossing_name_);
         } else {
             const int k = (n - 1) / 3 + 1;
             Known& p = points_[k];
             switch ((n - 1) % 3) {
-            case 0: enter_name(p.name, kCorrectionPrompts[k].name); break;
+            case 0: ask_text_keeping(rt_, 5, kCorrectionPrompts[k].name, p.name); break;
             case 1: p.at.x = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].x, p.at.x); break;
             default: p.at.y = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].y, p.at.y); break;
             }

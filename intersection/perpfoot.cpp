@@ -199,13 +199,13 @@ private:
         const int n = ask_correction(rt_, kFields, 12);
         show_field(n, kOldValueColor);
         if (n == kFields) {
-            enter_name(foot_name_, "正しい交点名は");
+            ask_text_keeping(rt_, 5, "正しい交点名は", foot_name_);
         } else {
             const int k = (n - 1) / 3 + 1;
             Known& p = points_[k];
             // An empty answer keeps the value under correction.
             switch ((n - 1) % 3) {
-            case 0: enter_name(p.name, kCorrectionPrompts[k].name); break;
+            case 0: ask_text_keeping(rt_, 5, kCorrectionPrompts[k].name, p.name); break;
             case 1:
                 p.at.x = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].x, p.at.x) + kCorrectionBias.x;
                 break;
@@ -218,12 +218,6 @@ private:
         draw_form(1);
         for (int n = 1; n < kFields; ++n) show_field(n, kPromptColor);
         calculate_and_show();
-    }
-
-    void enter_name(std::string& name, std::string_view prompt)
-    {
-        std::string typed = ask_text(rt_, 5, prompt);
-        if (!typed.empty()) name = std::move(typed);
     }
 
     // Points 1 and 2 stay with the biases laid on them so far; a new

@@ -117,8 +117,7 @@ private:
         show_point_field(point, field, kOldValueColor);
         Station& p = points_[point];
         if (field == Field::Name) {
-            std::string typed = ask_text(rt_, 5, "正しい点名は");
-            if (!typed.empty()) p.name = std::move(typed);  // an empty answer keeps the name
+            ask_text_keeping(rt_, 5, "正しい点名は", p.name);  // an empty answer keeps the name
             show_point_field(point, field, kCorrectedColor);
             return;
         }

@@ -118,7 +118,7 @@ private:
 
     void correct_instrument_name() {
         show_from_name(rt_, 1, instrument().name, kOldValueColor);
-        keep_or_take(instrument().name, ask_text(rt_, 5, "正しい機械点名は"));
+        ask_text_keeping(rt_, 5, "正しい機械点名は", instrument().name);
         show_from_name(rt_, 1, instrument().name, kCorrectedColor);
     }
 
@@ -147,7 +147,7 @@ private:
     void correct_target_name(int row) {
         Station& target = points_[row];
         show_to_name(rt_, row, target.name, kOldValueColor);
-        keep_or_take(target.name, ask_text(rt_, 5, "正しい点名は"));
+        ask_text_keeping(rt_, 5, "正しい点名は", target.name);
         show_to_name(rt_, row, target.name, kCorrectedColor);
     }
 
@@ -169,11 +169,6 @@ private:
         show_to_y(rt_, row, target.y, kCorrectedColor);
         set_leg_delta_y(legs_[row - 1], instrument().y, target.y);
         finish_and_show(row);
-    }
-
-    // An empty answer keeps the name that was there.
-    static void keep_or_take(std::string& name, std::string typed) {
-        if (!typed.empty()) name = std::move(typed);
     }
 
     void hide_all_legs() {

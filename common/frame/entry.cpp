@@ -1,5 +1,7 @@
 #include "entry.h"
 
+#include <utility>
+
 #include "survey/survey.h"
 
 namespace marula {
@@ -38,6 +40,11 @@ std::string ask_text(Runtime& rt, int column, std::string_view prompt) {
     std::string text = rt.input_text(fit_prompt(prompt, column));
     clear_prompt_row(rt);
     return text;
+}
+
+void ask_text_keeping(Runtime& rt, int column, std::string_view prompt, std::string& text) {
+    std::string typed = ask_text(rt, column, prompt);
+    if (!typed.empty()) text = std::move(typed);
 }
 
 double ask_number(Runtime& rt, int column, std::string_view prompt, std::optional<double> preset) {

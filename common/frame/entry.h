@@ -29,6 +29,10 @@ namespace marula {
 // A text answer (a point name). Empty answers are allowed.
 std::string ask_text(Runtime& rt, int column, std::string_view prompt);
 
+// A text answer that replaces `text`; an empty answer keeps what was there
+// (a name under correction stays as it stood).
+void ask_text_keeping(Runtime& rt, int column, std::string_view prompt, std::string& text);
+
 // A numeric answer. Text that is not a finite number is refused by the
 // runtime and asked again; an empty answer returns `preset` when given.
 double ask_number(Runtime& rt, int column, std::string_view prompt,

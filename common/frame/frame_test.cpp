@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "frame/bounded_entry.h"
 #include "frame/frame.h"
 #include "runtime/script_backend.h"
 
@@ -128,6 +129,26 @@ TEST_F(FrameTest, LongPromptsLeaveRoomForTheAnswer) {
     // Nothing wrapped onto the row above or over the prompt's start.
     EXPECT_EQ(row(*rt2, 22), "KEEP");
     EXPECT_EQ(row(*rt2, 23), "");
+}
+
+TEST_F(FrameTest, EmptyAnswersKeepWhatStands) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> script;
+        std::string text;  // what ask_text_keeping leaves
+        double coordinate;  // what ask_coordinate_entry returns with preset 7.25
+    } const cases[] = {
+        {"empty answers keep the name and take the preset", {"type", "type"}, "OLD", 7.25},
+        {"typed answers replace them", {"type NEW", "type -3.5"}, "NEW", -3.5},
+        {"a refused size asks again and still takes the preset", {"type", "type 1e9", "type"}, "OLD", 7.25},
+    };
+    for (const Case& c : cases) {
+        auto rt = make(c.script);
+        std::string name = "OLD";
+        ask_text_keeping(*rt, 5, "正しい点名は", name);
+        EXPECT_EQ(name, c.text) << c.what;
+        EXPECT_EQ(ask_coordinate_entry(*rt, 5, "正しいＸ座標は", 7.25), c.coordinate) << c.what;
+    }
 }
 
 TEST_F(FrameTest, EchoesPutValuesInTheirFields) {

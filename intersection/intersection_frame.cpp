@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 
+#include "frame/bounded_entry.h"
 #include "frame/correction.h"
 #include "frame/entry.h"
 
@@ -12,6 +13,24 @@ void heading_box(Runtime& rt, Rect inner, int inner_color, int outer_color, int 
 {
     rt.box(inner.x1, inner.y1, inner.x2, inner.y2, inner_color);
     shadowed_box(rt, {inner.x1, inner.y1, inner.x2 + 1, inner.y2 + 1}, outer_color, shadow_color, 3);
+}
+
+void show_point_field(Runtime& rt, const PointPlace& at, const Known& p, int field, int color)
+{
+    switch (field) {
+    case 0: echo_name(rt, at.name_column, at.row, p.name, color); break;
+    case 1: echo_number(rt, at.x_column, at.row, "#######.###", p.at.x, color); break;
+    default: echo_number(rt, at.y_column, at.row, "######.###", p.at.y, color); break;
+    }
+}
+
+void correct_point_field(Runtime& rt, Known& p, int field, const PointPrompts& prompts, Bias bias)
+{
+    switch (field) {
+    case 0: ask_text_keeping(rt, 5, prompts.name, p.name); break;
+    case 1: p.at.x = ask_coordinate_entry(rt, 5, prompts.x, p.at.x) + bias.x; break;
+    default: p.at.y = ask_coordinate_entry(rt, 5, prompts.y, p.at.y) + bias.y; break;
+    }
 }
 
 bool same_place(Point a, Point b)

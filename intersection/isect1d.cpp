@@ -26,26 +26,8 @@ const std::array<Bias, 4> kBias{{{}, {k1e7, k1e7}, {k4e7, k3e7}, {k1e8, k5e7}}};
 // Laid on a corrected coordinate right after it is typed.
 const Bias kCorrectionBias{k15e8, k25e8};
 
-struct Place {
-    int name_column, x_column, y_column, row;
-};
-const std::array<Place, 4> kPlaces{{{}, {5, 13, 26, 5}, {46, 54, 67, 5}, {13, 21, 34, 8}}};
-
-struct Prompts {
-    std::string_view name, x, y;
-};
-const std::array<Prompts, 4> kEntryPrompts{{
-    {},
-    {"点名１は", "Ｘ１座標は ", "Ｙ１座標は "},
-    {"点名２は", "Ｘ２座標は ", "Ｙ２座標は "},
-    {"点名３は", "Ｘ３座標は ", "Ｙ３座標は "},
-}};
-const std::array<Prompts, 4> kCorrectionPrompts{{
-    {},
-    {"正しい点名は", "正しいＸ１座標は", "正しいＹ１座標は"},
-    {"正しい点名は", "正しいＸ２座標は", "正しいＹ２座標は"},
-    {"正しい点名は", "正しいＸ３座標は", "正しいＹ３座標は"},
-}};
+// Where points 1-3 stand on the form.
+const std::array<PointPlace, 4> kPlaces{{{}, {5, 13, 26, 5}, {46, 54, 67, 5}, {13, 21, 34, 8}}};
 
 class OneDirection {
 public:
@@ -99,13 +81,7 @@ private:
             return;
         }
         const int k = (n - 1) / 3 + 1;
-        const Place& at = kPlaces[k];
-        const Known& p = points_[k];
-        switch ((n - 1) % 3) {
-        case 0: echo_name(rt_, at.name_column, at.row, p.name, color); break;
-        case 1: echo_number(rt_, at.x_column, at.row, "#######.###", p.at.x, color); break;
-        default: echo_number(rt_, at.y_column, at.row, "######.###", p.at.y, color); break;
-        }
+        show_point_field(rt_, kPlaces[k], points_[k], (n - 1) % 3, color);
     }
 
     // ---- input ----------------------------------------------------------
@@ -113,7 +89,7 @@ private:
     void enter()
     {
         for (int k = 1; k <= 3; ++k) {
-            ask_text_keeping(rt_, 5, kEntryPrompts[k].name, points_[k].name);
+            ask_text_keeping(rt_, 5, kPointPrompts[k].name, points_[k].name);
             show_field(3 * k - 2, kPromptColor);
             for (;;) {
                 enter_coordinates(k);
@@ -132,9 +108,9 @@ private:
 
     void enter_coordinates(int k)
     {
-        points_[k].at.x = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].x, points_[k].at.x);
+        points_[k].at.x = ask_coordinate_entry(rt_, 5, kPointPrompts[k].x, points_[k].at.x);
         show_field(3 * k - 1, kPromptColor);
-        points_[k].at.y = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].y, points_[k].at.y);
+        points_[k].at.y = ask_coordinate_entry(rt_, 5, kPointPrompts[k].y, points_[k].at.y);
         show_field(3 * k, kPromptColor);
     }
 
@@ -175,16 +151,7 @@ private:
             direction_.packed += k2e7;
         } else {
             const int k = (n - 1) / 3 + 1;
-            Known& p = points_[k];
-            switch ((n - 1) % 3) {
-            case 0: ask_text_keeping(rt_, 5, kCorrectionPrompts[k].name, p.name); break;
-            case 1:
-                p.at.x = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].x, p.at.x) + kCorrectionBias.x;
-                break;
-            default:
-                p.at.y = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].y, p.at.y) + kCorrectionBias.y;
-                break;
-            }
+            correct_point_field(rt_, points_[k], (n - 1) % 3, kThreePointCorrectionPrompts[k], kCorrectionBias);
         }
         redisplay();
     }

@@ -86,33 +86,27 @@ private:
         }
         const Station& s = stations_[(n - 1) / 4];
         const int row = n <= 4 ? 4 : 8;
-        switch ((n - 1) % 4) {
-        case 0: echo_name(rt_, 5, row, s.point.name, color); break;
-        case 1: echo_number(rt_, 13, row, "#######.###", s.point.at.x, color); break;
-        case 2: echo_number(rt_, 27, row, "######.###", s.point.at.y, color); break;
-        default: {
-            const Dms& d = s.direction.dms;
-            echo_dms(rt_, 45, row, int(d.degrees), int(d.minutes), int(d.seconds), color);
-            break;
+        const int field = (n - 1) % 4;
+        if (field < 3) {
+            show_point_field(rt_, {5, 13, 27, row}, s.point, field, color);
+            return;
         }
-        }
+        const Dms& d = s.direction.dms;
+        echo_dms(rt_, 45, row, int(d.degrees), int(d.minutes), int(d.seconds), color);
     }
 
     // ---- input ----------------------------------------------------------
     void enter()
     {
-        const std::array<std::array<std::string_view, 3>, 2> prompts{{
-            {"点名１は", "Ｘ１座標は ", "Ｙ１座標は "},
-            {"点名２は", "Ｘ２座標は ", "Ｙ２座標は "},
-        }};
         for (int i : {kLine1, kLine2}) {
             Station& s = stations_[i];
+            const PointPrompts& prompts = kPointPrompts[i + 1];
             const int first = 4 * i + 1;
-            s.point.name = ask_text(rt_, 5, prompts[i][0]);
+            s.point.name = ask_text(rt_, 5, prompts.name);
             show_field(first, kPromptColor);
-            s.point.at.x = ask_coordinate_entry(rt_, 5, prompts[i][1]);
+            s.point.at.x = ask_coordinate_entry(rt_, 5, prompts.x);
             show_field(first + 1, kPromptColor);
-            s.point.at.y = ask_coordinate_entry(rt_, 5, prompts[i][2]);
+            s.point.at.y = ask_coordinate_entry(rt_, 5, prompts.y);
             show_field(first + 2, kPromptColor);
             s.direction.packed = ask_direction(rt_, kDirectionPrompt, kPromptColor, std::nullopt);
             convert(s.direction);

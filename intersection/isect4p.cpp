@@ -24,18 +24,8 @@ constexpr int kResultRow = 12;
 // corrections. Point 4 carries none.
 const std::array<Bias, 5> kBias{{{}, {k1e7, k1e7}, {k1e8, k11e8}, {k5e8, k7e8}, {}}};
 
-struct Prompts {
-    std::string_view name, x, y;
-};
-const std::array<Prompts, 5> kEntryPrompts{{
-    {},
-    {"点名１は", "Ｘ１座標は ", "Ｙ１座標は "},
-    {"点名２は", "Ｘ２座標は ", "Ｙ２座標は "},
-    {"点名３は", "Ｘ３座標は ", "Ｙ３座標は "},
-    {"点名４は", "Ｘ４座標は ", "Ｙ４座標は "},
-}};
 // Correction prompts 1-12, point by point, as the form has always worded them.
-const std::array<Prompts, 5> kCorrectionPrompts{{
+const std::array<PointPrompts, 5> kCorrectionPrompts{{
     {},
     {"正しい点名は", "正しいＸ１座標は", "正しいＹ１座標は"},
     {"正しい点名2は", "正しいX２座標は", "正しいＹ2座標は"},
@@ -105,12 +95,7 @@ private:
         const int k = (n - 1) / 3 + 1;
         const int row = k <= 2 ? 4 : 8;
         const int left = k % 2 == 1 ? 0 : 40;
-        const Known& p = points_[k];
-        switch ((n - 1) % 3) {
-        case 0: echo_name(rt_, left + 5, row, p.name, color); break;
-        case 1: echo_number(rt_, left + 13, row, "#######.###", p.at.x, color); break;
-        default: echo_number(rt_, left + 25, row, "######.###", p.at.y, color); break;
-        }
+        show_point_field(rt_, {left + 5, left + 13, left + 25, row}, points_[k], (n - 1) % 3, color);
     }
 
     // ---- input ----------------------------------------------------------
@@ -118,7 +103,7 @@ private:
     void enter()
     {
         for (int k = 1; k <= 4; ++k) {
-            ask_text_keeping(rt_, 5, kEntryPrompts[k].name, points_[k].name);
+            ask_text_keeping(rt_, 5, kPointPrompts[k].name, points_[k].name);
             show_field(3 * k - 2, kPromptColor);
             for (;;) {
                 enter_coordinates(k);
@@ -133,9 +118,9 @@ private:
 
     void enter_coordinates(int k)
     {
-        points_[k].at.x = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].x, points_[k].at.x);
+        points_[k].at.x = ask_coordinate_entry(rt_, 5, kPointPrompts[k].x, points_[k].at.x);
         show_field(3 * k - 1, kPromptColor);
-        points_[k].at.y = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].y, points_[k].at.y);
+        points_[k].at.y = ask_coordinate_entry(rt_, 5, kPointPrompts[k].y, points_[k].at.y);
         show_field(3 * k, kPromptColor);
     }
 

@@ -27,26 +27,8 @@ const std::array<Bias, 4> kBias{{{}, {k1e7, k1e7}, {k4e7, k3e7}, {k1e8, k5e7}}};
 // Laid on a corrected coordinate right after it is typed.
 const Bias kCorrectionBias{k15e8, k25e8};
 
-struct Place {
-    int name_column, x_column, y_column, row;
-};
-const std::array<Place, 4> kPlaces{{{}, {5, 13, 26, 5}, {46, 54, 67, 5}, {19, 27, 40, 8}}};
-
-struct Prompts {
-    std::string_view name, x, y;
-};
-const std::array<Prompts, 4> kEntryPrompts{{
-    {},
-    {"点名１は", "Ｘ１座標は ", "Ｙ１座標は "},
-    {"点名２は", "Ｘ２座標は ", "Ｙ２座標は "},
-    {"点名３は", "Ｘ３座標は ", "Ｙ３座標は "},
-}};
-const std::array<Prompts, 4> kCorrectionPrompts{{
-    {},
-    {"正しい点名は", "正しいＸ１座標は", "正しいＹ１座標は"},
-    {"正しい点名は", "正しいＸ２座標は", "正しいＹ２座標は"},
-    {"正しい点名は", "正しいＸ３座標は", "正しいＹ３座標は"},
-}};
+// Where points 1-3 stand on the form.
+const std::array<PointPlace, 4> kPlaces{{{}, {5, 13, 26, 5}, {46, 54, 67, 5}, {19, 27, 40, 8}}};
 
 // The perpendicular direction: a quarter turn clockwise of the line,
 // brought back under 360 by one subtraction.
@@ -117,24 +99,18 @@ private:
             return;
         }
         const int k = (n - 1) / 3 + 1;
-        const Place& at = kPlaces[k];
-        const Known& p = points_[k];
-        switch ((n - 1) % 3) {
-        case 0: echo_name(rt_, at.name_column, at.row, p.name, color); break;
-        case 1: echo_number(rt_, at.x_column, at.row, "#######.###", p.at.x, color); break;
-        default: echo_number(rt_, at.y_column, at.row, "######.###", p.at.y, color); break;
-        }
+        show_point_field(rt_, kPlaces[k], points_[k], (n - 1) % 3, color);
     }
 
     // ---- input ----------------------------------------------------------
     void enter_point(int k)
     {
-        points_[k].name = ask_text(rt_, 5, kEntryPrompts[k].name);
+        points_[k].name = ask_text(rt_, 5, kPointPrompts[k].name);
         show_field(3 * k - 2, kPromptColor);
         for (;;) {
-            points_[k].at.x = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].x);
+            points_[k].at.x = ask_coordinate_entry(rt_, 5, kPointPrompts[k].x);
             show_field(3 * k - 1, kPromptColor);
-            points_[k].at.y = ask_coordinate_entry(rt_, 5, kEntryPrompts[k].y);
+            points_[k].at.y = ask_coordinate_entry(rt_, 5, kPointPrompts[k].y);
             show_field(3 * k, kPromptColor);
             // Point 2 on point 1 gives no line to project onto.
             if (k != 2 || !same_place(points_[1].at, points_[2].at)) return;
@@ -202,17 +178,7 @@ private:
             ask_text_keeping(rt_, 5, "正しい交点名は", foot_name_);
         } else {
             const int k = (n - 1) / 3 + 1;
-            Known& p = points_[k];
-            // An empty answer keeps the value under correction.
-            switch ((n - 1) % 3) {
-            case 0: ask_text_keeping(rt_, 5, kCorrectionPrompts[k].name, p.name); break;
-            case 1:
-                p.at.x = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].x, p.at.x) + kCorrectionBias.x;
-                break;
-            default:
-                p.at.y = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].y, p.at.y) + kCorrectionBias.y;
-                break;
-            }
+            correct_point_field(rt_, points_[k], (n - 1) % 3, kThreePointCorrectionPrompts[k], kCorrectionBias);
         }
         rt_.cls(0);
         draw_form(1);

@@ -1,6 +1,7 @@
 #include "adjusted_sheet.h"
 
 #include "frame/report.h"
+#include "survey/survey.h"
 
 namespace marula {
 
@@ -32,6 +33,23 @@ void report_adjusted_heading(Runtime& rt) {
     std::string rule = "   ";
     for (int i = 0; i < 70; ++i) rule += "－";
     rt.lprint(rule);
+}
+
+void report_adjusted_start(Runtime& rt, const std::string& station, const std::string& backsight,
+                           const AngleEntry& start, double x, double y) {
+    rt.lprint_using("      &    &  &    &  　               ### ## ##                     ",
+                    {station, backsight, double(start.d), double(start.m), double(start.s)}, false);
+    rt.lprint_using("                                        ########.### ########.###  &    &", {x, y, station});
+}
+
+void report_adjusted_leg(Runtime& rt, const ReportedLeg& leg) {
+    Dms az = degrees_to_dms_a(leg.azimuth);
+    rt.lprint_using("      &    &  &    &  ### ## ##  ###   ### ## ##  ####.###  ##.######",
+                    {leg.from, leg.to, double(leg.angle.d), double(leg.angle.m), double(leg.angle.s),
+                     leg.correction_seconds, az.degrees, az.minutes, az.seconds, leg.distance, leg.cos},
+                    false);
+    rt.lprint_using("  ##.###### #####.### #####.### ### ### ########.### ########.###  &    &",
+                    {leg.sin, leg.dx, leg.dy, leg.x_correction, leg.y_correction, leg.x, leg.y, leg.to});
 }
 
 void report_adjusted_precision(Runtime& rt, const AdjustmentSummary& s) {

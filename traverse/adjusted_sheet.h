@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "frame/entry.h"
 #include "frame/screen.h"
 #include "runtime/runtime.h"
 
@@ -44,6 +45,25 @@ void show_adjustment_summary(Runtime& rt, const AdjustmentSummary& s, int style)
 
 // The report's column heading and the rule under it.
 void report_adjusted_heading(Runtime& rt);
+
+// The report's two lines for station 0: its name, the backsight's and the
+// starting azimuth as typed, then its coordinates.
+void report_adjusted_start(Runtime& rt, const std::string& station, const std::string& backsight,
+                           const AngleEntry& start, double x, double y);
+
+// One adjusted leg as the report prints it, on two lines: the angle as
+// typed with its correction, the adjusted azimuth, the distance and the
+// direction cosines, then the differences, the compass corrections (mm)
+// and the station it reaches.
+struct ReportedLeg {
+    const std::string& from;
+    const std::string& to;
+    const AngleEntry& angle;
+    double correction_seconds = 0;
+    double azimuth = 0;  // adjusted, degrees
+    double distance = 0, cos = 0, sin = 0, dx = 0, dy = 0, x_correction = 0, y_correction = 0, x = 0, y = 0;
+};
+void report_adjusted_leg(Runtime& rt, const ReportedLeg& leg);
 
 // Two empty lines, then the precision (font 260) continued in the body
 // size by the distance total and the linear misclosure. The angle line

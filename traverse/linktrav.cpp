@@ -397,20 +397,11 @@ private:
         begin_report(rt_, kLinktravReport);
         report_adjusted_heading(rt_);
 
-        rt_.lprint_using("      &    &  &    &  　               ### ## ##                     ",
-                         {names_[0], back_name_, double(start_.d), double(start_.m), double(start_.s)}, false);
-        rt_.lprint_using("                                        ########.### ########.###  &    &",
-                         {x_[0], y_[0], names_[0]});
+        report_adjusted_start(rt_, names_[0], back_name_, start_, x_[0], y_[0]);
         for (int i = 1; i <= n; ++i) {
-            auto az = dms_of(azimuths_[i]);
-            rt_.lprint_using("      &    &  &    &  ### ## ##  ###   ### ## ##  ####.###  ##.######",
-                             {names_[i - 1], names_[i], double(angles_[i].d), double(angles_[i].m),
-                              double(angles_[i].s), corrections_[i].seconds, az[0], az[1], az[2], distances_[i],
-                              cos_[i]},
-                             false);
-            rt_.lprint_using(
-                "  ##.###### #####.### #####.### ### ### ########.### ########.###  &    &",
-                {sin_[i], dx_[i], dy_[i], x_correction_[i], y_correction_[i], x_[i], y_[i], names_[i]});
+            report_adjusted_leg(rt_, {names_[i - 1], names_[i], angles_[i], corrections_[i].seconds, azimuths_[i],
+                                      distances_[i], cos_[i], sin_[i], dx_[i], dy_[i], x_correction_[i],
+                                      y_correction_[i], x_[i], y_[i]});
         }
         auto closing = dms_of(azimuths_[n + 1]);
         rt_.lprint_using("      &    &  &    &  ### ## ##  ###   ### ## ##",

@@ -57,15 +57,8 @@ private:
     // ---- input ------------------------------------------------------------
     void enter() {
         rt_.console(3, 20);
-        print_at(rt_, 0, kFirstTableRow, " 1", kRowNumberColor);
-        Station start;
-        start.name = ask_text(rt_, 5, "開始点名は");
-        show_from_name(rt_, 1, start.name, kGivenColor);
-        start.x = ask_number(rt_, 5, "開始点Ｘ座標は ");
-        show_from_x(rt_, 1, start.x, kGivenColor);
-        start.y = ask_number(rt_, 5, "開始点Ｙ座標は ");
-        show_from_y(rt_, 1, start.y, kGivenColor);
-        points_.push_back(start);
+        show_first_row_number(rt_);
+        points_.push_back(ask_first_station(rt_, "開始点", kGivenColor));
 
         for (;;) {
             Station next;
@@ -75,10 +68,7 @@ private:
             show_row_number(rt_, row);
             show_from_point(rt_, row, points_.back(), kComputedColor);
             show_to_name(rt_, row, next.name, kComputedColor);
-            next.x = ask_number(rt_, 5, "Ｘ座標は ");
-            show_to_x(rt_, row, next.x, kComputedColor);
-            next.y = ask_number(rt_, 5, "Ｙ座標は ");
-            show_to_y(rt_, row, next.y, kComputedColor);
+            ask_to_coordinates(rt_, row, next, kComputedColor);
             points_.push_back(next);
             legs_.push_back(compute_leg(points_[row - 1], points_[row]));
             show_leg(rt_, row, legs_.back(), kComputedColor);
@@ -174,7 +164,7 @@ private:
     void redisplay() {
         rt_.cls(0);
         draw_heading(rt_, kRedisplayHeading, 1);
-        print_at(rt_, 0, kFirstTableRow, " 1", kRowNumberColor);
+        show_first_row_number(rt_);
         show_from_point(rt_, 1, points_[0], kComputedColor);
         for (int row = 1; row <= leg_count(); ++row) {
             show_row_number(rt_, row);

@@ -75,6 +75,29 @@ void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style) 
     echo_number(rt, 72, row, "####.###", leg.distance, color, style);
 }
 
+// ---- entry ------------------------------------------------------------------
+
+void show_first_row_number(Runtime& rt) { print_at(rt, 0, kFirstTableRow, " 1", kRowNumberColor); }
+
+Station ask_first_station(Runtime& rt, std::string_view what, int color) {
+    const std::string lead(what);
+    Station p;
+    p.name = ask_text(rt, 5, lead + "名は");
+    show_from_name(rt, 1, p.name, color);
+    p.x = ask_number(rt, 5, lead + "Ｘ座標は ");
+    show_from_x(rt, 1, p.x, color);
+    p.y = ask_number(rt, 5, lead + "Ｙ座標は ");
+    show_from_y(rt, 1, p.y, color);
+    return p;
+}
+
+void ask_to_coordinates(Runtime& rt, int table_row, Station& p, int color) {
+    p.x = ask_number(rt, 5, "Ｘ座標は ");
+    show_to_x(rt, table_row, p.x, color);
+    p.y = ask_number(rt, 5, "Ｙ座標は ");
+    show_to_y(rt, table_row, p.y, color);
+}
+
 void plot_points(Runtime& rt, std::span<const Station> points, bool radial) {
     std::vector<double> xs, ys;
     for (const Station& p : points) {

@@ -72,6 +72,16 @@ void show_to_point(Runtime& rt, int table_row, const Station& p, int color);
 // column 72. Colour 15 with the hidden style blanks a leg about to change.
 void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style = kStyleNormal);
 
+// ---- entry ------------------------------------------------------------------
+// Row 1's number, which stands before the first point is asked.
+void show_first_row_number(Runtime& rt);
+// The first point, asked as `what` + "名は", `what` + "Ｘ座標は " and
+// `what` + "Ｙ座標は ", each shown in row 1's first columns in `color`.
+Station ask_first_station(Runtime& rt, std::string_view what, int color);
+// A further point's X and Y ("Ｘ座標は ", "Ｙ座標は "), each shown in table
+// row `table_row`'s last point columns in `color` once typed.
+void ask_to_coordinates(Runtime& rt, int table_row, Station& p, int color);
+
 // The plot of either program: the first point a filled circle of two
 // marker units in colour 5, the others circles of one unit in colour 0,
 // lines in colour 0 (`radial`: from the first point to every other one;

@@ -56,15 +56,8 @@ private:
     // ---- input ------------------------------------------------------------
     void enter() {
         rt_.console(3, 20);
-        Station here;
-        show_row_one_number();
-        here.name = ask_text(rt_, 5, "機械点名は");
-        show_from_name(rt_, 1, here.name, kGivenColor);
-        here.x = ask_number(rt_, 5, "機械点Ｘ座標は ");
-        show_from_x(rt_, 1, here.x, kGivenColor);
-        here.y = ask_number(rt_, 5, "機械点Ｙ座標は ");
-        show_from_y(rt_, 1, here.y, kGivenColor);
-        points_.push_back(here);
+        show_first_row_number(rt_);
+        points_.push_back(ask_first_station(rt_, "機械点", kGivenColor));
 
         for (;;) {
             Station target;
@@ -73,10 +66,7 @@ private:
             const int row = target_count() + 1;
             show_row_number(rt_, row);
             show_to_name(rt_, row, target.name, kComputedColor);
-            target.x = ask_number(rt_, 5, "Ｘ座標は ");
-            show_to_x(rt_, row, target.x, kComputedColor);
-            target.y = ask_number(rt_, 5, "Ｙ座標は ");
-            show_to_y(rt_, row, target.y, kComputedColor);
+            ask_to_coordinates(rt_, row, target, kComputedColor);
             points_.push_back(target);
             legs_.push_back(compute_leg(instrument(), target));
             show_leg(rt_, row, legs_.back(), kComputedColor);
@@ -86,8 +76,6 @@ private:
             }
         }
     }
-
-    void show_row_one_number() { print_at(rt_, 0, kFirstTableRow, " 1", kRowNumberColor); }
 
     // ---- correction -------------------------------------------------------
     // Columns 1-3 are the instrument point (no row asked; its coordinates
@@ -185,7 +173,7 @@ private:
     void redisplay() {
         rt_.cls(0);
         draw_heading(rt_, kRedisplayHeading, 14);
-        show_row_one_number();
+        show_first_row_number(rt_);
         show_from_point(rt_, 1, instrument(), kGivenColor);
         for (int row = 1; row <= target_count(); ++row) {
             show_row_number(rt_, row);

@@ -42,14 +42,15 @@ void report_adjusted_start(Runtime& rt, const std::string& station, const std::s
     rt.lprint_using("                                        ########.### ########.###  &    &", {x, y, station});
 }
 
-void report_adjusted_leg(Runtime& rt, const ReportedLeg& leg) {
-    Dms az = degrees_to_dms_a(leg.azimuth);
+void report_adjusted_leg(Runtime& rt, const ReportedLeg& row) {
+    Dms az = degrees_to_dms_a(row.azimuth);
+    const AdjustedLeg& leg = row.leg;
     rt.lprint_using("      &    &  &    &  ### ## ##  ###   ### ## ##  ####.###  ##.######",
-                    {leg.from, leg.to, double(leg.angle.d), double(leg.angle.m), double(leg.angle.s),
-                     leg.correction_seconds, az.degrees, az.minutes, az.seconds, leg.distance, leg.cos},
+                    {row.from, row.to, double(row.angle.d), double(row.angle.m), double(row.angle.s),
+                     row.correction_seconds, az.degrees, az.minutes, az.seconds, row.distance, leg.cos},
                     false);
     rt.lprint_using("  ##.###### #####.### #####.### ### ### ########.### ########.###  &    &",
-                    {leg.sin, leg.dx, leg.dy, leg.x_correction, leg.y_correction, leg.x, leg.y, leg.to});
+                    {leg.sin, leg.dx, leg.dy, leg.x_correction, leg.y_correction, row.x, row.y, row.to});
 }
 
 void report_adjusted_precision(Runtime& rt, const AdjustmentSummary& s) {

@@ -9,6 +9,7 @@
 #include "frame/entry.h"
 #include "frame/screen.h"
 #include "runtime/runtime.h"
+#include "traverse/adjustment.h"
 
 namespace marula {
 
@@ -61,9 +62,11 @@ struct ReportedLeg {
     const AngleEntry& angle;
     double correction_seconds = 0;
     double azimuth = 0;  // adjusted, degrees
-    double distance = 0, cos = 0, sin = 0, dx = 0, dy = 0, x_correction = 0, y_correction = 0, x = 0, y = 0;
+    double distance = 0;
+    const AdjustedLeg& leg;
+    double x = 0, y = 0;  // the station it reaches
 };
-void report_adjusted_leg(Runtime& rt, const ReportedLeg& leg);
+void report_adjusted_leg(Runtime& rt, const ReportedLeg& row);
 
 // Two empty lines, then the precision (font 260) continued in the body
 // size by the distance total and the linear misclosure. The angle line

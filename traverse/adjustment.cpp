@@ -75,4 +75,40 @@ std::vector<double> compass_corrections(std::span<const double> distances, float
     return out;
 }
 
+LegSums resolve_legs(std::span<const double> azimuths, std::span<const double> distances,
+                     std::span<AdjustedLeg> legs, int n) {
+    LegSums sums;
+    for (int i = 1; i <= n; ++i) {
+        AdjustedLeg& leg = legs[i];
+        double rad = radians_pi_first(azimuths[i]);
+        leg.cos = std::cos(rad);
+        leg.sin = std::sin(rad);
+        double dx = distances[i] * leg.cos;
+        double dy = distances[i] * leg.sin;
+        leg.dx = round_mm(dx);
+        leg.dy = round_mm(dy);
+        sums.x_mm = static_cast<float>(double(sums.x_mm) + whole_mm(dx));
+        sums.y_mm = static_cast<float>(double(sums.y_mm) + whole_mm(dy));
+    }
+    return sums;
+}
+
+void spread_misclosure(std::span<const double> distances, std::span<AdjustedLeg> legs, int n, float fx_mm,
+                       float fy_mm, float total_m) {
+    std::vector<double> lengths(distances.begin() + 1, distances.begin() + 1 + n);
+    auto cx = compass_corrections(lengths, fx_mm, total_m);
+    auto cy = compass_corrections(lengths, fy_mm, total_m);
+    for (int i = 1; i <= n; ++i) {
+        legs[i].x_correction = cx[i - 1];
+        legs[i].y_correction = cy[i - 1];
+    }
+}
+
+void place_stations(std::span<double> x, std::span<double> y, std::span<const AdjustedLeg> legs, int last) {
+    for (int i = 1; i <= last; ++i) {
+        x[i] = x[i - 1] + legs[i].dx + legs[i].x_correction / 1000 + kNudge1e6;
+        y[i] = y[i - 1] + legs[i].dy + legs[i].y_correction / 1000 + kNudge1e6;
+    }
+}
+
 }  // namespace marula

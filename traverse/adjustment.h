@@ -63,4 +63,35 @@ double precision_denominator(float total_m, double linear_m);
 // nothing by length: the last leg takes all of it. No legs: none.
 std::vector<double> compass_corrections(std::span<const double> distances, float misclosure_mm, float total_m);
 
+// One leg of an adjusted traverse: resolved along its adjusted azimuth and
+// corrected by the compass rule. What the report prints of it and what
+// places its far station.
+struct AdjustedLeg {
+    double cos = 0, sin = 0;                    // of the azimuth
+    double dx = 0, dy = 0;                      // distance·cos, distance·sin to the millimetre (round_mm)
+    double x_correction = 0, y_correction = 0;  // compass corrections, whole millimetres
+};
+
+// Coordinate sums of the legs in whole millimetres (singles, as summed).
+struct LegSums {
+    float x_mm = 0, y_mm = 0;
+};
+
+// Legs 1 … n resolved from their azimuths (degrees) and distances (metres);
+// index 0 of all three is station 0 and is left alone. Each leg's
+// differences go into the sums in whole millimetres (whole_mm), added in
+// order as singles.
+LegSums resolve_legs(std::span<const double> azimuths, std::span<const double> distances,
+                     std::span<AdjustedLeg> legs, int n);
+
+// The compass rule on both axes over legs 1 … n (see compass_corrections):
+// misclosures in millimetres, the distance total in metres.
+void spread_misclosure(std::span<const double> distances, std::span<AdjustedLeg> legs, int n, float fx_mm,
+                       float fy_mm, float total_m);
+
+// Stations 1 … last placed from station 0 by running sums of the legs'
+// rounded differences and corrections (mm / 1000), each with the single
+// 1e-6 laid on.
+void place_stations(std::span<double> x, std::span<double> y, std::span<const AdjustedLeg> legs, int last);
+
 }  // namespace marula

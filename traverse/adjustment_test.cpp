@@ -92,6 +92,55 @@ TEST(CompassRule, SpreadsTheMisclosureOverTheLegsAgainstItsSign) {
     EXPECT_TRUE(compass_corrections({}, 5, 100).empty());
 }
 
+TEST(AdjustedLegs, ResolveSpreadAndPlace) {
+    // Index 0 is station 0 and stays untouched by all three steps.
+    struct Case {
+        const char* what;
+        std::vector<double> azimuths, distances;
+        float sum_x, sum_y;            // whole millimetres
+        std::vector<double> dx, dy;    // legs 1 … n to the millimetre
+        float fx, fy;                  // misclosures handed to the compass rule
+        std::vector<double> cx, cy;    // its corrections
+        std::vector<double> x, y;      // stations 0 … n from (1000, 2000)
+    } const cases[] = {
+        {"north then east, differences rounded half away from zero",
+         {0, 0, 90}, {0, 100.0004, 50.0006}, 100000, 50001, {100.0, 0.0}, {0.0, 50.001},
+         0, 0, {0, 0}, {0, 0},
+         {1000, 1100.000001, 1100.000002}, {2000, 2000.000001, 2050.001002}},
+        {"south and west legs sum negative millimetres",
+         {0, 180, 270}, {0, 100.0005, 100.0005}, -100001, -100001, {-100.001, 0.0}, {0.0, -100.001},
+         7, -7, {-4, -3}, {4, 3},
+         {1000, 899.995001, 899.992002}, {2000, 2000.004001, 1900.006002}},
+    };
+    for (const Case& c : cases) {
+        const int n = int(c.distances.size()) - 1;
+        std::vector<AdjustedLeg> legs(n + 1);
+        LegSums sums = resolve_legs(c.azimuths, c.distances, legs, n);
+        EXPECT_EQ(sums.x_mm, c.sum_x) << c.what;
+        EXPECT_EQ(sums.y_mm, c.sum_y) << c.what;
+        float total = 0;
+        for (int i = 1; i <= n; ++i) {
+            EXPECT_NEAR(legs[i].dx, c.dx[i - 1], 1e-9) << c.what << " leg " << i;
+            EXPECT_NEAR(legs[i].dy, c.dy[i - 1], 1e-9) << c.what << " leg " << i;
+            total = static_cast<float>(double(total) + c.distances[i]);
+        }
+        spread_misclosure(c.distances, legs, n, c.fx, c.fy, total);
+        std::vector<double> x(n + 1), y(n + 1);
+        x[0] = 1000;
+        y[0] = 2000;
+        place_stations(x, y, legs, n);
+        for (int i = 1; i <= n; ++i) {
+            EXPECT_EQ(legs[i].x_correction, c.cx[i - 1]) << c.what << " leg " << i;
+            EXPECT_EQ(legs[i].y_correction, c.cy[i - 1]) << c.what << " leg " << i;
+        }
+        for (int i = 0; i <= n; ++i) {
+            EXPECT_NEAR(x[i], c.x[i], 1e-7) << c.what << " station " << i;
+            EXPECT_NEAR(y[i], c.y[i], 1e-7) << c.what << " station " << i;
+        }
+        EXPECT_EQ(legs[0].dx, 0) << c.what;  // station 0 is not a leg
+    }
+}
+
 TEST(LinearMisclosure, RatioAndZeroMisclosure) {
     EXPECT_EQ(linear_misclosure(-9, 8, kLinkLinearHalf), 0.012);  // √145 = 12.04
     EXPECT_EQ(linear_misclosure(3, 4, kLinkLinearHalf), 0.005);

@@ -146,34 +146,14 @@ private:
 
     void adjust_coordinates() {
         const int n = legs_;
-        float sum_x = 0, sum_y = 0;
-        for (int i = 1; i <= n; ++i) {
-            double rad = radians_pi_first(azimuths_[i]);
-            cos_[i] = std::cos(rad);
-            sin_[i] = std::sin(rad);
-            double dx = distances_[i] * cos_[i];
-            double dy = distances_[i] * sin_[i];
-            dx_[i] = round_mm(dx);
-            dy_[i] = round_mm(dy);
-            sum_x = static_cast<float>(double(sum_x) + whole_mm(dx));
-            sum_y = static_cast<float>(double(sum_y) + whole_mm(dy));
-        }
-        summary_.fx_mm = static_cast<float>(double(sum_x) - (x_[n] - x_[0]) * 1000);
-        summary_.fy_mm = static_cast<float>(double(sum_y) - (y_[n] - y_[0]) * 1000);
+        LegSums sums = resolve_legs(azimuths_, distances_, adjusted_, n);
+        summary_.fx_mm = static_cast<float>(double(sums.x_mm) - (x_[n] - x_[0]) * 1000);
+        summary_.fy_mm = static_cast<float>(double(sums.y_mm) - (y_[n] - y_[0]) * 1000);
         summary_.linear = linear_misclosure(summary_.fx_mm, summary_.fy_mm, kLinkLinearHalf);
         summary_.precision = precision_denominator(summary_.total, summary_.linear);
-
-        std::vector<double> legs(distances_.begin() + 1, distances_.begin() + 1 + n);
-        auto cx = compass_corrections(legs, summary_.fx_mm, summary_.total);
-        auto cy = compass_corrections(legs, summary_.fy_mm, summary_.total);
-        for (int i = 1; i <= n; ++i) {
-            x_correction_[i] = cx[i - 1];
-            y_correction_[i] = cy[i - 1];
-        }
-        for (int i = 1; i < n; ++i) {
-            x_[i] = x_[i - 1] + dx_[i] + x_correction_[i] / 1000 + kNudge1e6;
-            y_[i] = y_[i - 1] + dy_[i] + y_correction_[i] / 1000 + kNudge1e6;
-        }
+        spread_misclosure(distances_, adjusted_, n, summary_.fx_mm, summary_.fy_mm, summary_.total);
+        // Station n is given: only the stations between are placed.
+        place_stations(x_, y_, adjusted_, n - 1);
     }
 
     void recalculate_distance_total() {
@@ -400,8 +380,7 @@ private:
         report_adjusted_start(rt_, names_[0], back_name_, start_, x_[0], y_[0]);
         for (int i = 1; i <= n; ++i) {
             report_adjusted_leg(rt_, {names_[i - 1], names_[i], angles_[i], corrections_[i].seconds, azimuths_[i],
-                                      distances_[i], cos_[i], sin_[i], dx_[i], dy_[i], x_correction_[i],
-                                      y_correction_[i], x_[i], y_[i]});
+                                      distances_[i], adjusted_[i], x_[i], y_[i]});
         }
         auto closing = dms_of(azimuths_[n + 1]);
         rt_.lprint_using("      &    &  &    &  ### ## ##  ###   ### ## ##",
@@ -421,8 +400,8 @@ private:
     std::array<std::string, kSize> names_{};
     AngleEntry start_, closing_;
     std::array<AngleEntry, kSize> angles_{};
-    std::array<double, kSize> distances_{}, azimuths_{}, cos_{}, sin_{}, dx_{}, dy_{}, x_correction_{},
-        y_correction_{}, x_{}, y_{};
+    std::array<double, kSize> distances_{}, azimuths_{}, x_{}, y_{};
+    std::array<AdjustedLeg, kSize> adjusted_{};
     std::array<AngleCorrection, kSize> corrections_{};
     AdjustmentSummary summary_;
 };

@@ -143,43 +143,20 @@ private:
 
     void adjust_coordinates() {
         const int n = legs_;
-        float sum_x = 0, sum_y = 0;
-        for (int i = 1; i <= n; ++i) {
-            double rad = radians_pi_first(azimuths_[i]);
-            cos_[i] = std::cos(rad);
-            sin_[i] = std::sin(rad);
-            double dx = distances_[i] * cos_[i];
-            double dy = distances_[i] * sin_[i];
-            dx_[i] = round_mm(dx);
-            dy_[i] = round_mm(dy);
-            sum_x = static_cast<float>(double(sum_x) + whole_mm(dx));
-            sum_y = static_cast<float>(double(sum_y) + whole_mm(dy));
-        }
+        LegSums sums = resolve_legs(azimuths_, distances_, adjusted_, n);
         // A loop returns to its start: what the legs add up to is the
         // misclosure itself.
-        summary_.fx_mm = sum_x;
-        summary_.fy_mm = sum_y;
-        summary_.linear = linear_misclosure(sum_x, sum_y, kHalfUp);
+        summary_.fx_mm = sums.x_mm;
+        summary_.fy_mm = sums.y_mm;
+        summary_.linear = linear_misclosure(sums.x_mm, sums.y_mm, kHalfUp);
         summary_.precision = static_cast<float>(precision_denominator(summary_.total, summary_.linear));
-
-        std::vector<double> legs(distances_.begin() + 1, distances_.begin() + 1 + n);
-        auto cx = compass_corrections(legs, sum_x, summary_.total);
-        auto cy = compass_corrections(legs, sum_y, summary_.total);
-        for (int i = 1; i <= n; ++i) {
-            x_correction_[i] = cx[i - 1];
-            y_correction_[i] = cy[i - 1];
-        }
-        place_stations();
+        spread_misclosure(distances_, adjusted_, n, sums.x_mm, sums.y_mm, summary_.total);
+        place_all_stations();
     }
 
     // Stations 1 … n by running sums of the stored legs and corrections;
     // station n comes back onto station 0 to the millimetre.
-    void place_stations() {
-        for (int i = 1; i <= legs_; ++i) {
-            x_[i] = x_[i - 1] + dx_[i] + x_correction_[i] / 1000 + kNudge1e6;
-            y_[i] = y_[i - 1] + dy_[i] + y_correction_[i] / 1000 + kNudge1e6;
-        }
-    }
+    void place_all_stations() { place_stations(x_, y_, adjusted_, legs_); }
 
     // ---- display -------------------------------------------------------
     static int text_row(int row) { return kSheetFirstRow + row; }
@@ -338,7 +315,7 @@ private:
         show_computed(true, false, is_x, !is_x);
         value = ask_coordinate_entry(rt_, 2, is_x ? "正しいＸ座標は  " : "正しいＹ座標は  ");
         show_coordinate(0, column, value, kGiven, kStylePlain);
-        place_stations();
+        place_all_stations();
         show_results();
     }
 
@@ -362,8 +339,7 @@ private:
         report_adjusted_start(rt_, names_[0], back_name_, start_, x_[0], y_[0]);
         for (int i = 1; i <= n; ++i) {
             report_adjusted_leg(rt_, {names_[i - 1], names_[i], angles_[i], corrections_[i].seconds, azimuths_[i],
-                                      distances_[i], cos_[i], sin_[i], dx_[i], dy_[i], x_correction_[i],
-                                      y_correction_[i], x_[i], y_[i]});
+                                      distances_[i], adjusted_[i], x_[i], y_[i]});
         }
         report_adjusted_precision(rt_, summary_);
         rt_.lprint_using(std::string(kReportMisclosureLine) + "　配付点数 ##",
@@ -378,8 +354,8 @@ private:
     std::array<std::string, kSize> names_{};
     AngleEntry start_;
     std::array<AngleEntry, kSize> angles_{};
-    std::array<double, kSize> distances_{}, azimuths_{}, cos_{}, sin_{}, dx_{}, dy_{}, x_correction_{},
-        y_correction_{}, x_{}, y_{};
+    std::array<double, kSize> distances_{}, azimuths_{}, x_{}, y_{};
+    std::array<AdjustedLeg, kSize> adjusted_{};
     std::array<AngleCorrection, kSize> corrections_{};
     AdjustmentSummary summary_;
 };

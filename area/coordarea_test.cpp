@@ -2,8 +2,6 @@
 // MARULA_KEEP_OUT=1 keeps the dumps and transcripts of a failing case.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,29 +12,16 @@ namespace {
 
 using test::run_script;
 using test::ScriptResult;
-using Lines = std::vector<std::string>;
+using test::Lines;
+using test::operator+;
+using test::transcript;
+using test::has_line;
 
 Lines vertices(const std::vector<std::vector<std::string>>& points, bool end = true) {
     Lines lines;
     for (const auto& p : points) lines.insert(lines.end(), {"type " + p[0], "type " + p[1], "type " + p[2]});
     if (end) lines.push_back("type *");
     return lines;
-}
-
-Lines operator+(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-std::vector<std::string> transcript(const ScriptResult& r) {
-    std::ifstream in(r.out_dir / "print-1.txt");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-bool has_line(const std::vector<std::string>& page, const std::string& line) {
-    return std::find(page.begin(), page.end(), line) != page.end();
 }
 
 // Vertex i stands on text row i + 2; the side ending at it shows its

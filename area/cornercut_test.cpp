@@ -2,8 +2,6 @@
 // MARULA_KEEP_OUT=1 keeps the dumps and transcripts of a failing case.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -14,7 +12,10 @@ namespace {
 
 using test::run_script;
 using test::ScriptResult;
-using Lines = std::vector<std::string>;
+using test::Lines;
+using test::operator+;
+using test::transcript;
+using test::has_line;
 
 // Points 1, 2 (the corner) and 3 as X, Y; the names and L are left empty,
 // so the presets P1, P4, P7 and 5 stand.
@@ -24,22 +25,6 @@ Lines corner(const std::string& x1, const std::string& y1, const std::string& x2
             "type", "type " + x3, "type " + y3, "type"};
 }
 const Lines kNorthEast = corner("10", "0", "0", "0", "0", "10");
-
-Lines operator+(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-std::vector<std::string> transcript(const ScriptResult& r) {
-    std::ifstream in(r.out_dir / "print-1.txt");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-bool has_line(const std::vector<std::string>& page, const std::string& line) {
-    return std::find(page.begin(), page.end(), line) != page.end();
-}
 
 // The results from column 37: P on row 13, Q on 14, the azimuths on 16
 // and 17, the cut length on 19 and the area on 20.

@@ -1,11 +1,10 @@
 // Small helpers for the intersection programs' end-to-end tests: the
-// expected text of a number field, a report transcript, and a crossing
-// worked out independently of the programs' slope arithmetic.
+// expected text of a number field and a crossing worked out independently
+// of the programs' slope arithmetic.
 #pragma once
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +12,11 @@
 #include "script_run.h"
 
 namespace marula::isect::e2e {
+
+// Report transcripts, whether they hold a line, script pieces joined by +.
+using test::has_line;
+using test::operator+;
+using test::transcript;
 
 // A number as a PRINT USING field of `width` characters with three
 // decimals ("#######.###" is 11 wide), for values clear of a half-way
@@ -24,22 +28,6 @@ inline std::string field(double value, int width)
     char text[64];
     std::snprintf(text, sizeof text, "%*.3f", width, value);
     return text;
-}
-
-// The lines of print-N.txt in the run's output folder (empty if none).
-inline std::vector<std::string> report(const test::ScriptResult& r, int n = 1)
-{
-    std::ifstream in(r.out_dir / ("print-" + std::to_string(n) + ".txt"));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-inline bool has_line(const std::vector<std::string>& lines, const std::string& line)
-{
-    for (const std::string& l : lines)
-        if (l == line) return true;
-    return false;
 }
 
 inline bool contains(const std::vector<std::string>& lines, const std::string& part)
@@ -96,12 +84,6 @@ inline std::vector<std::string> typed(const std::vector<std::string>& values)
     std::vector<std::string> lines;
     for (const std::string& v : values) lines.push_back(v.empty() ? "type" : "type " + v);
     return lines;
-}
-
-inline std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 }  // namespace marula::isect::e2e

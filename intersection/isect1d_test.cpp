@@ -29,7 +29,7 @@ TEST(Isect1d, PresetsKeptByEmptyAnswers)
     EXPECT_EQ(r.cells("r", 16, 45, 28), "KOTEN ～ k29456   L=" + field(length(k, p3), 8));
     EXPECT_EQ(r.row("r", 2), "   最初に直線上の２点の座標を入力してから３点目の座標と方向角を入力します");
 
-    const auto page = report(r);
+    const auto page = transcript(r);
     EXPECT_TRUE(has_line(page, "    　 　 e91234  -146774.089  -3353.248     E10     -146735.997  -3274.645 "));
     EXPECT_TRUE(has_line(page, "          　　　　　　 k29456  -146747.806  -3316.290     195°50′16″"));
     EXPECT_TRUE(has_line(page, "             　 交 点 KOTEN   X=" + field(double(k.x), 11) + "   Y=" +
@@ -71,7 +71,7 @@ TEST(Isect1d, ADirectionAlongTheLineDoesNotMeetIt)
     EXPECT_EQ(r.cells("r", 12, 40, 28), "K     ２直線は交わりません。");
     for (int row = 14; row <= 16; ++row) EXPECT_EQ(r.cells("r", row, 40, 40), std::string(40, ' '));
     EXPECT_FALSE(shows_garbage(joined(r.screen("r"))));
-    EXPECT_TRUE(has_line(report(r), "             　 交 点 K       ２直線は交わりません。"));
+    EXPECT_TRUE(has_line(transcript(r), "             　 交 点 K       ２直線は交わりません。"));
 }
 
 TEST(Isect1d, PointTwoOnPointOneIsAskedAgain)

@@ -49,7 +49,7 @@ TEST(Isect2d, TheCrossingAndItsDistancesAgreeWithAHandCalculation)
         const std::string to2 = "K     ～ P2       L=" + field(length(k, t.p2), 8);
         EXPECT_EQ(r.cells("r", 14, 45, 28), to1);
         EXPECT_EQ(r.cells("r", 15, 45, 28), to2);
-        const auto page = report(r);
+        const auto page = transcript(r);
         EXPECT_TRUE(has_line(page, "             　 交 点 K       X=" + field(double(k.x), 11) + "   Y=" +
                                        field(double(k.y), 10)));
         EXPECT_TRUE(has_line(page, "                            " + to1));
@@ -75,7 +75,7 @@ TEST(Isect2d, DirectionsShowAsTypedOnScreenAndPaper)
                                                  std::vector<std::string>{"snap r", "key F3"});
         ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
         EXPECT_EQ(r.cells("r", 4, 45, 10), t.screen);
-        EXPECT_TRUE(has_line(report(r), std::string("          　　　　　　 A             0.000      0.000     ") +
+        EXPECT_TRUE(has_line(transcript(r), std::string("          　　　　　　 A             0.000      0.000     ") +
                                             t.paper));
     }
 }
@@ -99,7 +99,7 @@ TEST(Isect2d, ParallelDirectionsDoNotMeet)
         EXPECT_EQ(r.cells("r", 12, 40, 28), "K     ２直線は交わりません。");
         EXPECT_EQ(r.cells("r", 14, 40, 40), std::string(40, ' '));
         EXPECT_FALSE(shows_garbage(joined(r.screen("r"))));
-        EXPECT_FALSE(contains(report(r), "L="));
+        EXPECT_FALSE(contains(transcript(r), "L="));
     }
 }
 

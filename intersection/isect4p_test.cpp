@@ -28,7 +28,7 @@ TEST(Isect4p, PresetsGiveTheCrossingAndItsDistancesToTheMillimetre)
         const char* name;
         Xy at;
     } const rows[] = {{14, "E9.1AB", kP1}, {15, "E10.1C", kP2}, {16, "K.29  ", kP3}, {17, "K.28  ", kP4}};
-    const auto page = report(r);
+    const auto page = transcript(r);
     for (const Row& t : rows) {
         SCOPED_TRACE(t.name);
         const std::string tail = std::string("K.91  ～ ") + t.name + "   L=" + field(length(k, t.at), 8);
@@ -75,7 +75,7 @@ TEST(Isect4p, LongNamesAreCutToTheirField)
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
     EXPECT_EQ(r.cells("r", 4, 5, 8), "ABCDEF  ");
     EXPECT_EQ(r.cells("r", 14, 45, 16), "CROSSI～ ABCDEF ");
-    EXPECT_TRUE(contains(report(r), "           ABCDEF  -146774.089  -3353.248     E10.1C"));
+    EXPECT_TRUE(contains(transcript(r), "           ABCDEF  -146774.089  -3353.248     E10.1C"));
 }
 
 TEST(Isect4p, WrongCorrectionNumbersAreAskedAgainAndThirteenRenamesOnly)
@@ -115,7 +115,7 @@ TEST(Isect4p, ACorrectedCoordinateIsMarkedAskedAndRecomputed)
     const Xy k = crossing(kP1, kP2, kP3, {-146765.950L, -3321.721L});
     EXPECT_EQ(r.cells("new", 12, 40, 35), "K.91  Ｘ=" + field(double(k.x), 11) + "  Ｙ=" + field(double(k.y), 10));
     EXPECT_EQ(r.cells("new", 8, 45, 19), "K.28    -146765.950");
-    EXPECT_TRUE(has_line(report(r), "           K.29    -146747.806  -3316.290     K.28    -146765.950  -3321.721"));
+    EXPECT_TRUE(has_line(transcript(r), "           K.29    -146747.806  -3316.290     K.28    -146765.950  -3321.721"));
 }
 
 // Lines that never meet, or meet only by rounding, say so on the screen
@@ -138,7 +138,7 @@ TEST(Isect4p, LinesThatDoNotMeetSaySo)
         EXPECT_EQ(r.cells("r", 12, 40, 28), "P     ２直線は交わりません。") << joined(r.screen("r"));
         for (int row = 14; row <= 17; ++row) EXPECT_EQ(r.cells("r", row, 40, 40), std::string(40, ' '));
         EXPECT_FALSE(shows_garbage(joined(r.screen("r"))));
-        const auto page = report(r);
+        const auto page = transcript(r);
         EXPECT_TRUE(has_line(page, "              　　 交 点 P       ２直線は交わりません。"));
         EXPECT_FALSE(contains(page, "L="));
         EXPECT_FALSE(shows_garbage(joined(page)));

@@ -53,7 +53,7 @@ TEST(Perpfoot, FeetAzimuthsAndOffsets)
         EXPECT_EQ(r.cells("r", 15, 45, 28), "F     ～ A        L=" + field(length(f, a), 8));
         EXPECT_EQ(r.cells("r", 16, 45, 28), "F     ～ B        L=" + field(length(f, b), 8));
         EXPECT_EQ(r.cells("r", 17, 45, 28), "F     ～ C        L=" + field(length(f, c), 8));
-        const auto page = report(r);
+        const auto page = transcript(r);
         EXPECT_TRUE(has_line(page, "             　 交 点 F       X=" + field(double(f.x), 11) + "   Y=" +
                                        field(double(f.y), 10)));
         EXPECT_TRUE(has_line(page, "                            F     ～ C        L=" + field(length(f, c), 8)));
@@ -65,7 +65,7 @@ TEST(Perpfoot, TheAzimuthIsPrintedWithTheThirdPoint)
     const auto r = run_script("perpfoot", line_ab("0", "0", "100", "-100") + typed({"C", "0", "-100", "F"}) +
                                               std::vector<std::string>{"key F3"});
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-    const auto page = report(r);
+    const auto page = transcript(r);
     EXPECT_TRUE(has_line(page, "    　 　 A             0.000      0.000   B           100.000   -100.000 "));
     EXPECT_TRUE(has_line(page, "          方向角（A     からB     ）   　　点 名　   　Ｘ３　　   Ｙ３"));
     EXPECT_TRUE(has_line(page, "          315° 0′ 0″       　　　　　　 C             0.000   -100.000 "));
@@ -101,7 +101,7 @@ TEST(Perpfoot, F7ProjectsFurtherPointsOntoTheSameLine)
         EXPECT_EQ(r.cells(s.snap, 11, 60, 9), " 45- 0- 0");
     }
     // The report holds the current third point only.
-    const auto page = report(r);
+    const auto page = transcript(r);
     EXPECT_TRUE(contains(page, "C3      "));
     EXPECT_FALSE(contains(page, "C1"));
     EXPECT_FALSE(contains(page, "C2"));
@@ -126,7 +126,7 @@ TEST(Perpfoot, PointTwoOnPointOneGivesNoLine)
     EXPECT_EQ(corrected.cells("r", 13, 40, 32), "F     直線の２点が同じ位置です。");
     for (int row = 15; row <= 17; ++row) EXPECT_EQ(corrected.cells("r", row, 40, 40), std::string(40, ' '));
     EXPECT_FALSE(shows_garbage(joined(corrected.screen("r"))));
-    const auto page = report(corrected);
+    const auto page = transcript(corrected);
     EXPECT_TRUE(has_line(page, "             　 交 点 F       直線の２点が同じ位置です。"));
     EXPECT_FALSE(contains(page, "L="));
 }

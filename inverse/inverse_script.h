@@ -1,7 +1,6 @@
 // Script lines and report transcripts for the inverse programs' tests.
 #pragma once
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -11,7 +10,9 @@ namespace marula::test::inverse {
 
 using test::run_script;
 using test::ScriptResult;
-using Lines = std::vector<std::string>;
+using test::Lines;
+using test::operator+;
+using test::transcript;
 
 // A point typed after the start: name, X, Y.
 inline Lines point(const std::string& name, const std::string& x, const std::string& y) {
@@ -25,18 +26,6 @@ inline Lines chain(const std::vector<std::vector<std::string>>& points, bool end
         lines.insert(lines.end(), more.begin(), more.end());
     }
     if (end) lines.push_back("type *");
-    return lines;
-}
-
-inline Lines operator+(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-inline std::vector<std::string> transcript(const ScriptResult& r, int page = 1) {
-    std::ifstream in(r.out_dir / ("print-" + std::to_string(page) + ".txt"));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 

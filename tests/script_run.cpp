@@ -103,6 +103,17 @@ bool ScriptResult::has_snap(std::string_view name) const {
     return fs::exists(out_dir / (std::string(name) + ".txt"));
 }
 
+std::vector<std::string> transcript(const ScriptResult& r, int page) {
+    std::ifstream in(r.out_dir / ("print-" + std::to_string(page) + ".txt"));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool has_line(const std::vector<std::string>& lines, std::string_view line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
 std::string cut_columns(std::string_view row, int column, int width) {
     std::string out;
     int at = 0;

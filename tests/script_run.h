@@ -59,6 +59,20 @@ public:
 ScriptResult run_script(std::string_view program, const std::vector<std::string>& lines,
                         const std::vector<std::string>& extra_env = {}, int timeout_seconds = 60);
 
+// Script lines; two pieces of a script join with +.
+using Lines = std::vector<std::string>;
+inline Lines operator+(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// The lines of report transcript print-N.txt in the run's output folder
+// (none when there is no such transcript).
+std::vector<std::string> transcript(const ScriptResult& r, int page = 1);
+
+// Whether `lines` holds exactly `line`.
+bool has_line(const std::vector<std::string>& lines, std::string_view line);
+
 // Cuts a UTF-8 row of a text dump by grid columns: characters of two
 // Shift-JIS bytes (full-width) take two columns, the others one.
 std::string cut_columns(std::string_view row, int column, int width);

@@ -18,12 +18,9 @@ using test::cut_columns;
 using test::run_script;
 using test::ScriptResult;
 
-using Lines = std::vector<std::string>;
-
-Lines operator+(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using test::Lines;
+using test::operator+;
+using test::transcript;
 
 // Station 0 at (1000, 1000) looking at B along 0°; two legs of 100 m with
 // a 10″ angular misclosure and a −9 / +8 mm coordinate misclosure.
@@ -54,13 +51,6 @@ std::string read_file(const std::filesystem::path& p) {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
-}
-
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::stringstream ss(text);
-    for (std::string line; std::getline(ss, line);) out.push_back(line);
-    return out;
 }
 
 // Page objects of a PDF ("/Type /Page", not "/Type /Pages").
@@ -100,7 +90,7 @@ TEST(Linktrav, ReportHoldsTheFiguresOnOnePage) {
     auto r = run_script("linktrav", kWholeRun + Lines{"key F4"});
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
     ASSERT_TRUE(r.logged("print print-1.pdf"));
-    auto lines = split_lines(read_file(r.out_dir / "print-1.txt"));
+    auto lines = transcript(r);
     const Lines expected = {
         "",
         "",

@@ -71,7 +71,7 @@ TEST(Looptrav, WholeRunClosesTheSquare) {
     expect_rows(r, "result", kWholeRunRows);
     EXPECT_EQ(r.row("result", 21), kWholeRunSummary);
     // Each angle lost 2″ and each leg 1 mm of X.
-    auto page = printed(r, 1);
+    auto page = transcript(r, 1);
     EXPECT_EQ(report_corrections(page, 4), (std::vector<std::string>{" -2", " -2", " -2", " -2"}));
     ASSERT_GE(page.size(), 3u);
     EXPECT_EQ(page[page.size() - 2],
@@ -85,7 +85,7 @@ TEST(Looptrav, WholeRunClosesTheSquare) {
 TEST(Looptrav, ReportRowsCarryEveryLegQuantity) {
     auto r = run_script("looptrav", kWholeRun + Lines{"key F4"});
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-    auto page = printed(r, 1);
+    auto page = transcript(r, 1);
     // Station 0 (two statements on one line) and leg 1: names, angle,
     // correction, azimuth, distance, cos, sin, ΔX, ΔY, εX, εY, X, Y, name.
     const std::string row0 = "      P0      BS      　               180  0  0" + std::string(61, ' ') +
@@ -183,7 +183,7 @@ TEST(Looptrav, AngleSumsAreTestedAgainstThePolygon) {
         auto at = summary.find("角誤差");
         ASSERT_NE(at, std::string::npos) << c.what;
         EXPECT_EQ(summary.substr(at + std::string("角誤差").size(), 4), c.shown) << c.what;
-        EXPECT_EQ(report_corrections(printed(r, 1), int(c.angles.size())), c.corrections) << c.what;
+        EXPECT_EQ(report_corrections(transcript(r, 1), int(c.angles.size())), c.corrections) << c.what;
     }
 }
 
@@ -269,7 +269,7 @@ TEST(Looptrav, AngleCorrectionRedistributesTheMisclosure) {
     EXPECT_EQ(text_cells(r, "result", 4, 18, 10), " 270- 0- 0");
     std::string summary = r.row("result", 21);
     EXPECT_NE(summary.find("角誤差   6秒"), std::string::npos) << summary;
-    EXPECT_EQ(report_corrections(printed(r, 1), 4), (std::vector<std::string>{" -2", " -1", " -2", " -1"}));
+    EXPECT_EQ(report_corrections(transcript(r, 1), 4), (std::vector<std::string>{" -2", " -1", " -2", " -1"}));
 }
 
 TEST(Looptrav, NamesOfStationZeroAreOnePoint) {
@@ -317,7 +317,7 @@ TEST(Looptrav, SeventeenthEntryIsRefusedBeforeItsName) {
     EXPECT_EQ(text_cells(r, "result", 19, 31, 8), "  10.000");
     EXPECT_EQ(r.row("result", 21).rfind("    精度１：", 0), 0u);
     EXPECT_EQ(r.row("result", 23).rfind("F1 訂 正", 0), 0u);
-    auto page = printed(r, 1);
+    auto page = transcript(r, 1);
     ASSERT_GE(page.size(), 2u);
     EXPECT_NE(page[page.size() - 2].find("配付点数 16"), std::string::npos);
 }

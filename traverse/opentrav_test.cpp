@@ -165,7 +165,7 @@ TEST(Opentrav, NoNewPointShowsOnlyWhatWasEntered) {
     EXPECT_EQ(r.row("again", 3), "  1 A       BS                   90- 0- 0                1000.000    1000.000");
     for (int row = 4; row <= 22; ++row) EXPECT_EQ(r.row("again", row), "") << row;
     // The report: the instrument line and its coordinates, no made-up rows.
-    auto page = printed(r, 1);
+    auto page = transcript(r, 1);
     ASSERT_GE(page.size(), 5u);
     EXPECT_EQ(page[page.size() - 1], "\f");
     EXPECT_EQ(page[page.size() - 2], "                             A               1000.000         1000.000");
@@ -228,7 +228,7 @@ TEST(Opentrav, EighteenPointsAreTheLimit) {
 TEST(Opentrav, ReportListsLegsAndCoordinates) {
     auto r = run_script("opentrav", kChain + Lines{"key F4", "key F4"});
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-    auto page = printed(r, 1);
+    auto page = transcript(r, 1);
     const std::vector<std::string> body = {
         "       　測角点  方向点　　夾　角　　  方 向 角　  　 距　離       DX　  　 DY",
         "         A       BS                      0° 0′ 0″",
@@ -252,7 +252,7 @@ TEST(Opentrav, ReportListsLegsAndCoordinates) {
     EXPECT_EQ(page[6], "");
     EXPECT_EQ(std::vector<std::string>(page.begin() + 7, page.end()), body);
     // Printing again gives the same page.
-    EXPECT_EQ(printed(r, 2), page);
+    EXPECT_EQ(transcript(r, 2), page);
 }
 
 TEST(Opentrav, KeysThatLeaveTheProgram) {

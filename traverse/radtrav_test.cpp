@@ -186,7 +186,7 @@ TEST(Radtrav, EighteenPointsBringTheLimitThenThePlot) {
     EXPECT_EQ(text_cells(r, "again", 22, 7, 7), "P19    ");
     EXPECT_EQ(text_cells(r, "again", 22, 39, 14), " 340° 0′ 0″");
     EXPECT_EQ(text_cells(r, "again", 22, 53, 12), "    1093.969");
-    auto page = printed(r, 1);
+    auto page = transcript(r, 1);
     ASSERT_GE(page.size(), 2u);
     EXPECT_EQ(page[page.size() - 2], "                        P19             1093.969          965.798");
     int coordinate_lines = 0;
@@ -201,7 +201,7 @@ TEST(Radtrav, NoObservedPointShowsOnlyWhatWasEntered) {
     EXPECT_EQ(text_cells(r, "again", 3, 0, 13), "   0   BS    ");
     EXPECT_EQ(text_cells(r, "again", 4, 53, 24), "    1000.000    1000.000");
     for (int row = 5; row <= 22; ++row) EXPECT_EQ(r.row("again", row), "") << row;
-    auto page = printed(r, 1);
+    auto page = transcript(r, 1);
     ASSERT_GE(page.size(), 6u);
     EXPECT_EQ(page[page.size() - 1], "\f");
     EXPECT_EQ(page[page.size() - 2], "                        A               1000.000         1000.000");
@@ -212,7 +212,7 @@ TEST(Radtrav, NoObservedPointShowsOnlyWhatWasEntered) {
 TEST(Radtrav, ReportListsShotsAndCoordinates) {
     auto r = run_script("radtrav", kFan + Lines{"key F4"});
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-    auto page = printed(r, 1);
+    auto page = transcript(r, 1);
     const std::vector<std::string> body = {
         "　 　 　  点　名　 　夾　角　　  機械点からの方向角   距離　  　 DX　   　 DY",
         "    　 　 BS                         0° 0′ 0″",

@@ -13,13 +13,6 @@ namespace {
 
 using namespace test;
 
-Lines start_at(const std::string& backsight_azimuth) {
-    return {"type BS", "type " + backsight_azimuth, "type A", "type 1000", "type 1000"};
-}
-Lines point(const std::string& name, const std::string& angle, const std::string& distance) {
-    return {"type " + name, "type " + angle, "type " + distance};
-}
-
 // B due +Y, C straight on, D a right turn back to +X.
 const Lines kChain = start_at("0") + point("B", "90", "100") + point("C", "180", "50") +
                      point("D", "90", "100") + Lines{"type *"};

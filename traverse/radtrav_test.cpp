@@ -13,13 +13,6 @@ namespace {
 
 using namespace test;
 
-Lines start_at(const std::string& backsight_azimuth) {
-    return {"type BS", "type " + backsight_azimuth, "type A", "type 1000", "type 1000"};
-}
-Lines point(const std::string& name, const std::string& angle, const std::string& distance) {
-    return {"type " + name, "type " + angle, "type " + distance};
-}
-
 // Three points round the instrument point: +Y, −X and +X.
 const Lines kFan = start_at("0") + point("P2", "90", "100") + point("P3", "180", "50") +
                    point("P4", "0", "100") + Lines{"type *"};

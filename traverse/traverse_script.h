@@ -1,5 +1,6 @@
-// Small helpers for the traverse programs' script-mode tests: reading a
-// table cell and counting logged events.
+// Small helpers for the traverse programs' script-mode tests: the open and
+// radial traverses' entries, reading a table cell and counting logged
+// events.
 #pragma once
 
 #include <string>
@@ -9,6 +10,16 @@
 #include "script_run.h"
 
 namespace marula::test {
+
+// The open and radial traverses' first entries: the backsight BS along
+// `backsight_azimuth`, then the instrument point A at (1000, 1000).
+inline Lines start_at(const std::string& backsight_azimuth) {
+    return {"type BS", "type " + backsight_azimuth, "type A", "type 1000", "type 1000"};
+}
+// A further point: its name, included angle and distance.
+inline Lines point(const std::string& name, const std::string& angle, const std::string& distance) {
+    return {"type " + name, "type " + angle, "type " + distance};
+}
 
 // The cells of one text row of a snap, `width` grid columns from `column`.
 inline std::string text_cells(const ScriptResult& r, std::string_view snap, int text_row, int column, int width) {

@@ -10,12 +10,7 @@
 namespace marula {
 namespace {
 
-using test::run_script;
-using test::ScriptResult;
-using test::Lines;
-using test::operator+;
-using test::transcript;
-using test::has_line;
+using namespace test;
 
 Lines vertices(const std::vector<std::vector<std::string>>& points, bool end = true) {
     Lines lines;

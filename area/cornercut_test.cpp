@@ -10,12 +10,7 @@
 namespace marula {
 namespace {
 
-using test::run_script;
-using test::ScriptResult;
-using test::Lines;
-using test::operator+;
-using test::transcript;
-using test::has_line;
+using namespace test;
 
 // Points 1, 2 (the corner) and 3 as X, Y; the names and L are left empty,
 // so the presets P1, P4, P7 and 5 stand.

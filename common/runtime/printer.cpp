@@ -328,15 +328,6 @@ std::optional<std::string> write_page_text(const PrintedPage& page, const std::f
     return std::nullopt;
 }
 
-std::optional<std::string> write_screen_png(const std::uint32_t* rgb, const std::filesystem::path& file) {
-    cairo_surface_t* image = screen_image(rgb);
-    cairo_status_t status = cairo_surface_status(image);
-    if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_write_to_png(image, file.c_str());
-    cairo_surface_destroy(image);
-    if (status != CAIRO_STATUS_SUCCESS) return cairo_trouble(status, file);
-    return std::nullopt;
-}
-
 std::optional<std::string> write_screen_pdf(const std::uint32_t* rgb, const std::filesystem::path& file) {
     cairo_surface_t* image = screen_image(rgb);
     if (const cairo_status_t s = cairo_surface_status(image); s != CAIRO_STATUS_SUCCESS) {

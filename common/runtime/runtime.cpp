@@ -418,6 +418,7 @@ std::vector<std::uint32_t> Runtime::compose() const {
 }
 
 void Runtime::present() {
+    if (backend_->virtual_clock()) return;  // script mode shows nothing; snaps compose their own
     auto frame = compose();
     backend_->present(frame.data());
 }

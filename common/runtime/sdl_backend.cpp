@@ -482,3 +482,12 @@ std::optional<std::string> make_sdl_backend(const std::string& title, const std:
 }
 
 }  // namespace marula
+
+// The entry the programs look up when they load this module: SDL and the
+// libraries behind it are loaded only when a window is wanted, so script
+// mode starts without them.
+extern "C" __attribute__((visibility("default"))) void marula_open_window(
+    const std::string* title, const std::string* placement, std::unique_ptr<marula::Backend>* out,
+    std::optional<std::string>* error) {
+    *error = marula::make_sdl_backend(*title, *placement, *out);
+}

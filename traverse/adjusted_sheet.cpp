@@ -9,6 +9,36 @@ const Heading kAdjustedHeading{
     "       1      2        3         4          5            6            7  ", 0, 1,
     " NO  測角点　方向点  狭 角　　  距 離　  　方向角　 　  Ｘ座標　 　　Ｙ座標    ", 0, 2, {0, 36, 632, 53}};
 
+void SheetCells::row_number(int row) const {
+    echo_number(rt_, kSheetNumberCol, text_row(row), "##", row, kRowNumberColor, kStyleNormal);
+}
+
+void SheetCells::name(int row, int column, const std::string& name, int color) const {
+    echo_name(rt_, column, text_row(row), name, color);
+}
+
+void SheetCells::angle(int row, const AngleEntry& angle, int color) const {
+    echo_dms(rt_, kSheetAngleCol, text_row(row), angle, color);
+}
+
+void SheetCells::typed_azimuth(int row, const AngleEntry& azimuth, int color, int style) const {
+    echo_dms(rt_, kSheetAzimuthCol, text_row(row), azimuth, color, style);
+}
+
+void SheetCells::azimuth(int row, double degrees, int color, int style) const {
+    Dms dms = degrees_to_dms_a(degrees);
+    echo_dms(rt_, kSheetAzimuthCol, text_row(row), int(dms.degrees), int(dms.minutes), int(dms.seconds), color,
+             style);
+}
+
+void SheetCells::distance(int row, double metres, int color, int style) const {
+    echo_number(rt_, kSheetDistanceCol, text_row(row), kSheetDistance, metres, color, style);
+}
+
+void SheetCells::coordinate(int row, int column, double value, int color, int style) const {
+    echo_number(rt_, column, text_row(row), kSheetCoordinate, value, color, style);
+}
+
 std::string precision_text(const AdjustmentSummary& s) {
     if (s.linear == 0) return "     ∞";  // seven columns, as the field
     return format_using("#######", {s.precision});

@@ -22,6 +22,28 @@ inline constexpr int kSheetFirstRow = 3;
 inline constexpr std::string_view kSheetCoordinate = "########.###";
 inline constexpr std::string_view kSheetDistance = "####.###";
 
+// The cells of the table's rows, each in the colour and style given.
+class SheetCells {
+public:
+    explicit SheetCells(Runtime& rt) : rt_(rt) {}
+    // The row number "##" in the row-number colour.
+    void row_number(int row) const;
+    // A name at the angle station's or the direction point's column.
+    void name(int row, int column, const std::string& name, int color) const;
+    // The included angle as typed.
+    void angle(int row, const AngleEntry& angle, int color) const;
+    // An azimuth as typed (the given ones), or one computed in degrees.
+    void typed_azimuth(int row, const AngleEntry& azimuth, int color, int style = kStyleNormal) const;
+    void azimuth(int row, double degrees, int color, int style = kStyleNormal) const;
+    void distance(int row, double metres, int color, int style = kStyleNormal) const;
+    // X or Y by its column.
+    void coordinate(int row, int column, double value, int color, int style = kStyleNormal) const;
+
+private:
+    static int text_row(int row) { return kSheetFirstRow + row; }
+    Runtime& rt_;
+};
+
 // Column numbers and headings of the table.
 extern const Heading kAdjustedHeading;
 

@@ -55,18 +55,18 @@ private:
     // Returns false when the station limit cut the entry short.
     bool enter() {
         back_name_ = ask_text(rt_, 5, "後視点名は  ");
-        show_row_number(0);
-        show_name(0, kSheetToCol, back_name_, kEntered);
+        sheet_.row_number(0);
+        sheet_.name(0, kSheetToCol, back_name_, kEntered);
         start_ = ask_angle_entry(rt_, 2, "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ",
                                  AngleKind::Azimuth, kNudge1e7, kNudge1e7);
-        echo_dms(rt_, kSheetAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
+        sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         names_[0] = ask_text(rt_, 5, "既知点名は");
-        show_row_number(1);
-        show_name(0, kSheetFromCol, names_[0], kEntered);
+        sheet_.row_number(1);
+        sheet_.name(0, kSheetFromCol, names_[0], kEntered);
         x_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｘ座標は ");
-        show_coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
+        sheet_.coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
         y_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｙ座標は ");
-        show_coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
+        sheet_.coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
 
         float running_total = 0;
         for (int k = 1;; ++k) {
@@ -76,12 +76,12 @@ private:
                 return false;
             }
             std::string name = ask_text(rt_, 5, "測点名を入力する。 ");
-            show_row_number(k);
-            show_name(k, kSheetFromCol, names_[k - 1], kEntered);
-            show_name(k, kSheetToCol, name, kEntered);
+            sheet_.row_number(k);
+            sheet_.name(k, kSheetFromCol, names_[k - 1], kEntered);
+            sheet_.name(k, kSheetToCol, name, kEntered);
             angles_[k] =
                 ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6, kNudge1e7);
-            echo_dms(rt_, kSheetAngleCol, text_row(k), angles_[k], kEntered);
+            sheet_.angle(k, angles_[k], kEntered);
             double distance = 0;
             for (;;) {
                 distance = ask_distance_entry(rt_, 5, "距離は（終了は０を入力）  ");
@@ -100,7 +100,7 @@ private:
             }
             names_[k] = name;
             distances_[k] = distance;
-            show_distance(k, kEntered);
+            sheet_.distance(k, distances_[k], kEntered);
             running_total = static_cast<float>(double(running_total) + distance);
             rows_entered_ = k;
         }
@@ -108,12 +108,12 @@ private:
 
         const int n = legs_;
         x_[n] = ask_coordinate_entry(rt_, 5, names_[n] + "のＸ座標は");
-        show_coordinate(n, kSheetXCol, x_[n], kGiven, kStylePlain);
+        sheet_.coordinate(n, kSheetXCol, x_[n], kGiven, kStylePlain);
         y_[n] = ask_coordinate_entry(rt_, 5, names_[n] + "のＹ座標は");
-        show_coordinate(n, kSheetYCol, y_[n], kGiven, kStylePlain);
+        sheet_.coordinate(n, kSheetYCol, y_[n], kGiven, kStylePlain);
         closing_ = ask_angle_entry(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", AngleKind::Azimuth,
                                    kNudge1e6, kNudge1e7);
-        echo_dms(rt_, kSheetAzimuthCol, text_row(n + 1), closing_, kGiven, kStylePlain);
+        sheet_.typed_azimuth(n + 1, closing_, kGiven, kStylePlain);
         complete_ = true;
         return true;
     }
@@ -163,26 +163,6 @@ private:
     }
 
     // ---- display -------------------------------------------------------
-    static int text_row(int row) { return kSheetFirstRow + row; }
-
-    void show_row_number(int row) {
-        echo_number(rt_, kSheetNumberCol, text_row(row), "##", row, kRowNumberColor, kStyleNormal);
-    }
-    void show_name(int row, int column, const std::string& name, int color) {
-        echo_name(rt_, column, text_row(row), name, color);
-    }
-    void show_distance(int row, int color, int style = kStyleNormal) {
-        echo_number(rt_, kSheetDistanceCol, text_row(row), kSheetDistance, distances_[row], color, style);
-    }
-    void show_coordinate(int row, int column, double value, int color, int style = kStyleNormal) {
-        echo_number(rt_, column, text_row(row), kSheetCoordinate, value, color, style);
-    }
-    void show_azimuth(int row, int color, int style = kStyleNormal) {
-        Dms dms = degrees_to_dms_a(azimuths_[row]);
-        echo_dms(rt_, kSheetAzimuthCol, text_row(row), int(dms.degrees), int(dms.minutes), int(dms.seconds), color,
-                 style);
-    }
-
     // Azimuths of rows 1 … n+1 and coordinates of rows 1 … n, in the
     // colours of a fresh result (or all in colour 15 to hide them).
     void show_computed(bool hide, bool azimuths, bool x, bool y, int first, int last) {
@@ -192,9 +172,9 @@ private:
         auto color_of = [&](bool given) { return hide ? kHiddenColor : given ? kGiven : kEntered; };
         auto style_of = [&](bool given) { return hide ? kStyleHidden : given ? kStylePlain : kStyleNormal; };
         for (int i = first; i <= last; ++i) {
-            if (azimuths) show_azimuth(i, color_of(i == n + 1), style_of(i == n + 1));
-            if (i <= n && x) show_coordinate(i, kSheetXCol, x_[i], color_of(i == n), style_of(i == n));
-            if (i <= n && y) show_coordinate(i, kSheetYCol, y_[i], color_of(i == n), style_of(i == n));
+            if (azimuths) sheet_.azimuth(i, azimuths_[i], color_of(i == n + 1), style_of(i == n + 1));
+            if (i <= n && x) sheet_.coordinate(i, kSheetXCol, x_[i], color_of(i == n), style_of(i == n));
+            if (i <= n && y) sheet_.coordinate(i, kSheetYCol, y_[i], color_of(i == n), style_of(i == n));
         }
     }
 
@@ -207,20 +187,20 @@ private:
 
     // Every row from the stored values; nothing is recalculated.
     void show_table() {
-        show_row_number(0);
-        show_name(0, kSheetFromCol, names_[0], kEntered);
-        show_name(0, kSheetToCol, back_name_, kEntered);
-        echo_dms(rt_, kSheetAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
-        show_coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
-        show_coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
+        sheet_.row_number(0);
+        sheet_.name(0, kSheetFromCol, names_[0], kEntered);
+        sheet_.name(0, kSheetToCol, back_name_, kEntered);
+        sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
+        sheet_.coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
+        sheet_.coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
         int last = complete_ ? legs_ + 1 : rows_entered_;
         for (int i = 1; i <= last; ++i) {
-            show_row_number(i);
-            show_name(i, kSheetFromCol, names_[i - 1], kEntered);
+            sheet_.row_number(i);
+            sheet_.name(i, kSheetFromCol, names_[i - 1], kEntered);
             bool forward = complete_ && i == legs_ + 1;
-            show_name(i, kSheetToCol, forward ? forward_name_ : names_[i], kEntered);
-            echo_dms(rt_, kSheetAngleCol, text_row(i), angles_[i], kEntered);
-            if (!forward) show_distance(i, kEntered);
+            sheet_.name(i, kSheetToCol, forward ? forward_name_ : names_[i], kEntered);
+            sheet_.angle(i, angles_[i], kEntered);
+            if (!forward) sheet_.distance(i, distances_[i], kEntered);
         }
         if (complete_) show_results();
     }
@@ -274,11 +254,11 @@ private:
     // column 5 (station 0 in row 0 and row 1 at column 5).
     void show_station_name(int k, int color) {
         if (k == 0) {
-            show_name(0, kSheetFromCol, names_[0], color);
+            sheet_.name(0, kSheetFromCol, names_[0], color);
         } else {
-            show_name(k, kSheetToCol, names_[k], color);
+            sheet_.name(k, kSheetToCol, names_[k], color);
         }
-        show_name(k + 1, kSheetFromCol, names_[k], color);
+        sheet_.name(k + 1, kSheetFromCol, names_[k], color);
     }
 
     std::string ask_name() { return ask_text(rt_, 0, "正しい文字は　"); }
@@ -290,18 +270,18 @@ private:
     }
 
     void correct_direction_name(std::string& name, int row) {
-        show_name(row, kSheetToCol, name, kOldValueColor);
+        sheet_.name(row, kSheetToCol, name, kOldValueColor);
         name = ask_name();
-        show_name(row, kSheetToCol, name, kGivenNameColor);
+        sheet_.name(row, kSheetToCol, name, kGivenNameColor);
     }
 
     void hide_for_angles() { show_computed(true, true, true, true, 1, legs_ + 1); }
 
     void correct_angle(int r) {
-        echo_dms(rt_, kSheetAngleCol, text_row(r), angles_[r], kOldValueColor);
+        sheet_.angle(r, angles_[r], kOldValueColor);
         hide_for_angles();
         angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
-        echo_dms(rt_, kSheetAngleCol, text_row(r), angles_[r], kEntered);
+        sheet_.angle(r, angles_[r], kEntered);
         calculate();
         show_results();
     }
@@ -310,18 +290,18 @@ private:
         const int n = legs_;
         AngleEntry& target = start ? start_ : closing_;
         int row = start ? 0 : n + 1;
-        echo_dms(rt_, kSheetAzimuthCol, text_row(row), target, kOldValueColor);
+        sheet_.typed_azimuth(row, target, kOldValueColor);
         hide_for_angles();
         std::string prompt = start ? names_[0] + "から" + back_name_ + "への方向角は "
                                    : names_[n] + "から" + forward_name_ + "への方向角は ";
         target = ask_angle_entry(rt_, 2, prompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
-        if (start) echo_dms(rt_, kSheetAzimuthCol, text_row(0), start_, kGiven, kStylePlain);
+        if (start) sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         calculate();
         show_results();
     }
 
     void correct_distance(int r) {
-        show_distance(r, kOldValueColor);
+        sheet_.distance(r, distances_[r], kOldValueColor);
         show_computed(true, false, true, true, 1, legs_);
         double value = 0;
         for (;;) {
@@ -330,7 +310,7 @@ private:
             rt_.notice(kZeroLegRefusal);
         }
         distances_[r] = value;
-        show_distance(r, kEntered);
+        sheet_.distance(r, distances_[r], kEntered);
         recalculate_distance_total();
         adjust_coordinates();
         show_results();
@@ -340,10 +320,10 @@ private:
         const int n = legs_;
         double& value = is_x ? x_[station] : y_[station];
         int column = is_x ? kSheetXCol : kSheetYCol;
-        show_coordinate(station, column, value, kOldValueColor);
+        sheet_.coordinate(station, column, value, kOldValueColor);
         show_computed(true, false, is_x, !is_x, 1, station == 0 ? n : n - 1);
         value = ask_coordinate_entry(rt_, 2, is_x ? "正しいＸ座標は  " : "正しいＹ座標は  ");
-        show_coordinate(station, column, value, kGiven, kStylePlain);
+        sheet_.coordinate(station, column, value, kGiven, kStylePlain);
         adjust_coordinates();
         show_results();
     }
@@ -393,6 +373,7 @@ private:
     }
 
     Runtime& rt_;
+    SheetCells sheet_{rt_};
     bool complete_ = false;
     int rows_entered_ = 0;  // table rows 1 … filled during the entry
     int legs_ = 0;          // n

@@ -56,17 +56,17 @@ private:
     // ---- input sequence ------------------------------------------------
     void enter() {
         back_name_ = ask_text(rt_, 5, "後視点名は  ");
-        show_row_number(0);
-        show_name(0, kSheetToCol, back_name_, kEntered);
+        sheet_.row_number(0);
+        sheet_.name(0, kSheetToCol, back_name_, kEntered);
         start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
         show_start(kGiven, kStylePlain);
         names_[0] = ask_text(rt_, 5, "既知点名は");
-        show_row_number(1);
-        show_name(0, kSheetFromCol, names_[0], kEntered);
+        sheet_.row_number(1);
+        sheet_.name(0, kSheetFromCol, names_[0], kEntered);
         x_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｘ座標は ");
-        show_coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
+        sheet_.coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
         y_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｙ座標は ");
-        show_coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
+        sheet_.coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
 
         int k = 1;
         for (;;) {
@@ -87,14 +87,14 @@ private:
                 continue;
             }
             names_[k] = name;
-            show_row_number(k);
-            show_name(k, kSheetFromCol, names_[k - 1], kEntered);
-            show_name(k, kSheetToCol, names_[k], kEntered);
+            sheet_.row_number(k);
+            sheet_.name(k, kSheetFromCol, names_[k - 1], kEntered);
+            sheet_.name(k, kSheetToCol, names_[k], kEntered);
             angles_[k] = ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6,
                                    kNudge1e6);
-            echo_dms(rt_, kSheetAngleCol, text_row(k), angles_[k], kEntered);
+            sheet_.angle(k, angles_[k], kEntered);
             distances_[k] = ask_distance_entry(rt_, 5, "距離は  ");
-            show_distance(k, kEntered);
+            sheet_.distance(k, distances_[k], kEntered);
             ++k;
         }
         total_distance();
@@ -159,26 +159,7 @@ private:
     void place_all_stations() { place_stations(x_, y_, adjusted_, legs_); }
 
     // ---- display -------------------------------------------------------
-    static int text_row(int row) { return kSheetFirstRow + row; }
-
-    void show_row_number(int row) {
-        echo_number(rt_, kSheetNumberCol, text_row(row), "##", row, kRowNumberColor, kStyleNormal);
-    }
-    void show_name(int row, int column, const std::string& name, int color) {
-        echo_name(rt_, column, text_row(row), name, color);
-    }
-    void show_start(int color, int style) { echo_dms(rt_, kSheetAzimuthCol, text_row(0), start_, color, style); }
-    void show_distance(int row, int color) {
-        echo_number(rt_, kSheetDistanceCol, text_row(row), kSheetDistance, distances_[row], color);
-    }
-    void show_coordinate(int row, int column, double value, int color, int style = kStyleNormal) {
-        echo_number(rt_, column, text_row(row), kSheetCoordinate, value, color, style);
-    }
-    void show_azimuth(int row, int color, int style) {
-        Dms dms = degrees_to_dms_a(azimuths_[row]);
-        echo_dms(rt_, kSheetAzimuthCol, text_row(row), int(dms.degrees), int(dms.minutes), int(dms.seconds), color,
-                 style);
-    }
+    void show_start(int color, int style) { sheet_.typed_azimuth(0, start_, color, style); }
 
     // Azimuths and coordinates of rows 1 … n as asked, in colour 0, or in
     // colour 15 with the hidden style to erase them.
@@ -186,9 +167,9 @@ private:
         int color = hide ? kHiddenColor : kEntered;
         int style = hide ? kStyleHidden : kStyleNormal;
         for (int i = 1; i <= legs_; ++i) {
-            if (azimuths) show_azimuth(i, color, style);
-            if (x) show_coordinate(i, kSheetXCol, x_[i], color, style);
-            if (y) show_coordinate(i, kSheetYCol, y_[i], color, style);
+            if (azimuths) sheet_.azimuth(i, azimuths_[i], color, style);
+            if (x) sheet_.coordinate(i, kSheetXCol, x_[i], color, style);
+            if (y) sheet_.coordinate(i, kSheetYCol, y_[i], color, style);
         }
     }
 
@@ -200,18 +181,18 @@ private:
     void redisplay() {
         rt_.cls(0);
         draw_heading(rt_, kAdjustedHeading, 1);
-        show_row_number(0);
-        show_name(0, kSheetFromCol, names_[0], kEntered);
-        show_name(0, kSheetToCol, back_name_, kEntered);
+        sheet_.row_number(0);
+        sheet_.name(0, kSheetFromCol, names_[0], kEntered);
+        sheet_.name(0, kSheetToCol, back_name_, kEntered);
         show_start(kGiven, kStylePlain);
-        show_coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
-        show_coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
+        sheet_.coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
+        sheet_.coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
         for (int i = 1; i <= legs_; ++i) {
-            show_row_number(i);
-            show_name(i, kSheetFromCol, names_[i - 1], kEntered);
-            show_name(i, kSheetToCol, names_[i], kEntered);
-            echo_dms(rt_, kSheetAngleCol, text_row(i), angles_[i], kEntered);
-            show_distance(i, kEntered);
+            sheet_.row_number(i);
+            sheet_.name(i, kSheetFromCol, names_[i - 1], kEntered);
+            sheet_.name(i, kSheetToCol, names_[i], kEntered);
+            sheet_.angle(i, angles_[i], kEntered);
+            sheet_.distance(i, distances_[i], kEntered);
         }
         show_results();
     }
@@ -255,13 +236,13 @@ private:
     // rows 0 and 1 at column 5 and in row n at column 12.
     void show_station_name(int k, int color) {
         if (k == 0) {
-            show_name(0, kSheetFromCol, names_[0], color);
-            show_name(1, kSheetFromCol, names_[0], color);
-            show_name(legs_, kSheetToCol, names_[legs_], color);
+            sheet_.name(0, kSheetFromCol, names_[0], color);
+            sheet_.name(1, kSheetFromCol, names_[0], color);
+            sheet_.name(legs_, kSheetToCol, names_[legs_], color);
             return;
         }
-        show_name(k, kSheetToCol, names_[k], color);
-        show_name(k + 1, kSheetFromCol, names_[k], color);
+        sheet_.name(k, kSheetToCol, names_[k], color);
+        sheet_.name(k + 1, kSheetFromCol, names_[k], color);
     }
 
     void correct_station_name(int k) {
@@ -272,16 +253,16 @@ private:
     }
 
     void correct_backsight_name() {
-        show_name(0, kSheetToCol, back_name_, kOldValueColor);
+        sheet_.name(0, kSheetToCol, back_name_, kOldValueColor);
         back_name_ = ask_text(rt_, 0, "正しい文字は　");
-        show_name(0, kSheetToCol, back_name_, kGivenNameColor);
+        sheet_.name(0, kSheetToCol, back_name_, kGivenNameColor);
     }
 
     void correct_angle(int r) {
-        echo_dms(rt_, kSheetAngleCol, text_row(r), angles_[r], kOldValueColor);
+        sheet_.angle(r, angles_[r], kOldValueColor);
         show_computed(true, true, true, true);
         angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
-        echo_dms(rt_, kSheetAngleCol, text_row(r), angles_[r], kEntered);
+        sheet_.angle(r, angles_[r], kEntered);
         calculate();
         show_results();
     }
@@ -297,10 +278,10 @@ private:
     }
 
     void correct_distance(int r) {
-        show_distance(r, kOldValueColor);
+        sheet_.distance(r, distances_[r], kOldValueColor);
         show_computed(true, false, true, true);
         distances_[r] = ask_distance_entry(rt_, 2, "正しい距離は  ");
-        show_distance(r, kEntered);
+        sheet_.distance(r, distances_[r], kEntered);
         total_distance();
         adjust_coordinates();
         show_results();
@@ -311,10 +292,10 @@ private:
     void correct_origin(bool is_x) {
         double& value = is_x ? x_[0] : y_[0];
         int column = is_x ? kSheetXCol : kSheetYCol;
-        show_coordinate(0, column, value, kOldValueColor);
+        sheet_.coordinate(0, column, value, kOldValueColor);
         show_computed(true, false, is_x, !is_x);
         value = ask_coordinate_entry(rt_, 2, is_x ? "正しいＸ座標は  " : "正しいＹ座標は  ");
-        show_coordinate(0, column, value, kGiven, kStylePlain);
+        sheet_.coordinate(0, column, value, kGiven, kStylePlain);
         place_all_stations();
         show_results();
     }
@@ -349,6 +330,7 @@ private:
     }
 
     Runtime& rt_;
+    SheetCells sheet_{rt_};
     int legs_ = 0;  // n: legs and angles; station n is the return to station 0
     std::string back_name_;
     std::array<std::string, kSize> names_{};

@@ -11,6 +11,7 @@
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/plot.h"
+#include "frame/point_prompts.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "runtime/format.h"
@@ -39,16 +40,6 @@ constexpr std::array<FieldPlace, 3> kPlaces{{{6, 5, 13, 26}, {6, 46, 54, 67}, {9
 constexpr int kChordRow = 9;
 constexpr int kChordColumn = 49;
 constexpr std::string_view kChordRefusal = "隅切辺長は０より大きい値を入力して下さい。";
-
-struct Prompts {
-    std::string_view name, x, y;
-};
-constexpr std::array<Prompts, 3> kEntryPrompts{{{"点名１は", "Ｘ１座標は ", "Ｙ１座標は "},
-                                                {"点名２は", "Ｘ２座標は ", "Ｙ２座標は "},
-                                                {"点名３は", "Ｘ３座標は ", "Ｙ３座標は "}}};
-constexpr std::array<Prompts, 3> kCorrectionPrompts{{{"正しい点名は", "正しいＸ１座標は", "正しいＹ１座標は"},
-                                                     {"正しい点名は", "正しいＸ２座標は", "正しいＹ２座標は"},
-                                                     {"正しい点名は", "正しいＸ３座標は", "正しいＹ３座標は"}}};
 
 // Shown where the results stand, and printed in their place, when there is
 // no corner to cut.
@@ -146,11 +137,12 @@ private:
     // An empty answer to a name or to L keeps the preset.
     void enter() {
         for (int k = 0; k < 3; ++k) {
-            ask_text_keeping(rt_, 5, kEntryPrompts[k].name, points_[k].name);
+            const PointPrompts& prompts = kPointPrompts[k + 1];  // points are numbered from 1
+            ask_text_keeping(rt_, 5, prompts.name, points_[k].name);
             show_field(3 * k + 1, kEnteredColor);
-            points_[k].x = ask_number(rt_, 5, kEntryPrompts[k].x);
+            points_[k].x = ask_number(rt_, 5, prompts.x);
             show_field(3 * k + 2, kEnteredColor);
-            points_[k].y = ask_number(rt_, 5, kEntryPrompts[k].y);
+            points_[k].y = ask_number(rt_, 5, prompts.y);
             show_field(3 * k + 3, kEnteredColor);
         }
         chord_ = ask_chord("隅切辺長は");
@@ -238,10 +230,11 @@ private:
         } else {
             const int k = (n - 1) / 3;
             Vertex& p = points_[k];
+            const PointPrompts& prompts = kThreePointCorrectionPrompts[k + 1];
             switch ((n - 1) % 3) {
-            case 0: ask_text_keeping(rt_, 5, kCorrectionPrompts[k].name, p.name); break;
-            case 1: p.x = ask_number(rt_, 5, kCorrectionPrompts[k].x, p.x) + kCorrectedXOffset; break;
-            default: p.y = ask_number(rt_, 5, kCorrectionPrompts[k].y, p.y) + kCorrectedYOffset; break;
+            case 0: ask_text_keeping(rt_, 5, prompts.name, p.name); break;
+            case 1: p.x = ask_number(rt_, 5, prompts.x, p.x) + kCorrectedXOffset; break;
+            default: p.y = ask_number(rt_, 5, prompts.y, p.y) + kCorrectedYOffset; break;
             }
         }
         // Everything again from the stored values, without title and sketch.

@@ -7,13 +7,13 @@
 // calculation frame's.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "frame/plot.h"
+#include "frame/point_prompts.h"
 #include "frame/screen.h"
 #include "intersection/crossing.h"
 #include "runtime/runtime.h"
@@ -50,26 +50,6 @@ struct PointPlace {
 // One of a point's three fields in its cell: 0 the name, 1 X
 // ("#######.###"), 2 Y ("######.###").
 void show_point_field(Runtime& rt, const PointPlace& at, const Known& p, int field, int color);
-
-// The questions for a point's name and its two coordinates.
-struct PointPrompts {
-    std::string_view name, x, y;
-};
-// Points 1-4 as first asked (index 0 unused).
-inline constexpr std::array<PointPrompts, 5> kPointPrompts{{
-    {},
-    {"点名１は", "Ｘ１座標は ", "Ｙ１座標は "},
-    {"点名２は", "Ｘ２座標は ", "Ｙ２座標は "},
-    {"点名３は", "Ｘ３座標は ", "Ｙ３座標は "},
-    {"点名４は", "Ｘ４座標は ", "Ｙ４座標は "},
-}};
-// Points 1-3 of the three-point forms under correction (index 0 unused).
-inline constexpr std::array<PointPrompts, 4> kThreePointCorrectionPrompts{{
-    {},
-    {"正しい点名は", "正しいＸ１座標は", "正しいＹ１座標は"},
-    {"正しい点名は", "正しいＸ２座標は", "正しいＹ２座標は"},
-    {"正しい点名は", "正しいＸ３座標は", "正しいＹ３座標は"},
-}};
 
 // Field `field` of point `p` asked again with `prompts` (0 the name, 1 X,
 // 2 Y); an empty answer keeps what stands. A corrected coordinate takes

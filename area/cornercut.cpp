@@ -11,7 +11,7 @@
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/plot.h"
-#include "frame/point_prompts.h"
+#include "frame/point_form.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "runtime/format.h"
@@ -31,12 +31,9 @@ constexpr int kAzimuthColor = 4;
 constexpr double kCorrectedXOffset = double(1.5e-7f);
 constexpr double kCorrectedYOffset = double(2.5e-7f);
 
-// Where each point's three fields stand: the row and the columns of the
-// name, X and Y.
-struct FieldPlace {
-    int row, name, x, y;
-};
-constexpr std::array<FieldPlace, 3> kPlaces{{{6, 5, 13, 26}, {6, 46, 54, 67}, {9, 13, 21, 34}}};
+// Where each point's three fields stand: the columns of the name, X and
+// Y and their row.
+constexpr std::array<PointPlace, 3> kPlaces{{{5, 13, 26, 6}, {46, 54, 67, 6}, {13, 21, 34, 9}}};
 constexpr int kChordRow = 9;
 constexpr int kChordColumn = 49;
 constexpr std::string_view kChordRefusal = "隅切辺長は０より大きい値を入力して下さい。";
@@ -124,13 +121,8 @@ private:
             return;
         }
         const int k = (n - 1) / 3;
-        const FieldPlace& at = kPlaces[k];
         const Vertex& p = points_[k];
-        switch ((n - 1) % 3) {
-        case 0: echo_name(rt_, at.name, at.row, p.name, color); break;
-        case 1: echo_number(rt_, at.x, at.row, "#######.###", p.x, color); break;
-        default: echo_number(rt_, at.y, at.row, "######.###", p.y, color); break;
-        }
+        show_point_field(rt_, kPlaces[k], p.name, p.x, p.y, (n - 1) % 3, color);
     }
 
     // ---- input ------------------------------------------------------------

@@ -15,15 +15,6 @@ void heading_box(Runtime& rt, Rect inner, int inner_color, int outer_color, int 
     shadowed_box(rt, {inner.x1, inner.y1, inner.x2 + 1, inner.y2 + 1}, outer_color, shadow_color, 3);
 }
 
-void show_point_field(Runtime& rt, const PointPlace& at, const Known& p, int field, int color)
-{
-    switch (field) {
-    case 0: echo_name(rt, at.name_column, at.row, p.name, color); break;
-    case 1: echo_number(rt, at.x_column, at.row, "#######.###", p.at.x, color); break;
-    default: echo_number(rt, at.y_column, at.row, "######.###", p.at.y, color); break;
-    }
-}
-
 void correct_point_field(Runtime& rt, Known& p, int field, const PointPrompts& prompts, Bias bias)
 {
     switch (field) {

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "frame/plot.h"
-#include "frame/point_prompts.h"
+#include "frame/point_form.h"
 #include "frame/screen.h"
 #include "intersection/crossing.h"
 #include "runtime/runtime.h"
@@ -41,15 +41,11 @@ inline constexpr std::string_view kSamePlace = "直線の２点が同じ位置�
 inline constexpr int kResultColor = 1;
 inline constexpr int kDistanceColor = 4;
 
-// Where a point's name, X and Y stand on a form: their text columns and
-// the row they share.
-struct PointPlace {
-    int name_column, x_column, y_column, row;
-};
-
-// One of a point's three fields in its cell: 0 the name, 1 X
-// ("#######.###"), 2 Y ("######.###").
-void show_point_field(Runtime& rt, const PointPlace& at, const Known& p, int field, int color);
+// One of a typed point's three fields in its cell (see show_point_field).
+inline void show_known_field(Runtime& rt, const PointPlace& at, const Known& p, int field, int color)
+{
+    show_point_field(rt, at, p.name, p.at.x, p.at.y, field, color);
+}
 
 // Field `field` of point `p` asked again with `prompts` (0 the name, 1 X,
 // 2 Y); an empty answer keeps what stands. A corrected coordinate takes

@@ -88,7 +88,7 @@ private:
         const int row = n <= 4 ? 4 : 8;
         const int field = (n - 1) % 4;
         if (field < 3) {
-            show_point_field(rt_, {5, 13, 27, row}, s.point, field, color);
+            show_known_field(rt_, {5, 13, 27, row}, s.point, field, color);
             return;
         }
         const Dms& d = s.direction.dms;

@@ -95,7 +95,7 @@ private:
         const int k = (n - 1) / 3 + 1;
         const int row = k <= 2 ? 4 : 8;
         const int left = k % 2 == 1 ? 0 : 40;
-        show_point_field(rt_, {left + 5, left + 13, left + 25, row}, points_[k], (n - 1) % 3, color);
+        show_known_field(rt_, {left + 5, left + 13, left + 25, row}, points_[k], (n - 1) % 3, color);
     }
 
     // ---- input ----------------------------------------------------------

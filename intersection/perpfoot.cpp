@@ -99,7 +99,7 @@ private:
             return;
         }
         const int k = (n - 1) / 3 + 1;
-        show_point_field(rt_, kPlaces[k], points_[k], (n - 1) % 3, color);
+        show_known_field(rt_, kPlaces[k], points_[k], (n - 1) % 3, color);
     }
 
     // ---- input ----------------------------------------------------------

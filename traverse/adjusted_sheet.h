@@ -1,6 +1,7 @@
 // The sheet of an adjusted traverse (connecting and closed): the table's
-// heading and columns, the summary line under the table and the report's
-// heading and precision lines. The stations' own rows are the program's.
+// heading, columns and cells, the summary line under the table and the
+// report's heading, station and leg lines and precision lines. Which value
+// goes into which row, and when, is the program's.
 #pragma once
 
 #include <string>

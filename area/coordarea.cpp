@@ -7,6 +7,7 @@
 
 #include "area/polygon_area.h"
 #include "frame/correction.h"
+#include "frame/bounded_entry.h"
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/plot.h"
@@ -100,9 +101,9 @@ private:
         v.name = std::move(name);
         const int row = text_row(count() + 1);
         echo_name(rt_, 5, row, v.name, kEnteredColor);
-        v.x = ask_number(rt_, 5, "Ｘ座標は ");
+        v.x = ask_coordinate_entry(rt_, 5, "Ｘ座標は ");
         echo_number(rt_, 12, row, "#######.###", v.x, kEnteredColor);
-        v.y = ask_number(rt_, 5, "Ｙ座標は ");
+        v.y = ask_coordinate_entry(rt_, 5, "Ｙ座標は ");
         echo_number(rt_, 23, row, "######.###", v.y, kEnteredColor);
         vertices_.push_back(v);
     }
@@ -182,7 +183,7 @@ private:
         double& value = is_x ? v.x : v.y;
         echo_number(rt_, column, row, "#######.###", value, kOldValueColor);
         hide_derived();
-        value = ask_number(rt_, 5, is_x ? "正しいＸ座標は " : "正しいＹ座標は ", value);
+        value = ask_coordinate_entry(rt_, 5, is_x ? "正しいＸ座標は " : "正しいＹ座標は ", value);
         calculate();
         for (int i = 1; i <= count(); ++i) show_row(i);
         show_area_line(kResultColor);

@@ -8,6 +8,7 @@
 
 #include "area/corner_cut.h"
 #include "frame/correction.h"
+#include "frame/bounded_entry.h"
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/plot.h"
@@ -132,9 +133,9 @@ private:
             const PointPrompts& prompts = kPointPrompts[k + 1];  // points are numbered from 1
             ask_text_keeping(rt_, 5, prompts.name, points_[k].name);
             show_field(3 * k + 1, kEnteredColor);
-            points_[k].x = ask_number(rt_, 5, prompts.x);
+            points_[k].x = ask_coordinate_entry(rt_, 5, prompts.x);
             show_field(3 * k + 2, kEnteredColor);
-            points_[k].y = ask_number(rt_, 5, prompts.y);
+            points_[k].y = ask_coordinate_entry(rt_, 5, prompts.y);
             show_field(3 * k + 3, kEnteredColor);
         }
         chord_ = ask_chord("隅切辺長は");
@@ -225,8 +226,8 @@ private:
             const PointPrompts& prompts = kThreePointCorrectionPrompts[k + 1];
             switch ((n - 1) % 3) {
             case 0: ask_text_keeping(rt_, 5, prompts.name, p.name); break;
-            case 1: p.x = ask_number(rt_, 5, prompts.x, p.x) + kCorrectedXOffset; break;
-            default: p.y = ask_number(rt_, 5, prompts.y, p.y) + kCorrectedYOffset; break;
+            case 1: p.x = ask_coordinate_entry(rt_, 5, prompts.x, p.x) + kCorrectedXOffset; break;
+            default: p.y = ask_coordinate_entry(rt_, 5, prompts.y, p.y) + kCorrectedYOffset; break;
             }
         }
         // Everything again from the stored values, without title and sketch.

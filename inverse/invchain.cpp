@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "frame/correction.h"
+#include "frame/bounded_entry.h"
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/point_list.h"
@@ -114,9 +115,9 @@ private:
         const std::vector<int> rows = rows_of(point);
         for (int row : rows) show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
         if (field == Field::X) {
-            p.x = ask_number(rt_, 5, "正しいＸ座標は ", p.x);
+            p.x = ask_coordinate_entry(rt_, 5, "正しいＸ座標は ", p.x);
         } else {
-            p.y = ask_number(rt_, 5, "正しいＹ座標は ", p.y);
+            p.y = ask_coordinate_entry(rt_, 5, "正しいＹ座標は ", p.y);
         }
         show_point_field(point, field, kCorrectedColor);
         for (int row : rows) {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "frame/bounded_entry.h"
 #include "frame/entry.h"
 #include "frame/plot.h"
 #include "frame/screen.h"
@@ -84,17 +85,17 @@ Station ask_first_station(Runtime& rt, std::string_view what, int color) {
     Station p;
     p.name = ask_text(rt, 5, lead + "名は");
     show_from_name(rt, 1, p.name, color);
-    p.x = ask_number(rt, 5, lead + "Ｘ座標は ");
+    p.x = ask_coordinate_entry(rt, 5, lead + "Ｘ座標は ");
     show_from_x(rt, 1, p.x, color);
-    p.y = ask_number(rt, 5, lead + "Ｙ座標は ");
+    p.y = ask_coordinate_entry(rt, 5, lead + "Ｙ座標は ");
     show_from_y(rt, 1, p.y, color);
     return p;
 }
 
 void ask_to_coordinates(Runtime& rt, int table_row, Station& p, int color) {
-    p.x = ask_number(rt, 5, "Ｘ座標は ");
+    p.x = ask_coordinate_entry(rt, 5, "Ｘ座標は ");
     show_to_x(rt, table_row, p.x, color);
-    p.y = ask_number(rt, 5, "Ｙ座標は ");
+    p.y = ask_coordinate_entry(rt, 5, "Ｙ座標は ");
     show_to_y(rt, table_row, p.y, color);
 }
 

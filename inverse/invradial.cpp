@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "frame/correction.h"
+#include "frame/bounded_entry.h"
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/point_list.h"
@@ -113,7 +114,7 @@ private:
     void correct_instrument_x() {
         show_from_x(rt_, 1, instrument().x, kOldValueColor);
         hide_all_legs();
-        instrument().x = ask_number(rt_, 5, "正しい機械点Ｘ座標は ", instrument().x);
+        instrument().x = ask_coordinate_entry(rt_, 5, "正しい機械点Ｘ座標は ", instrument().x);
         show_from_x(rt_, 1, instrument().x, kCorrectedColor);
         for (int row = 1; row <= target_count(); ++row) {
             set_leg_delta_x(legs_[row - 1], instrument().x, points_[row].x);
@@ -124,7 +125,7 @@ private:
     void correct_instrument_y() {
         show_from_y(rt_, 1, instrument().y, kOldValueColor);
         hide_all_legs();
-        instrument().y = ask_number(rt_, 5, "正しい機械点Ｙ座標は ", instrument().y);
+        instrument().y = ask_coordinate_entry(rt_, 5, "正しい機械点Ｙ座標は ", instrument().y);
         show_from_y(rt_, 1, instrument().y, kCorrectedColor);
         for (int row = 1; row <= target_count(); ++row) {
             set_leg_delta_y(legs_[row - 1], instrument().y, points_[row].y);
@@ -143,7 +144,7 @@ private:
         Station& target = points_[row];
         show_to_x(rt_, row, target.x, kOldValueColor);
         show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
-        target.x = ask_number(rt_, 5, "正しいＸ座標は ", target.x);
+        target.x = ask_coordinate_entry(rt_, 5, "正しいＸ座標は ", target.x);
         show_to_x(rt_, row, target.x, kCorrectedColor);
         set_leg_delta_x(legs_[row - 1], instrument().x, target.x);
         finish_and_show(row);
@@ -153,7 +154,7 @@ private:
         Station& target = points_[row];
         show_to_y(rt_, row, target.y, kOldValueColor);
         show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
-        target.y = ask_number(rt_, 5, "正しいY座標は ", target.y);
+        target.y = ask_coordinate_entry(rt_, 5, "正しいY座標は ", target.y);
         show_to_y(rt_, row, target.y, kCorrectedColor);
         set_leg_delta_y(legs_[row - 1], instrument().y, target.y);
         finish_and_show(row);

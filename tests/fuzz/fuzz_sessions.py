@@ -165,6 +165,8 @@ def main():
     parser.add_argument("--jobs", type=int, default=1, help="sessions run side by side")
     args = parser.parse_args()
 
+    # Sessions run in folders of their own, so the programs are named by full path.
+    args.bin = os.path.abspath(args.bin)
     seed = args.seed if args.seed is not None else int(time.time())
     rng = random.Random(seed)
     programs = [p for p in args.programs.split(",") if os.path.exists(os.path.join(args.bin, p))]

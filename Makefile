@@ -39,7 +39,7 @@ test-sanitize: deps
 
 BIN ?= $(BUILD_DIR)/bin
 fuzz:
-	python3 tests/fuzz/fuzz_sessions.py --bin $(BIN) --seconds $(FUZZ_SECONDS) --failed fuzz-failed
+	python3 tests/fuzz/fuzz_sessions.py --bin $(BIN) --seconds $(FUZZ_SECONDS) --jobs 2 --failed fuzz-failed
 
 # Builds the .deb, installs it with apt and checks the installed suite.
 package-check: build

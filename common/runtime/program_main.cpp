@@ -20,9 +20,7 @@ using OpenWindow = void (*)(const std::string*, const std::string*, std::unique_
 // Loads the window backend from beside the executable and opens the window.
 std::optional<std::string> open_window(const std::string& title, const std::string& placement,
                                        std::unique_ptr<Backend>& out) {
-    std::error_code ec;
-    auto dir = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
-    auto module = dir / kWindowModule;
+    auto module = executable_dir() / kWindowModule;
     // Kept loaded for the life of the program: the backend's code lives there.
     void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) return std::string("cannot load the window backend: ") + ::dlerror();

@@ -34,19 +34,24 @@ double tame(double v) {
     return std::clamp(v, -kFar, kFar);
 }
 
+std::string getenv_or(const char* name, const std::string& fallback) {
+    const char* v = std::getenv(name);
+    return (v && *v) ? std::string(v) : fallback;
+}
+
+// What INKEY$ returns for a key that is not a function key.
+const char* inkey_text(Key key) {
+    return key == Key::Enter ? "\r" : key == Key::Escape ? "\x1b" : "\b";
+}
+
+}  // namespace
+
 std::filesystem::path executable_dir() {
     std::error_code ec;
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return std::filesystem::current_path();
     return self.parent_path();
 }
-
-std::string getenv_or(const char* name, const std::string& fallback) {
-    const char* v = std::getenv(name);
-    return (v && *v) ? std::string(v) : fallback;
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // Construction
@@ -520,7 +525,7 @@ std::optional<Event> Runtime::wait_event(int timeout_units) {
         auto ev = next_input(deadline);
         if (!ev) return std::nullopt;
         if (ev->type == InputEvent::Type::Key && function_key_number(ev->key) == 0) {
-            inkey_.push_back(ev->key == Key::Enter ? "\r" : ev->key == Key::Escape ? "\x1b" : "\b");
+            inkey_.push_back(inkey_text(ev->key));
             continue;
         }
         if (ev->type == InputEvent::Type::Text || ev->type == InputEvent::Type::TypeLine) {
@@ -543,7 +548,7 @@ std::string Runtime::inkey() {
                     queue_trap_event(*ev);
                     inkey_.push_back("F" + std::to_string(n));
                 } else {
-                    inkey_.push_back(ev->key == Key::Enter ? "\r" : ev->key == Key::Escape ? "\x1b" : "\b");
+                    inkey_.push_back(inkey_text(ev->key));
                 }
             }
             if (ev->type == InputEvent::Type::DoubleClick) queue_trap_event(*ev);

@@ -242,6 +242,10 @@ private:
     std::string preedit_;
 };
 
+// The folder of the running executable, where its sibling programs and the
+// window module stand (the current folder when it cannot be told).
+std::filesystem::path executable_dir();
+
 // Program start: picks the backend (script mode when MARULA_HEADLESS=1,
 // else an SDL window), builds the runtime and runs `body`. Prints start-up
 // failures on stderr and returns a non-zero status; returns 0 when body

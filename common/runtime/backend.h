@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "palette.h"
+
 namespace marula {
 
 // The runtime's own key values; platform keys are translated once, in the
@@ -37,8 +39,8 @@ using Clock = std::chrono::steady_clock;
 class Backend {
 public:
     virtual ~Backend() = default;
-    // Shows a composed frame of 640 x 432 pixels, 0x00RRGGBB.
-    virtual void present(const std::uint32_t* pixels) = 0;
+    // Shows a composed frame of 640 x 432 palette indices (see kPalette).
+    virtual void present(const std::uint8_t* indices) = 0;
     // Next event, waiting until the deadline at most (none: for ever).
     virtual std::optional<InputEvent> wait_event(std::optional<Clock::time_point> deadline) = 0;
     // A short tone; returns false when there is no sound device.

@@ -1,15 +1,12 @@
 // Display widths, PRINT USING and number entry.
 #include "format.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 namespace marula {
 namespace {
@@ -50,45 +47,6 @@ std::size_t utf8_sequence(std::string_view s, char32_t& cp) {
 // ---- widths through the Shift-JIS byte count ----------------------------
 
 bool is_control(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp < 0xA0); }
-
-// One iconv descriptor for the whole process; iconv keeps state per
-// descriptor, so every conversion holds the lock.
-class Cp932Width {
-public:
-    int width(char32_t cp) {
-        std::lock_guard lock(mutex_);
-        if (cp < cache_.size() && cache_[cp] != 0) return cache_[cp];
-        const int w = convert(cp);
-        if (cp < cache_.size()) cache_[cp] = static_cast<std::uint8_t>(w);
-        return w;
-    }
-
-private:
-    int convert(char32_t cp) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            cd_ = iconv_open("CP932", "UTF-32LE");
-            if (cd_ == reinterpret_cast<iconv_t>(-1)) return 2;
-        }
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        char in[4] = {char(cp & 0xFF), char((cp >> 8) & 0xFF), char((cp >> 16) & 0xFF), char(cp >> 24)};
-        char out[8];
-        char* inp = in;
-        char* outp = out;
-        std::size_t in_left = sizeof in;
-        std::size_t out_left = sizeof out;
-        if (iconv(cd_, &inp, &in_left, &outp, &out_left) == static_cast<std::size_t>(-1)) return 2;
-        return (sizeof out - out_left) == 1 ? 1 : 2;
-    }
-
-    std::mutex mutex_;
-    iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
-    std::array<std::uint8_t, 0x10000> cache_{};  // 0 = not yet asked
-};
-
-Cp932Width& cp932() {
-    static Cp932Width instance;
-    return instance;
-}
 
 // ---- PRINT USING ----------------------------------------------------------
 
@@ -255,9 +213,15 @@ bool is_decimal_number(std::string_view s) {
 
 }  // namespace
 
+// A character is as wide as its Shift-JIS (CP932) code is long: one byte
+// for ASCII, the yen sign and overline that share ASCII's codes, and the
+// half-width katakana; two for every other character, including those
+// CP932 cannot write.
 int char_width(char32_t cp) {
     if (cp < 0x80 || is_control(cp)) return 1;
-    return cp932().width(cp);
+    if (cp == 0x00A5 || cp == 0x203E) return 1;
+    if (cp >= 0xFF61 && cp <= 0xFF9F) return 1;
+    return 2;
 }
 
 int display_width(std::string_view utf8) {

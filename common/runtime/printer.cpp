@@ -4,6 +4,7 @@
 #include "printer.h"
 
 #include "format.h"
+#include "runtime.h"
 
 #include <cairo-ft.h>
 #include <cairo-pdf.h>
@@ -272,7 +273,7 @@ std::optional<std::string> write_pdf(const std::filesystem::path& file, double w
 }
 
 // The screen picture as a cairo image; the caller destroys it.
-cairo_surface_t* screen_image(const std::uint32_t* rgb) {
+cairo_surface_t* screen_image(const std::uint8_t* indices) {
     constexpr int kWidth = 640;
     constexpr int kHeight = 432;
     cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
@@ -282,7 +283,7 @@ cairo_surface_t* screen_image(const std::uint32_t* rgb) {
     const int stride = cairo_image_surface_get_stride(image);
     for (int y = 0; y < kHeight; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride);
-        for (int x = 0; x < kWidth; ++x) row[x] = rgb[y * kWidth + x] & 0x00FFFFFFu;
+        for (int x = 0; x < kWidth; ++x) row[x] = kPalette[indices[y * kWidth + x] & 15];
     }
     cairo_surface_mark_dirty(image);
     return image;
@@ -328,8 +329,8 @@ std::optional<std::string> write_page_text(const PrintedPage& page, const std::f
     return std::nullopt;
 }
 
-std::optional<std::string> write_screen_pdf(const std::uint32_t* rgb, const std::filesystem::path& file) {
-    cairo_surface_t* image = screen_image(rgb);
+std::optional<std::string> write_screen_pdf(const std::uint8_t* indices, const std::filesystem::path& file) {
+    cairo_surface_t* image = screen_image(indices);
     if (const cairo_status_t s = cairo_surface_status(image); s != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(image);
         return cairo_trouble(s, file);

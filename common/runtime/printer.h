@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "palette.h"
+
 namespace marula {
 
 // A piece of a printed line set in one font size and pitch.
@@ -59,10 +61,10 @@ std::optional<std::string> write_page_pdf(const PrintedPage& page, const std::fi
 // then a line holding only "\f" for the form feed.
 std::optional<std::string> write_page_text(const PrintedPage& page, const std::filesystem::path& file);
 
-// A screen picture (640 x 432, 0x00RRGGBB pixels) as PNG and as a one-page
-// A4 landscape PDF.
-std::optional<std::string> write_screen_png(const std::uint32_t* rgb, const std::filesystem::path& file);
-std::optional<std::string> write_screen_pdf(const std::uint32_t* rgb, const std::filesystem::path& file);
+// A screen picture (640 x 432 palette indices, see kPalette) as PNG and as a
+// one-page A4 landscape PDF.
+std::optional<std::string> write_screen_png(const std::uint8_t* indices, const std::filesystem::path& file);
+std::optional<std::string> write_screen_pdf(const std::uint8_t* indices, const std::filesystem::path& file);
 
 // Sends a file to the default CUPS printer when one exists (`lpstat -d`),
 // with `lp`, under a time limit. Returns a message when nothing was sent

@@ -282,18 +282,19 @@ TEST(PageText, TranscriptIsTheLinesThenAFormFeed) {
 
 // ---- screen copies ----------------------------------------------------------
 
-std::vector<std::uint32_t> test_screen() {
-    std::vector<std::uint32_t> rgb(640 * 432);
+// Every palette colour, in stripes that differ from row to row.
+std::vector<std::uint8_t> test_screen() {
+    std::vector<std::uint8_t> indices(640 * 432);
     for (int y = 0; y < 432; ++y)
-        for (int x = 0; x < 640; ++x) rgb[y * 640 + x] = (std::uint32_t(x % 256) << 16) | (std::uint32_t(y % 256) << 8) | 0x5A;
-    return rgb;
+        for (int x = 0; x < 640; ++x) indices[y * 640 + x] = std::uint8_t((x / 3 + y) % 16);
+    return indices;
 }
 
 TEST(ScreenCopy, PngHoldsEveryPixel) {
     TempDir dir;
     const fs::path png = dir.path() / "hardcopy-1.png";
-    const std::vector<std::uint32_t> rgb = test_screen();
-    ASSERT_EQ(write_screen_png(rgb.data(), png), std::nullopt);
+    const std::vector<std::uint8_t> indices = test_screen();
+    ASSERT_EQ(write_screen_png(indices.data(), png), std::nullopt);
     cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
     ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
     ASSERT_EQ(cairo_image_surface_get_width(image), 640);
@@ -303,7 +304,7 @@ TEST(ScreenCopy, PngHoldsEveryPixel) {
     int wrong = 0;
     for (int y = 0; y < 432; ++y)
         for (int x = 0; x < 640; ++x)
-            wrong += (reinterpret_cast<const std::uint32_t*>(data + y * stride)[x] & 0xFFFFFFu) != rgb[y * 640 + x];
+            wrong += (reinterpret_cast<const std::uint32_t*>(data + y * stride)[x] & 0xFFFFFFu) != kPalette[indices[y * 640 + x]];
     EXPECT_EQ(wrong, 0);
     cairo_surface_destroy(image);
 }
@@ -311,8 +312,8 @@ TEST(ScreenCopy, PngHoldsEveryPixel) {
 TEST(ScreenCopy, PdfIsOneLandscapePage) {
     TempDir dir;
     const fs::path pdf = dir.path() / "hardcopy-1.pdf";
-    const std::vector<std::uint32_t> rgb = test_screen();
-    ASSERT_EQ(write_screen_pdf(rgb.data(), pdf), std::nullopt);
+    const std::vector<std::uint8_t> indices = test_screen();
+    ASSERT_EQ(write_screen_pdf(indices.data(), pdf), std::nullopt);
     const std::string info = capture("pdfinfo " + quoted(pdf));
     EXPECT_NE(info.find("841.89 x 595.28 pts"), std::string::npos) << info;
     const std::string images = capture("pdfimages -list " + quoted(pdf));

@@ -14,11 +14,6 @@
 
 namespace marula {
 
-const std::array<std::uint32_t, 16> kPalette = {
-    0x000000, 0x0000AA, 0x00AA00, 0x00AAAA, 0xAA0000, 0xAA00AA, 0xAA5500, 0xAAAAAA,
-    0x555555, 0x5555FF, 0x55FF55, 0x55FFFF, 0xFF5555, 0xFF55FF, 0xFFFF55, 0xFFFFFF,
-};
-
 namespace {
 
 constexpr int kBackground = 15;
@@ -374,11 +369,13 @@ void Runtime::paint(double x, double y, int fill, int border) {
     }
 }
 
-std::vector<std::uint32_t> Runtime::compose() const {
-    std::vector<std::uint32_t> out(pixels_.size());
-    for (size_t i = 0; i < pixels_.size(); ++i) out[i] = kPalette[pixels_[i]];
+const std::vector<std::uint8_t>& Runtime::compose() {
+    // The screen only ever holds palette colours, so the composed frame is
+    // kept as palette indices, in one buffer reused by every picture.
+    std::vector<std::uint8_t>& out = frame_;
+    out.assign(pixels_.begin(), pixels_.end());
     auto draw_mask = [&](const GlyphMask& g, int x0, int y0, int color, int style) {
-        std::uint32_t rgb = kPalette[color];
+        const auto index = std::uint8_t(color);
         for (int row = 0; row < kCellHeight; ++row) {
             std::uint32_t bits = g.rows[row];
             if (style == 4 || style == 5) bits |= bits >> 1;  // bold: struck twice
@@ -386,7 +383,7 @@ std::vector<std::uint32_t> Runtime::compose() const {
             for (int col = 0; col < g.width; ++col) {
                 if (bits & (0x8000u >> col)) {
                     int x = x0 + col, y = y0 + row;
-                    if (x < kScreenWidth && y < kScreenHeight) out[y * kScreenWidth + x] = rgb;
+                    if (x < kScreenWidth && y < kScreenHeight) out[y * kScreenWidth + x] = index;
                 }
             }
         }
@@ -410,13 +407,13 @@ std::vector<std::uint32_t> Runtime::compose() const {
             if (col + w > kColumns) break;
             draw_mask(font_->glyph(cp, w), col * kCellWidth, entry_row_ * kCellHeight, 1, 0);
             for (int x = col * kCellWidth; x < (col + w) * kCellWidth; ++x)
-                out[(entry_row_ * kCellHeight + 17) * kScreenWidth + x] = kPalette[1];
+                out[(entry_row_ * kCellHeight + 17) * kScreenWidth + x] = 1;
             col += w;
         }
         if (col < kColumns) {
             for (int y = entry_row_ * kCellHeight + 15; y < entry_row_ * kCellHeight + 17; ++y)
                 for (int x = col * kCellWidth; x < col * kCellWidth + kCellWidth; ++x)
-                    out[y * kScreenWidth + x] = kPalette[0];
+                    out[y * kScreenWidth + x] = 0;
         }
     }
     return out;
@@ -424,8 +421,7 @@ std::vector<std::uint32_t> Runtime::compose() const {
 
 void Runtime::present() {
     if (backend_->virtual_clock()) return;  // script mode shows nothing; snaps compose their own
-    auto frame = compose();
-    backend_->present(frame.data());
+    backend_->present(compose().data());
 }
 
 // ---------------------------------------------------------------------------
@@ -766,7 +762,7 @@ void Runtime::form_feed() {
 }
 
 void Runtime::hardcopy() {
-    auto frame = compose();
+    const auto& frame = compose();
     auto base = next_free("hardcopy", ".pdf");
     auto png = base;
     png += ".png";
@@ -863,8 +859,7 @@ void Runtime::snap(std::string_view name) {
         std::ofstream col(out_dir_ / (base + ".color"));
         col << color_dump();
     }
-    auto frame = compose();
-    if (auto err = write_screen_png(frame.data(), out_dir_ / (base + ".png"))) log_event("error " + *err);
+    if (auto err = write_screen_png(compose().data(), out_dir_ / (base + ".png"))) log_event("error " + *err);
 }
 
 }  // namespace marula

@@ -32,11 +32,6 @@ inline constexpr int kRows = 24;
 inline constexpr int kCellWidth = 8;
 inline constexpr int kCellHeight = 18;
 
-// The 16-colour palette, 0x00RRGGBB: 0 black, 1 blue, 2 green, 3 cyan,
-// 4 red, 5 magenta, 6 brown, 7 light grey, 8 dark grey, 9-14 light blue,
-// green, cyan, red, magenta, yellow, 15 white.
-extern const std::array<std::uint32_t, 16> kPalette;
-
 // One cell of the text plane. A full-width character occupies two cells:
 // the first holds the character, the second is marked as its continuation.
 struct Cell {
@@ -109,8 +104,9 @@ public:
     double map(double value, int axis) const;
     std::uint8_t pixel(int x, int y) const { return pixels_[y * kScreenWidth + x]; }
 
-    // The screen as shown: graphics with the text's glyph pixels over it.
-    std::vector<std::uint32_t> compose() const;
+    // The screen as shown: graphics with the text's glyph pixels over it,
+    // as 640 x 432 palette indices (valid until the next compose).
+    const std::vector<std::uint8_t>& compose();
 
     // ---- line input ---------------------------------------------------
     // INPUT "prompt"; text: prints the prompt at the cursor in the current
@@ -240,6 +236,8 @@ private:
     bool entering_ = false;
     int entry_col_ = 0, entry_row_ = 0;
     std::string preedit_;
+
+    std::vector<std::uint8_t> frame_;  // the last composed screen
 };
 
 // The folder of the running executable, where its sibling programs and the

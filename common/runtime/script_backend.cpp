@@ -21,7 +21,7 @@ class ScriptBackend final : public Backend {
 public:
     ScriptBackend(std::vector<std::string> lines, int start) : lines_(std::move(lines)), next_(start) {}
 
-    void present(const std::uint32_t*) override {}
+    void present(const std::uint8_t*) override {}
     bool virtual_clock() const override { return true; }
     int script_position() const override { return next_; }
 

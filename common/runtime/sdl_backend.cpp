@@ -159,10 +159,35 @@ public:
     SdlBackend(const SdlBackend&) = delete;
     SdlBackend& operator=(const SdlBackend&) = delete;
 
-    void present(const std::uint32_t* pixels) override {
-        std::copy(pixels, pixels + frame_.size(), frame_.begin());
+    // Only the rows that changed go to the texture, and an unchanged frame
+    // (a blink that has not turned yet, a redraw of the same table) costs
+    // nothing but the comparison.
+    void present(const std::uint8_t* indices) override {
+        int first = kHeight, last = -1;
+        for (int y = 0; y < kHeight; ++y) {
+            std::uint32_t* row = frame_.data() + static_cast<std::size_t>(y) * kWidth;
+            const std::uint8_t* source = indices + static_cast<std::size_t>(y) * kWidth;
+            bool changed = false;
+            for (int x = 0; x < kWidth; ++x) {
+                const std::uint32_t rgb = kPalette[source[x] & 15];
+                changed |= row[x] != rgb;
+                row[x] = rgb;
+            }
+            if (changed) {
+                first = std::min(first, y);
+                last = y;
+            }
+        }
+        const bool first_frame = !shown_;
         show();
-        redraw();
+        if (first_frame) {
+            redraw();
+        } else if (last >= first) {
+            const SDL_Rect band{0, first, kWidth, last - first + 1};
+            SDL_UpdateTexture(texture_, &band, frame_.data() + static_cast<std::size_t>(first) * kWidth,
+                              kWidth * static_cast<int>(sizeof(std::uint32_t)));
+            render();
+        }
     }
 
     std::optional<InputEvent> wait_event(std::optional<Clock::time_point> deadline) override {
@@ -268,6 +293,10 @@ private:
     // expose, a resize or a switch to or from full screen.
     void redraw() {
         SDL_UpdateTexture(texture_, nullptr, frame_.data(), kWidth * static_cast<int>(sizeof(std::uint32_t)));
+        render();
+    }
+
+    void render() {
         SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
         SDL_RenderClear(renderer_);
         SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);

@@ -9,8 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "palette.h"
-
 namespace marula {
 
 // A piece of a printed line set in one font size and pitch.
@@ -52,19 +50,12 @@ private:
     bool line_open_ = false;
 };
 
-// Writes a page as a one-page A4 PDF. The font (IPAGothic, or MARULA_PRINT_FONT)
-// is embedded; every character sits on a fixed pitch (full-width characters
-// take two half-width cells); the page is scaled so the widest line fits.
-// Returns an error message, or nothing on success.
-std::optional<std::string> write_page_pdf(const PrintedPage& page, const std::filesystem::path& file);
 // The transcript: each printed line as UTF-8 (runs joined) on its own line,
 // then a line holding only "\f" for the form feed.
 std::optional<std::string> write_page_text(const PrintedPage& page, const std::filesystem::path& file);
 
-// A screen picture (640 x 432 palette indices, see kPalette) as PNG and as a
-// one-page A4 landscape PDF.
+// A screen picture (640 x 432 palette indices, see kPalette) as PNG.
 std::optional<std::string> write_screen_png(const std::uint8_t* indices, const std::filesystem::path& file);
-std::optional<std::string> write_screen_pdf(const std::uint8_t* indices, const std::filesystem::path& file);
 
 // Sends a file to the default CUPS printer when one exists (`lpstat -d`),
 // with `lp`, under a time limit. Returns a message when nothing was sent

@@ -1,4 +1,6 @@
 #include "runtime/printer.h"
+#include "runtime/palette.h"
+#include "runtime/pdf_writer.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>

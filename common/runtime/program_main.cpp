@@ -1,6 +1,4 @@
 // Program start: the only place that chooses a backend.
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,12 +18,9 @@ using OpenWindow = void (*)(const std::string*, const std::string*, std::unique_
 // Loads the window backend from beside the executable and opens the window.
 std::optional<std::string> open_window(const std::string& title, const std::string& placement,
                                        std::unique_ptr<Backend>& out) {
-    auto module = executable_dir() / kWindowModule;
-    // Kept loaded for the life of the program: the backend's code lives there.
-    void* handle = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) return std::string("cannot load the window backend: ") + ::dlerror();
-    auto open = reinterpret_cast<OpenWindow>(::dlsym(handle, kWindowEntry));
-    if (!open) return std::string("the window backend has no entry ") + kWindowEntry;
+    std::string why;
+    auto open = reinterpret_cast<OpenWindow>(module_entry(kWindowModule, kWindowEntry, why));
+    if (!open) return "the window backend is missing: " + why;
     std::optional<std::string> error;
     open(&title, &placement, &out, &error);
     return error;

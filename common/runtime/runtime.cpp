@@ -1,5 +1,6 @@
 #include "runtime.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <sstream>
 
 #include "bitmap.h"
+#include "pdf_writer.h"
 
 namespace marula {
 
@@ -46,6 +48,20 @@ std::filesystem::path executable_dir() {
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return std::filesystem::current_path();
     return self.parent_path();
+}
+
+void* module_entry(const char* module, const char* entry, std::string& why) {
+    const auto path = executable_dir() / module;
+    // Kept loaded for the life of the program: its code is called from here on.
+    void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* detail = ::dlerror();
+        why = std::string("cannot load ") + module + ": " + (detail ? detail : "unknown error");
+        return nullptr;
+    }
+    void* address = ::dlsym(handle, entry);
+    if (!address) why = std::string(module) + " has no entry " + entry;
+    return address;
 }
 
 // ---------------------------------------------------------------------------
@@ -725,6 +741,36 @@ void Runtime::printer_mode(int paper, int orientation) { printer_.set_paper(pape
 void Runtime::printer_font(int size) { printer_.set_font(size); }
 void Runtime::printer_pitch(int char_pitch, int line_pitch) { printer_.set_pitch(char_pitch, line_pitch); }
 
+namespace {
+
+// The PDF writers, from their module on the first print (cairo and what it
+// pulls in are not loaded by programs that never print).
+const PdfWriters* pdf_writers(std::string& why) {
+    static PdfWriters writers{};
+    if (writers.page == nullptr) {
+        auto entry = reinterpret_cast<void (*)(PdfWriters*)>(module_entry(kPdfModule, kPdfEntry, why));
+        if (entry == nullptr) return nullptr;
+        entry(&writers);
+    }
+    return &writers;
+}
+
+std::optional<std::string> page_pdf(const PrintedPage& page, const std::filesystem::path& file) {
+    std::string why;
+    const PdfWriters* writers = pdf_writers(why);
+    if (writers == nullptr) return why;
+    return writers->page(page, file);
+}
+
+std::optional<std::string> screen_pdf(const std::uint8_t* indices, const std::filesystem::path& file) {
+    std::string why;
+    const PdfWriters* writers = pdf_writers(why);
+    if (writers == nullptr) return why;
+    return writers->screen(indices, file);
+}
+
+}  // namespace
+
 void Runtime::lprint(std::string_view text, bool end_line) { printer_.print(text, end_line); }
 
 void Runtime::lprint_using(std::string_view format, std::initializer_list<UsingArg> args, bool end_line) {
@@ -749,7 +795,7 @@ void Runtime::form_feed() {
     pdf += ".pdf";
     auto txt = base;
     txt += ".txt";
-    if (auto err = write_page_pdf(page, pdf)) {
+    if (auto err = page_pdf(page, pdf)) {
         log_event("error " + *err);
         notice("印刷できません：" + *err);
         return;
@@ -769,7 +815,7 @@ void Runtime::hardcopy() {
     auto pdf = base;
     pdf += ".pdf";
     auto err = write_screen_png(frame.data(), png);
-    if (!err) err = write_screen_pdf(frame.data(), pdf);
+    if (!err) err = screen_pdf(frame.data(), pdf);
     if (err) {
         log_event("error " + *err);
         notice("画面印刷できません：" + *err);

@@ -244,6 +244,11 @@ private:
 // window module stand (the current folder when it cannot be told).
 std::filesystem::path executable_dir();
 
+// The address of `entry` in a module standing beside the executable, loaded
+// on first use and kept; nothing, with the reason in `why`, when it cannot be
+// had.
+void* module_entry(const char* module, const char* entry, std::string& why);
+
 // Program start: picks the backend (script mode when MARULA_HEADLESS=1,
 // else an SDL window), builds the runtime and runs `body`. Prints start-up
 // failures on stderr and returns a non-zero status; returns 0 when body

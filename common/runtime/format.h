@@ -28,6 +28,8 @@ std::vector<std::string> split_chars(std::string_view utf8);
 
 // Decodes one UTF-8 character; invalid input gives U+FFFD.
 char32_t decode_char(std::string_view one_char);
+// Appends the UTF-8 of a code point (U+FFFD for one that has none).
+void append_char(std::string& out, char32_t cp);
 
 // PRINT USING: '#' digit positions with at most one '.', numbers
 // right-aligned, rounded half away from zero on the exact binary value; a

@@ -177,6 +177,21 @@ TEST(SplitChars, InvalidBytesBecomeQuestionMarks) {
     EXPECT_EQ(split_chars("A測\x80ｱ\xC0\xAF"), expected);  // stray continuation, overlong '/'
 }
 
+TEST(AppendChar, EncodesWhatDecodeCharReads) {
+    for (char32_t cp : {U'A', U'\x7F', U'\x80', U'\xA5', U'\x7FF', U'\x800', U'\x6E2C', U'\xFF71', U'\xFFFF',
+                        U'\x10000', U'\x1F600', U'\x10FFFF'}) {
+        std::string utf8;
+        append_char(utf8, cp);
+        EXPECT_EQ(decode_char(utf8), cp) << std::hex << unsigned(cp);
+        EXPECT_EQ(split_chars(utf8).size(), 1u);
+    }
+    for (char32_t bad : {U'\xD800', char32_t(0x110000)}) {
+        std::string utf8;
+        append_char(utf8, bad);
+        EXPECT_EQ(utf8, "\xEF\xBF\xBD");  // U+FFFD
+    }
+}
+
 TEST(DecodeChar, GivesCodePointsOrReplacement) {
     struct Case {
         const char* text;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,7 +55,11 @@ private:
 // then a line holding only "\f" for the form feed.
 std::optional<std::string> write_page_text(const PrintedPage& page, const std::filesystem::path& file);
 
-// A screen picture (640 x 432 palette indices, see kPalette) as PNG.
+// A screen picture (640 x 432 palette indices, see kPalette) as PNG. The
+// pixels come a row at a time: `row(y)` gives the 640 indices of row y,
+// asked for in order from the top.
+std::optional<std::string> write_screen_png(const std::function<const std::uint8_t*(int y)>& row,
+                                            const std::filesystem::path& file);
 std::optional<std::string> write_screen_png(const std::uint8_t* indices, const std::filesystem::path& file);
 
 // Sends a file to the default CUPS printer when one exists (`lpstat -d`),

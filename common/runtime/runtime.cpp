@@ -80,7 +80,7 @@ Runtime::Runtime(std::string program, std::unique_ptr<Backend> backend, std::uni
       backend_(std::move(backend)),
       font_(std::move(font)),
       out_dir_(getenv_or("MARULA_OUT", ".")),
-      pixels_(kScreenWidth * kScreenHeight, kBackground) {
+      pixels_(kBackground) {
     key_traps_.fill(Trap::Off);
 }
 
@@ -100,7 +100,7 @@ void Runtime::cls(int mode) {
         cursor_col_ = 0;
         cursor_row_ = console_first_;
     }
-    if (mode == 0 || mode == 5) std::fill(pixels_.begin(), pixels_.end(), std::uint8_t(kBackground));
+    if (mode == 0 || mode == 5) pixels_.clear();
 }
 
 void Runtime::console(int first_row, int count) {
@@ -151,8 +151,9 @@ void Runtime::put_char(const std::string& ch, int width) {
     if (cursor_col_ + width > kColumns) line_feed();
     auto& row = text_[cursor_row_];
     for (int i = 0; i < width; ++i) break_wide(row, cursor_col_ + i);
-    row[cursor_col_] = Cell{ch == " " ? std::string() : ch, color_, style_, false};
-    if (width == 2) row[cursor_col_ + 1] = Cell{std::string(), color_, style_, true};
+    const auto color = std::uint8_t(color_), style = std::uint8_t(style_);
+    row[cursor_col_] = Cell{ch == " " ? U'\0' : decode_char(ch), color, style, false};
+    if (width == 2) row[cursor_col_ + 1] = Cell{0, color, style, true};
     cursor_col_ += width;
 }
 
@@ -187,11 +188,14 @@ std::string Runtime::text_dump() const {
             if (cell.continuation) {
                 // The second half of a full-width character: shown with its first
                 // half unless that is erased.
-                if (c == 0 || text_[r][c - 1].ch.empty() || text_[r][c - 1].color == kBackground) line += ' ';
+                if (c == 0 || text_[r][c - 1].ch == 0 || text_[r][c - 1].color == kBackground) line += ' ';
                 continue;
             }
-            bool shows = !cell.ch.empty() && cell.color != kBackground;
-            line += shows ? cell.ch : std::string(" ");
+            if (cell.ch != 0 && cell.color != kBackground) {
+                append_char(line, cell.ch);
+            } else {
+                line += ' ';
+            }
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
         out += line;
@@ -207,7 +211,7 @@ std::string Runtime::color_dump() const {
         for (int c = 0; c < kColumns; ++c) {
             const Cell* cell = &text_[r][c];
             if (cell->continuation && c > 0) cell = &text_[r][c - 1];
-            bool shows = !cell->ch.empty() && cell->color != kBackground;
+            bool shows = cell->ch != 0 && cell->color != kBackground;
             out += shows ? kHex[cell->color] : '.';
         }
         out += '\n';
@@ -221,7 +225,7 @@ std::string Runtime::color_dump() const {
 void Runtime::set_pixel(int x, int y, int color) {
     if (x < vx1_ || x > vx2_ || y < vy1_ || y > vy2_) return;
     if (x < 0 || x >= kScreenWidth || y < 0 || y >= kScreenHeight) return;
-    pixels_[y * kScreenWidth + x] = std::uint8_t(clamp_color(color));
+    pixels_.set(x, y, std::uint8_t(clamp_color(color)));
 }
 
 void Runtime::window(double x1, double y1, double x2, double y2) {
@@ -365,7 +369,7 @@ void Runtime::paint(double x, double y, int fill, int border) {
     if (sx < vx1_ || sx > vx2_ || sy < vy1_ || sy > vy2_) return;
     fill = clamp_color(fill);
     border = clamp_color(border);
-    auto at = [&](int px, int py) { return int(pixels_[py * kScreenWidth + px]); };
+    auto at = [&](int px, int py) { return int(pixels_.at(px, py)); };
     if (at(sx, sy) == border || at(sx, sy) == fill) return;
     // Scanline flood fill bounded by the border colour and the viewport.
     std::vector<std::pair<int, int>> stack{{sx, sy}};
@@ -376,7 +380,7 @@ void Runtime::paint(double x, double y, int fill, int border) {
         int left = px, right = px;
         while (left > vx1_ && at(left - 1, py) != border && at(left - 1, py) != fill) --left;
         while (right < vx2_ && at(right + 1, py) != border && at(right + 1, py) != fill) ++right;
-        for (int i = left; i <= right; ++i) pixels_[py * kScreenWidth + i] = std::uint8_t(fill);
+        for (int i = left; i <= right; ++i) pixels_.set(i, py, std::uint8_t(fill));
         for (int ny : {py - 1, py + 1}) {
             if (ny < vy1_ || ny > vy2_) continue;
             for (int i = left; i <= right; ++i)
@@ -385,54 +389,51 @@ void Runtime::paint(double x, double y, int fill, int border) {
     }
 }
 
-const std::vector<std::uint8_t>& Runtime::compose() {
-    // The screen only ever holds palette colours, so the composed frame is
-    // kept as palette indices, in one buffer reused by every picture.
-    std::vector<std::uint8_t>& out = frame_;
-    out.assign(pixels_.begin(), pixels_.end());
-    auto draw_mask = [&](const GlyphMask& g, int x0, int y0, int color, int style) {
+void Runtime::compose_band(int row, std::uint8_t* out) const {
+    // Pixel rows row*18 .. row*18+17, in palette indices: the graphics with
+    // the glyph pixels of this text row over them.
+    pixels_.copy_band(row, out);
+    auto draw_mask = [&](const GlyphMask& g, int x0, int color, int style) {
         const auto index = std::uint8_t(color);
-        for (int row = 0; row < kCellHeight; ++row) {
-            std::uint32_t bits = g.rows[row];
+        for (int y = 0; y < kCellHeight; ++y) {
+            std::uint32_t bits = g.rows[y];
             if (style == 4 || style == 5) bits |= bits >> 1;  // bold: struck twice
-            if (style == 5 && row == 16) bits = 0xFFFF;     // underlined
+            if (style == 5 && y == 16) bits = 0xFFFF;       // underlined
             for (int col = 0; col < g.width; ++col) {
-                if (bits & (0x8000u >> col)) {
-                    int x = x0 + col, y = y0 + row;
-                    if (x < kScreenWidth && y < kScreenHeight) out[y * kScreenWidth + x] = index;
-                }
+                const int x = x0 + col;
+                if ((bits & (0x8000u >> col)) && x < kScreenWidth) out[y * kScreenWidth + x] = index;
             }
         }
     };
-    for (int r = 0; r < kRows; ++r) {
-        for (int c = 0; c < kColumns; ++c) {
-            const Cell& cell = text_[r][c];
-            if (cell.ch.empty() || cell.continuation) continue;
-            char32_t cp = decode_char(cell.ch);
-            int w = char_width(cp);
-            if (c + w > kColumns) w = 1;
-            draw_mask(font_->glyph(cp, w), c * kCellWidth, r * kCellHeight, cell.color, cell.style);
-        }
+    for (int c = 0; c < kColumns; ++c) {
+        const Cell& cell = text_[row][c];
+        if (cell.ch == 0 || cell.continuation) continue;
+        int w = char_width(cell.ch);
+        if (c + w > kColumns) w = 1;
+        draw_mask(font_->glyph(cell.ch, w), c * kCellWidth, cell.color, cell.style);
     }
-    if (entering_) {
+    if (entering_ && entry_row_ == row) {
         // IME composition after the entry cursor, underlined, then the cursor.
         int col = entry_col_;
         for (const std::string& ch : split_chars(preedit_)) {
-            char32_t cp = decode_char(ch);
-            int w = char_width(cp);
+            const char32_t cp = decode_char(ch);
+            const int w = char_width(cp);
             if (col + w > kColumns) break;
-            draw_mask(font_->glyph(cp, w), col * kCellWidth, entry_row_ * kCellHeight, 1, 0);
-            for (int x = col * kCellWidth; x < (col + w) * kCellWidth; ++x)
-                out[(entry_row_ * kCellHeight + 17) * kScreenWidth + x] = 1;
+            draw_mask(font_->glyph(cp, w), col * kCellWidth, 1, 0);
+            std::fill_n(out + 17 * kScreenWidth + col * kCellWidth, w * kCellWidth, std::uint8_t(1));
             col += w;
         }
         if (col < kColumns) {
-            for (int y = entry_row_ * kCellHeight + 15; y < entry_row_ * kCellHeight + 17; ++y)
-                for (int x = col * kCellWidth; x < col * kCellWidth + kCellWidth; ++x)
-                    out[y * kScreenWidth + x] = 0;
+            for (int y = 15; y < 17; ++y) std::fill_n(out + y * kScreenWidth + col * kCellWidth, kCellWidth, std::uint8_t(0));
         }
     }
-    return out;
+}
+
+const std::vector<std::uint8_t>& Runtime::compose() {
+    // Kept in one buffer reused by every frame.
+    frame_.resize(std::size_t(kScreenWidth) * kScreenHeight);
+    for (int row = 0; row < kRows; ++row) compose_band(row, frame_.data() + std::size_t(row) * kCellHeight * kScreenWidth);
+    return frame_;
 }
 
 void Runtime::present() {
@@ -905,7 +906,14 @@ void Runtime::snap(std::string_view name) {
         std::ofstream col(out_dir_ / (base + ".color"));
         col << color_dump();
     }
-    if (auto err = write_screen_png(compose().data(), out_dir_ / (base + ".png"))) log_event("error " + *err);
+    // Composed a text row at a time as the file is written: a snap needs no
+    // whole frame.
+    std::array<std::uint8_t, kCellHeight * kScreenWidth> band;
+    auto rows = [&](int y) -> const std::uint8_t* {
+        if (y % kCellHeight == 0) compose_band(y / kCellHeight, band.data());
+        return band.data() + (y % kCellHeight) * kScreenWidth;
+    };
+    if (auto err = write_screen_png(rows, out_dir_ / (base + ".png"))) log_event("error " + *err);
 }
 
 }  // namespace marula

@@ -21,6 +21,7 @@
 #include "backend.h"
 #include "format.h"
 #include "glyphs.h"
+#include "graphics_plane.h"
 #include "printer.h"
 
 namespace marula {
@@ -31,13 +32,15 @@ inline constexpr int kColumns = 80;
 inline constexpr int kRows = 24;
 inline constexpr int kCellWidth = 8;
 inline constexpr int kCellHeight = 18;
+static_assert(GraphicsPlane::kWidth == kScreenWidth && GraphicsPlane::kBandHeight == kCellHeight &&
+              GraphicsPlane::kBands == kRows);
 
 // One cell of the text plane. A full-width character occupies two cells:
 // the first holds the character, the second is marked as its continuation.
 struct Cell {
-    std::string ch;  // UTF-8 of one character; empty for a blank
-    int color = 0;
-    int style = 0;
+    char32_t ch = 0;  // the character; 0 for a blank
+    std::uint8_t color = 0;
+    std::uint8_t style = 0;
     bool continuation = false;
 };
 
@@ -102,11 +105,13 @@ public:
     void view(int x1, int y1, int x2, int y2);
     // MAP(v, axis): world value v of axis 0 (x) or 1 (y) in viewport pixels.
     double map(double value, int axis) const;
-    std::uint8_t pixel(int x, int y) const { return pixels_[y * kScreenWidth + x]; }
+    std::uint8_t pixel(int x, int y) const { return pixels_.at(x, y); }
 
     // The screen as shown: graphics with the text's glyph pixels over it,
     // as 640 x 432 palette indices (valid until the next compose).
     const std::vector<std::uint8_t>& compose();
+    // The same for the 18 pixel rows of one text row, into `out` (640 x 18).
+    void compose_band(int row, std::uint8_t* out) const;
 
     // ---- line input ---------------------------------------------------
     // INPUT "prompt"; text: prints the prompt at the cursor in the current
@@ -213,7 +218,7 @@ private:
     std::filesystem::path out_dir_;
 
     std::array<std::array<Cell, kColumns>, kRows> text_{};
-    std::vector<std::uint8_t> pixels_;
+    GraphicsPlane pixels_;
     int color_ = 0;
     int style_ = 0;
     int cursor_col_ = 0;

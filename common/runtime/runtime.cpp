@@ -845,9 +845,19 @@ void Runtime::draw_bitmap(std::string_view file_name, int x, int y) {
             why = *err;
             continue;
         }
+        // Pictures are drawn in a few colours, in runs: the nearest palette
+        // colour is worked out again only when the colour changes.
+        std::uint32_t last_rgb = bmp.pixels.empty() ? 0 : bmp.pixels[0];
+        int colour = nearest_palette_color(last_rgb);
         for (int by = 0; by < bmp.height; ++by)
-            for (int bx = 0; bx < bmp.width; ++bx)
-                set_pixel(x + bx, y + by, nearest_palette_color(bmp.pixels[by * bmp.width + bx]));
+            for (int bx = 0; bx < bmp.width; ++bx) {
+                const std::uint32_t rgb = bmp.pixels[by * bmp.width + bx];
+                if (rgb != last_rgb) {
+                    last_rgb = rgb;
+                    colour = nearest_palette_color(rgb);
+                }
+                set_pixel(x + bx, y + by, colour);
+            }
         return;
     }
     log_event("error bitmap " + std::string(file_name) + ": " + why);

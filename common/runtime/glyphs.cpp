@@ -1,14 +1,21 @@
 // The screen font through FreeType: each character is rendered once as a
-// 1-bit mask in its 8- or 16-pixel slot and kept for the rest of the run.
+// 1-bit mask in its 8- or 16-pixel slot and kept for the rest of the run,
+// and in a cache file for the runs after it.
 
 #include "glyphs.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <unordered_map>
 
@@ -136,30 +143,33 @@ GlyphMask missing_glyph(int width) {
 
 // ---- FreeType ------------------------------------------------------------
 
-class FreeTypeFont final : public GlyphFont {
+class FreeTypeRenderer {
 public:
-    FreeTypeFont(FT_Library library, FT_Face face) : library_(library), face_(face) {}
-    ~FreeTypeFont() override {
+    // Opens the face at 16 pixels; a message when it cannot.
+    static std::optional<std::string> open(const std::string& path, std::unique_ptr<FreeTypeRenderer>& out) {
+        FT_Library library = nullptr;
+        if (FT_Init_FreeType(&library) != 0) return std::string("FreeType を初期化できません (cannot start FreeType)");
+        FT_Face face = nullptr;
+        if (FT_New_Face(library, path.c_str(), 0, &face) != 0) {
+            FT_Done_FreeType(library);
+            return "画面フォントを読めません: " + path + " (not a usable font file)";
+        }
+        if (FT_Set_Pixel_Sizes(face, 0, 16) != 0) {
+            FT_Done_Face(face);
+            FT_Done_FreeType(library);
+            return "画面フォントを16ドットで使えません: " + path + " (no 16-pixel size)";
+        }
+        out.reset(new FreeTypeRenderer(library, face));
+        return std::nullopt;
+    }
+    ~FreeTypeRenderer() {
         FT_Done_Face(face_);
         FT_Done_FreeType(library_);
     }
-    FreeTypeFont(const FreeTypeFont&) = delete;
-    FreeTypeFont& operator=(const FreeTypeFont&) = delete;
+    FreeTypeRenderer(const FreeTypeRenderer&) = delete;
+    FreeTypeRenderer& operator=(const FreeTypeRenderer&) = delete;
 
-    const GlyphMask& glyph(char32_t cp, int columns) override {
-        const int width = columns == 2 ? 16 : 8;
-        const std::uint64_t key = (static_cast<std::uint64_t>(cp) << 2) | static_cast<std::uint64_t>(columns == 2);
-        auto found = cache_.find(key);
-        if (found != cache_.end()) return found->second;
-        return cache_.emplace(key, render(cp, width)).first->second;
-    }
-
-private:
     GlyphMask render(char32_t cp, int width) {
-        if (cp >= kBoxFirst && cp <= kBoxLast) return box_glyph(cp, width);
-        GlyphMask blank;
-        blank.width = width;
-        if (cp < 0x20 || cp == 0x7F) return blank;  // control characters show nothing
         const FT_UInt index = FT_Get_Char_Index(face_, cp);
         if (index == 0) return missing_glyph(width);
         if (FT_Load_Glyph(face_, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0) return missing_glyph(width);
@@ -172,7 +182,8 @@ private:
         // merged) rather than cut; a narrower one is centred.
         const int squeeze = advance > width ? 2 : 1;
         const int offset = advance > 0 && advance < width ? (width - advance) / 2 : 0;
-        GlyphMask mask = blank;
+        GlyphMask mask;
+        mask.width = width;
         for (unsigned row = 0; row < bitmap.rows; ++row) {
             const unsigned char* line = bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
             const int y = kBaselineRow - slot->bitmap_top + static_cast<int>(row);
@@ -185,33 +196,183 @@ private:
         return mask;
     }
 
+private:
+    FreeTypeRenderer(FT_Library library, FT_Face face) : library_(library), face_(face) {}
+
     FT_Library library_;
     FT_Face face_;
-    std::unordered_map<std::uint64_t, GlyphMask> cache_;
 };
+
+// ---- the screen font -------------------------------------------------------
+
+// Rendered glyphs are kept for the run and, through the cache file, for
+// the runs after it; the face is opened only when a glyph must be rendered.
+class ScreenFont final : public GlyphFont {
+public:
+    ScreenFont(FontStamp stamp, std::filesystem::path cache_file)
+        : stamp_(std::move(stamp)), cache_file_(std::move(cache_file)) {}
+
+    // Takes over glyphs read from the cache file.
+    void adopt(const std::vector<CachedGlyph>& glyphs) {
+        for (const CachedGlyph& g : glyphs) glyphs_.emplace(key_of(g.cp, g.columns), g.mask);
+        saved_count_ = glyphs_.size();
+    }
+    bool has_glyphs() const { return !glyphs_.empty(); }
+    std::optional<std::string> open_renderer() { return FreeTypeRenderer::open(stamp_.path, renderer_); }
+
+    const GlyphMask& glyph(char32_t cp, int columns) override {
+        columns = columns == 2 ? 2 : 1;
+        const std::uint64_t key = key_of(cp, columns);
+        auto found = glyphs_.find(key);
+        if (found != glyphs_.end()) return found->second;
+        return glyphs_.emplace(key, render(cp, columns == 2 ? 16 : 8)).first->second;
+    }
+
+    void save() override {
+        if (cache_file_.empty() || glyphs_.size() == saved_count_ || glyphs_.size() > kMostCached) return;
+        std::vector<CachedGlyph> glyphs;
+        glyphs.reserve(glyphs_.size());
+        for (const auto& [key, mask] : glyphs_) glyphs.push_back({char32_t(key >> 2), int(key & 3), mask});
+        // Written or not, this run does not try again until it renders more.
+        saved_count_ = glyphs_.size();
+        write_glyph_cache(cache_file_, stamp_, glyphs);
+    }
+
+private:
+    // Enough for every character of the Japanese code page in both widths;
+    // beyond it the cache stops growing.
+    static constexpr std::size_t kMostCached = 20000;
+
+    static std::uint64_t key_of(char32_t cp, int columns) { return (std::uint64_t(cp) << 2) | std::uint64_t(columns); }
+
+    GlyphMask render(char32_t cp, int width) {
+        if (cp >= kBoxFirst && cp <= kBoxLast) return box_glyph(cp, width);
+        GlyphMask blank;
+        blank.width = width;
+        if (cp < 0x20 || cp == 0x7F) return blank;  // control characters show nothing
+        if (!renderer_ && open_renderer()) return missing_glyph(width);
+        return renderer_->render(cp, width);
+    }
+
+    FontStamp stamp_;
+    std::filesystem::path cache_file_;
+    std::unique_ptr<FreeTypeRenderer> renderer_;
+    std::unordered_map<std::uint64_t, GlyphMask> glyphs_;
+    std::size_t saved_count_ = 0;
+};
+
+// ---- the cache file --------------------------------------------------------
+
+// Bump when rendering changes, so that glyphs of an older program are not
+// shown.
+constexpr char kCacheMagic[16] = "marula glyphs 1";
+constexpr std::uint32_t kByteOrder = 0x01020304;
+constexpr std::size_t kEntryBytes = 4 + 1 + 1 + 2 * kMaskRows;
+
+template <typename T>
+void put(std::string& out, T value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+template <typename T>
+bool take(std::string_view& in, T& value) {
+    if (in.size() < sizeof value) return false;
+    std::memcpy(&value, in.data(), sizeof value);
+    in.remove_prefix(sizeof value);
+    return true;
+}
+
+std::string header_of(const FontStamp& font) {
+    std::string out(kCacheMagic, sizeof kCacheMagic);
+    put(out, kByteOrder);
+    put(out, font.size);
+    put(out, font.modified_ns);
+    put(out, std::uint32_t(font.path.size()));
+    out += font.path;
+    return out;
+}
 
 }  // namespace
 
-std::optional<std::string> GlyphFont::open(std::unique_ptr<GlyphFont>& out) {
+std::optional<std::vector<CachedGlyph>> read_glyph_cache(const std::filesystem::path& file, const FontStamp& font) {
+    std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
+    if (!in) return std::nullopt;
+    std::string data;
+    char chunk[16384];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0;) data.append(chunk, n);
+    std::string_view rest = data;
+    const std::string header = header_of(font);
+    if (!rest.starts_with(header)) return std::nullopt;
+    rest.remove_prefix(header.size());
+    std::uint32_t count = 0;
+    if (!take(rest, count) || rest.size() != std::size_t(count) * kEntryBytes) return std::nullopt;
+    std::vector<CachedGlyph> glyphs(count);
+    for (CachedGlyph& g : glyphs) {
+        std::uint32_t cp = 0;
+        std::uint8_t columns = 0, width = 0;
+        take(rest, cp);
+        take(rest, columns);
+        take(rest, width);
+        for (auto& row : g.mask.rows) take(rest, row);
+        if (cp > 0x10FFFF || (columns != 1 && columns != 2) || width != columns * 8) return std::nullopt;
+        g.cp = cp;
+        g.columns = columns;
+        g.mask.width = width;
+    }
+    return glyphs;
+}
+
+bool write_glyph_cache(const std::filesystem::path& file, const FontStamp& font, const std::vector<CachedGlyph>& glyphs) {
+    std::string data = header_of(font);
+    put(data, std::uint32_t(glyphs.size()));
+    for (const CachedGlyph& g : glyphs) {
+        put(data, std::uint32_t(g.cp));
+        put(data, std::uint8_t(g.columns));
+        put(data, std::uint8_t(g.mask.width));
+        for (std::uint16_t row : g.mask.rows) put(data, row);
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(file.parent_path(), ec);
+    auto temporary = file;
+    temporary += "." + std::to_string(::getpid()) + ".tmp";
+    std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(temporary.c_str(), "wb"), &std::fclose);
+    if (!out) return false;
+    const bool written = std::fwrite(data.data(), 1, data.size(), out.get()) == data.size();
+    const bool closed = std::fclose(out.release()) == 0;
+    if (!written || !closed || ::rename(temporary.c_str(), file.c_str()) != 0) {
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    return true;
+}
+
+std::filesystem::path default_glyph_cache() {
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && *xdg == '/')
+        return std::filesystem::path(xdg) / "marula" / "glyphs.bin";
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/')
+        return std::filesystem::path(home) / ".cache" / "marula" / "glyphs.bin";
+    return {};
+}
+
+std::optional<std::string> GlyphFont::open(std::unique_ptr<GlyphFont>& out, const std::filesystem::path& cache_file) {
     const char* env = std::getenv("MARULA_FONT");
     const std::string path = env != nullptr && *env != '\0' ? env : kDefaultFontPath;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    struct stat info{};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return "画面フォントが見つかりません: " + path + " (screen font not found)";
+    FontStamp stamp{path, std::uint64_t(info.st_size),
+                    std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 
-    FT_Library library = nullptr;
-    if (FT_Init_FreeType(&library) != 0) return std::string("FreeType を初期化できません (cannot start FreeType)");
-    FT_Face face = nullptr;
-    if (FT_New_Face(library, path.c_str(), 0, &face) != 0) {
-        FT_Done_FreeType(library);
-        return "画面フォントを読めません: " + path + " (not a usable font file)";
+    auto font = std::make_unique<ScreenFont>(stamp, cache_file);
+    if (!cache_file.empty()) {
+        if (auto glyphs = read_glyph_cache(cache_file, stamp)) font->adopt(*glyphs);
     }
-    if (FT_Set_Pixel_Sizes(face, 0, 16) != 0) {
-        FT_Done_Face(face);
-        FT_Done_FreeType(library);
-        return "画面フォントを16ドットで使えません: " + path + " (no 16-pixel size)";
+    // Without glyphs from an earlier run the face is opened now, so that an
+    // unusable font is reported at start rather than halfway through.
+    if (!font->has_glyphs()) {
+        if (auto err = font->open_renderer()) return err;
     }
-    out = std::make_unique<FreeTypeFont>(library, face);
+    out = std::move(font);
     return std::nullopt;
 }
 

@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -261,6 +264,119 @@ TEST_F(GlyphsTest, CacheKeepsOneGlyphPerCharacterAndWidth) {
     EXPECT_EQ(narrow.width, 8);
     EXPECT_EQ(font_->glyph(U'°', 2).width, 16);
     EXPECT_NE(&font_->glyph(U'°', 2), &narrow);
+}
+
+// ---- the cache file ----------------------------------------------------------
+
+constexpr const char* kScreenFontPath = "/usr/share/fonts/opentype/unifont/unifont_jp.otf";
+
+FontStamp stamp_of(const std::string& path) {
+    struct stat info{};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return {path, std::uint64_t(info.st_size), std::int64_t(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+class GlyphCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() / ("marula_glyph_cache_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+        cache_ = dir_ / "sub" / "glyphs.bin";  // the folder is made on the first save
+        ASSERT_FALSE(GlyphFont::open(plain_).has_value());
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::unique_ptr<GlyphFont> open_cached() {
+        std::unique_ptr<GlyphFont> font;
+        const auto message = GlyphFont::open(font, cache_);
+        EXPECT_FALSE(message.has_value()) << *message;
+        return font;
+    }
+
+    std::filesystem::path dir_, cache_;
+    std::unique_ptr<GlyphFont> plain_;  // no cache: rendered by the face
+    ScopedFontEnv env_{std::nullopt};
+};
+
+TEST_F(GlyphCacheTest, GlyphsComeBackFromTheCacheAsRendered) {
+    struct Sample {
+        char32_t cp;
+        int columns;
+    };
+    const Sample samples[] = {{U'A', 1}, {U'測', 2}, {U'ｱ', 1}, {U'─', 2}, {U'°', 2}, {U'\x01', 1}, {0x10FFFD, 2}};
+    {
+        auto first = open_cached();
+        for (const Sample& s : samples) first->glyph(s.cp, s.columns);
+        first->save();
+    }
+    ASSERT_TRUE(std::filesystem::exists(cache_));
+    const auto cached = read_glyph_cache(cache_, stamp_of(kScreenFontPath));
+    ASSERT_TRUE(cached.has_value());
+    EXPECT_EQ(cached->size(), std::size(samples));
+    auto second = open_cached();
+    for (const Sample& s : samples) {
+        EXPECT_EQ(second->glyph(s.cp, s.columns).rows, plain_->glyph(s.cp, s.columns).rows) << std::hex << unsigned(s.cp);
+        EXPECT_EQ(second->glyph(s.cp, s.columns).width, s.columns * 8);
+    }
+}
+
+TEST_F(GlyphCacheTest, OnlyACacheOfTheSameFontFileIsBelieved) {
+    // A cache whose 'A' is a solid block: shown only when the cache belongs
+    // to the font file as it is now.
+    GlyphMask block;
+    block.rows.fill(0xFF00);
+    const FontStamp real = stamp_of(kScreenFontPath);
+    struct Case {
+        const char* what;
+        FontStamp stamp;
+        bool believed;
+    };
+    const Case cases[] = {
+        {"same file", real, true},
+        {"file changed size", {real.path, real.size + 1, real.modified_ns}, false},
+        {"file rewritten", {real.path, real.size, real.modified_ns + 1}, false},
+        {"another file", {"/elsewhere/unifont_jp.otf", real.size, real.modified_ns}, false},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(write_glyph_cache(cache_, c.stamp, {CachedGlyph{U'A', 1, block}})) << c.what;
+        auto font = open_cached();
+        const bool shows_block = font->glyph(U'A', 1).rows == block.rows;
+        EXPECT_EQ(shows_block, c.believed) << c.what;
+        EXPECT_EQ(font->glyph(U'B', 1).rows, plain_->glyph(U'B', 1).rows) << c.what;  // rendered when missing
+    }
+}
+
+TEST_F(GlyphCacheTest, DamagedCacheFilesAreIgnored) {
+    GlyphMask block;
+    block.rows.fill(0xFF00);
+    ASSERT_TRUE(write_glyph_cache(cache_, stamp_of(kScreenFontPath), {CachedGlyph{U'A', 1, block}}));
+    std::string whole;
+    {
+        std::ifstream in(cache_, std::ios::binary);
+        whole.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    struct Damage {
+        const char* what;
+        std::string content;
+    };
+    std::string bad_width = whole;
+    bad_width[whole.size() - 2 * 18 - 1] = 9;  // the width byte of the one glyph
+    const Damage damages[] = {
+        {"empty", ""},
+        {"cut short", whole.substr(0, whole.size() - 3)},
+        {"trailing bytes", whole + "x"},
+        {"another version", "marula glyphs 0" + whole.substr(15)},
+        {"impossible width", bad_width},
+    };
+    for (const Damage& d : damages) {
+        {
+            std::ofstream out(cache_, std::ios::binary | std::ios::trunc);
+            out << d.content;
+        }
+        EXPECT_FALSE(read_glyph_cache(cache_, stamp_of(kScreenFontPath)).has_value()) << d.what;
+        auto font = open_cached();
+        EXPECT_EQ(font->glyph(U'A', 1).rows, plain_->glyph(U'A', 1).rows) << d.what;
+    }
 }
 
 TEST(GlyphFontOpen, UnusableFontFilesGiveAMessage) {

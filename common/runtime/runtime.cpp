@@ -70,7 +70,7 @@ void* module_entry(const char* module, const char* entry, std::string& why) {
 std::optional<std::string> Runtime::create(std::string program, std::unique_ptr<Backend> backend,
                                            std::unique_ptr<Runtime>& out) {
     std::unique_ptr<GlyphFont> font;
-    if (auto err = GlyphFont::open(font)) return err;
+    if (auto err = GlyphFont::open(font, default_glyph_cache())) return err;
     out.reset(new Runtime(std::move(program), std::move(backend), std::move(font)));
     return std::nullopt;
 }
@@ -433,6 +433,7 @@ const std::vector<std::uint8_t>& Runtime::compose() {
     // Kept in one buffer reused by every frame.
     frame_.resize(std::size_t(kScreenWidth) * kScreenHeight);
     for (int row = 0; row < kRows; ++row) compose_band(row, frame_.data() + std::size_t(row) * kCellHeight * kScreenWidth);
+    font_->save();  // glyphs new to this run are kept for the next
     return frame_;
 }
 
@@ -924,6 +925,7 @@ void Runtime::snap(std::string_view name) {
         return band.data() + (y % kCellHeight) * kScreenWidth;
     };
     if (auto err = write_screen_png(rows, out_dir_ / (base + ".png"))) log_event("error " + *err);
+    font_->save();
 }
 
 }  // namespace marula

@@ -1,8 +1,7 @@
 #include "bitmap.h"
 
-#include <fstream>
-#include <iterator>
 
+#include "files.h"
 #include "runtime.h"
 
 namespace marula {
@@ -18,9 +17,9 @@ std::uint32_t read_le(const std::vector<unsigned char>& b, size_t at, int bytes)
 }  // namespace
 
 std::optional<std::string> load_bmp(const std::filesystem::path& file, Bitmap& out) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return "cannot open " + file.string();
-    std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::optional<std::string> content = read_file(file);
+    if (!content) return "cannot open " + file.string();
+    const std::vector<unsigned char> b(content->begin(), content->end());
     if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return "not a BMP file: " + file.string();
     std::uint32_t data_at = read_le(b, 10, 4);
     std::uint32_t header = read_le(b, 14, 4);

@@ -4,6 +4,8 @@
 
 #include "glyphs.h"
 
+#include "files.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -11,7 +13,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -295,12 +296,9 @@ std::string header_of(const FontStamp& font) {
 }  // namespace
 
 std::optional<std::vector<CachedGlyph>> read_glyph_cache(const std::filesystem::path& file, const FontStamp& font) {
-    std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
-    if (!in) return std::nullopt;
-    std::string data;
-    char chunk[16384];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0;) data.append(chunk, n);
-    std::string_view rest = data;
+    const std::optional<std::string> data = read_file(file);
+    if (!data) return std::nullopt;
+    std::string_view rest = *data;
     const std::string header = header_of(font);
     if (!rest.starts_with(header)) return std::nullopt;
     rest.remove_prefix(header.size());
@@ -335,11 +333,7 @@ bool write_glyph_cache(const std::filesystem::path& file, const FontStamp& font,
     std::filesystem::create_directories(file.parent_path(), ec);
     auto temporary = file;
     temporary += "." + std::to_string(::getpid()) + ".tmp";
-    std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(temporary.c_str(), "wb"), &std::fclose);
-    if (!out) return false;
-    const bool written = std::fwrite(data.data(), 1, data.size(), out.get()) == data.size();
-    const bool closed = std::fclose(out.release()) == 0;
-    if (!written || !closed || ::rename(temporary.c_str(), file.c_str()) != 0) {
+    if (!write_file(temporary, data) || ::rename(temporary.c_str(), file.c_str()) != 0) {
         std::filesystem::remove(temporary, ec);
         return false;
     }

@@ -4,6 +4,7 @@
 
 #include "printer.h"
 
+#include "files.h"
 #include "format.h"
 
 
@@ -18,7 +19,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -81,15 +81,13 @@ bool Printer::page_is_empty() const { return page_.lines.empty() && current_.run
 // The transcript
 
 std::optional<std::string> write_page_text(const PrintedPage& page, const std::filesystem::path& file) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out) return file.filename().string() + "：書き込めません";
+    std::string text;
     for (const PrintedLine& line : page.lines) {
-        for (const PrintRun& run : line.runs) out << run.text;
-        out << '\n';
+        for (const PrintRun& run : line.runs) text += run.text;
+        text += '\n';
     }
-    out << "\f\n";
-    out.close();
-    if (!out) return file.filename().string() + "：書き込めません";
+    text += "\f\n";
+    if (!write_file(file, text)) return file.filename().string() + "：書き込めません";
     return std::nullopt;
 }
 

@@ -8,10 +8,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 
 #include "bitmap.h"
+#include "files.h"
 #include "pdf_writer.h"
 
 namespace marula {
@@ -905,18 +904,15 @@ void Runtime::end() {
 
 void Runtime::log_event(std::string_view line) {
     if (!backend_ || !backend_->virtual_clock()) return;
-    std::ofstream log(out_dir_ / "events.log", std::ios::app);
-    log << line << '\n';
+    std::string entry(line);
+    entry += '\n';
+    append_file(out_dir_ / "events.log", entry);
 }
 
 void Runtime::snap(std::string_view name) {
     std::string base(name);
-    {
-        std::ofstream txt(out_dir_ / (base + ".txt"));
-        txt << text_dump();
-        std::ofstream col(out_dir_ / (base + ".color"));
-        col << color_dump();
-    }
+    write_file(out_dir_ / (base + ".txt"), text_dump());
+    write_file(out_dir_ / (base + ".color"), color_dump());
     // Composed a text row at a time as the file is written: a snap needs no
     // whole frame.
     std::array<std::uint8_t, kCellHeight * kScreenWidth> band;

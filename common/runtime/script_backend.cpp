@@ -1,9 +1,11 @@
 #include "script_backend.h"
 
+#include <charconv>
 #include <cstdlib>
-#include <fstream>
 #include <map>
-#include <sstream>
+#include <string_view>
+
+#include "files.h"
 
 namespace marula {
 
@@ -14,6 +16,21 @@ const std::map<std::string, Key> kKeyNames = {
     {"F6", Key::F6}, {"F7", Key::F7}, {"F8", Key::F8}, {"F9", Key::F9}, {"F10", Key::F10},
     {"Enter", Key::Enter}, {"Escape", Key::Escape}, {"Backspace", Key::Backspace},
 };
+
+// Two whole numbers separated by blanks ("400 100"); what follows them is
+// not looked at.
+bool read_two_ints(std::string_view text, int& first, int& second) {
+    const char* at = text.data();
+    const char* end = text.data() + text.size();
+    for (int* target : {&first, &second}) {
+        while (at < end && (*at == ' ' || *at == '\t')) ++at;
+        if (at < end && *at == '+') ++at;
+        const auto [next, error] = std::from_chars(at, end, *target);
+        if (error != std::errc()) return false;
+        at = next;
+    }
+    return true;
+}
 
 // Events come from the script lines; the clock is virtual, so a deadline
 // never passes before the next scripted event is taken.
@@ -57,8 +74,7 @@ private:
             return ev;
         }
         if (verb == "dblclick") {
-            std::istringstream in(arg);
-            if (!(in >> ev.x >> ev.y)) return std::nullopt;
+            if (!read_two_ints(arg, ev.x, ev.y)) return std::nullopt;
             ev.type = InputEvent::Type::DoubleClick;
             return ev;
         }
@@ -83,9 +99,14 @@ std::unique_ptr<Backend> make_script_backend(std::vector<std::string> lines, int
 std::optional<std::string> make_script_backend_from_env(std::unique_ptr<Backend>& out) {
     std::vector<std::string> lines;
     if (const char* file = std::getenv("MARULA_SCRIPT"); file && *file) {
-        std::ifstream in(file);
-        if (!in) return std::string("cannot read the script ") + file;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        const std::optional<std::string> content = read_file(file);
+        if (!content) return std::string("cannot read the script ") + file;
+        std::string_view rest = *content;
+        while (!rest.empty()) {
+            const std::size_t end = rest.find('\n');
+            lines.emplace_back(rest.substr(0, end));
+            rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        }
     }
     int start = 0;
     if (const char* pos = std::getenv("MARULA_SCRIPT_LINE"); pos && *pos) start = std::atoi(pos);

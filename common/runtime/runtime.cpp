@@ -831,10 +831,33 @@ void Runtime::hardcopy() {
 // ---------------------------------------------------------------------------
 // Bitmaps
 
-void Runtime::draw_bitmap(std::string_view file_name, int x, int y) {
+namespace {
+
+// A picture in palette colours. Pictures are drawn in a few colours, in
+// runs: the nearest palette colour is worked out again only when the
+// colour changes.
+Picture to_picture(const Bitmap& bmp) {
+    Picture picture{bmp.width, bmp.height, std::vector<std::uint8_t>(bmp.pixels.size())};
+    std::uint32_t last_rgb = bmp.pixels.empty() ? 0 : bmp.pixels[0];
+    int colour = nearest_palette_color(last_rgb);
+    for (std::size_t i = 0; i < bmp.pixels.size(); ++i) {
+        if (bmp.pixels[i] != last_rgb) {
+            last_rgb = bmp.pixels[i];
+            colour = nearest_palette_color(last_rgb);
+        }
+        picture.colours[i] = std::uint8_t(colour);
+    }
+    return picture;
+}
+
+}  // namespace
+
+const Picture* Runtime::picture(std::string_view file_name) {
+    const std::string key(file_name);
+    if (auto found = pictures_.find(key); found != pictures_.end()) return &found->second;
     std::filesystem::path name{std::u8string(file_name.begin(), file_name.end())};
     auto dir = executable_dir();
-    std::vector<std::filesystem::path> candidates = {
+    const std::filesystem::path candidates[] = {
         name, dir / name, dir / ".." / "share" / "marula" / name, dir / ".." / ".." / "share" / "marula" / name};
     std::string why = "not found";
     for (const auto& path : candidates) {
@@ -845,22 +868,18 @@ void Runtime::draw_bitmap(std::string_view file_name, int x, int y) {
             why = *err;
             continue;
         }
-        // Pictures are drawn in a few colours, in runs: the nearest palette
-        // colour is worked out again only when the colour changes.
-        std::uint32_t last_rgb = bmp.pixels.empty() ? 0 : bmp.pixels[0];
-        int colour = nearest_palette_color(last_rgb);
-        for (int by = 0; by < bmp.height; ++by)
-            for (int bx = 0; bx < bmp.width; ++bx) {
-                const std::uint32_t rgb = bmp.pixels[by * bmp.width + bx];
-                if (rgb != last_rgb) {
-                    last_rgb = rgb;
-                    colour = nearest_palette_color(rgb);
-                }
-                set_pixel(x + bx, y + by, colour);
-            }
-        return;
+        // Kept: the opening draws the same picture again as it moves.
+        return &pictures_.emplace(key, to_picture(bmp)).first->second;
     }
-    log_event("error bitmap " + std::string(file_name) + ": " + why);
+    log_event("error bitmap " + key + ": " + why);
+    return nullptr;
+}
+
+void Runtime::draw_bitmap(std::string_view file_name, int x, int y) {
+    const Picture* shown = picture(file_name);
+    if (shown == nullptr) return;
+    for (int by = 0; by < shown->height; ++by)
+        for (int bx = 0; bx < shown->width; ++bx) set_pixel(x + bx, y + by, shown->colours[by * shown->width + bx]);
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,6 +54,13 @@ struct Event {
 
 // Switch state of a bound key or of the double-click (KEY(n) ON/OFF/STOP).
 enum class Trap { Off, On, Stop };
+
+// A bitmap file as drawn: its pixels in palette colours, top row first.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> colours;
+};
 
 class Runtime {
 public:
@@ -165,8 +173,8 @@ public:
     // ---- bitmaps ------------------------------------------------------
     // Loads a .bmp (looked up in the current folder, then beside the
     // executable, then in ../share/marula beside it), draws it with its top
-    // left at (x, y) in the nearest palette colours, frees it. A missing or
-    // unreadable file draws nothing and is logged.
+    // left at (x, y) in the nearest palette colours, and keeps it for the
+    // next time. A missing or unreadable file draws nothing and is logged.
     void draw_bitmap(std::string_view file_name, int x, int y);
 
     // ---- programs -----------------------------------------------------
@@ -192,6 +200,9 @@ public:
     void present();
 
 private:
+    // The picture of a bitmap file, loaded on its first use; nothing (and a
+    // logged error) when it cannot be had.
+    const Picture* picture(std::string_view file_name);
     Runtime(std::string program, std::unique_ptr<Backend> backend, std::unique_ptr<GlyphFont> font);
 
     // Text plane helpers
@@ -243,6 +254,7 @@ private:
     std::string preedit_;
 
     std::vector<std::uint8_t> frame_;  // the last composed screen
+    std::map<std::string, Picture, std::less<>> pictures_;  // bitmaps by file name, once loaded
 };
 
 // The folder of the running executable, where its sibling programs and the

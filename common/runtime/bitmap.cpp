@@ -8,7 +8,18 @@ namespace marula {
 
 namespace {
 
-std::uint32_t read_le(const std::vector<unsigned char>& b, size_t at, int bytes) {
+// The file's bytes, read as unsigned.
+class Bytes {
+public:
+    explicit Bytes(std::string_view data) : data_(data) {}
+    std::size_t size() const { return data_.size(); }
+    unsigned operator[](std::size_t at) const { return static_cast<unsigned char>(data_[at]); }
+
+private:
+    std::string_view data_;
+};
+
+std::uint32_t read_le(const Bytes& b, size_t at, int bytes) {
     std::uint32_t v = 0;
     for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b[at + i];
     return v;
@@ -19,7 +30,7 @@ std::uint32_t read_le(const std::vector<unsigned char>& b, size_t at, int bytes)
 std::optional<std::string> load_bmp(const std::filesystem::path& file, Bitmap& out) {
     const std::optional<std::string> content = read_file(file);
     if (!content) return "cannot open " + file.string();
-    const std::vector<unsigned char> b(content->begin(), content->end());
+    const Bytes b(*content);
     if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return "not a BMP file: " + file.string();
     std::uint32_t data_at = read_le(b, 10, 4);
     std::uint32_t header = read_le(b, 14, 4);

@@ -1,5 +1,7 @@
 #include "files.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -19,8 +21,14 @@ bool put(const std::filesystem::path& file, std::string_view content, const char
 std::optional<std::string> read_file(const std::filesystem::path& file) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
     if (!in) return std::nullopt;
+    // Read in one go at the size the file has now; a file that grows
+    // meanwhile is read on to its end.
+    struct stat info{};
     std::string content;
-    char chunk[16384];
+    if (::fstat(::fileno(in.get()), &info) == 0 && S_ISREG(info.st_mode)) content.resize(std::size_t(info.st_size));
+    std::size_t filled = std::fread(content.data(), 1, content.size(), in.get());
+    content.resize(filled);
+    char chunk[4096];
     for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0;) content.append(chunk, n);
     if (std::ferror(in.get())) return std::nullopt;
     return content;

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "script_backend.h"
@@ -188,6 +192,75 @@ TEST(KeyTraps, StoppedKeysWaitAndDoubleClicksCarryThePointer) {
     auto key = rt->wait_event();
     ASSERT_TRUE(key);
     EXPECT_EQ(key->key, 1);
+}
+
+// ---- bitmaps ------------------------------------------------------------------
+
+// An uncompressed BMP of the given depth; `rows` top row first, each pixel
+// a palette index (depth 8) or 0x00RRGGBB (depth 24).
+std::string bmp_file(int depth, const std::vector<std::vector<std::uint32_t>>& rows, bool top_down,
+                     const std::vector<std::uint32_t>& palette = {}) {
+    const int width = int(rows[0].size()), height = int(rows.size());
+    const int stride = ((width * depth + 31) / 32) * 4;
+    const int data_at = 14 + 40 + int(palette.size()) * 4;
+    std::string f(std::size_t(data_at + stride * height), '\0');
+    auto put = [&](int at, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) f[std::size_t(at + i)] = char((v >> (8 * i)) & 0xFF);
+    };
+    f[0] = 'B';
+    f[1] = 'M';
+    put(2, std::uint32_t(f.size()), 4);
+    put(10, std::uint32_t(data_at), 4);
+    put(14, 40, 4);
+    put(18, std::uint32_t(width), 4);
+    put(22, std::uint32_t(top_down ? -height : height), 4);
+    put(26, 1, 2);
+    put(28, std::uint32_t(depth), 2);
+    put(46, std::uint32_t(palette.size()), 4);
+    for (std::size_t i = 0; i < palette.size(); ++i) put(54 + int(i) * 4, palette[i], 4);
+    for (int y = 0; y < height; ++y) {
+        const int row = data_at + stride * (top_down ? y : height - 1 - y);
+        for (int x = 0; x < width; ++x) {
+            if (depth == 24) put(row + 3 * x, rows[std::size_t(y)][std::size_t(x)], 3);
+            else f[std::size_t(row + x)] = char(rows[std::size_t(y)][std::size_t(x)]);
+        }
+    }
+    return f;
+}
+
+TEST(Bitmaps, DrawnInTheNearestPaletteColoursAndKeptOnceLoaded) {
+    const auto dir = std::filesystem::temp_directory_path() / ("marula_bmp_test_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    struct Case {
+        const char* what;
+        std::string file;
+    };
+    // Red, near-blue, white / black, light green, grey: palette colours 4, 1, 15 / 0, 10, 7.
+    const std::vector<std::vector<std::uint32_t>> rgb = {{0xAA0000, 0x0000A0, 0xFFFFFF}, {0x000000, 0x55FF55, 0xA0A0A0}};
+    const std::vector<std::uint32_t> palette = {0xAA0000, 0x0000A0, 0xFFFFFF, 0x000000, 0x55FF55, 0xA0A0A0};
+    const std::vector<std::vector<std::uint32_t>> indexed = {{0, 1, 2}, {3, 4, 5}};
+    const Case cases[] = {
+        {"24-bit bottom-up", bmp_file(24, rgb, false)},
+        {"8-bit top-down", bmp_file(8, indexed, true, palette)},
+    };
+    const int expected[2][3] = {{4, 1, 15}, {0, 10, 7}};
+    for (const Case& c : cases) {
+        const auto path = dir / "picture.bmp";
+        {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out << c.file;
+        }
+        auto rt = make_runtime();
+        rt->draw_bitmap(path.string(), 100, 50);
+        std::filesystem::remove(path);
+        rt->draw_bitmap(path.string(), 300, 200);  // the file is gone: drawn from the kept picture
+        for (auto [x0, y0] : {std::pair{100, 50}, std::pair{300, 200}})
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 3; ++x)
+                    EXPECT_EQ(rt->pixel(x0 + x, y0 + y), expected[y][x]) << c.what << " at " << x0 + x << "," << y0 + y;
+        EXPECT_EQ(rt->pixel(103, 50), 15) << c.what;  // the background just beyond the picture
+    }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

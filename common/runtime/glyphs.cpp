@@ -1,13 +1,13 @@
-// The screen font through FreeType: each character is rendered once as a
-// 1-bit mask in its 8- or 16-pixel slot and kept for the rest of the run,
-// and in a cache file for the runs after it.
+// The screen font: each character is rendered once as a 1-bit mask in its
+// 8- or 16-pixel slot (by the face through FreeType, or drawn here for box
+// drawing and unknown characters) and kept for the rest of the run, and in
+// a cache file for the runs after it.
 
 #include "glyphs.h"
 
 #include "files.h"
-
-#include <ft2build.h>
-#include FT_FREETYPE_H
+#include "glyph_renderer.h"
+#include "modules.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,19 +24,10 @@ namespace marula {
 namespace {
 
 constexpr const char* kDefaultFontPath = "/usr/share/fonts/opentype/unifont/unifont_jp.otf";
-constexpr int kMaskRows = 18;
-// One free pixel row above the 14-pixel ascent: the baseline is row 15.
-constexpr int kBaselineRow = 1 + 14;
-
-// Sets pixel (x, y) of a mask whose slot is `width` pixels wide.
-void set_bit(GlyphMask& mask, int x, int y) {
-    if (x < 0 || x >= mask.width || y < 0 || y >= kMaskRows) return;
-    mask.rows[y] |= static_cast<std::uint16_t>(0x8000u >> x);
-}
 
 void fill_rect(GlyphMask& mask, int x1, int y1, int x2, int y2) {
     for (int y = y1; y <= y2; ++y)
-        for (int x = x1; x <= x2; ++x) set_bit(mask, x, y);
+        for (int x = x1; x <= x2; ++x) mask.set(x, y);
 }
 
 // ---- box drawing -------------------------------------------------------
@@ -102,7 +93,7 @@ GlyphMask box_glyph(char32_t cp, int width) {
     const int up = shape.arms[0] - '0', right = shape.arms[1] - '0';
     const int down = shape.arms[2] - '0', left = shape.arms[3] - '0';
     const int cx = width / 2 - 1;
-    const int cy = kMaskRows / 2 - 1;
+    const int cy = kGlyphRows / 2 - 1;
     const int vh = half_thickness(std::max(up, down));     // vertical half-thickness
     const int hh = half_thickness(std::max(left, right));  // horizontal half-thickness
 
@@ -110,13 +101,13 @@ GlyphMask box_glyph(char32_t cp, int width) {
         if (left > 0)
             dashed_span(mask, true, 0, width - 1, cy - hh, cy + hh, shape.dashes);
         else
-            dashed_span(mask, false, 0, kMaskRows - 1, cx - vh, cx + vh, shape.dashes);
+            dashed_span(mask, false, 0, kGlyphRows - 1, cx - vh, cx + vh, shape.dashes);
         return mask;
     }
     // Each arm runs from the edge to the far side of the crossing line, so
     // corners close without a notch.
     if (up > 0) fill_rect(mask, cx - half_thickness(up), 0, cx + half_thickness(up), cy + hh);
-    if (down > 0) fill_rect(mask, cx - half_thickness(down), cy - hh, cx + half_thickness(down), kMaskRows - 1);
+    if (down > 0) fill_rect(mask, cx - half_thickness(down), cy - hh, cx + half_thickness(down), kGlyphRows - 1);
     if (left > 0) fill_rect(mask, 0, cy - half_thickness(left), cx + vh, cy + half_thickness(left));
     if (right > 0) fill_rect(mask, cx - vh, cy - half_thickness(right), width - 1, cy + half_thickness(right));
     return mask;
@@ -127,9 +118,9 @@ GlyphMask box_glyph(char32_t cp, int width) {
 GlyphMask missing_glyph(int width) {
     GlyphMask mask;
     mask.width = width;
-    const int x1 = 1, x2 = width - 2, y1 = 2, y2 = kBaselineRow;
+    const int x1 = 1, x2 = width - 2, y1 = 2, y2 = kGlyphBaseline;
     const auto dot = [&](int x, int y) {
-        if ((x - x1 + y - y1) % 2 == 0) set_bit(mask, x, y);
+        if ((x - x1 + y - y1) % 2 == 0) mask.set(x, y);
     };
     for (int x = x1; x <= x2; ++x) {
         dot(x, y1);
@@ -141,68 +132,6 @@ GlyphMask missing_glyph(int width) {
     }
     return mask;
 }
-
-// ---- FreeType ------------------------------------------------------------
-
-class FreeTypeRenderer {
-public:
-    // Opens the face at 16 pixels; a message when it cannot.
-    static std::optional<std::string> open(const std::string& path, std::unique_ptr<FreeTypeRenderer>& out) {
-        FT_Library library = nullptr;
-        if (FT_Init_FreeType(&library) != 0) return std::string("FreeType を初期化できません (cannot start FreeType)");
-        FT_Face face = nullptr;
-        if (FT_New_Face(library, path.c_str(), 0, &face) != 0) {
-            FT_Done_FreeType(library);
-            return "画面フォントを読めません: " + path + " (not a usable font file)";
-        }
-        if (FT_Set_Pixel_Sizes(face, 0, 16) != 0) {
-            FT_Done_Face(face);
-            FT_Done_FreeType(library);
-            return "画面フォントを16ドットで使えません: " + path + " (no 16-pixel size)";
-        }
-        out.reset(new FreeTypeRenderer(library, face));
-        return std::nullopt;
-    }
-    ~FreeTypeRenderer() {
-        FT_Done_Face(face_);
-        FT_Done_FreeType(library_);
-    }
-    FreeTypeRenderer(const FreeTypeRenderer&) = delete;
-    FreeTypeRenderer& operator=(const FreeTypeRenderer&) = delete;
-
-    GlyphMask render(char32_t cp, int width) {
-        const FT_UInt index = FT_Get_Char_Index(face_, cp);
-        if (index == 0) return missing_glyph(width);
-        if (FT_Load_Glyph(face_, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO) != 0) return missing_glyph(width);
-        const FT_GlyphSlot slot = face_->glyph;
-        const FT_Bitmap& bitmap = slot->bitmap;
-        if (bitmap.pixel_mode != FT_PIXEL_MODE_MONO) return missing_glyph(width);
-
-        const int advance = static_cast<int>(slot->advance.x >> 6);
-        // A glyph wider than its slot is halved across (pairs of columns
-        // merged) rather than cut; a narrower one is centred.
-        const int squeeze = advance > width ? 2 : 1;
-        const int offset = advance > 0 && advance < width ? (width - advance) / 2 : 0;
-        GlyphMask mask;
-        mask.width = width;
-        for (unsigned row = 0; row < bitmap.rows; ++row) {
-            const unsigned char* line = bitmap.buffer + static_cast<std::ptrdiff_t>(row) * bitmap.pitch;
-            const int y = kBaselineRow - slot->bitmap_top + static_cast<int>(row);
-            for (unsigned col = 0; col < bitmap.width; ++col) {
-                if ((line[col >> 3] & (0x80u >> (col & 7))) == 0) continue;
-                const int x = (slot->bitmap_left + static_cast<int>(col)) / squeeze + offset;
-                set_bit(mask, x, y);
-            }
-        }
-        return mask;
-    }
-
-private:
-    FreeTypeRenderer(FT_Library library, FT_Face face) : library_(library), face_(face) {}
-
-    FT_Library library_;
-    FT_Face face_;
-};
 
 // ---- the screen font -------------------------------------------------------
 
@@ -219,7 +148,15 @@ public:
         saved_count_ = glyphs_.size();
     }
     bool has_glyphs() const { return !glyphs_.empty(); }
-    std::optional<std::string> open_renderer() { return FreeTypeRenderer::open(stamp_.path, renderer_); }
+    // The face, through the renderer module.
+    std::optional<std::string> open_renderer() {
+        std::string why;
+        auto open = reinterpret_cast<OpenGlyphRenderer>(module_entry(kGlyphModule, kGlyphEntry, why));
+        if (open == nullptr) return "画面フォントを使えません: " + why;
+        std::optional<std::string> error;
+        open(&stamp_.path, &renderer_, &error);
+        return error;
+    }
 
     const GlyphMask& glyph(char32_t cp, int columns) override {
         columns = columns == 2 ? 2 : 1;
@@ -252,12 +189,13 @@ private:
         blank.width = width;
         if (cp < 0x20 || cp == 0x7F) return blank;  // control characters show nothing
         if (!renderer_ && open_renderer()) return missing_glyph(width);
-        return renderer_->render(cp, width);
+        if (auto mask = renderer_->render(cp, width)) return *mask;
+        return missing_glyph(width);
     }
 
     FontStamp stamp_;
     std::filesystem::path cache_file_;
-    std::unique_ptr<FreeTypeRenderer> renderer_;
+    std::unique_ptr<GlyphRenderer> renderer_;
     std::unordered_map<std::uint64_t, GlyphMask> glyphs_;
     std::size_t saved_count_ = 0;
 };
@@ -268,7 +206,7 @@ private:
 // shown.
 constexpr char kCacheMagic[16] = "marula glyphs 1";
 constexpr std::uint32_t kByteOrder = 0x01020304;
-constexpr std::size_t kEntryBytes = 4 + 1 + 1 + 2 * kMaskRows;
+constexpr std::size_t kEntryBytes = 4 + 1 + 1 + 2 * kGlyphRows;
 
 template <typename T>
 void put(std::string& out, T value) {

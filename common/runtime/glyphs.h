@@ -14,9 +14,17 @@ namespace marula {
 // One glyph as a mask of 18 rows in a cell 8 (half-width) or 16
 // (full-width) pixels wide. Bit 15 of a row is the leftmost pixel; row 0
 // is the top pixel row of the text cell. The baseline sits at row 15.
+inline constexpr int kGlyphRows = 18;
+// One free pixel row above the 14-pixel ascent: the baseline is row 15.
+inline constexpr int kGlyphBaseline = 1 + 14;
+
 struct GlyphMask {
     int width = 8;
-    std::array<std::uint16_t, 18> rows{};
+    std::array<std::uint16_t, kGlyphRows> rows{};
+    // Lights pixel (x, y); pixels outside the slot are left alone.
+    void set(int x, int y) {
+        if (x >= 0 && x < width && y >= 0 && y < kGlyphRows) rows[y] |= static_cast<std::uint16_t>(0x8000u >> x);
+    }
 };
 
 class GlyphFont {

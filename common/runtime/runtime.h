@@ -22,6 +22,7 @@
 #include "backend.h"
 #include "format.h"
 #include "glyphs.h"
+#include "modules.h"
 #include "graphics_plane.h"
 #include "printer.h"
 
@@ -256,15 +257,6 @@ private:
     std::vector<std::uint8_t> frame_;  // the last composed screen
     std::map<std::string, Picture, std::less<>> pictures_;  // bitmaps by file name, once loaded
 };
-
-// The folder of the running executable, where its sibling programs and the
-// window module stand (the current folder when it cannot be told).
-std::filesystem::path executable_dir();
-
-// The address of `entry` in a module standing beside the executable, loaded
-// on first use and kept; nothing, with the reason in `why`, when it cannot be
-// had.
-void* module_entry(const char* module, const char* entry, std::string& why);
 
 // Program start: picks the backend (script mode when MARULA_HEADLESS=1,
 // else an SDL window), builds the runtime and runs `body`. Prints start-up

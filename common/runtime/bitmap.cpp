@@ -2,7 +2,7 @@
 
 
 #include "files.h"
-#include "runtime.h"
+#include "palette.h"
 
 namespace marula {
 
@@ -27,7 +27,7 @@ std::uint32_t read_le(const Bytes& b, size_t at, int bytes) {
 
 }  // namespace
 
-std::optional<std::string> load_bmp(const std::filesystem::path& file, Bitmap& out) {
+std::optional<std::string> load_bmp(const std::filesystem::path& file, Picture& out) {
     const std::optional<std::string> content = read_file(file);
     if (!content) return "cannot open " + file.string();
     const Bytes b(*content);
@@ -45,34 +45,44 @@ std::optional<std::string> load_bmp(const std::filesystem::path& file, Bitmap& o
     if (width <= 0 || height <= 0 || width > 4096 || height > 4096) return "bad BMP size: " + file.string();
     if (!(compression == 0 || (compression == 3 && bits == 32))) return "compressed BMP: " + file.string();
     if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return "unsupported BMP depth";
-    std::vector<std::uint32_t> palette;
+    // The file's own palette, each entry already as the nearest screen colour.
+    std::vector<std::uint8_t> palette;
     if (bits <= 8) {
         size_t count = colors_used ? colors_used : (1u << bits);
         size_t at = 14 + header;
         if (count > 256 || at + count * 4 > b.size()) return "bad BMP palette: " + file.string();
         for (size_t i = 0; i < count; ++i)
-            palette.push_back((std::uint32_t(b[at + 4 * i + 2]) << 16) | (std::uint32_t(b[at + 4 * i + 1]) << 8) |
-                              b[at + 4 * i]);
+            palette.push_back(std::uint8_t(nearest_palette_color(
+                (std::uint32_t(b[at + 4 * i + 2]) << 16) | (std::uint32_t(b[at + 4 * i + 1]) << 8) | b[at + 4 * i])));
     }
     size_t stride = ((size_t(width) * bits + 31) / 32) * 4;
     if (data_at + stride * size_t(height) > b.size()) return "truncated BMP: " + file.string();
     out.width = width;
     out.height = height;
-    out.pixels.assign(size_t(width) * height, 0);
+    out.colours.assign(size_t(width) * height, 0);
+    // True-colour pictures come in runs of one colour: the nearest screen
+    // colour is worked out again only when the colour changes.
+    std::uint32_t last_rgb = 0;
+    std::uint8_t last_colour = std::uint8_t(nearest_palette_color(0));
     for (int y = 0; y < height; ++y) {
         size_t row = data_at + stride * size_t(top_down ? y : height - 1 - y);
         for (int x = 0; x < width; ++x) {
-            std::uint32_t rgb = 0;
+            std::uint8_t colour = 0;
             if (bits >= 24) {
                 size_t p = row + size_t(x) * (bits / 8);
-                rgb = (std::uint32_t(b[p + 2]) << 16) | (std::uint32_t(b[p + 1]) << 8) | b[p];
+                const std::uint32_t rgb = (std::uint32_t(b[p + 2]) << 16) | (std::uint32_t(b[p + 1]) << 8) | b[p];
+                if (rgb != last_rgb) {
+                    last_rgb = rgb;
+                    last_colour = std::uint8_t(nearest_palette_color(rgb));
+                }
+                colour = last_colour;
             } else {
                 size_t bit = size_t(x) * bits;
                 unsigned byte = b[row + bit / 8];
                 unsigned index = (byte >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
-                rgb = index < palette.size() ? palette[index] : 0;
+                colour = index < palette.size() ? palette[index] : std::uint8_t(0);
             }
-            out.pixels[size_t(y) * width + x] = rgb;
+            out.colours[size_t(y) * width + x] = colour;
         }
     }
     return std::nullopt;

@@ -809,27 +809,6 @@ void Runtime::hardcopy() {
 // ---------------------------------------------------------------------------
 // Bitmaps
 
-namespace {
-
-// A picture in palette colours. Pictures are drawn in a few colours, in
-// runs: the nearest palette colour is worked out again only when the
-// colour changes.
-Picture to_picture(const Bitmap& bmp) {
-    Picture picture{bmp.width, bmp.height, std::vector<std::uint8_t>(bmp.pixels.size())};
-    std::uint32_t last_rgb = bmp.pixels.empty() ? 0 : bmp.pixels[0];
-    int colour = nearest_palette_color(last_rgb);
-    for (std::size_t i = 0; i < bmp.pixels.size(); ++i) {
-        if (bmp.pixels[i] != last_rgb) {
-            last_rgb = bmp.pixels[i];
-            colour = nearest_palette_color(last_rgb);
-        }
-        picture.colours[i] = std::uint8_t(colour);
-    }
-    return picture;
-}
-
-}  // namespace
-
 const Picture* Runtime::picture(std::string_view file_name) {
     const std::string key(file_name);
     if (auto found = pictures_.find(key); found != pictures_.end()) return &found->second;
@@ -841,13 +820,13 @@ const Picture* Runtime::picture(std::string_view file_name) {
     for (const auto& path : candidates) {
         std::error_code ec;
         if (!std::filesystem::exists(path, ec)) continue;
-        Bitmap bmp;
-        if (auto err = load_bmp(path, bmp)) {
+        Picture loaded;
+        if (auto err = load_bmp(path, loaded)) {
             why = *err;
             continue;
         }
         // Kept: the opening draws the same picture again as it moves.
-        return &pictures_.emplace(key, to_picture(bmp)).first->second;
+        return &pictures_.emplace(key, std::move(loaded)).first->second;
     }
     log_event("error bitmap " + key + ": " + why);
     return nullptr;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "backend.h"
+#include "bitmap.h"
 #include "format.h"
 #include "glyphs.h"
 #include "modules.h"
@@ -55,13 +56,6 @@ struct Event {
 
 // Switch state of a bound key or of the double-click (KEY(n) ON/OFF/STOP).
 enum class Trap { Off, On, Stop };
-
-// A bitmap file as drawn: its pixels in palette colours, top row first.
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> colours;
-};
 
 class Runtime {
 public:

@@ -37,7 +37,7 @@ std::optional<std::string> write_screen_png(const std::function<const std::uint8
     png_init_io(png, out.get());
     png_set_compression_level(png, 1);
     png_set_compression_strategy(png, Z_RLE);
-    png_set_compression_mem_level(png, 1);
+    png_set_compression_mem_level(png, 3);
     png_set_compression_window_bits(png, 9);  // runs only look one pixel back
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_set_IHDR(png, info, kWidth, kHeight, 4, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,

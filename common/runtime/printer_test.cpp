@@ -292,23 +292,54 @@ std::vector<std::uint8_t> test_screen() {
     return indices;
 }
 
+// Screens that exercise every way the picture is packed: runs longer than
+// one match, runs of exactly three, rows repeating the row above with a
+// change here and there, and noise that packs to nothing.
+std::vector<std::pair<const char*, std::vector<std::uint8_t>>> png_screens() {
+    std::vector<std::pair<const char*, std::vector<std::uint8_t>>> screens;
+    screens.emplace_back("stripes", test_screen());
+    screens.emplace_back("one colour", std::vector<std::uint8_t>(640 * 432, 15));
+    std::vector<std::uint8_t> boxes(640 * 432, 15);
+    for (int y = 0; y < 432; ++y)
+        for (int x = 0; x < 640; ++x) {
+            if (x % 80 == 0 || y % 18 == 0) boxes[y * 640 + x] = 1;     // a grid of cells
+            if ((x * 7 + y * 3) % 997 == 0) boxes[y * 640 + x] = 4;     // odd pixels breaking the repeats
+        }
+    screens.emplace_back("grid with specks", boxes);
+    std::vector<std::uint8_t> threes(640 * 432);
+    for (int i = 0; i < 640 * 432; ++i) threes[i] = std::uint8_t((i / 6) % 16);  // byte runs of three
+    screens.emplace_back("runs of three", threes);
+    std::vector<std::uint8_t> noise(640 * 432);
+    std::uint32_t state = 12345;
+    for (auto& p : noise) p = std::uint8_t((state = state * 1103515245u + 12345u) >> 28);
+    screens.emplace_back("noise", noise);
+    return screens;
+}
+
 TEST(ScreenCopy, PngHoldsEveryPixel) {
     TempDir dir;
-    const fs::path png = dir.path() / "hardcopy-1.png";
-    const std::vector<std::uint8_t> indices = test_screen();
-    ASSERT_EQ(write_screen_png(indices.data(), png), std::nullopt);
-    cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
-    ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
-    ASSERT_EQ(cairo_image_surface_get_width(image), 640);
-    ASSERT_EQ(cairo_image_surface_get_height(image), 432);
-    const unsigned char* data = cairo_image_surface_get_data(image);
-    const int stride = cairo_image_surface_get_stride(image);
-    int wrong = 0;
-    for (int y = 0; y < 432; ++y)
-        for (int x = 0; x < 640; ++x)
-            wrong += (reinterpret_cast<const std::uint32_t*>(data + y * stride)[x] & 0xFFFFFFu) != kPalette[indices[y * 640 + x]];
-    EXPECT_EQ(wrong, 0);
-    cairo_surface_destroy(image);
+    for (const auto& [what, indices] : png_screens()) {
+        const fs::path png = dir.path() / "hardcopy-1.png";
+        ASSERT_EQ(write_screen_png(indices.data(), png), std::nullopt) << what;
+        cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
+        ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS) << what;
+        ASSERT_EQ(cairo_image_surface_get_width(image), 640);
+        ASSERT_EQ(cairo_image_surface_get_height(image), 432);
+        const unsigned char* data = cairo_image_surface_get_data(image);
+        const int stride = cairo_image_surface_get_stride(image);
+        int wrong = 0;
+        for (int y = 0; y < 432; ++y)
+            for (int x = 0; x < 640; ++x)
+                wrong += (reinterpret_cast<const std::uint32_t*>(data + y * stride)[x] & 0xFFFFFFu) != kPalette[indices[y * 640 + x]];
+        EXPECT_EQ(wrong, 0) << what;
+        cairo_surface_destroy(image);
+    }
+}
+
+TEST(ScreenCopy, PngOfAnUnwritableFileIsAMessage) {
+    TempDir dir;
+    const std::vector<std::uint8_t> indices(640 * 432, 15);
+    EXPECT_NE(write_screen_png(indices.data(), dir.path() / "missing" / "s.png"), std::nullopt);
 }
 
 TEST(ScreenCopy, PdfIsOneLandscapePage) {

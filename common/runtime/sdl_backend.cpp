@@ -145,7 +145,11 @@ std::string no_display_message(std::string_view detail) {
 class SdlBackend final : public Backend {
 public:
     SdlBackend(SDL_Window* window, SDL_Renderer* renderer, SDL_Texture* texture)
-        : window_(window), renderer_(renderer), texture_(texture), frame_(kWidth * kHeight, 0) {
+        : window_(window), renderer_(renderer), texture_(texture), frame_(kWidth * kHeight, 0),
+          indices_(kWidth * kHeight, 0) {
+        SDL_RendererInfo info{};
+        picture_kept_ = SDL_GetRendererInfo(renderer_, &info) == 0 && info.name != nullptr &&
+                        std::strcmp(info.name, "software") == 0;
         SDL_GetWindowPosition(window_, &windowed_x_, &windowed_y_);
         SDL_GetWindowSize(window_, &windowed_w_, &windowed_h_);
     }
@@ -159,24 +163,18 @@ public:
     SdlBackend(const SdlBackend&) = delete;
     SdlBackend& operator=(const SdlBackend&) = delete;
 
-    // Only the rows that changed go to the texture, and an unchanged frame
-    // (a blink that has not turned yet, a redraw of the same table) costs
-    // nothing but the comparison.
+    // Only the rows that changed are converted and sent to the texture, and
+    // with the software renderer (whose picture stays between presents) only
+    // they are drawn again; an unchanged frame costs only the comparison.
     void present(const std::uint8_t* indices) override {
         int first = kHeight, last = -1;
         for (int y = 0; y < kHeight; ++y) {
-            std::uint32_t* row = frame_.data() + static_cast<std::size_t>(y) * kWidth;
-            const std::uint8_t* source = indices + static_cast<std::size_t>(y) * kWidth;
-            bool changed = false;
-            for (int x = 0; x < kWidth; ++x) {
-                const std::uint32_t rgb = kPalette[source[x] & 15];
-                changed |= row[x] != rgb;
-                row[x] = rgb;
-            }
-            if (changed) {
-                first = std::min(first, y);
-                last = y;
-            }
+            const std::size_t at = static_cast<std::size_t>(y) * kWidth;
+            if (std::memcmp(indices_.data() + at, indices + at, kWidth) == 0) continue;
+            std::memcpy(indices_.data() + at, indices + at, kWidth);
+            for (int x = 0; x < kWidth; ++x) frame_[at + static_cast<std::size_t>(x)] = kPalette[indices[at + static_cast<std::size_t>(x)] & 15];
+            first = std::min(first, y);
+            last = y;
         }
         const bool first_frame = !shown_;
         show();
@@ -186,7 +184,12 @@ public:
             const SDL_Rect band{0, first, kWidth, last - first + 1};
             SDL_UpdateTexture(texture_, &band, frame_.data() + static_cast<std::size_t>(first) * kWidth,
                               kWidth * static_cast<int>(sizeof(std::uint32_t)));
-            render();
+            if (picture_kept_) {
+                SDL_RenderCopy(renderer_, texture_, &band, &band);
+                SDL_RenderPresent(renderer_);
+            } else {
+                render();
+            }
         }
     }
 
@@ -432,7 +435,9 @@ private:
     SDL_Texture* texture_;
     bool full_ = false;
     bool shown_ = false;
-    std::vector<std::uint32_t> frame_;
+    std::vector<std::uint32_t> frame_;   // what the texture holds
+    std::vector<std::uint8_t> indices_;  // the same as palette indices, to compare with
+    bool picture_kept_ = false;          // the renderer keeps its picture between presents
     int windowed_x_ = 0, windowed_y_ = 0, windowed_w_ = 0, windowed_h_ = 0;
     bool text_input_ = false;
     bool composing_ = false;

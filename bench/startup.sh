@@ -30,9 +30,12 @@ trap 'rm -rf "$out"' EXIT
 : > "$out/empty.script"
 export MARULA_HEADLESS=1 MARULA_SCRIPT=$out/empty.script MARULA_OUT=$out MARULA_DATE=2026/12/08
 
-# Wall time of one run of a command, in microseconds.
+# Wall time of one run of a command, in microseconds. The last run's dumps
+# are removed first, as every run of a test writes into a fresh folder
+# (rewriting a file in place can make the file system flush it first).
 once_us() {
   local t0 t1
+  rm -f "$out"/final.* "$out"/events.log
   t0=$(date +%s%N)
   "$@" > /dev/null 2>&1 || true
   t1=$(date +%s%N)

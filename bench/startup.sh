@@ -30,12 +30,9 @@ trap 'rm -rf "$out"' EXIT
 : > "$out/empty.script"
 export MARULA_HEADLESS=1 MARULA_SCRIPT=$out/empty.script MARULA_OUT=$out MARULA_DATE=2026/12/08
 
-# Wall time of one run of a command, in microseconds. The last run's dumps
-# are removed first, as every run of a test writes into a fresh folder
-# (rewriting a file in place can make the file system flush it first).
+# Wall time of one run of a command, in microseconds.
 once_us() {
   local t0 t1
-  rm -f "$out"/final.* "$out"/events.log
   t0=$(date +%s%N)
   "$@" > /dev/null 2>&1 || true
   t1=$(date +%s%N)
@@ -47,6 +44,9 @@ median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 once_us "$launcher" > /dev/null  # warm the caches
 launcher_times=() true_times=()
 for ((i = 0; i < runs; i++)); do
+  # The last run's dumps go first, as every test writes into a fresh folder
+  # (rewriting a file in place can make the file system flush it first).
+  rm -f "$out"/final.* "$out"/events.log
   launcher_times+=("$(once_us "$launcher")")
   true_times+=("$(once_us /bin/true)")
 done

@@ -1,7 +1,7 @@
 // Screen pictures as PNG. Snaps are written at every scripted wait, so the
 // file is made the quick way. The screen holds only the sixteen palette
-// colours: the picture is a 4-bit palette image, and its pixels are
-// deflated here in one pass with the fixed codes, where a byte either
+// colours: the picture is a 4-bit palette image, and its rows are
+// deflated here as they come, with the fixed codes, where a byte either
 // starts a run of the byte before it or repeats the row above it, or is
 // sent as it is. Screens are mostly runs and repeated rows, so this comes
 // to a few kilobytes in a fraction of a millisecond. zlib supplies the
@@ -85,40 +85,61 @@ void fixed_match(BitWriter& out, int length, int distance) {
     }
 }
 
-// How many bytes from `at` (at most 258) equal those `distance` before.
-int run_length(const std::string& data, std::size_t at, std::size_t distance) {
-    if (at < distance) return 0;
-    const std::size_t limit = std::min<std::size_t>(258, data.size() - at);
-    std::size_t n = 0;
-    while (n < limit && data[at + n] == data[at + n - distance]) ++n;
-    return int(n);
-}
-
-// A zlib stream of `data`: one final block with the fixed codes.
-std::string deflate_screen(const std::string& data) {
-    std::string out = {char(0x78), char(0x01)};  // deflate, 32K window, no dictionary
-    BitWriter writer(out);
-    writer.bits(1, 1);  // the last block
-    writer.bits(1, 2);  // fixed codes
-    std::size_t at = 0;
-    while (at < data.size()) {
-        const int same = run_length(data, at, 1);
-        const int above = run_length(data, at, kRowBytes);
-        const int best = std::max(same, above);
-        if (best >= 3) {
-            fixed_match(writer, best, same >= above ? 1 : int(kRowBytes));
-            at += std::size_t(best);
-        } else {
-            fixed_symbol(writer, static_cast<unsigned char>(data[at]));
-            ++at;
-        }
+// The zlib stream of the picture's rows, made as they come: each row is a
+// filter byte and the packed pixels, and a match never runs past the end of
+// its row, so only the row before is kept.
+class RowDeflater {
+public:
+    explicit RowDeflater(std::string& out) : out_(out), writer_(out) {
+        out_ += {char(0x78), char(0x01)};  // deflate, 32K window, no dictionary
+        writer_.bits(1, 1);                 // the last block
+        writer_.bits(1, 2);                 // fixed codes
     }
-    fixed_symbol(writer, 256);  // end of block
-    writer.flush();
-    const uLong check = adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef*>(data.data()), uInt(data.size()));
-    for (int shift : {24, 16, 8, 0}) out += char((check >> shift) & 0xFF);
-    return out;
-}
+
+    void add_row(const std::uint8_t* indices) {
+        row_[0] = 0;  // no filter
+        for (int x = 0; x < kWidth; x += 2)
+            row_[std::size_t(1 + x / 2)] = std::uint8_t(((indices[x] & 15) << 4) | (indices[x + 1] & 15));
+        adler_ = adler32(adler_, row_.data(), uInt(row_.size()));
+        std::size_t at = 0;
+        while (at < kRowBytes) {
+            const int same = at > 0 ? run(row_.data() + at, row_.data() + at - 1, kRowBytes - at) : 0;
+            const int above = rows_ > 0 ? run(row_.data() + at, above_.data() + at, kRowBytes - at) : 0;
+            const int best = std::max(same, above);
+            if (best >= 3) {
+                fixed_match(writer_, best, same >= above ? 1 : int(kRowBytes));
+                at += std::size_t(best);
+            } else {
+                fixed_symbol(writer_, row_[at]);
+                ++at;
+            }
+        }
+        std::swap(row_, above_);
+        ++rows_;
+    }
+
+    void finish() {
+        fixed_symbol(writer_, 256);  // end of block
+        writer_.flush();
+        for (int shift : {24, 16, 8, 0}) out_ += char((adler_ >> shift) & 0xFF);
+    }
+
+private:
+    // How many bytes (at most 258, at most `left`) of `from` equal those of `earlier`.
+    static int run(const std::uint8_t* from, const std::uint8_t* earlier, std::size_t left) {
+        const std::size_t limit = std::min<std::size_t>(258, left);
+        std::size_t n = 0;
+        while (n < limit && from[n] == earlier[n]) ++n;
+        return int(n);
+    }
+
+    std::string& out_;
+    BitWriter writer_;
+    uLong adler_ = adler32(0, nullptr, 0);
+    std::array<std::uint8_t, kRowBytes> row_{};
+    std::array<std::uint8_t, kRowBytes> above_{};
+    int rows_ = 0;
+};
 
 void put_be32(std::string& out, std::uint32_t value) {
     for (int shift : {24, 16, 8, 0}) out += char((value >> shift) & 0xFF);
@@ -136,13 +157,10 @@ void put_chunk(std::string& out, const char* type, const std::string& data) {
 
 std::optional<std::string> write_screen_png(const std::function<const std::uint8_t*(int y)>& row,
                                             const std::filesystem::path& file) {
-    std::string pixels;
-    pixels.reserve(kRowBytes * kHeight);
-    for (int y = 0; y < kHeight; ++y) {
-        const std::uint8_t* indices = row(y);
-        pixels += '\0';  // no filter
-        for (int x = 0; x < kWidth; x += 2) pixels += char(((indices[x] & 15) << 4) | (indices[x + 1] & 15));
-    }
+    std::string image;
+    RowDeflater deflater(image);
+    for (int y = 0; y < kHeight; ++y) deflater.add_row(row(y));
+    deflater.finish();
 
     std::string png = "\x89PNG\r\n\x1A\n";
     std::string header;
@@ -153,7 +171,7 @@ std::optional<std::string> write_screen_png(const std::function<const std::uint8
     std::string palette;
     for (std::uint32_t rgb : kPalette) palette += {char(rgb >> 16), char((rgb >> 8) & 0xFF), char(rgb & 0xFF)};
     put_chunk(png, "PLTE", palette);
-    put_chunk(png, "IDAT", deflate_screen(pixels));
+    put_chunk(png, "IDAT", image);
     put_chunk(png, "IEND", "");
 
     if (!write_file(file, png)) return "cannot write " + file.string();

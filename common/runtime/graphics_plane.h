@@ -24,6 +24,10 @@ public:
         return band ? band[(y % kBandHeight) * kWidth + x] : background_;
     }
     void set(int x, int y, std::uint8_t colour) { band_for_drawing(y / kBandHeight)[(y % kBandHeight) * kWidth + x] = colour; }
+    // Pixels x .. x+count-1 of row y, all on the plane, from `colours`.
+    void set_row(int x, int y, const std::uint8_t* colours, int count);
+    // Pixels x1 .. x2 of row y, all on the plane, in one colour.
+    void fill_row(int x1, int x2, int y, std::uint8_t colour);
     // Everything back to the background.
     void clear() {
         for (auto& band : bands_) band.reset();

@@ -303,8 +303,8 @@ void Runtime::fill_box(double x1, double y1, double x2, double y2, int color) {
     bx = std::min(bx, vx2_);
     ay = std::max(ay, vy1_);
     by = std::min(by, vy2_);
-    for (int y = ay; y <= by; ++y)
-        for (int x = ax; x <= bx; ++x) set_pixel(x, y, color);
+    if (ax > bx) return;
+    for (int y = ay; y <= by; ++y) pixels_.fill_row(ax, bx, y, std::uint8_t(clamp_color(color)));
 }
 
 void Runtime::circle(double x, double y, double radius, int color, bool filled) {
@@ -835,8 +835,15 @@ const Picture* Runtime::picture(std::string_view file_name) {
 void Runtime::draw_bitmap(std::string_view file_name, int x, int y) {
     const Picture* shown = picture(file_name);
     if (shown == nullptr) return;
-    for (int by = 0; by < shown->height; ++by)
-        for (int bx = 0; bx < shown->width; ++bx) set_pixel(x + bx, y + by, shown->colours[by * shown->width + bx]);
+    // Row by row, cut to the viewport.
+    const int first = std::max(x, vx1_);
+    const int last = int(std::min<long long>(static_cast<long long>(x) + shown->width - 1, vx2_));
+    if (first > last) return;
+    for (int by = 0; by < shown->height; ++by) {
+        const int row = y + by;
+        if (row < vy1_ || row > vy2_) continue;
+        pixels_.set_row(first, row, shown->colours.data() + std::size_t(by) * shown->width + (first - x), last - first + 1);
+    }
 }
 
 // ---------------------------------------------------------------------------

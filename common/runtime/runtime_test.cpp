@@ -259,6 +259,14 @@ TEST(Bitmaps, DrawnInTheNearestPaletteColoursAndKeptOnceLoaded) {
                 for (int x = 0; x < 3; ++x)
                     EXPECT_EQ(rt->pixel(x0 + x, y0 + y), expected[y][x]) << c.what << " at " << x0 + x << "," << y0 + y;
         EXPECT_EQ(rt->pixel(103, 50), 15) << c.what;  // the background just beyond the picture
+
+        // Cut to the viewport: only the columns and rows inside it are drawn.
+        rt->cls(0);
+        rt->view(0, 0, 301, 200);
+        rt->draw_bitmap(path.string(), 300, 200);
+        rt->view(0, 0, 639, 431);
+        const PixelProbe clipped[] = {{300, 200, expected[0][0]}, {301, 200, expected[0][1]}, {302, 200, 15}, {300, 201, 15}};
+        for (const PixelProbe& p : clipped) EXPECT_EQ(rt->pixel(p.x, p.y), p.colour) << c.what << " clipped at " << p.x << "," << p.y;
     }
     std::filesystem::remove_all(dir);
 }

@@ -1,7 +1,8 @@
 #include "runtime/format.h"
 
+#include "runtime/cp932_test_support.h"
+
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cmath>
 #include <cstdio>
@@ -148,27 +149,13 @@ INSTANTIATE_TEST_SUITE_P(Texts, DisplayWidth, testing::Values(
 // The width rule stands in for asking the code page: it must agree with
 // the system's CP932 converter on every character there is.
 TEST(CharWidth, AgreesWithTheCodePageEverywhere) {
-    iconv_t to_cp932 = iconv_open("CP932", "UTF-32LE");
-    ASSERT_NE(to_cp932, reinterpret_cast<iconv_t>(-1));
+    Cp932Converter cp932;
     std::string disagreements;
     for (char32_t cp = 0x20; cp <= 0x10FFFF; ++cp) {
         if ((cp >= 0x7F && cp < 0xA0) || (cp >= 0xD800 && cp <= 0xDFFF)) continue;  // controls, surrogates
-        char in[4];
-        std::memcpy(in, &cp, 4);
-        char out[8];
-        char* in_ptr = in;
-        char* out_ptr = out;
-        std::size_t in_left = 4, out_left = sizeof out;
-        iconv(to_cp932, nullptr, nullptr, nullptr, nullptr);
-        const bool written = iconv(to_cp932, &in_ptr, &in_left, &out_ptr, &out_left) != static_cast<std::size_t>(-1);
-        const int expected = written && sizeof out - out_left == 1 ? 1 : 2;
-        if (char_width(cp) != expected && disagreements.size() < 200) {
-            char name[16];
-            std::snprintf(name, sizeof name, " U+%04X", static_cast<unsigned>(cp));
-            disagreements += name;
-        }
+        const int expected = cp932.bytes(cp) == 1 ? 1 : 2;
+        if (char_width(cp) != expected && disagreements.size() < 200) disagreements += code_point_name(cp);
     }
-    iconv_close(to_cp932);
     EXPECT_EQ(disagreements, "");
 }
 

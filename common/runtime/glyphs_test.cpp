@@ -4,9 +4,10 @@
 
 #include "glyphs.h"
 
+#include "cp932_test_support.h"
+
 #include <gtest/gtest.h>
 
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -227,29 +228,16 @@ TEST_F(GlyphsTest, BlanksControlsAndUnknownCharacters) {
 TEST_F(GlyphsTest, EveryShiftJisCharacterHasItsOwnGlyph) {
     // Every character of the Japanese code page, in its slot width (its
     // byte count there), is drawn by the face rather than as unknown.
-    iconv_t to_cp932 = iconv_open("CP932", "UTF-32LE");
-    ASSERT_NE(to_cp932, reinterpret_cast<iconv_t>(-1));
+    Cp932Converter cp932;
     int checked = 0;
     std::string missing;
     for (char32_t cp = 0x20; cp < 0x10000; ++cp) {
         if (cp >= 0xD800 && cp < 0xF900) continue;  // surrogates and the private-use area
-        char in[4];
-        std::memcpy(in, &cp, 4);
-        char out[8];
-        char* in_ptr = in;
-        char* out_ptr = out;
-        std::size_t in_left = 4, out_left = sizeof out;
-        iconv(to_cp932, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(to_cp932, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<std::size_t>(-1)) continue;
-        const int columns = static_cast<int>(sizeof out - out_left);
+        const std::optional<int> columns = cp932.bytes(cp);
+        if (!columns) continue;
         ++checked;
-        if (font_->glyph(cp, columns).rows == font_->glyph(0x10FFFD, columns).rows) {
-            char name[16];
-            std::snprintf(name, sizeof name, " U+%04X", static_cast<unsigned>(cp));
-            missing += name;
-        }
+        if (font_->glyph(cp, *columns).rows == font_->glyph(0x10FFFD, *columns).rows) missing += code_point_name(cp);
     }
-    iconv_close(to_cp932);
     EXPECT_GT(checked, 7000);
     EXPECT_EQ(missing, "");
 }

@@ -29,13 +29,16 @@ const std::vector<std::string> kTraverse = {
     "type 900.010", "type 1099.995", "type 90",
 };
 
-// A folder for a copy of one program with none of its siblings or data.
+// A folder for a copy of one program with none of its siblings or data,
+// only the runtime's modules that stand beside every program.
 struct LoneCopy {
     fs::path dir;
     explicit LoneCopy(const std::string& program) {
         dir = fs::temp_directory_path() / ("marula-lone-" + std::to_string(::getpid()) + "-" + program);
         fs::create_directories(dir);
-        fs::copy_file(bin_dir() / program, dir / program, fs::copy_options::overwrite_existing);
+        for (const std::string& file : {program, std::string("libmarula_sdl.so"), std::string("libmarula_pdf.so"),
+                                        std::string("libmarula_glyphs.so")})
+            fs::copy_file(bin_dir() / file, dir / file, fs::copy_options::overwrite_existing);
     }
     ~LoneCopy() {
         std::error_code ec;
@@ -73,6 +76,29 @@ TEST(Faults, UnwritablePrintFileGivesAMessageAndKeepsTheTable) {
     EXPECT_NE(screen.find("16667"), std::string::npos) << screen;
     std::error_code ec;
     fs::remove_all(dir, ec);
+}
+
+TEST(Faults, PrintingWithoutThePdfModuleGivesAMessageAndKeepsTheTable) {
+    LoneCopy lone("linktrav");
+    fs::remove(lone.dir / "libmarula_pdf.so");
+    std::vector<std::string> script = kTraverse;
+    for (const char* line : {"key F4", "snap after", "key F5", "snap again"}) script.emplace_back(line);
+    auto r = run_script((lone.dir / "linktrav").string(), script);
+    EXPECT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_FALSE(r.events_starting("error cannot load libmarula_pdf.so").empty());
+    EXPECT_FALSE(r.logged("print print-1.pdf"));
+    EXPECT_NE(r.row("again", 4).find("1000.006    1099.996"), std::string::npos) << r.row("again", 4);
+    EXPECT_TRUE(r.logged("idle"));
+}
+
+TEST(Faults, WithoutTheFontModuleAndNoKeptGlyphsAProgramStopsWithAMessage) {
+    LoneCopy lone("linktrav");
+    fs::remove(lone.dir / "libmarula_glyphs.so");
+    const fs::path cache = lone.dir / "cache";  // empty: nothing kept from earlier runs
+    auto r = run_script((lone.dir / "linktrav").string(), {"type B"}, {"XDG_CACHE_HOME=" + cache.string()});
+    EXPECT_NE(r.exit_status, 0);
+    EXPECT_NE(r.exit_status, -1) << "crashed or hung";
+    EXPECT_NE(r.stderr_text.find("libmarula_glyphs.so"), std::string::npos) << r.stderr_text;
 }
 
 TEST(Faults, MissingBitmapsDrawNothingAndTheMenuStillWorks) {

@@ -122,7 +122,7 @@ def check_outputs(out_dir):
     return None
 
 
-def run_session(bin_dir, program, script, limit):
+def run_session(bin_dir, program, script, limit, glyph_cache):
     out_dir = tempfile.mkdtemp(prefix="marula-fuzz-")
     try:
         script_path = os.path.join(out_dir, "session.script")
@@ -134,6 +134,7 @@ def run_session(bin_dir, program, script, limit):
             "MARULA_SCRIPT": script_path,
             "MARULA_OUT": out_dir,
             "MARULA_DATE": "2026/12/08",
+            "XDG_CACHE_HOME": glyph_cache,
             "ASAN_OPTIONS": "detect_leaks=0:abort_on_error=0",
             "UBSAN_OPTIONS": "print_stacktrace=1:halt_on_error=1",
         })
@@ -173,6 +174,10 @@ def main():
     if not programs:
         print("no programs found in", args.bin)
         return 2
+    # One glyph cache for the run, shared by its sessions (and written by
+    # them side by side), apart from the user's own: random names would
+    # otherwise fill it with characters nobody uses.
+    glyph_cache = tempfile.mkdtemp(prefix="marula-fuzz-glyphs-")
     start = time.time()
     passed = failed = 0
     started = 0
@@ -203,13 +208,14 @@ def main():
                 program = programs[started % len(programs)]
                 script = random_script(rng)
                 started += 1
-                future = pool.submit(run_session, args.bin, program, script, args.limit)
+                future = pool.submit(run_session, args.bin, program, script, args.limit, glyph_cache)
                 running[future] = (program, script)
             done, _ = concurrent.futures.wait(running, return_when=concurrent.futures.FIRST_COMPLETED)
             for future in done:
                 program, script = running.pop(future)
                 record(program, script, future.result())
     elapsed = time.time() - start
+    shutil.rmtree(glyph_cache, ignore_errors=True)
     print("fuzz: seed %d, %d sessions over %d programs in %.1f s" % (seed, passed + failed, len(programs), elapsed))
     print("%d passed, %d failed" % (passed, failed))
     return 1 if failed else 0

@@ -4,14 +4,16 @@
 #   bench/programs.sh [BUILD_BIN] [RUNS]
 #
 # For each program in script mode:
-#   first idle  - exec to its first wait for input (an empty script: the
-#                 program draws its screen, finds no event and exits)
-#   session     - a typical session: the guide's worked example
-#                 docs/examples/PROGRAM.script
-#   peak RSS    - the largest resident set of either run (GNU time)
-# each time also as a ratio to an exec of /bin/true measured in the same
-# loop. With Xvfb present, the CPU a program uses while it idles at its
-# first prompt in a real window for five seconds.
+#   idle      - exec to its first wait for input (an empty script: the
+#               program draws its screen, finds no event, writes its final
+#               dump and exits)
+#   session   - a typical session: the guide's worked example
+#               docs/examples/PROGRAM.script
+#   peak      - the larger resident set of one run of each (GNU time)
+# with the median exec of /bin/true, run in turn with the program, and the
+# median ratio of the pairs (bench/paired_runs.py). With Xvfb present, the
+# CPU a program uses while it idles at its first prompt in a real window
+# for five seconds.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -20,42 +22,29 @@ runs=${2:-20}
 programs=(marula linktrav looptrav opentrav radtrav isect2d isect1d isect4p perpfoot
           invchain invradial coordarea cornercut)
 
-[ -x /usr/bin/time ] || { echo "GNU time is needed: apt-get install time" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "GNU time is needed for the memory figure: apt-get install time" >&2; exit 2; }
 out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
+scripts=$(mktemp -d)
+trap 'rm -rf "$out" "$scripts"' EXIT
 export MARULA_HEADLESS=1 MARULA_OUT=$out MARULA_DATE=2026/12/08
-: > "$out/empty.script"
-
-# Median wall time in microseconds of RUNS executions of a command.
-median_us() {
-  local times=() t0 t1
-  for ((i = 0; i < runs; i++)); do
-    rm -f "$out"/*.txt "$out"/*.color "$out"/*.png "$out"/*.pdf "$out"/events.log
-    t0=$(date +%s%N)
-    "$@" > /dev/null 2>&1 || true
-    t1=$(date +%s%N)
-    times+=($(( (t1 - t0) / 1000 )))
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
-}
+: > "$scripts/empty.script"
 
 peak_kb() {
-  /usr/bin/time -f '%M' -o "$out/time.txt" "$@" > /dev/null 2>&1 || true
-  tail -n 1 "$out/time.txt"
+  /usr/bin/time -f '%M' -o "$scripts/time.txt" "$@" > /dev/null 2>&1 || true
+  tail -n 1 "$scripts/time.txt"
 }
 
-printf '%-10s %12s %8s %12s %8s %10s\n' program "idle(us)" "x true" "session(us)" "x true" "peak(KB)"
+printf '%-10s %11s %9s %6s %12s %6s %9s\n' program "idle(us)" "true(us)" "ratio" "session(us)" "ratio" "peak(KB)"
 for p in "${programs[@]}"; do
   [ -x "$bin/$p" ] || { printf '%-10s (not built)\n' "$p"; continue; }
   session=$here/../docs/examples/$p.script
-  [ -f "$session" ] || session=$out/empty.script
-  base=$(median_us /bin/true)
-  idle=$(MARULA_SCRIPT=$out/empty.script median_us "$bin/$p")
-  whole=$(MARULA_SCRIPT=$session median_us "$bin/$p")
-  kb1=$(MARULA_SCRIPT=$out/empty.script peak_kb "$bin/$p")
+  [ -f "$session" ] || session=$scripts/empty.script
+  read -r idle base idle_ratio < <(MARULA_SCRIPT=$scripts/empty.script python3 "$here/paired_runs.py" "$runs" "$out" "$bin/$p")
+  read -r whole _ whole_ratio < <(MARULA_SCRIPT=$session python3 "$here/paired_runs.py" "$runs" "$out" "$bin/$p")
+  kb1=$(MARULA_SCRIPT=$scripts/empty.script peak_kb "$bin/$p")
   kb2=$(MARULA_SCRIPT=$session peak_kb "$bin/$p")
-  printf '%-10s %12d %8.1f %12d %8.1f %10d\n' "$p" "$idle" "$(echo "$idle / $base" | bc -l)" \
-    "$whole" "$(echo "$whole / $base" | bc -l)" $(( kb1 > kb2 ? kb1 : kb2 ))
+  printf '%-10s %11d %9d %6.2f %12d %6.2f %9d\n' "$p" "$idle" "$base" "$idle_ratio" "$whole" "$whole_ratio" \
+    $(( kb1 > kb2 ? kb1 : kb2 ))
 done
 
 # Idle CPU in a real window: ticks used over five seconds at the first prompt.

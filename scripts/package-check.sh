@@ -22,13 +22,20 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 printf 'snap menu\nkey F1\nkey F1\nsnap program\n' > s.script
-MARULA_HEADLESS=1 MARULA_SCRIPT=s.script MARULA_OUT="$work" marula
+# A glyph cache of its own, empty: the installed font module renders them.
+MARULA_HEADLESS=1 MARULA_SCRIPT=s.script MARULA_OUT="$work" XDG_CACHE_HOME="$work/cache" marula
 fail=0
 grep -qx 'start marula' events.log || { echo "package-check: the launcher did not start"; fail=1; }
 grep -qx 'run linktrav' events.log || { echo "package-check: the menu did not start linktrav"; fail=1; }
 grep -qx 'start linktrav' events.log || { echo "package-check: linktrav did not start"; fail=1; }
 grep -q 'error bitmap' events.log && { echo "package-check: the launcher's pictures were not found"; fail=1; }
 grep -q '結合ﾄﾗﾊﾞ-ｽ' program.txt || { echo "package-check: linktrav's title is missing"; fail=1; }
+[ -s "$work/cache/marula/glyphs.bin" ] || { echo "package-check: the rendered glyphs were not kept"; fail=1; }
+# A connecting traverse entered whole and printed: the installed PDF module.
+printf 'type %s\n' B 0 K1 1000 1000 P1 90 100 K2 270 100 F 90.0010 0 900.010 1099.995 90 > p.script
+echo 'key F4' >> p.script
+MARULA_HEADLESS=1 MARULA_SCRIPT=p.script MARULA_OUT="$work" /usr/libexec/marula/linktrav
+grep -qx 'print print-1.pdf' events.log && [ -s print-1.pdf ] || { echo "package-check: linktrav did not print"; fail=1; }
 desktop-file-validate /usr/share/applications/marula.desktop || fail=1
 if [ "$fail" -ne 0 ]; then
   cat events.log

@@ -188,7 +188,8 @@ private:
         GlyphMask blank;
         blank.width = width;
         if (cp < 0x20 || cp == 0x7F) return blank;  // control characters show nothing
-        if (!renderer_ && open_renderer()) return missing_glyph(width);
+        if (!renderer_ && (renderer_failed_ || (renderer_failed_ = open_renderer().has_value())))
+            return missing_glyph(width);  // the face cannot be had: tried once, not for every glyph
         if (auto mask = renderer_->render(cp, width)) return *mask;
         return missing_glyph(width);
     }
@@ -196,6 +197,7 @@ private:
     FontStamp stamp_;
     std::filesystem::path cache_file_;
     std::unique_ptr<GlyphRenderer> renderer_;
+    bool renderer_failed_ = false;
     std::unordered_map<std::uint64_t, GlyphMask> glyphs_;
     std::size_t saved_count_ = 0;
 };

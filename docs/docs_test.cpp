@@ -25,20 +25,6 @@ fs::path docs_dir() {
     return fs::path(source && *source ? source : MARULA_SOURCE_DIR) / "docs";
 }
 
-std::vector<std::string> read_lines(const fs::path& file) {
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string read_all(const fs::path& file) {
-    std::ifstream in(file);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // Every example of the guide: the script's name and the program it drives.
 struct Example {
     const char* name;

@@ -11,6 +11,7 @@
 #include "script_run.h"
 
 namespace fs = std::filesystem;
+using marula::test::read_all;
 using marula::test::run_script;
 
 namespace {
@@ -45,11 +46,6 @@ struct LoneCopy {
         fs::remove_all(dir, ec);
     }
 };
-
-std::string read_all(const fs::path& file) {
-    std::ifstream in(file);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 TEST(Faults, UnwritablePrintFileGivesAMessageAndKeepsTheTable) {
     // A dangling link where the page would go: even root cannot write

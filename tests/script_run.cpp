@@ -21,20 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> read_lines(const fs::path& file) {
-    std::vector<std::string> lines;
-    std::ifstream in(file);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string read_all(const fs::path& file) {
-    std::ifstream in(file);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 fs::path make_out_dir(std::string_view program) {
     std::string pattern = (fs::temp_directory_path() / ("marula-" + std::string(program) + "-XXXXXX")).string();
     if (!::mkdtemp(pattern.data())) return {};
@@ -196,6 +182,20 @@ ScriptResult run_script(std::string_view program, const std::vector<std::string>
     result.events = read_lines(result.out_dir / "events.log");
     result.stderr_text = read_all(err_file);
     return result;
+}
+
+std::vector<std::string> read_lines(const fs::path& file) {
+    std::vector<std::string> lines;
+    std::ifstream in(file);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string read_all(const fs::path& file) {
+    std::ifstream in(file);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 }  // namespace marula::test

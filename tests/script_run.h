@@ -77,4 +77,8 @@ bool has_line(const std::vector<std::string>& lines, std::string_view line);
 // Shift-JIS bytes (full-width) take two columns, the others one.
 std::string cut_columns(std::string_view row, int column, int width);
 
+// The lines of a text file (none when it cannot be read), and its whole text.
+std::vector<std::string> read_lines(const std::filesystem::path& file);
+std::string read_all(const std::filesystem::path& file);
+
 }  // namespace marula::test

@@ -1,5 +1,6 @@
 #include "adjusted_sheet.h"
 
+#include "frame/bounded_entry.h"
 #include "frame/report.h"
 #include "survey/survey.h"
 
@@ -42,6 +43,18 @@ void SheetCells::coordinate(int row, int column, double value, int color, int st
 std::string precision_text(const AdjustmentSummary& s) {
     if (s.linear == 0) return "     ∞";  // seven columns, as the field
     return format_using("#######", {s.precision});
+}
+
+KnownStation ask_known_station(Runtime& rt, const SheetCells& sheet) {
+    KnownStation station;
+    station.name = ask_text(rt, 5, "既知点名は");
+    sheet.row_number(1);
+    sheet.name(0, kSheetFromCol, station.name, kEntered);
+    station.x = ask_coordinate_entry(rt, 5, "既知点Ｘ座標は ");
+    sheet.coordinate(0, kSheetXCol, station.x, kGiven, kStylePlain);
+    station.y = ask_coordinate_entry(rt, 5, "既知点Ｙ座標は ");
+    sheet.coordinate(0, kSheetYCol, station.y, kGiven, kStylePlain);
+    return station;
 }
 
 void show_adjustment_summary(Runtime& rt, const AdjustmentSummary& s, int style) {

@@ -23,6 +23,13 @@ inline constexpr int kSheetFirstRow = 3;
 inline constexpr std::string_view kSheetCoordinate = "########.###";
 inline constexpr std::string_view kSheetDistance = "####.###";
 
+// Colours of the sheet: values given by the surveyor (the starting azimuth,
+// the known stations' coordinates), values entered or computed, and a
+// given station's name once it has been corrected.
+inline constexpr int kGiven = 5;
+inline constexpr int kEntered = 0;
+inline constexpr int kGivenNameColor = 4;
+
 // The cells of the table's rows, each in the colour and style given.
 class SheetCells {
 public:
@@ -44,6 +51,17 @@ private:
     static int text_row(int row) { return kSheetFirstRow + row; }
     Runtime& rt_;
 };
+
+// The station a traverse starts from, as typed.
+struct KnownStation {
+    std::string name;
+    double x = 0;
+    double y = 0;
+};
+
+// Asks the starting station's name, X and Y on the prompt row, each shown
+// in table row 0 as it comes (row number 1 with the name).
+KnownStation ask_known_station(Runtime& rt, const SheetCells& sheet);
 
 // Column numbers and headings of the table.
 extern const Heading kAdjustedHeading;

@@ -21,9 +21,6 @@ constexpr int kLimit = 16;  // stations 0 … 15 and the forward point
 constexpr int kSize = kLimit + 2;
 
 const Title kTitle{" 結合ﾄﾗﾊﾞ-ｽ （測点は16点迄です。）", 40, 0, {321, 0, 590, 16}, {320, 0, 591, 17}};
-constexpr int kGiven = 5;  // colour of given values
-constexpr int kEntered = 0;
-constexpr int kGivenNameColor = 4;  // backsight and forward names after a correction
 
 constexpr std::string_view kFirstLegRefusal = "最初の距離に０は入力できません。";
 constexpr std::string_view kZeroLegRefusal = "距離に０は入力できません。";
@@ -60,13 +57,10 @@ private:
         start_ = ask_angle_entry(rt_, 2, "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ",
                                  AngleKind::Azimuth, kNudge1e7, kNudge1e7);
         sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
-        names_[0] = ask_text(rt_, 5, "既知点名は");
-        sheet_.row_number(1);
-        sheet_.name(0, kSheetFromCol, names_[0], kEntered);
-        x_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｘ座標は ");
-        sheet_.coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
-        y_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｙ座標は ");
-        sheet_.coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
+        const KnownStation known = ask_known_station(rt_, sheet_);
+        names_[0] = known.name;
+        x_[0] = known.x;
+        y_[0] = known.y;
 
         float running_total = 0;
         for (int k = 1;; ++k) {

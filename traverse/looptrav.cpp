@@ -27,9 +27,6 @@ const Title kTitle{" 閉合ﾄﾗﾊﾞ-ｽ （測点は16点迄です。）", 4
 constexpr std::string_view kStartPrompt = "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ";
 constexpr std::string_view kTooFewLegs = "閉合トラバースは３辺以上で入力して下さい。";
 
-constexpr int kGiven = 5;    // the starting azimuth and station 0's coordinates
-constexpr int kEntered = 0;  // names, angles, distances and every computed value
-constexpr int kGivenNameColor = 4;  // the backsight's name after a correction
 
 class LoopTraverse {
 public:
@@ -60,13 +57,10 @@ private:
         sheet_.name(0, kSheetToCol, back_name_, kEntered);
         start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
         show_start(kGiven, kStylePlain);
-        names_[0] = ask_text(rt_, 5, "既知点名は");
-        sheet_.row_number(1);
-        sheet_.name(0, kSheetFromCol, names_[0], kEntered);
-        x_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｘ座標は ");
-        sheet_.coordinate(0, kSheetXCol, x_[0], kGiven, kStylePlain);
-        y_[0] = ask_coordinate_entry(rt_, 5, "既知点Ｙ座標は ");
-        sheet_.coordinate(0, kSheetYCol, y_[0], kGiven, kStylePlain);
+        const KnownStation known = ask_known_station(rt_, sheet_);
+        names_[0] = known.name;
+        x_[0] = known.x;
+        y_[0] = known.y;
 
         int k = 1;
         for (;;) {

@@ -169,7 +169,9 @@ private:
         TableCorrection rules;
         rules.columns = 3;
         rules.row_fits = [this](int, int row) { return row >= 1 && row <= count(); };
-        const CellChoice cell = ask_table_cell(rt_, rules);
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         Vertex& v = vertices_[cell.row - 1];
         const int row = text_row(cell.row);
         if (cell.column == 1) {

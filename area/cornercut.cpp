@@ -37,7 +37,6 @@ constexpr double kCorrectedYOffset = double(2.5e-7f);
 constexpr std::array<PointPlace, 3> kPlaces{{{5, 13, 26, 6}, {46, 54, 67, 6}, {13, 21, 34, 9}}};
 constexpr int kChordRow = 9;
 constexpr int kChordColumn = 49;
-constexpr std::string_view kChordRefusal = "隅切辺長は０より大きい値を入力して下さい。";
 
 // Shown where the results stand, and printed in their place, when there is
 // no corner to cut.
@@ -138,18 +137,8 @@ private:
             points_[k].y = ask_coordinate_entry(rt_, 5, prompts.y);
             show_field(3 * k + 3, kEnteredColor);
         }
-        chord_ = ask_chord("隅切辺長は");
+        chord_ = ask_chord_entry(rt_, 5, "隅切辺長は", chord_);
         show_field(kFields, kEnteredColor);
-    }
-
-    // A chord has a length: zero or less is refused and asked again (an
-    // empty answer keeps the length there, the preset 5 at first).
-    double ask_chord(std::string_view prompt) {
-        for (;;) {
-            const double chord = ask_number(rt_, 5, prompt, chord_);
-            if (chord > 0) return chord;
-            rt_.notice(kChordRefusal);
-        }
     }
 
     // ---- calculation and results --------------------------------------------
@@ -219,7 +208,7 @@ private:
         const int n = ask_field(rt_, kFields);
         show_field(n, kOldValueColor);
         if (n == kFields) {
-            chord_ = ask_chord("正しい隅切辺長は");
+            chord_ = ask_chord_entry(rt_, 5, "正しい隅切辺長は", chord_);
         } else {
             const int k = (n - 1) / 3;
             Vertex& p = points_[k];

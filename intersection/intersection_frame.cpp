@@ -39,16 +39,7 @@ void convert(Direction& direction)
 
 double ask_direction(Runtime& rt, std::string_view prompt, int color, std::optional<double> preset)
 {
-    for (;;) {
-        clear_prompt_row(rt);
-        rt.locate(5, kPromptRow);
-        rt.color(color, kStyleNormal);
-        const double packed = rt.input_number(prompt, preset);
-        rt.color(kPromptColor, kStyleNormal);
-        clear_prompt_row(rt);
-        if (packed_angle_is_valid(packed, k1e7)) return packed;
-        rt.notice(kAngleRefusal);
-    }
+    return ask_packed_entry(rt, 5, prompt, color, k1e7, preset);
 }
 
 void show_result(Runtime& rt, int row, std::string_view name, const std::optional<Point>& crossing,

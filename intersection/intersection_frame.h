@@ -78,8 +78,9 @@ struct Direction {
 void convert(Direction& direction);
 
 // Asks for a packed direction at column 5 of the prompt row, the prompt
-// and the answer in `color`. Minutes or seconds of 60 or more are refused
-// with a notice and asked again; an empty answer takes `preset` when given.
+// and the answer in `color`, through the frame's packed entry: a magnitude
+// of 10000 or more, or minutes or seconds of 60 or more, are refused with
+// a notice and asked again; an empty answer takes `preset` when given.
 // Returns the packed value as typed.
 double ask_direction(Runtime& rt, std::string_view prompt, int color, std::optional<double> preset);
 

@@ -155,15 +155,15 @@ private:
             Station& s = stations_[i];
             // An empty answer keeps the value under correction.
             switch ((n - 1) % 4) {
-            case 0: ask_text_keeping(rt_, 5, i == kLine1 ? "正しい点名は" : "正しい点名3は", s.point.name); break;
+            case 0: ask_text_keeping(rt_, 5, i == kLine1 ? "正しい点名は" : "正しい点名２は", s.point.name); break;
             case 1:
                 s.point.at.x =
-                    ask_coordinate_entry(rt_, 5, i == kLine1 ? "正しいＸ１座標は" : "正しいＸ３座標は", s.point.at.x);
+                    ask_coordinate_entry(rt_, 5, i == kLine1 ? "正しいＸ１座標は" : "正しいＸ２座標は", s.point.at.x);
                 s.point.at.x += kCorrectionBias[i].x;
                 break;
             case 2:
                 s.point.at.y =
-                    ask_coordinate_entry(rt_, 5, i == kLine1 ? "正しいＹ１座標は" : "正しいＹ３座標は", s.point.at.y);
+                    ask_coordinate_entry(rt_, 5, i == kLine1 ? "正しいＹ１座標は" : "正しいＹ２座標は", s.point.at.y);
                 s.point.at.y += kCorrectionBias[i].y;
                 break;
             default:

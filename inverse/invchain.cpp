@@ -88,17 +88,10 @@ private:
         TableCorrection rules;
         rules.columns = 6;
         rules.row_fits = [this](int, int row) { return row >= 1 && row <= leg_count(); };
-        if (legs_.empty()) {
-            // No leg was entered, so no row fits any column: the row is
-            // refused once and the key bar comes back rather than asking
-            // for ever.
-            rules.needs_row = [](int) { return false; };
-            ask_table_cell(rt_, rules);
-            ask_number(rt_, 0, "   縦の訂正番号  ");
-            wrong_entry_notice(rt_, NoticeEnding::Table);
-            return;
-        }
-        const CellChoice cell = ask_table_cell(rt_, rules);
+        rules.has_rows = !legs_.empty();
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         const int point = cell.column <= 3 ? cell.row - 1 : cell.row;
         const Field field = static_cast<Field>((cell.column - 1) % 3);
         edit(point, field);

@@ -91,15 +91,6 @@ TEST(Invchain, CorrectingANameChangesOnlyItsCells) {
     EXPECT_EQ(azimuth(r, "fixed", 1), "  0- 0- 0");
 }
 
-TEST(Invchain, CoordinatesTooLargeForTheirFieldsAreAskedAgain) {
-    // 1e300 would smear the row with overflow digits; it is refused and the
-    // same question asked again, and the next answer is taken.
-    auto r = run_script("invchain", {"type A", "type 1e300", "type 10", "type 1e8", "type 20", "snap start"});
-    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-    EXPECT_EQ(r.row("start", 3), " 1 A          10.000     20.000");
-    EXPECT_GE(r.events_starting("beep").size(), 2u);  // each refusal is heard
-}
-
 TEST(Invchain, WrongCorrectionNumbersAreAskedAgain) {
     const Lines entry = chain({{"A", "0", "0"}, {"B", "10", "0"}});
     // Column 7 and 0 are refused; row 2 does not exist with one leg.

@@ -85,16 +85,12 @@ private:
         TableCorrection rules;
         rules.columns = 6;
         rules.blanks = 64;
-        rules.needs_row = [this](int column) { return column >= 4 && !legs_.empty(); };
+        rules.needs_row = [](int column) { return column >= 4; };
         rules.row_fits = [this](int, int row) { return row >= 1 && row <= target_count(); };
-        const CellChoice cell = ask_table_cell(rt_, rules);
-        if (cell.column >= 4 && legs_.empty()) {
-            // There is no target row to correct: the row is refused once
-            // and the key bar comes back rather than asking for ever.
-            ask_number(rt_, 0, "   縦の訂正番号  ");
-            wrong_entry_notice(rt_, NoticeEnding::Table);
-            return;
-        }
+        rules.has_rows = !legs_.empty();
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         switch (cell.column) {
         case 1: correct_instrument_name(); break;
         case 2: correct_instrument_x(); break;

@@ -76,17 +76,10 @@ private:
             angles_[k] =
                 ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6, kNudge1e7);
             sheet_.angle(k, angles_[k], kEntered);
-            double distance = 0;
-            for (;;) {
-                distance = ask_distance_entry(rt_, 5, "距離は（終了は０を入力）  ");
-                // A traverse needs at least one leg: a 0 here would leave
-                // nothing to adjust and a zero distance total to divide by.
-                if (distance == 0 && k == 1) {
-                    rt_.notice(kFirstLegRefusal);
-                    continue;
-                }
-                break;
-            }
+            // A traverse needs at least one leg: a 0 first would leave
+            // nothing to adjust and a zero distance total to divide by.
+            const double distance = ask_distance_entry(rt_, 5, "距離は（終了は０を入力）  ",
+                                                       k == 1 ? std::optional(kFirstLegRefusal) : std::nullopt);
             if (distance == 0) {
                 legs_ = k - 1;
                 forward_name_ = name;
@@ -223,7 +216,9 @@ private:
         TableCorrection rules;
         rules.columns = 7;
         rules.row_fits = [this](int c, int r) { return row_fits(c, r); };
-        CellChoice cell = ask_table_cell(rt_, rules);
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         const int c = cell.column, r = cell.row, n = legs_;
         switch (c) {
             case 1: correct_station_name(r <= 1 ? 0 : r - 1); break;
@@ -297,13 +292,7 @@ private:
     void correct_distance(int r) {
         sheet_.distance(r, distances_[r], kOldValueColor);
         show_computed(true, false, true, true, 1, legs_);
-        double value = 0;
-        for (;;) {
-            value = ask_distance_entry(rt_, 2, "正しい距離は  ");
-            if (value != 0) break;
-            rt_.notice(kZeroLegRefusal);
-        }
-        distances_[r] = value;
+        distances_[r] = ask_distance_entry(rt_, 2, "正しい距離は  ", kZeroLegRefusal);
         sheet_.distance(r, distances_[r], kEntered);
         recalculate_distance_total();
         adjust_coordinates();

@@ -204,7 +204,9 @@ private:
         // each: columns 5 to 7 ask no row.
         rules.needs_row = [](int c) { return c < 5; };
         rules.row_fits = [this](int c, int r) { return row_fits(c, r); };
-        CellChoice cell = ask_table_cell(rt_, rules);
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         const int r = cell.row, n = legs_;
         switch (cell.column) {
             case 1: correct_station_name(r <= 1 ? 0 : r - 1); break;

@@ -201,7 +201,9 @@ private:
         // asking for a row for ever.
         rules.column_fits = [this](int c) { return last_ >= 2 || !needs_point_row(c); };
         rules.row_fits = [this](int c, int r) { return row_fits(c, r); };
-        CellChoice cell = ask_table_cell(rt_, rules);
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         const int r = cell.row;
         switch (cell.column) {
             case 1: correct_name(r <= 2 ? 1 : r - 1); break;

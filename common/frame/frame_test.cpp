@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -40,6 +41,14 @@ protected:
         std::string line;
         for (int i = 0; i <= r; ++i) std::getline(in, line);
         return line;
+    }
+
+    // The beeps logged so far in this test.
+    int beeps() const {
+        std::ifstream in(out_ / "events.log");
+        int count = 0;
+        for (std::string line; std::getline(in, line);) count += line == "beep";
+        return count;
     }
 
     std::filesystem::path out_;
@@ -101,7 +110,7 @@ TEST_F(FrameTest, PackedAnglesAreReadOrRefused) {
     };
     for (const auto& c : cases) {
         auto rt = make(c.typed);
-        AngleEntry a = ask_angle(*rt, 5, "角は ", c.kind, double(1e-6f), double(1e-7f));
+        AngleEntry a = ask_angle_entry(*rt, 5, "角は ", c.kind, double(1e-6f), double(1e-7f));
         EXPECT_EQ(a.d, c.d) << c.typed.back();
         EXPECT_EQ(a.m, c.m) << c.typed.back();
         EXPECT_EQ(a.s, c.s) << c.typed.back();
@@ -111,11 +120,48 @@ TEST_F(FrameTest, PackedAnglesAreReadOrRefused) {
     EXPECT_TRUE(read_angle(10.0059, AngleKind::Included, double(1e-6f), 0));
 }
 
+TEST_F(FrameTest, NumbersOutsideTheirBoundsAreAskedAgain) {
+    // Each kind of number: answers just outside its bounds are refused (one
+    // notice and its beep each), the first one inside is taken.
+    using Ask = std::function<double(Runtime&)>;
+    const Ask coordinate = [](Runtime& rt) { return ask_coordinate_entry(rt, 5, "Ｘ座標は "); };
+    const Ask distance = [](Runtime& rt) { return ask_distance_entry(rt, 5, "距離は "); };
+    const Ask leg = [](Runtime& rt) { return ask_distance_entry(rt, 5, "距離は ", "０は不可"); };
+    const Ask chord = [](Runtime& rt) { return ask_chord_entry(rt, 5, "隅切辺長は", 5); };
+    const Ask angle = [](Runtime& rt) {
+        return ask_angle_entry(rt, 5, "角は ", AngleKind::Azimuth, double(1e-7f), double(1e-7f)).packed;
+    };
+    const Ask direction = [](Runtime& rt) { return ask_packed_entry(rt, 5, "方向角は", 2, 1e-7); };
+    struct Case {
+        const char* what;
+        const Ask& ask;
+        std::vector<std::string> typed;
+        double taken;
+    } const cases[] = {
+        {"coordinates", coordinate, {"type 1e8", "type -1e8", "type 1e308", "type -99999999.999"}, -99999999.999},
+        {"distances", distance, {"type -0.001", "type 10000", "type -1e300", "type 0"}, 0},
+        {"distances near the top", distance, {"type 9999.999"}, 9999.999},
+        {"a leg that needs a length", leg, {"type 0", "type -5", "type 12.5"}, 12.5},
+        {"chords", chord, {"type 0", "type -1", "type 10000", "type 1e308", "type 9999.999"}, 9999.999},
+        {"chords keep the preset", chord, {"type"}, 5},
+        {"angles", angle, {"type 10000", "type -10000", "type 1.6000", "type 1.0060", "type -9999.5959"}, -9999.5959},
+        {"directions", direction, {"type 1e15", "type -1e4", "type 20.0060", "type 9999.5959"}, 9999.5959},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto rt = make(c.typed);
+        const int beeps_before = beeps();
+        EXPECT_EQ(c.ask(*rt), c.taken);
+        EXPECT_EQ(beeps() - beeps_before, int(c.typed.size()) - 1);
+        EXPECT_EQ(row(*rt, 23), "");
+    }
+}
+
 TEST_F(FrameTest, LongPromptsLeaveRoomForTheAnswer) {
     const std::string name(100, 'N');
     auto rt = make({"snap asked", "type 12.5"});
     rt->console(3, 20);  // the scrolling rows of a table program
-    EXPECT_EQ(ask_number(*rt, 5, name + "のＸ座標は"), 12.5);
+    EXPECT_EQ(ask_coordinate_entry(*rt, 5, name + "のＸ座標は"), 12.5);
     // While the question waited, the prompt was cut to leave twelve columns.
     std::ifstream in(out_ / "asked.txt");
     std::string line;
@@ -168,11 +214,14 @@ TEST_F(FrameTest, TableCorrectionAsksUntilColumnAndRowFit) {
     struct Case {
         std::vector<std::string> typed;
         int column, row;
+        bool has_rows = true;
     } const cases[] = {
         {{"type 3", "type 2"}, 3, 2},
         {{"type 0", "type 8", "type 3", "type 2"}, 3, 2},         // columns out of range asked again
         {{"type 3", "type 9", "type 1.5", "type 1"}, 3, 1},       // rows that do not fit asked again
         {{"type 6"}, 6, -1},                                      // a column that needs no row
+        {{"type 6"}, 6, -1, false},                               // needs none in an empty table either
+        {{"type 3", "type 1", "type 3", "type 2"}, 0, 0, false},  // an empty table: one row refused, no cell
     };
     for (const auto& c : cases) {
         auto rt = make(c.typed);
@@ -180,9 +229,22 @@ TEST_F(FrameTest, TableCorrectionAsksUntilColumnAndRowFit) {
         rules.columns = 7;
         rules.needs_row = [](int col) { return col != 6; };
         rules.row_fits = [](int, int r) { return r >= 0 && r <= 3; };
-        CellChoice got = ask_table_cell(*rt, rules);
-        EXPECT_EQ(got.column, c.column);
-        EXPECT_EQ(got.row, c.row);
+        rules.has_rows = c.has_rows;
+        std::optional<CellChoice> got = ask_table_cell(*rt, rules);
+        if (c.column == 0) {
+            EXPECT_FALSE(got) << "an empty table gives no cell";
+            EXPECT_EQ(row(*rt, 23), "") << "the notice is wiped again";
+            // The row was asked once only: the next answers are the next question's.
+            rules.has_rows = true;
+            got = ask_table_cell(*rt, rules);
+            ASSERT_TRUE(got);
+            EXPECT_EQ(got->column, 3);
+            EXPECT_EQ(got->row, 2);
+            continue;
+        }
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->column, c.column);
+        EXPECT_EQ(got->row, c.row);
         EXPECT_EQ(row(*rt, 23), "") << "no tail of the notice or the question is left";
     }
 }

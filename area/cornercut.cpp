@@ -20,6 +20,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = form_report("                      隅 切 計 算　　　");
+
 using namespace area;
 
 constexpr int kFields = 10;
@@ -68,7 +71,7 @@ public:
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::B, keys);
+        run_key_loop(rt_, KeyBar::Form, keys);
     }
 
 private:
@@ -231,7 +234,7 @@ private:
         const Vertex& p1 = points_[0];
         const Vertex& p2 = points_[1];
         const Vertex& p3 = points_[2];
-        begin_report(rt_, kCornercutReport);
+        begin_report(rt_, kReport);
         rt_.lprint("   　   　　点 名　   　Ｘ１　　   Ｙ１ 　     点 名       Ｘ２       Ｙ２　 ");
         rt_.lprint_using("    　   　 &    &  #######.### ######.###     &    &  #######.### ######.### ",
                          {p1.name, p1.x, p1.y, p2.name, p2.x, p2.y});

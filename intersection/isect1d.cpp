@@ -15,6 +15,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = form_report("                 交 点 計 算（３点１方向交点）");
+
 using namespace isect;
 
 constexpr int kFields = 11;  // the last one corrects the crossing's name
@@ -47,7 +50,7 @@ public:
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::B, keys);
+        run_key_loop(rt_, KeyBar::Form, keys);
     }
 
 private:
@@ -170,7 +173,7 @@ private:
     // ---- report -----------------------------------------------------------
     void report()
     {
-        begin_report(rt_, kIsect1dReport);
+        begin_report(rt_, kReport);
         const Known& p1 = points_[1];
         const Known& p2 = points_[2];
         const Known& p3 = points_[3];

@@ -15,6 +15,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = form_report("                 交 点 計 算（２点２方向交点）");
+
 using namespace isect;
 
 constexpr int kFields = 9;  // the last one corrects the crossing's name
@@ -56,7 +59,7 @@ public:
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::B, keys);
+        run_key_loop(rt_, KeyBar::Form, keys);
     }
 
 private:
@@ -203,7 +206,7 @@ private:
     // ---- report -----------------------------------------------------------
     void report()
     {
-        begin_report(rt_, kIsect2dReport);
+        begin_report(rt_, kReport);
         for (int i : {kLine1, kLine2}) {
             const Station& s = stations_[i];
             if (i == kLine2) rt_.lprint("");

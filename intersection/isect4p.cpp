@@ -15,6 +15,15 @@
 namespace marula {
 namespace {
 
+// The printed page: the form's, with its own by-line and no empty line in
+// the title's font.
+constexpr ReportLayout kReport = [] {
+    ReportLayout layout = form_report("                   交 点 計 算（４点交点）");
+    layout.by_line = "      By MARULA    ";
+    layout.empty_after_title_font = false;
+    return layout;
+}();
+
 using namespace isect;
 
 constexpr int kFields = 13;  // the last one corrects the crossing's name
@@ -49,7 +58,7 @@ public:
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::B, keys);
+        run_key_loop(rt_, KeyBar::Form, keys);
     }
 
 private:
@@ -179,7 +188,7 @@ private:
     // ---- report -----------------------------------------------------------
     void report()
     {
-        begin_report(rt_, kIsect4pReport);
+        begin_report(rt_, kReport);
         const auto pair = [this](int first) {
             const Known& p = points_[first];
             const Known& q = points_[first + 1];

@@ -16,6 +16,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = form_report("                 交 点 計 算（３点垂線交点）");
+
 using namespace isect;
 
 constexpr int kFields = 10;  // the last one corrects the foot's name
@@ -57,7 +60,7 @@ public:
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
         keys.extra = [this] { next_point(); };
-        run_key_loop(rt_, KeyBar::C, keys);
+        run_key_loop(rt_, KeyBar::FormWithNext, keys);
     }
 
 private:
@@ -199,7 +202,7 @@ private:
     // ---- report -----------------------------------------------------------
     void report()
     {
-        begin_report(rt_, kPerpfootReport);
+        begin_report(rt_, kReport);
         const Known& p1 = points_[1];
         const Known& p2 = points_[2];
         const Known& p3 = points_[3];

@@ -16,6 +16,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = table_report("                                     逆 計 算（連続）", "                By MARULA    ");
+
 using namespace inverse;
 
 constexpr int kComputedColor = 0;
@@ -47,7 +50,7 @@ public:
         keys.plot = [this] { plot_points(rt_, points_, /*radial=*/false); };
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
-        run_key_loop(rt_, KeyBar::A, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -170,7 +173,7 @@ private:
 
     // ---- report -----------------------------------------------------------
     void report() {
-        begin_report(rt_, kInvchainReport);
+        begin_report(rt_, kReport);
         rt_.lprint(kReportHeading);
         if (legs_.empty()) report_lone_point(rt_, points_[0]);
         for (int row = 1; row <= leg_count(); ++row) {

@@ -16,6 +16,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = table_report("                                     逆 計 算（放射）", "                By MARULA    ");
+
 using namespace inverse;
 
 constexpr int kComputedColor = 0;
@@ -45,7 +48,7 @@ public:
         keys.plot = [this] { plot_points(rt_, points_, /*radial=*/true); };
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
-        run_key_loop(rt_, KeyBar::A, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -183,7 +186,7 @@ private:
     // The first target's line carries the instrument point; further lines
     // leave its columns blank.
     void report() {
-        begin_report(rt_, kInvradialReport);
+        begin_report(rt_, kReport);
         rt_.lprint(kReportHeading);
         if (legs_.empty()) report_lone_point(rt_, instrument());
         for (int row = 1; row <= target_count(); ++row) {

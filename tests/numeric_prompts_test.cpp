@@ -74,9 +74,6 @@ Lines take(const Lines& lines, int count) { return Lines(lines.begin(), lines.be
 std::vector<Prompt> prompts() {
     std::vector<Prompt> p = {
         // Connecting traverse: entry, then the table's corrections.
-        {"linktrav", take(kLinkStart, 1), "方向角は", kAzimuth},
-        {"linktrav", take(kLinkStart, 3), "既知点Ｘ座標は", kCoordinate},
-        {"linktrav", take(kLinkStart, 4), "既知点Ｙ座標は", kCoordinate},
         {"linktrav", take(kLinkStart, 6), "夾角は", kAngle},
         {"linktrav", take(kLinkStart, 7), "距離は（終了は０を入力）", kLeg},
         {"linktrav", take(kLinkStart, 10), "距離は（終了は０を入力）", kDistance},
@@ -92,9 +89,6 @@ std::vector<Prompt> prompts() {
         {"linktrav", kLinkWhole + typed({"6", "0"}), "正しいＸ座標は", kCoordinate},
         {"linktrav", kLinkWhole + typed({"7", "2"}), "正しいＹ座標は", kCoordinate},
         // Closed traverse.
-        {"looptrav", take(kLoopStart, 1), "方向角は", kAzimuth},
-        {"looptrav", take(kLoopStart, 3), "既知点Ｘ座標は", kCoordinate},
-        {"looptrav", take(kLoopStart, 4), "既知点Ｙ座標は", kCoordinate},
         {"looptrav", kLoopStart + typed({"P1"}), "夾角は", kAngle},
         {"looptrav", kLoopStart + typed({"P1", "270"}), "距離は", kDistance},
         {"looptrav", kLoopWhole, "横の訂正番号", choice(7, 3)},
@@ -105,6 +99,13 @@ std::vector<Prompt> prompts() {
         {"looptrav", kLoopWhole + typed({"6"}), "正しいＸ座標は", kCoordinate},
         {"looptrav", kLoopWhole + typed({"7"}), "正しいＹ座標は", kCoordinate},
     };
+    // The adjusted traverses start alike: the backsight's azimuth, then the
+    // known station.
+    for (const auto& [program, start] : {std::pair{"linktrav", kLinkStart}, std::pair{"looptrav", kLoopStart}}) {
+        p.push_back({program, take(start, 1), "方向角は", kAzimuth});
+        p.push_back({program, take(start, 3), "既知点Ｘ座標は", kCoordinate});
+        p.push_back({program, take(start, 4), "既知点Ｙ座標は", kCoordinate});
+    }
     // The open and the radial traverse ask alike; their tables differ.
     for (const char* program : {"opentrav", "radtrav"}) {
         const bool open = std::string(program) == "opentrav";

@@ -17,6 +17,7 @@
 namespace marula {
 namespace {
 
+
 constexpr int kLimit = 16;  // stations 0 … 15 and the forward point
 constexpr int kSize = kLimit + 2;
 
@@ -44,7 +45,7 @@ public:
         keys.print = [this] { complete_ ? report() : rt_.beep(); };
         keys.redisplay = [this] { redisplay(); };
         keys.landscape_screen_print = true;
-        run_key_loop(rt_, KeyBar::A, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -337,7 +338,7 @@ private:
 
     void report() {
         const int n = legs_;
-        begin_report(rt_, kLinktravReport);
+        begin_report(rt_, kAdjustedTraverseReport);
         report_adjusted_heading(rt_);
 
         report_adjusted_start(rt_, names_[0], back_name_, start_, x_[0], y_[0]);

@@ -19,6 +19,7 @@
 namespace marula {
 namespace {
 
+
 constexpr int kLimit = 16;  // station entries; the seventeenth is refused
 constexpr int kSize = kLimit + 1;
 constexpr int kMinimumLegs = 3;  // the fewest legs that close a polygon
@@ -46,7 +47,7 @@ public:
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
         keys.landscape_screen_print = true;
-        run_key_loop(rt_, KeyBar::A, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -311,7 +312,7 @@ private:
     // ---- report --------------------------------------------------------
     void report() {
         const int n = legs_;
-        begin_report(rt_, kLooptravReport);
+        begin_report(rt_, kAdjustedTraverseReport);
         report_adjusted_heading(rt_);
         report_adjusted_start(rt_, names_[0], back_name_, start_, x_[0], y_[0]);
         for (int i = 1; i <= n; ++i) {

@@ -16,6 +16,14 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport{
+    .title = "                      連続トラバ－ス",
+    .by_line = "            By MARULA    ",
+    .body_pitch = {131, 240},
+    .empty_after_title = 1,
+};
+
 constexpr int kLimit = 18;              // new points after the instrument point
 constexpr int kLastIndex = kLimit + 1;  // index 1 the instrument point, 2 … 19 new points
 constexpr int kSize = kLastIndex + 1;
@@ -54,7 +62,7 @@ public:
         keys.plot = [this] { plot(); };
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
-        run_key_loop(rt_, KeyBar::A, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -302,7 +310,7 @@ private:
 
     // ---- report --------------------------------------------------------
     void report() {
-        begin_report(rt_, kOpentravReport);
+        begin_report(rt_, kReport);
         rt_.lprint("       　測角点  方向点　　夾　角　　  方 向 角　  　 距　離       DX　  　 DY");
         rt_.lprint_using("         &    &  &    &               ####°##′##″",
                          {names_[1], names_[0], double(backsight_.d), double(backsight_.m), double(backsight_.s)});

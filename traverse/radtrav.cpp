@@ -16,6 +16,14 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport{
+    .title = "                   放射トラバ－ス",
+    .by_line = "          By MARULA   ",
+    .body_pitch = {131, 240},
+    .empty_after_title = 1,
+};
+
 constexpr int kLimit = 18;              // observed points
 constexpr int kLastIndex = kLimit + 1;  // 0 backsight, 1 instrument point, 2 … 19 observed points
 constexpr int kSize = kLastIndex + 1;
@@ -53,8 +61,8 @@ public:
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
         // After the last point the program shows the plot at once.
-        if (enter()) run_key_action(rt_, KeyBar::A, KeyAction::Plot, keys);
-        run_key_loop(rt_, KeyBar::A, keys);
+        if (enter()) run_key_action(rt_, KeyBar::Table, KeyAction::Plot, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -273,7 +281,7 @@ private:
 
     // ---- report --------------------------------------------------------
     void report() {
-        begin_report(rt_, kRadtravReport);
+        begin_report(rt_, kReport);
         rt_.lprint("　 　 　  点　名　 　夾　角　　  機械点からの方向角   距離　  　 DX　   　 DY");
         rt_.lprint_using("    　 　 &    &                  ####°##′##″",
                          {names_[0], double(backsight_.d), double(backsight_.m), double(backsight_.s)});

@@ -35,7 +35,7 @@ double ask_on_row(Runtime& rt, int blanks, std::string_view prompt) {
 
 std::optional<CellChoice> ask_table_cell(Runtime& rt, const TableCorrection& rules) {
     for (;;) {
-        erase_key_bar(rt, KeyBar::A);
+        erase_key_bar(rt, KeyBar::Table);
         auto column = whole_number_in(ask_on_row(rt, rules.blanks, "　　横の訂正番号  "), 1, rules.columns);
         if (!column || (rules.column_fits && !rules.column_fits(*column))) {
             wrong_entry_notice(rt, NoticeEnding::Table);
@@ -57,7 +57,7 @@ std::optional<CellChoice> ask_table_cell(Runtime& rt, const TableCorrection& rul
 }
 
 int ask_field(Runtime& rt, int fields) {
-    erase_key_bar(rt, KeyBar::B);
+    erase_key_bar(rt, KeyBar::Form);
     for (;;) {
         auto field = whole_number_in(ask_on_row(rt, 57, "　　訂正番号   "), 1, fields);
         if (field) return *field;

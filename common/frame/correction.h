@@ -2,7 +2,7 @@
 // (form programs) the user wants to correct. The program then shows the
 // old value in colour 2, reads the new one, recomputes and redraws.
 //
-// Table programs (key bar A):
+// Table programs (the table key bar):
 //
 //     TableCorrection rules;
 //     rules.columns = 7;
@@ -12,7 +12,7 @@
 //     std::optional<CellChoice> cell = ask_table_cell(rt, rules);
 //     // cell->column in 1 … 7, cell->row the row typed (or -1 when none)
 //
-// Form programs (key bars B and C):
+// Form programs (the form key bars):
 //
 //     int field = ask_field(rt, 13);   // 1 … 13
 #pragma once

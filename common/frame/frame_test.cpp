@@ -63,11 +63,11 @@ TEST_F(FrameTest, KeyBarsDrawTheirBoxesAndLabels) {
         std::vector<std::pair<int, int>> white;   // between boxes, or inside an outline box
         std::string labels;
     } const cases[] = {
-        {KeyBar::A, 8, {{40, 420}, {600, 420}}, {{8, 420}, {77, 430}, {568, 420}}, {{79, 415}},
+        {KeyBar::Table, 8, {{40, 420}, {600, 420}}, {{8, 420}, {77, 430}, {568, 420}}, {{79, 415}},
          "F1 訂 正  F2画像表示F3画面印刷F4 印 刷  F5 再表示 F6 再入力 F7 MENU   F8 終 了"},
-        {KeyBar::B, 6, {{75, 420}, {555, 420}}, {{120, 413}, {60, 430}}, {{10, 420}, {610, 420}},
+        {KeyBar::Form, 6, {{75, 420}, {555, 420}}, {{120, 413}, {60, 430}}, {{10, 420}, {610, 420}},
          "    F1= 訂  正  F2=画面印刷 F3= 印  刷  F4=再 入 力 F5=ＭＥＮＵ F6= 終  了"},
-        {KeyBar::C, 7, {{40, 420}, {540, 415}}, {{84, 413}, {40, 430}}, {{586, 420}, {2, 420}},
+        {KeyBar::FormWithNext, 7, {{40, 420}, {540, 415}}, {{84, 413}, {40, 430}}, {{586, 420}, {2, 420}},
          " F1=訂  正 F2=画面印刷 F3=印  刷  F4=再入力  F5=MENU    F6=終  了   F7=連続入力"},
     };
     for (const auto& c : cases) {
@@ -86,13 +86,13 @@ TEST_F(FrameTest, KeyBarsDrawTheirBoxesAndLabels) {
 }
 
 TEST_F(FrameTest, KeysMapToTheirActions) {
-    EXPECT_EQ(key_action(KeyBar::A, 2), KeyAction::Plot);
-    EXPECT_EQ(key_action(KeyBar::A, 5), KeyAction::Redisplay);
-    EXPECT_EQ(key_action(KeyBar::A, 8), KeyAction::End);
-    EXPECT_EQ(key_action(KeyBar::B, 2), KeyAction::ScreenPrint);
-    EXPECT_EQ(key_action(KeyBar::B, 4), KeyAction::Reinput);
-    EXPECT_EQ(key_action(KeyBar::C, 6), KeyAction::End);
-    EXPECT_EQ(key_action(KeyBar::C, 7), KeyAction::Extra);
+    EXPECT_EQ(key_action(KeyBar::Table, 2), KeyAction::Plot);
+    EXPECT_EQ(key_action(KeyBar::Table, 5), KeyAction::Redisplay);
+    EXPECT_EQ(key_action(KeyBar::Table, 8), KeyAction::End);
+    EXPECT_EQ(key_action(KeyBar::Form, 2), KeyAction::ScreenPrint);
+    EXPECT_EQ(key_action(KeyBar::Form, 4), KeyAction::Reinput);
+    EXPECT_EQ(key_action(KeyBar::FormWithNext, 6), KeyAction::End);
+    EXPECT_EQ(key_action(KeyBar::FormWithNext, 7), KeyAction::Extra);
 }
 
 TEST_F(FrameTest, PackedAnglesAreReadOrRefused) {
@@ -309,11 +309,30 @@ TEST_F(FrameTest, ReportFrameLaysOutTitleByLineAndBody) {
         const ReportLayout* layout;
         int empty_before;  // lines before the title line
         int empty_after;   // lines between the title line and the body
-    } const cases[] = {
-        {&kLinktravReport, 4, 1},
-        {&kIsect2dReport, 6, 3},  // five, one more after the title font; two, one more after the body font
-        {&kIsect4pReport, 5, 3},
-        {&kOpentravReport, 4, 2},
+    };
+    constexpr ReportLayout landscape_table{.paper = Paper::a4_landscape,
+                                           .title = "  TABLE",
+                                           .by_line = "  By MARULA ",
+                                           .by_line_pitch = {111, 360},
+                                           .body_pitch = {111, 360},
+                                           .empty_after_body_font = false};
+    constexpr ReportLayout portrait_form{.paper = Paper::a4_portrait,
+                                         .title = "  FORM",
+                                         .by_line = "  By MARULA   ",
+                                         .empty_before_title = 5,
+                                         .empty_after_title_font = true,
+                                         .empty_after_title = 2};
+    constexpr ReportLayout portrait_form_plain{.paper = Paper::a4_portrait,
+                                               .title = "  FORM",
+                                               .by_line = "      By MARULA    ",
+                                               .empty_before_title = 5,
+                                               .empty_after_title = 2};
+    constexpr ReportLayout paper_as_set{.title = "  LIST", .by_line = "  By MARULA ", .body_pitch = {131, 240}};
+    const Case cases[] = {
+        {&landscape_table, 4, 1},
+        {&portrait_form, 6, 3},  // five, one more after the title font; two, one more after the body font
+        {&portrait_form_plain, 5, 3},
+        {&paper_as_set, 4, 2},
     };
     int page = 0;
     for (const auto& c : cases) {

@@ -31,7 +31,7 @@ bool same_place(Point a, Point b)
 
 void convert(Direction& direction)
 {
-    const PackedAngle split = dms_to_degrees(direction.packed, k1e7, k1e8, PackedKind::azimuth);
+    const PackedAngle split = dms_to_degrees(direction.packed, k1e7, k1e8, AngleKind::azimuth);
     direction.packed = split.packed;
     direction.dms = split.typed;
     direction.degrees = split.degrees;

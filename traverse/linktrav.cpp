@@ -56,7 +56,7 @@ private:
         sheet_.row_number(0);
         sheet_.name(0, kSheetToCol, back_name_, kEntered);
         start_ = ask_angle_entry(rt_, 2, "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ",
-                                 AngleKind::Azimuth, kNudge1e7, kNudge1e7);
+                                 AngleKind::azimuth, kNudge1e7, kNudge1e7);
         sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         const KnownStation known = ask_known_station(rt_, sheet_);
         names_[0] = known.name;
@@ -75,7 +75,7 @@ private:
             sheet_.name(k, kSheetFromCol, names_[k - 1], kEntered);
             sheet_.name(k, kSheetToCol, name, kEntered);
             angles_[k] =
-                ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6, kNudge1e7);
+                ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::included, kNudge1e6, kNudge1e7);
             sheet_.angle(k, angles_[k], kEntered);
             // A traverse needs at least one leg: a 0 first would leave
             // nothing to adjust and a zero distance total to divide by.
@@ -99,7 +99,7 @@ private:
         sheet_.coordinate(n, kSheetXCol, x_[n], kGiven, kStylePlain);
         y_[n] = ask_coordinate_entry(rt_, 5, names_[n] + "のＹ座標は");
         sheet_.coordinate(n, kSheetYCol, y_[n], kGiven, kStylePlain);
-        closing_ = ask_angle_entry(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", AngleKind::Azimuth,
+        closing_ = ask_angle_entry(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", AngleKind::azimuth,
                                    kNudge1e6, kNudge1e7);
         sheet_.typed_azimuth(n + 1, closing_, kGiven, kStylePlain);
         complete_ = true;
@@ -270,7 +270,7 @@ private:
     void correct_angle(int r) {
         sheet_.angle(r, angles_[r], kOldValueColor);
         hide_for_angles();
-        angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
+        angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::included, kNudge1e6, kNudge1e6);
         sheet_.angle(r, angles_[r], kEntered);
         calculate();
         show_results();
@@ -284,7 +284,7 @@ private:
         hide_for_angles();
         std::string prompt = start ? names_[0] + "から" + back_name_ + "への方向角は "
                                    : names_[n] + "から" + forward_name_ + "への方向角は ";
-        target = ask_angle_entry(rt_, 2, prompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        target = ask_angle_entry(rt_, 2, prompt, AngleKind::azimuth, kNudge1e6, kNudge1e6);
         if (start) sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         calculate();
         show_results();

@@ -56,7 +56,7 @@ private:
         back_name_ = ask_text(rt_, 5, "後視点名は  ");
         sheet_.row_number(0);
         sheet_.name(0, kSheetToCol, back_name_, kEntered);
-        start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::azimuth, kNudge1e6, kNudge1e6);
         show_start(kGiven, kStylePlain);
         const KnownStation known = ask_known_station(rt_, sheet_);
         names_[0] = known.name;
@@ -85,7 +85,7 @@ private:
             sheet_.row_number(k);
             sheet_.name(k, kSheetFromCol, names_[k - 1], kEntered);
             sheet_.name(k, kSheetToCol, names_[k], kEntered);
-            angles_[k] = ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6,
+            angles_[k] = ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::included, kNudge1e6,
                                    kNudge1e6);
             sheet_.angle(k, angles_[k], kEntered);
             distances_[k] = ask_distance_entry(rt_, 5, "距離は  ");
@@ -258,7 +258,7 @@ private:
     void correct_angle(int r) {
         sheet_.angle(r, angles_[r], kOldValueColor);
         show_computed(true, true, true, true);
-        angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
+        angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::included, kNudge1e6, kNudge1e6);
         sheet_.angle(r, angles_[r], kEntered);
         calculate();
         show_results();
@@ -267,7 +267,7 @@ private:
     void correct_start() {
         show_start(kOldValueColor, kStyleNormal);
         show_computed(true, true, true, true);
-        start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::azimuth, kNudge1e6, kNudge1e6);
         show_start(kGiven, kStylePlain);
         adjust_azimuths();
         adjust_coordinates();

@@ -71,7 +71,7 @@ private:
         names_[0] = ask_text(rt_, 5, "後視点名は  ");
         show_row_number(1);
         show_name(1, kToCol, names_[0], kGivenColor, kStylePlain);
-        backsight_ = ask_angle_entry(rt_, 2, kAzimuthPrompt, AngleKind::Azimuth, kNudge1e7, kNudge1e7);
+        backsight_ = ask_angle_entry(rt_, 2, kAzimuthPrompt, AngleKind::azimuth, kNudge1e7, kNudge1e7);
         azimuths_[1] = backsight_.degrees;
         echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kGivenColor, kStylePlain);
         names_[1] = ask_text(rt_, 5, "機械点名は");
@@ -88,7 +88,7 @@ private:
             show_row_number(k);
             show_name(k, kFromCol, names_[k - 1], kPointColor);
             show_name(k, kToCol, names_[k], kPointColor, kStyleNormal, "&     &");
-            angles_[k] = ask_angle_entry(rt_, 5, kAnglePrompt, AngleKind::Included, kNudge1e7, 0);
+            angles_[k] = ask_angle_entry(rt_, 5, kAnglePrompt, AngleKind::included, kNudge1e7, 0);
             echo_dms(rt_, kAngleCol, text_row(k), angles_[k], kPointColor);
             azimuths_[k] = open_leg_azimuth(azimuths_[k - 1], angles_[k].degrees, k == 2);
             show_azimuth(k, kPointColor);
@@ -249,7 +249,7 @@ private:
     void correct_angle(int r) {
         echo_dms(rt_, kAngleCol, text_row(r), angles_[r], kOldValueColor);
         show_computed(r, true, true, true, kHiddenColor);
-        angles_[r] = ask_angle_entry(rt_, 0, "正しい狭角は（後視を基準に右まわり） ", AngleKind::Included, kNudge1e7, 0);
+        angles_[r] = ask_angle_entry(rt_, 0, "正しい狭角は（後視を基準に右まわり） ", AngleKind::included, kNudge1e7, 0);
         echo_dms(rt_, kAngleCol, text_row(r), angles_[r], kChangedColor);
         recompute_azimuths();
         chain_coordinates(2);
@@ -259,7 +259,7 @@ private:
     void correct_backsight_azimuth() {
         echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kOldValueColor);
         show_computed(2, true, true, true, kHiddenColor);
-        backsight_ = ask_angle_entry(rt_, 0, "正しい方向角は（機械点から後視点へ)   ", AngleKind::Azimuth, kNudge1e7,
+        backsight_ = ask_angle_entry(rt_, 0, "正しい方向角は（機械点から後視点へ)   ", AngleKind::azimuth, kNudge1e7,
                                kNudge1e7);
         azimuths_[1] = backsight_.degrees;
         echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kChangedColor);

@@ -72,7 +72,7 @@ private:
         names_[0] = ask_text(rt_, 5, "後視点名は  ");
         show_row_number(0);
         show_name(0, kGivenColor);
-        backsight_ = ask_angle_entry(rt_, 2, kAzimuthPrompt, AngleKind::Azimuth, kNudge1e7, kNudge1e7);
+        backsight_ = ask_angle_entry(rt_, 2, kAzimuthPrompt, AngleKind::azimuth, kNudge1e7, kNudge1e7);
         show_backsight_azimuth(kGivenColor);
         names_[1] = ask_text(rt_, 5, "機械点名は");
         show_row_number(1);
@@ -88,7 +88,7 @@ private:
             names_[j] = name;
             show_row_number(j);
             show_name(j, kPointColor);
-            angles_[j] = ask_angle_entry(rt_, 5, kAnglePrompt, AngleKind::Included, kNudge1e7, 0);
+            angles_[j] = ask_angle_entry(rt_, 5, kAnglePrompt, AngleKind::included, kNudge1e7, 0);
             show_angle(j, kPointColor);
             azimuths_[j] = radial_azimuth(backsight_.degrees, angles_[j].degrees);
             show_azimuth(j, kPointColor);
@@ -221,7 +221,7 @@ private:
     void correct_angle(int j) {
         show_angle(j, kOldValueColor);
         show_computed(j, j, true, true, true, kHiddenColor);
-        angles_[j] = ask_angle_entry(rt_, 0, "正しい狭角は（後視を基準に右まわり） ", AngleKind::Included, kNudge1e7, 0);
+        angles_[j] = ask_angle_entry(rt_, 0, "正しい狭角は（後視を基準に右まわり） ", AngleKind::included, kNudge1e7, 0);
         show_angle(j, kChangedColor);
         azimuths_[j] = radial_azimuth(backsight_.degrees, angles_[j].degrees);
         place(j);
@@ -240,7 +240,7 @@ private:
     void correct_backsight_azimuth() {
         show_backsight_azimuth(kOldValueColor);
         show_computed(2, last_, true, true, true, kHiddenColor);
-        backsight_ = ask_angle_entry(rt_, 0, "正しい方向角は（機械点から後視点へ)   ", AngleKind::Azimuth, kNudge1e7,
+        backsight_ = ask_angle_entry(rt_, 0, "正しい方向角は（機械点から後視点へ)   ", AngleKind::azimuth, kNudge1e7,
                                kNudge1e7);
         show_backsight_azimuth(kChangedColor);
         for (int j = 2; j <= last_; ++j) {

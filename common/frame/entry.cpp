@@ -60,8 +60,7 @@ double detail::ask_number(Runtime& rt, int column, std::string_view prompt, std:
 
 std::optional<AngleEntry> read_angle(double packed, AngleKind kind, double nudge_in, double nudge_out) {
     if (!packed_angle_is_valid(packed, nudge_in)) return std::nullopt;
-    PackedKind pk = kind == AngleKind::Azimuth ? PackedKind::azimuth : PackedKind::included_angle;
-    PackedAngle split = dms_to_degrees(packed, nudge_in, nudge_out, pk);
+    PackedAngle split = dms_to_degrees(packed, nudge_in, nudge_out, kind);
     AngleEntry entry;
     entry.packed = packed;
     entry.degrees = split.degrees;

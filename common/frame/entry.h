@@ -7,7 +7,7 @@
 //
 //     std::string back = ask_text(rt, 5, "後視点名は  ");
 //     echo_name(rt, 12, 3, back, 0);
-//     AngleEntry start = ask_angle_entry(rt, 2, kStartPrompt, AngleKind::Azimuth,
+//     AngleEntry start = ask_angle_entry(rt, 2, kStartPrompt, AngleKind::azimuth,
 //                                        kNudge7, kNudge7);
 //     echo_dms(rt, 40, 3, start, 5, kStylePlain);
 //     double x0 = ask_coordinate_entry(rt, 5, "既知点Ｘ座標は ");
@@ -23,6 +23,7 @@
 
 #include "runtime/runtime.h"
 #include "screen.h"
+#include "survey/survey.h"
 
 namespace marula {
 
@@ -43,9 +44,9 @@ struct AngleEntry {
     int d = 0, m = 0, s = 0;  // the split shown in the table as the echo
 };
 
-// Azimuths read a negative entry as the negative of the packed value
-// turned into [0, 360) (−20.2512 is 339°34′48″); included angles do not.
-enum class AngleKind { Azimuth, Included };
+// AngleKind (survey/survey.h): azimuths read a negative entry as the
+// negative of the packed value turned into [0, 360) (−20.2512 is
+// 339°34′48″); included angles do not.
 
 // Converts a packed value with the survey library's reading. Returns
 // nothing when its minutes or seconds are 60 or more.

@@ -101,12 +101,12 @@ TEST_F(FrameTest, PackedAnglesAreReadOrRefused) {
         AngleKind kind;
         int d, m, s;
     } const cases[] = {
-        {{"type 20.2512"}, AngleKind::Azimuth, 20, 25, 12},
-        {{"type -20.2512"}, AngleKind::Azimuth, 339, 34, 48},
-        {{"type 360"}, AngleKind::Azimuth, 360, 0, 0},
-        {{"type 20.7590", "type 20.2512"}, AngleKind::Included, 20, 25, 12},  // refused, then taken
-        {{"type 45.6000", "type 45.5960", "type 45.5959"}, AngleKind::Included, 45, 59, 59},
-        {{"type 0.0003"}, AngleKind::Included, 0, 0, 3},
+        {{"type 20.2512"}, AngleKind::azimuth, 20, 25, 12},
+        {{"type -20.2512"}, AngleKind::azimuth, 339, 34, 48},
+        {{"type 360"}, AngleKind::azimuth, 360, 0, 0},
+        {{"type 20.7590", "type 20.2512"}, AngleKind::included, 20, 25, 12},  // refused, then taken
+        {{"type 45.6000", "type 45.5960", "type 45.5959"}, AngleKind::included, 45, 59, 59},
+        {{"type 0.0003"}, AngleKind::included, 0, 0, 3},
     };
     for (const auto& c : cases) {
         auto rt = make(c.typed);
@@ -116,8 +116,8 @@ TEST_F(FrameTest, PackedAnglesAreReadOrRefused) {
         EXPECT_EQ(a.s, c.s) << c.typed.back();
         EXPECT_EQ(row(*rt, 23), "") << "the prompt row is wiped after the answer";
     }
-    EXPECT_FALSE(read_angle(10.0060, AngleKind::Included, double(1e-6f), 0));
-    EXPECT_TRUE(read_angle(10.0059, AngleKind::Included, double(1e-6f), 0));
+    EXPECT_FALSE(read_angle(10.0060, AngleKind::included, double(1e-6f), 0));
+    EXPECT_TRUE(read_angle(10.0059, AngleKind::included, double(1e-6f), 0));
 }
 
 TEST_F(FrameTest, NumbersOutsideTheirBoundsAreAskedAgain) {
@@ -129,7 +129,7 @@ TEST_F(FrameTest, NumbersOutsideTheirBoundsAreAskedAgain) {
     const Ask leg = [](Runtime& rt) { return ask_distance_entry(rt, 5, "距離は ", "０は不可"); };
     const Ask chord = [](Runtime& rt) { return ask_chord_entry(rt, 5, "隅切辺長は", 5); };
     const Ask angle = [](Runtime& rt) {
-        return ask_angle_entry(rt, 5, "角は ", AngleKind::Azimuth, double(1e-7f), double(1e-7f)).packed;
+        return ask_angle_entry(rt, 5, "角は ", AngleKind::azimuth, double(1e-7f), double(1e-7f)).packed;
     };
     const Ask direction = [](Runtime& rt) { return ask_packed_entry(rt, 5, "方向角は", 2, 1e-7); };
     struct Case {

@@ -79,8 +79,9 @@ struct PackedAngle {
     double degrees = 0;
 };
 
-// Whether a packed entry is an azimuth (a direction) or an included angle.
-enum class PackedKind { included_angle, azimuth };
+// Whether a packed entry is an included angle or an azimuth (a direction),
+// which reads a negative entry differently (see dms_to_degrees).
+enum class AngleKind { included, azimuth };
 
 // Reads a packed angle v (DDD.MMSS; digits after the fourth decimal are
 // dropped, not rounded):
@@ -99,7 +100,7 @@ enum class PackedKind { included_angle, azimuth };
 //    −(D + M/60 + S/3600) + nudge_out.
 // A non-negative entry is never wrapped: 360 stays 360. Minutes or seconds
 // of 60 or more are converted as written (see packed_angle_is_valid).
-PackedAngle dms_to_degrees(double v, double nudge_in, double nudge_out, PackedKind kind);
+PackedAngle dms_to_degrees(double v, double nudge_in, double nudge_out, AngleKind kind);
 
 // False when the minutes or seconds of a packed entry, split exactly as
 // dms_to_degrees splits it with the same nudge_in, are 60 or more
@@ -121,16 +122,48 @@ Dms degrees_to_dms_a(double a);
 Dms degrees_to_dms_b(double a);
 
 // ---------------------------------------------------------------------------
-// Azimuths
+// Azimuth reducers
+//
+// Every reduction of an angle in degrees to its range is one of these four,
+// and each stays as it is because figures already shown and printed depend
+// on its exact steps (one step of 360 is exact in doubles; fmod is exact):
+//
+//   function             input                    output       steps
+//   wrap_azimuth         within a turn of range   [0, 360)     −360 once if ≥ 360, then +360 once if < 0
+//   wrap_azimuth_upper   any                      (−∞, 360)*   −360 once if ≥ 360; negatives stay
+//   azimuth_in_turn      any finite               [0, 360)     whole turns off (fmod), never 360
+//   reduce_half_turn     a difference of two      [−180, 180]  −360 once if > 180, +360 once if < −180
+//                        azimuths in [0, 360]
+//
+//   * for input below 720; values further out stay out of range.
+//
+// A chain of legs reduces each azimuth with wrap_azimuth (the adjusted
+// traverses) or with wrap_azimuth and then azimuth_in_turn (the open and
+// closed traverses, where an unusual angle can leave the sum a turn out);
+// a radial shot with wrap_azimuth_upper and then azimuth_in_turn; a
+// misclosure with reduce_half_turn, so a closing azimuth of 359°59′50″
+// against a chain that ends at 0°00′05″ is a misclosure of −15″ and not of
+// almost a whole turn.
 
 // Brings an azimuth within one turn of [0, 360) into [0, 360): one step
 // down by 360 if a ≥ 360, then one step up by 360 if a < 0. No loop: a
 // value further out stays out of range.
 double wrap_azimuth(double a);
 
-// Only the first step of wrap_azimuth (the radial traverse): a ≥ 360
-// loses 360 once; negative values are left alone.
+// Only the first step of wrap_azimuth: a ≥ 360 loses 360 once; negative
+// values are left alone.
 double wrap_azimuth_upper(double a);
+
+// Any finite azimuth brought into [0, 360). Values already in range come
+// back unchanged to the last bit; others lose or gain whole turns (fmod is
+// exact, so the fraction of a degree is kept). A tiny negative value whose
+// turn-up would round to 360 gives 0, never 360.
+double azimuth_in_turn(double a);
+
+// A difference of two azimuths brought into −180 … +180 degrees: one step
+// each way, as the difference of two azimuths in [0, 360] is always within
+// a turn.
+double reduce_half_turn(double w);
 
 // The azimuth of the next leg: a_prev + turn_angle − 180, less another 180
 // for the first leg out of a known point (whose backsight azimuth points

@@ -32,8 +32,8 @@ constexpr int kAzimuthColor = 4;
 
 // A corrected coordinate carries a small offset (single-precision values,
 // widened), as the form has always added to what is typed again.
-constexpr double kCorrectedXOffset = double(1.5e-7f);
-constexpr double kCorrectedYOffset = double(2.5e-7f);
+constexpr double kCorrectedXNudge = kNudge15e8;
+constexpr double kCorrectedYNudge = kNudge25e8;
 
 // Where each point's three fields stand: the columns of the name, X and
 // Y and their row.
@@ -218,8 +218,8 @@ private:
             const PointPrompts& prompts = kThreePointCorrectionPrompts[k + 1];
             switch ((n - 1) % 3) {
             case 0: ask_text_keeping(rt_, 5, prompts.name, p.name); break;
-            case 1: p.x = ask_coordinate_entry(rt_, 5, prompts.x, p.x) + kCorrectedXOffset; break;
-            default: p.y = ask_coordinate_entry(rt_, 5, prompts.y, p.y) + kCorrectedYOffset; break;
+            case 1: p.x = ask_coordinate_entry(rt_, 5, prompts.x, p.x) + kCorrectedXNudge; break;
+            default: p.y = ask_coordinate_entry(rt_, 5, prompts.y, p.y) + kCorrectedYNudge; break;
             }
         }
         // Everything again from the stored values, without title and sketch.

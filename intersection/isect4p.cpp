@@ -31,7 +31,7 @@ constexpr int kResultRow = 12;
 
 // Laid on the stored points before every calculation, so they pile up over
 // corrections. Point 4 carries none.
-const std::array<Bias, 5> kBias{{{}, {k1e7, k1e7}, {k1e8, k11e8}, {k5e8, k7e8}, {}}};
+const std::array<PointNudge, 5> kNudges{{{}, {kNudge1e7, kNudge1e7}, {kNudge1e8, kNudge11e8}, {kNudge5e8, kNudge7e8}, {}}};
 
 // Correction prompts 1-12, point by point, as the form has always worded them.
 const std::array<PointPrompts, 5> kCorrectionPrompts{{
@@ -136,7 +136,7 @@ private:
     // ---- calculation and result -------------------------------------------
     void calculate_and_show()
     {
-        for (int k = 1; k <= 4; ++k) add_bias(points_[k].at, kBias[k]);
+        for (int k = 1; k <= 4; ++k) add_nudge(points_[k].at, kNudges[k]);
         const Point& a = points_[1].at;
         const Point& b = points_[2].at;
         const Point& c = points_[3].at;
@@ -176,7 +176,7 @@ private:
     }
 
     // Everything from the stored values again (the title stays off), then
-    // a fresh calculation, which lays the bias on once more.
+    // a fresh calculation, which lays the nudge on once more.
     void redisplay()
     {
         rt_.cls(0);

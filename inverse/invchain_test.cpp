@@ -27,7 +27,7 @@ TEST(Invchain, LegsShowTheirAzimuthAndDistance) {
                                            {"SE", "0", "200"},
                                            {"SW", "-100", "100"},
                                            {"NW", "0", "0"},
-                                           {"S5", "-0.5", "0"},    // 0.5 m south: the offsets outweigh the bias
+                                           {"S5", "-0.5", "0"},    // 0.5 m south: the offsets outweigh the nudge
                                            {"E5", "-0.5", "0.5"},  // 0.5 m east
                                            {"N5", "0", "0.5"},     // 0.5 m north
                                            {"W5", "0", "0"},       // 0.5 m west

@@ -29,11 +29,25 @@ namespace marula {
 inline constexpr double kPi = std::bit_cast<double>(std::uint64_t{0x400921FB54442D15});
 static_assert(kPi == 3.141592653589792);
 
-// Single-precision nudges, widened to double.
+// Single-precision nudges, widened to double. Every small constant the
+// programs add to a value is one of these ("nudge" throughout: the pairs
+// laid on a point's X and Y are nudges too); kNudge11e8 is 11e-8.
 inline constexpr double kNudge1e9 = double(1e-9f);  // 9.999999717180685e-10
 inline constexpr double kNudge2e9 = double(2e-9f);  // 1.999999943436137e-09
 inline constexpr double kNudge1e8 = double(1e-8f);  // 9.99999993922529e-09
+inline constexpr double kNudge2e8 = double(2e-8f);
+inline constexpr double kNudge5e8 = double(5e-8f);
+inline constexpr double kNudge7e8 = double(7e-8f);
 inline constexpr double kNudge1e7 = double(1e-7f);  // 1.0000000116860974e-07
+inline constexpr double kNudge11e8 = double(1.1e-7f);
+inline constexpr double kNudge15e8 = double(1.5e-7f);
+inline constexpr double kNudge2e7 = double(2e-7f);
+inline constexpr double kNudge25e8 = double(2.5e-7f);
+inline constexpr double kNudge3e7 = double(3e-7f);
+inline constexpr double kNudge35e8 = double(3.5e-7f);
+inline constexpr double kNudge4e7 = double(4e-7f);
+inline constexpr double kNudge45e8 = double(4.5e-7f);
+inline constexpr double kNudge5e7 = double(5e-7f);
 inline constexpr double kNudge1e6 = double(1e-6f);  // 9.999999974752427e-07
 inline constexpr double kNudge1e5 = double(1e-5f);  // 9.999999747378752e-06
 inline constexpr double kNudge2e5 = double(2e-5f);  // 1.9999999494757503e-05

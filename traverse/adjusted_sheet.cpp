@@ -45,15 +45,15 @@ std::string precision_text(const AdjustmentSummary& s) {
     return format_using("#######", {s.precision});
 }
 
-KnownStation ask_known_station(Runtime& rt, const SheetCells& sheet) {
-    KnownStation station;
+NamedPoint ask_known_station(Runtime& rt, const SheetCells& sheet) {
+    NamedPoint station;
     station.name = ask_text(rt, 5, "既知点名は");
     sheet.row_number(1);
     sheet.name(0, kSheetFromCol, station.name, kEntered);
-    station.x = ask_coordinate_entry(rt, 5, "既知点Ｘ座標は ");
-    sheet.coordinate(0, kSheetXCol, station.x, kGiven, kStylePlain);
-    station.y = ask_coordinate_entry(rt, 5, "既知点Ｙ座標は ");
-    sheet.coordinate(0, kSheetYCol, station.y, kGiven, kStylePlain);
+    station.at.x = ask_coordinate_entry(rt, 5, "既知点Ｘ座標は ");
+    sheet.coordinate(0, kSheetXCol, station.at.x, kGiven, kStylePlain);
+    station.at.y = ask_coordinate_entry(rt, 5, "既知点Ｙ座標は ");
+    sheet.coordinate(0, kSheetYCol, station.at.y, kGiven, kStylePlain);
     return station;
 }
 

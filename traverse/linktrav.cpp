@@ -58,10 +58,10 @@ private:
         start_ = ask_angle_entry(rt_, 2, "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ",
                                  AngleKind::azimuth, kNudge1e7, kNudge1e7);
         sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
-        const KnownStation known = ask_known_station(rt_, sheet_);
+        const NamedPoint known = ask_known_station(rt_, sheet_);
         names_[0] = known.name;
-        x_[0] = known.x;
-        y_[0] = known.y;
+        x_[0] = known.at.x;
+        y_[0] = known.at.y;
 
         float running_total = 0;
         for (int k = 1;; ++k) {

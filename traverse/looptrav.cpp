@@ -58,10 +58,10 @@ private:
         sheet_.name(0, kSheetToCol, back_name_, kEntered);
         start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::azimuth, kNudge1e6, kNudge1e6);
         show_start(kGiven, kStylePlain);
-        const KnownStation known = ask_known_station(rt_, sheet_);
+        const NamedPoint known = ask_known_station(rt_, sheet_);
         names_[0] = known.name;
-        x_[0] = known.x;
-        y_[0] = known.y;
+        x_[0] = known.at.x;
+        y_[0] = known.at.y;
 
         int k = 1;
         for (;;) {

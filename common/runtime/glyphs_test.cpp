@@ -348,13 +348,16 @@ TEST_F(GlyphCacheTest, DamagedCacheFilesAreIgnored) {
         std::string content;
     };
     std::string bad_width = whole;
-    bad_width[whole.size() - 2 * 18 - 1] = 9;  // the width byte of the one glyph
+    bad_width[whole.size() - 4 - 2 * 18 - 1] = 9;  // the width byte of the one glyph
+    std::string flipped = whole;
+    flipped[whole.size() - 4 - 5] ^= 0x10;  // one bit of a glyph row, all else well formed
     const Damage damages[] = {
         {"empty", ""},
         {"cut short", whole.substr(0, whole.size() - 3)},
         {"trailing bytes", whole + "x"},
         {"another version", "marula glyphs 0" + whole.substr(15)},
         {"impossible width", bad_width},
+        {"a flipped bit", flipped},
     };
     for (const Damage& d : damages) {
         {

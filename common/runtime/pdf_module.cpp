@@ -2,6 +2,6 @@
 #include "pdf_writer.h"
 
 extern "C" __attribute__((visibility("default"))) void marula_pdf_writers(marula::PdfWriters* out) {
-    out->page = &marula::write_page_pdf;
-    out->screen = &marula::write_screen_pdf;
+    out->page = static_cast<std::optional<std::string> (*)(const marula::PrintedPage&, int)>(&marula::write_page_pdf);
+    out->screen = static_cast<std::optional<std::string> (*)(const std::uint8_t*, int)>(&marula::write_screen_pdf);
 }

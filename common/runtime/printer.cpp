@@ -80,14 +80,18 @@ bool Printer::page_is_empty() const { return page_.lines.empty() && current_.run
 // ---------------------------------------------------------------------------
 // The transcript
 
-std::optional<std::string> write_page_text(const PrintedPage& page, const std::filesystem::path& file) {
+std::string page_transcript(const PrintedPage& page) {
     std::string text;
     for (const PrintedLine& line : page.lines) {
         for (const PrintRun& run : line.runs) text += run.text;
         text += '\n';
     }
     text += "\f\n";
-    if (!write_file(file, text)) return file.filename().string() + "：書き込めません";
+    return text;
+}
+
+std::optional<std::string> write_page_text(const PrintedPage& page, const std::filesystem::path& file) {
+    if (write_whole_file(file, page_transcript(page))) return file.filename().string() + "：書き込めません";
     return std::nullopt;
 }
 

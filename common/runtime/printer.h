@@ -53,11 +53,13 @@ private:
 
 // The transcript: each printed line as UTF-8 (runs joined) on its own line,
 // then a line holding only "\f" for the form feed.
+std::string page_transcript(const PrintedPage& page);
 std::optional<std::string> write_page_text(const PrintedPage& page, const std::filesystem::path& file);
 
 // A screen picture (640 x 432 palette indices, see kPalette) as PNG. The
 // pixels come a row at a time: `row(y)` gives the 640 indices of row y,
 // asked for in order from the top.
+std::string screen_png(const std::function<const std::uint8_t*(int y)>& row);
 std::optional<std::string> write_screen_png(const std::function<const std::uint8_t*(int y)>& row,
                                             const std::filesystem::path& file);
 std::optional<std::string> write_screen_png(const std::uint8_t* indices, const std::filesystem::path& file);

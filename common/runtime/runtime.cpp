@@ -1,11 +1,13 @@
 #include "runtime.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <ctime>
 
 #include "bitmap.h"
@@ -32,6 +34,19 @@ double tame(double v) {
 std::string getenv_or(const char* name, const std::string& fallback) {
     const char* v = std::getenv(name);
     return (v && *v) ? std::string(v) : fallback;
+}
+
+// Typing as a line entry takes it: text, IME composition, and the keys
+// that are not function keys (Enter, Backspace, Escape).
+bool typed(const InputEvent& ev) {
+    switch (ev.type) {
+        case InputEvent::Type::Text:
+        case InputEvent::Type::Editing:
+        case InputEvent::Type::TypeLine: return true;
+        case InputEvent::Type::Key:
+            return ev.key == Key::Enter || ev.key == Key::Backspace || ev.key == Key::Escape;
+        default: return false;
+    }
 }
 
 // What INKEY$ returns for a key that is not a function key.
@@ -585,7 +600,14 @@ std::string Runtime::read_line(int column, int row) {
     backend_->start_text_input();
     for (;;) {
         present();
-        auto ev = next_input(std::nullopt);
+        // What was typed ahead, during a notice or a WAIT, comes first.
+        std::optional<InputEvent> ev;
+        if (!typeahead_.empty()) {
+            ev = std::move(typeahead_.front());
+            typeahead_.pop_front();
+        } else {
+            ev = next_input(std::nullopt);
+        }
         if (!ev) continue;
         bool done = false;
         switch (ev->type) {
@@ -693,7 +715,11 @@ void Runtime::wait(int units) {
     while (Clock::now() < deadline) {
         auto ev = next_input(deadline);
         if (!ev) break;
-        queue_trap_event(*ev);
+        if (typed(*ev)) {
+            typeahead_.push_back(std::move(*ev));  // kept in order for the next entry, as a keyboard buffer does
+        } else {
+            queue_trap_event(*ev);
+        }
     }
 }
 
@@ -734,18 +760,54 @@ const PdfWriters* pdf_writers(std::string& why) {
     return &writers;
 }
 
-std::optional<std::string> page_pdf(const PrintedPage& page, const std::filesystem::path& file) {
-    std::string why;
-    const PdfWriters* writers = pdf_writers(why);
-    if (writers == nullptr) return why;
-    return writers->page(page, file);
+// One of the files of a printed page, made under a temporary name.
+struct PageFile {
+    const char* ext;
+    WholeFile file;
+};
+
+// Gives the finished files of a page one number: each is renamed into place
+// as STEM-N.EXT for the first N at which none of a page's names is taken,
+// never replacing anything (pages printed at once by several programs into
+// one folder never take each other's place) and never through a link (a
+// link, even a dangling one, holds its name). `base` is STEM-N.
+std::optional<std::string> place_numbered(const std::filesystem::path& dir, std::string_view stem,
+                                          std::initializer_list<PageFile*> files, std::string& base) {
+    constexpr int kMostPages = 1000000;
+    for (int n = 1; n <= kMostPages; ++n) {
+        const std::string candidate = std::string(stem) + "-" + std::to_string(n);
+        bool free = true;
+        for (const char* ext : {".pdf", ".txt", ".png"}) {
+            struct stat info{};
+            if (::lstat((dir / (candidate + ext)).c_str(), &info) == 0) free = false;
+        }
+        if (!free) continue;
+        std::vector<PageFile*> placed;
+        bool taken = false;
+        for (PageFile* f : files) {
+            if (auto err = f->file.place(dir / (candidate + f->ext), taken)) {
+                for (PageFile* p : placed) p->file.unplace();
+                return err;
+            }
+            if (taken) break;
+            placed.push_back(f);
+        }
+        if (taken) {
+            for (PageFile* p : placed) p->file.unplace();
+            continue;
+        }
+        base = candidate;
+        return std::nullopt;
+    }
+    return std::string(stem) + "：空いている番号がありません";
 }
 
-std::optional<std::string> screen_pdf(const std::uint8_t* indices, const std::filesystem::path& file) {
-    std::string why;
-    const PdfWriters* writers = pdf_writers(why);
-    if (writers == nullptr) return why;
-    return writers->screen(indices, file);
+// Writes `content` whole into a temporary of `page`.
+std::optional<std::string> make_page_file(PageFile& page, const std::filesystem::path& dir, std::string_view stem,
+                                          const std::function<std::optional<std::string>(WholeFile&)>& content) {
+    if (auto err = page.file.open(dir, std::string(stem) + page.ext)) return err;
+    if (auto err = content(page.file)) return err;
+    return page.file.finish();
 }
 
 }  // namespace
@@ -756,54 +818,69 @@ void Runtime::lprint_using(std::string_view format, std::initializer_list<UsingA
     printer_.print(format_using(format, args), end_line);
 }
 
-std::filesystem::path Runtime::next_free(std::string_view stem, std::string_view ext) const {
-    for (int n = 1;; ++n) {
-        std::string base = std::string(stem) + "-" + std::to_string(n);
-        std::error_code ec;
-        bool taken = std::filesystem::exists(out_dir_ / (base + std::string(ext)), ec) ||
-                     std::filesystem::exists(out_dir_ / (base + ".txt"), ec) ||
-                     std::filesystem::exists(out_dir_ / (base + ".png"), ec);
-        if (!taken) return out_dir_ / base;
-    }
-}
-
 void Runtime::form_feed() {
     PrintedPage page = printer_.eject();
-    auto base = next_free("print", ".pdf");
-    auto pdf = base;
-    pdf += ".pdf";
-    auto txt = base;
-    txt += ".txt";
-    if (auto err = page_pdf(page, pdf)) {
+    std::string why;
+    const PdfWriters* writers = pdf_writers(why);
+    PageFile pdf{".pdf", {}}, txt{".txt", {}};
+    std::optional<std::string> err;
+    if (writers != nullptr)
+        err = make_page_file(pdf, out_dir_, "print", [&](WholeFile& f) { return writers->page(page, f.fd()); });
+    if (!err) err = make_page_file(txt, out_dir_, "print", [&](WholeFile& f) { return f.write(page_transcript(page)); });
+    std::string base;
+    if (!err) {
+        err = writers != nullptr ? place_numbered(out_dir_, "print", {&pdf, &txt}, base)
+                                 : place_numbered(out_dir_, "print", {&txt}, base);
+    }
+    if (err) {  // nothing is left behind
         log_event("error " + *err);
         notice("印刷できません：" + *err);
         return;
     }
-    if (auto err = write_page_text(page, txt)) log_event("error " + *err);
-    log_event("print " + pdf.filename().string());
-    if (!backend_->virtual_clock()) {
-        if (auto msg = send_to_printer(pdf)) notice(*msg);
+    if (writers == nullptr) {
+        // The transcript needs no PDF: it is kept, and the notice says so.
+        log_event("error " + why);
+        log_event("print " + base + ".txt");
+        notice("ＰＤＦを作れません。" + base + ".txtだけ保存しました。");
+        return;
     }
+    log_event("print " + base + ".pdf");
+    send(out_dir_ / (base + ".pdf"));
 }
 
 void Runtime::hardcopy() {
     const auto& frame = compose();
-    auto base = next_free("hardcopy", ".pdf");
-    auto png = base;
-    png += ".png";
-    auto pdf = base;
-    pdf += ".pdf";
-    auto err = write_screen_png(frame.data(), png);
-    if (!err) err = screen_pdf(frame.data(), pdf);
+    std::string why;
+    const PdfWriters* writers = pdf_writers(why);
+    PageFile png{".png", {}}, pdf{".pdf", {}};
+    auto err = make_page_file(png, out_dir_, "hardcopy", [&](WholeFile& f) {
+        return f.write(screen_png([&](int y) { return frame.data() + std::size_t(y) * kScreenWidth; }));
+    });
+    if (!err && writers != nullptr)
+        err = make_page_file(pdf, out_dir_, "hardcopy", [&](WholeFile& f) { return writers->screen(frame.data(), f.fd()); });
+    std::string base;
+    if (!err) {
+        err = writers != nullptr ? place_numbered(out_dir_, "hardcopy", {&png, &pdf}, base)
+                                 : place_numbered(out_dir_, "hardcopy", {&png}, base);
+    }
     if (err) {
         log_event("error " + *err);
         notice("画面印刷できません：" + *err);
         return;
     }
-    log_event("hardcopy " + png.filename().string());
-    if (!backend_->virtual_clock()) {
-        if (auto msg = send_to_printer(pdf)) notice(*msg);
+    if (writers == nullptr) {
+        log_event("error " + why);
+        log_event("hardcopy " + base + ".png");
+        notice("ＰＤＦを作れません。" + base + ".pngだけ保存しました。");
+        return;
     }
+    log_event("hardcopy " + base + ".png");
+    send(out_dir_ / (base + ".pdf"));
+}
+
+void Runtime::send(const std::filesystem::path& pdf) {
+    if (backend_->virtual_clock()) return;
+    if (auto msg = send_to_printer(pdf)) notice(*msg);
 }
 
 // ---------------------------------------------------------------------------
@@ -889,13 +966,18 @@ void Runtime::log_event(std::string_view line) {
     if (!backend_ || !backend_->virtual_clock()) return;
     std::string entry(line);
     entry += '\n';
-    append_file(out_dir_ / "events.log", entry);
+    // Every program of a RUN chain appends here: one checked append a line.
+    if (auto err = append_to_file(out_dir_ / "events.log", entry)) {
+        static bool told = false;
+        if (!told) std::fprintf(stderr, "%s: %s\n", program_.c_str(), err->c_str());
+        told = true;
+    }
 }
 
 void Runtime::snap(std::string_view name) {
     std::string base(name);
-    write_file(out_dir_ / (base + ".txt"), text_dump());
-    write_file(out_dir_ / (base + ".color"), color_dump());
+    if (auto err = write_whole_file(out_dir_ / (base + ".txt"), text_dump())) log_event("error " + *err);
+    if (auto err = write_whole_file(out_dir_ / (base + ".color"), color_dump())) log_event("error " + *err);
     // Composed a text row at a time as the file is written: a snap needs no
     // whole frame.
     std::array<std::uint8_t, kCellHeight * kScreenWidth> band;

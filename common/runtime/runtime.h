@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -147,7 +148,9 @@ public:
     std::string inkey();
 
     // ---- time and sound -----------------------------------------------
-    void wait(int units);  // WAIT n: n × 10 ms (none in script mode)
+    // WAIT n: n × 10 ms (none in script mode). Typing meanwhile is kept, in
+    // order, for the next line entry; function keys go to their traps.
+    void wait(int units);
     void beep();
     std::string date() const;  // DATE$: "YYYY/MM/DD" (MARULA_DATE in tests)
 
@@ -216,7 +219,8 @@ private:
     void queue_trap_event(const InputEvent& ev);
     void handle_quit();
     void handle_snap_or_exhausted(const InputEvent& ev);
-    std::filesystem::path next_free(std::string_view stem, std::string_view ext) const;
+    // Sends a saved PDF to the system printer (not in script mode).
+    void send(const std::filesystem::path& pdf);
 
     std::string program_;
     std::unique_ptr<Backend> backend_;
@@ -240,6 +244,9 @@ private:
     Trap mouse_trap_ = Trap::Off;
     std::vector<Event> pending_;  // trapped events waiting for their turn
     std::vector<std::string> inkey_;
+    // Typing that came while a notice or a WAIT was showing, kept in order
+    // for the next line entry.
+    std::deque<InputEvent> typeahead_;
     int mouse_x_ = 0, mouse_y_ = 0;
 
     Printer printer_;

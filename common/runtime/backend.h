@@ -51,9 +51,9 @@ public:
     virtual void set_text_input_rect(int /*x*/, int /*y*/, int /*w*/, int /*h*/) {}
     virtual void start_text_input() {}
     virtual void stop_text_input() {}
-    // Script mode: the number of script lines already consumed, handed to
-    // the next program on RUN so that it goes on with the rest.
-    virtual int script_position() const { return 0; }
+    // Script mode: the byte offset in the script where the next line
+    // starts, handed to the next program on RUN so that it goes on there.
+    virtual std::uint64_t script_offset() const { return 0; }
     // Window placement kept across RUN ("x,y" or empty).
     virtual std::string window_placement() const { return {}; }
 };

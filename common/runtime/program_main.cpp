@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "files.h"
+#include "modules.h"
 #include "runtime.h"
 #include "script_backend.h"
 #include "sdl_backend.h"
@@ -26,14 +28,32 @@ std::optional<std::string> open_window(const std::string& title, const std::stri
     return error;
 }
 
+// Script mode writes its dumps and logs into MARULA_OUT: a missing folder
+// is made; one that cannot be written in stops the program before it runs.
+std::optional<std::string> prepare_out_dir() {
+    const char* out = std::getenv("MARULA_OUT");
+    const std::filesystem::path dir = out != nullptr && *out != '\0' ? out : ".";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir, ec)) return "MARULA_OUT " + dir.string() + " is not a folder and cannot be made one";
+    WholeFile probe;
+    if (auto err = probe.open(dir, "probe")) return "cannot write in MARULA_OUT " + dir.string() + ": " + *err;
+    return std::nullopt;
+}
+
 }  // namespace
 
 int run_program(const char* program, int, char**, const std::function<void(Runtime&)>& body) {
     std::unique_ptr<Backend> backend;
     std::optional<std::string> err;
     const char* headless = std::getenv("MARULA_HEADLESS");
+    if (executable_dir().empty()) {
+        std::fprintf(stderr, "%s: the folder of this program cannot be told (is /proc readable?)\n", program);
+        return 2;
+    }
     if (headless && std::strcmp(headless, "1") == 0) {
-        err = make_script_backend_from_env(backend);
+        err = prepare_out_dir();
+        if (!err) err = make_script_backend_from_env(backend);
     } else {
         const char* place = std::getenv("MARULA_WINDOW_POS");
         err = open_window(program, place ? place : "", backend);

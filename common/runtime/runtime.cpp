@@ -1,5 +1,6 @@
 #include "runtime.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 
@@ -47,6 +49,38 @@ bool typed(const InputEvent& ev) {
             return ev.key == Key::Enter || ev.key == Key::Backspace || ev.key == Key::Escape;
         default: return false;
     }
+}
+
+// Whether exec can start the file: a regular, executable file that is a
+// program (ELF) or a script (#!). Told before the window is given up, so a
+// program that cannot start leaves the caller standing.
+bool startable(const std::filesystem::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat info{};
+    char head[4] = {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const bool read = regular && ::read(fd, head, sizeof head) == ssize_t(sizeof head);
+    ::close(fd);
+    if (!read || ::access(file.c_str(), X_OK) != 0) return false;
+    return std::memcmp(head, "\x7f" "ELF", 4) == 0 || std::memcmp(head, "#!", 2) == 0;
+}
+
+// A real day written YYYY/MM/DD.
+bool valid_date(std::string_view d) {
+    if (d.size() != 10 || d[4] != '/' || d[7] != '/') return false;
+    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (d[i] < '0' || d[i] > '9') return false;
+    auto number = [&](std::size_t at, std::size_t n) {
+        int v = 0;
+        for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (d[i] - '0');
+        return v;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return !(month == 2 && day == 29 && !leap);
 }
 
 // What INKEY$ returns for a key that is not a function key.
@@ -729,7 +763,12 @@ void Runtime::beep() {
 }
 
 std::string Runtime::date() const {
-    if (const char* d = std::getenv("MARULA_DATE"); d && *d) return d;
+    if (const char* d = std::getenv("MARULA_DATE"); d && *d) {
+        if (valid_date(d)) return d;
+        static bool told = false;
+        if (!told) std::fprintf(stderr, "%s: MARULA_DATE is not a date YYYY/MM/DD and is ignored\n", program_.c_str());
+        told = true;
+    }
     std::time_t now = std::time(nullptr);
     std::tm tm{};
     localtime_r(&now, &tm);
@@ -934,10 +973,12 @@ void Runtime::run(std::string_view requested) {
     bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
         return std::islower(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '_';
     });
-    auto path = executable_dir() / name;
-    if (plain && ::access(path.c_str(), X_OK) == 0) {
+    const auto dir = executable_dir();
+    const auto path = dir / name;
+    const bool exists = plain && !dir.empty() && ::access(path.c_str(), F_OK) == 0;
+    if (exists && startable(path)) {
         present();
-        setenv("MARULA_SCRIPT_LINE", std::to_string(backend_->script_position()).c_str(), 1);
+        setenv("MARULA_SCRIPT_OFFSET", std::to_string(backend_->script_offset()).c_str(), 1);
         if (auto place = backend_->window_placement(); !place.empty()) setenv("MARULA_WINDOW_POS", place.c_str(), 1);
         backend_.reset();  // closes the window before the next program opens its own
         char* argv[] = {name.data(), nullptr};
@@ -946,7 +987,7 @@ void Runtime::run(std::string_view requested) {
         std::fprintf(stderr, "marula: cannot start %s\n", path.c_str());
         std::exit(1);
     }
-    log_event("error program not found: " + name);
+    log_event((exists ? "error program cannot be started: " : "error program not found: ") + name);
     notice("プログラム「" + name + "」が見つかりません。");
 }
 

@@ -3,8 +3,8 @@
 //
 //   LD_PRELOAD=libmarula_disk_faults.so
 //   DISK_FAULT_PATH=print      fail only files whose path holds this text
-//   DISK_FAULT_CALL=write      write, fsync or rename
-//   DISK_FAULT_ERRNO=ENOSPC    ENOSPC or EIO
+//   DISK_FAULT_CALL=write      write, fsync, rename or readlink
+//   DISK_FAULT_ERRNO=ENOSPC    ENOSPC, EIO or EACCES
 //
 // the chosen call fails with the chosen error for every matching file;
 // everything else goes through to the C library.
@@ -21,6 +21,11 @@
 
 namespace {
 
+template <typename F>
+F next(const char* name) {
+    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
+
 const char* setting(const char* name) {
     const char* v = std::getenv(name);
     return v != nullptr && *v != '\0' ? v : nullptr;
@@ -33,7 +38,9 @@ bool armed_for(const char* call) {
 
 int chosen_errno() {
     const char* e = setting("DISK_FAULT_ERRNO");
-    return e != nullptr && ::strcmp(e, "EIO") == 0 ? EIO : ENOSPC;
+    if (e != nullptr && ::strcmp(e, "EIO") == 0) return EIO;
+    if (e != nullptr && ::strcmp(e, "EACCES") == 0) return EACCES;
+    return ENOSPC;
 }
 
 bool path_matches(const char* path) { return path != nullptr && ::strstr(path, setting("DISK_FAULT_PATH")) != nullptr; }
@@ -42,15 +49,11 @@ bool fd_matches(int fd) {
     char link[64];
     ::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     char target[PATH_MAX];
-    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    static auto real = next<ssize_t (*)(const char*, char*, size_t)>("readlink");
+    const ssize_t n = real(link, target, sizeof target - 1);
     if (n <= 0) return false;
     target[n] = '\0';
     return path_matches(target);
-}
-
-template <typename F>
-F next(const char* name) {
-    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
 }
 
 }  // namespace
@@ -91,6 +94,15 @@ int fdatasync(int fd) {
         return -1;
     }
     return real(fd);
+}
+
+ssize_t readlink(const char* path, char* buf, size_t size) {
+    static auto real = next<ssize_t (*)(const char*, char*, size_t)>("readlink");
+    if (armed_for("readlink") && path_matches(path)) {
+        errno = chosen_errno();
+        return -1;
+    }
+    return real(path, buf, size);
 }
 
 int rename(const char* from, const char* to) {

@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include "script_run.h"
 
@@ -141,6 +144,49 @@ TEST(Faults, AFailingDiskIsLoggedOnceWithItsCauseAndTheUserWarned) {
     const auto errors = r.events_starting("error ");
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("No space left on device"), std::string::npos) << errors[0];
+}
+
+TEST(Faults, ASignalWhilePrintingLeavesNoFileBehind) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        fs::path dir = fs::temp_directory_path() / ("marula-signal-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        {
+            std::ofstream script(dir / "s.script");
+            for (const auto& line : kTraverse) script << line << "\n";
+            script << "key F4\n";
+        }
+        // The page is flushed to a disk that never answers.
+        const std::vector<std::string> env = {
+            "MARULA_HEADLESS=1", "MARULA_SCRIPT=s.script", "MARULA_OUT=.", "MARULA_DATE=2026/12/08",
+            std::string("LD_PRELOAD=") + MARULA_DISK_FAULTS, "DISK_FAULT_PATH=print", "DISK_FAULT_CALL=fsync",
+            "DISK_FAULT_ERRNO=STALL", "ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0"};
+        const std::string program = (fs::absolute(bin_dir()) / "linktrav").string();
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            for (const std::string& kv : env) ::putenv(const_cast<char*>(kv.c_str()));
+            if (::chdir(dir.c_str()) != 0) ::_exit(126);
+            ::execl(program.c_str(), "linktrav", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ASSERT_GT(pid, 0);
+        // Until the page's temporary stands (and a moment for the flush to hang).
+        bool writing = false;
+        for (int i = 0; i < 400 && !writing; ++i) {
+            writing = !files_starting(dir, ".print.pdf").empty();
+            if (!writing) ::usleep(25000);
+        }
+        ::usleep(200000);
+        ::kill(pid, signal);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(writing) << signal;
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal << " " << status;
+        EXPECT_EQ(files_starting(dir, "print"), std::vector<std::string>{}) << signal;
+        EXPECT_EQ(files_starting(dir, ".print"), std::vector<std::string>{}) << signal;
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
 }
 
 TEST(Faults, ProgramsPrintingAtOnceIntoOneFolderLoseNoPage) {

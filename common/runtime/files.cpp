@@ -1,12 +1,15 @@
 #include "files.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <random>
 
 namespace marula {
@@ -43,6 +46,61 @@ std::string temporary_name(std::string_view name) {
     for (int i = 0; i < 8; ++i) out += kDigits[random() % 36];
     out += ".tmp";
     return out;
+}
+
+// The temporaries being written, removed should the program be ended by a
+// signal meanwhile (the handler may only unlink and raise). A program has
+// one page in hand at a time, so a few places are plenty.
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+struct Unfinished {
+    volatile sig_atomic_t used = 0;
+    char path[PATH_MAX] = {};
+};
+Unfinished unfinished[8];
+int held = 0;
+struct sigaction before[std::size(kSignals)];
+bool installed[std::size(kSignals)] = {};
+
+void end_unfinished(int signal) {
+    for (Unfinished& u : unfinished)
+        if (u.used) ::unlink(u.path);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i)
+        if (kSignals[i] == signal) ::sigaction(signal, &before[i], nullptr);
+    ::raise(signal);
+}
+
+// Marks a temporary as unfinished; -1 when no place is free (it is then
+// not removed on a signal, and nothing else changes).
+int hold_unfinished(const std::filesystem::path& file) {
+    if (file.native().size() >= PATH_MAX) return -1;
+    for (int i = 0; i < int(std::size(unfinished)); ++i) {
+        Unfinished& u = unfinished[i];
+        if (u.used) continue;
+        std::memcpy(u.path, file.c_str(), file.native().size() + 1);
+        u.used = 1;
+        if (held++ == 0) {
+            // Only signals that would end the program anyway are taken over.
+            for (std::size_t s = 0; s < std::size(kSignals); ++s) {
+                installed[s] = false;
+                if (::sigaction(kSignals[s], nullptr, &before[s]) != 0 || before[s].sa_handler != SIG_DFL) continue;
+                struct sigaction action{};
+                action.sa_handler = &end_unfinished;
+                sigemptyset(&action.sa_mask);
+                for (int other : kSignals) sigaddset(&action.sa_mask, other);
+                installed[s] = ::sigaction(kSignals[s], &action, nullptr) == 0;
+            }
+        }
+        return i;
+    }
+    return -1;
+}
+
+void release_unfinished(int slot) {
+    if (slot < 0) return;
+    unfinished[slot].used = 0;
+    if (--held == 0)
+        for (std::size_t s = 0; s < std::size(kSignals); ++s)
+            if (installed[s]) ::sigaction(kSignals[s], &before[s], nullptr);
 }
 
 }  // namespace
@@ -94,6 +152,7 @@ std::optional<std::string> WholeFile::open(const std::filesystem::path& dir, std
         fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd_ >= 0) {
             temporary_ = std::move(candidate);
+            slot_ = hold_unfinished(temporary_);
             return std::nullopt;
         }
         if (errno != EEXIST) break;
@@ -126,6 +185,8 @@ std::optional<std::string> WholeFile::replace(const std::filesystem::path& file)
     if (::rename(temporary_.c_str(), file.c_str()) != 0) return trouble(name_, errno);
     placed_ = file;
     temporary_.clear();
+    release_unfinished(slot_);
+    slot_ = -1;
     return std::nullopt;
 }
 
@@ -156,6 +217,8 @@ void WholeFile::discard() {
     if (!temporary_.empty() && placed_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();
     placed_.clear();
+    release_unfinished(slot_);
+    slot_ = -1;
 }
 
 std::optional<std::string> write_whole_file(const std::filesystem::path& file, std::string_view content) {

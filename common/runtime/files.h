@@ -21,7 +21,8 @@ std::optional<std::string> read_file(const std::filesystem::path& file, std::siz
 // A file written whole or not at all. Its content goes to a temporary name
 // in the folder of the file it becomes (made afresh, never through a link),
 // every write checked; finish() flushes it to the disk, and only then is it
-// renamed into place. A temporary that is not placed is removed.
+// renamed into place. A temporary that is not placed is removed, also when
+// SIGTERM, SIGINT or SIGHUP ends the program while it is being written.
 class WholeFile {
 public:
     WholeFile() = default;
@@ -53,6 +54,7 @@ private:
     std::filesystem::path temporary_;
     std::filesystem::path placed_;
     std::string name_;
+    int slot_ = -1;  // where the temporary is kept for removal on a signal
 };
 
 // Replaces the file's content whole: a temporary written, flushed and

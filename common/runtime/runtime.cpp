@@ -919,7 +919,9 @@ void Runtime::hardcopy() {
 
 void Runtime::send(const std::filesystem::path& pdf) {
     if (backend_->virtual_clock()) return;
-    if (auto msg = send_to_printer(pdf)) notice(*msg);
+    // The window is kept alive while the commands run: drawn, closable,
+    // typing kept for later.
+    if (auto msg = send_to_printer(pdf, [this] { wait(5); })) notice(*msg);
 }
 
 // ---------------------------------------------------------------------------

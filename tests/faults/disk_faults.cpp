@@ -4,10 +4,11 @@
 //   LD_PRELOAD=libmarula_disk_faults.so
 //   DISK_FAULT_PATH=print      fail only files whose path holds this text
 //   DISK_FAULT_CALL=write      write, fsync, rename or readlink
-//   DISK_FAULT_ERRNO=ENOSPC    ENOSPC, EIO or EACCES
+//   DISK_FAULT_ERRNO=ENOSPC    ENOSPC, EIO or EACCES; or STALL
 //
-// the chosen call fails with the chosen error for every matching file;
-// everything else goes through to the C library.
+// the chosen call fails with the chosen error for every matching file (or,
+// with STALL, never returns, as on a hung disk, until a signal ends the
+// program); everything else goes through to the C library.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -17,6 +18,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 
 namespace {
@@ -38,6 +40,8 @@ bool armed_for(const char* call) {
 
 int chosen_errno() {
     const char* e = setting("DISK_FAULT_ERRNO");
+    if (e != nullptr && ::strcmp(e, "STALL") == 0)
+        for (;;) ::pause();
     if (e != nullptr && ::strcmp(e, "EIO") == 0) return EIO;
     if (e != nullptr && ::strcmp(e, "EACCES") == 0) return EACCES;
     return ENOSPC;

@@ -45,7 +45,11 @@ public:
     virtual std::optional<InputEvent> wait_event(std::optional<Clock::time_point> deadline) = 0;
     // A short tone; returns false when there is no sound device.
     virtual bool beep() { return false; }
-    // True for script mode: a virtual clock, WAIT returns at once.
+    // True in script mode: the screen is not shown, events.log and the final
+    // dump are written, and nothing is sent to a printer.
+    virtual bool script_mode() const { return false; }
+    // True when time does not pass: WAIT returns at once and a deadline
+    // never comes before the next event.
     virtual bool virtual_clock() const { return false; }
     // Where the IME should put its candidate window (screen pixels).
     virtual void set_text_input_rect(int /*x*/, int /*y*/, int /*w*/, int /*h*/) {}

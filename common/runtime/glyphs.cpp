@@ -7,7 +7,7 @@
 
 #include "files.h"
 #include "glyph_renderer.h"
-#include "modules.h"
+#include "module_entries.h"
 
 #include <sys/stat.h>
 #include <zlib.h>
@@ -152,7 +152,7 @@ public:
     // The face, through the renderer module.
     std::optional<std::string> open_renderer() {
         std::string why;
-        auto open = reinterpret_cast<OpenGlyphRenderer>(module_entry(kGlyphModule, kGlyphEntry, why));
+        auto open = modules::load(modules::kGlyphs, why);
         if (open == nullptr) return "画面フォントを使えません: " + why;
         std::optional<std::string> error;
         open(&stamp_.path, &renderer_, &error);

@@ -22,6 +22,7 @@
 
 #include "format.h"
 #include "palette.h"
+#include "screen_geometry.h"
 
 namespace marula {
 
@@ -254,8 +255,8 @@ std::optional<std::string> write_pdf_file(const std::filesystem::path& file, Wri
 
 // The screen picture as a cairo image; the caller destroys it.
 cairo_surface_t* screen_image(const std::uint8_t* indices) {
-    constexpr int kWidth = 640;
-    constexpr int kHeight = 432;
+    constexpr int kWidth = kScreenWidth;
+    constexpr int kHeight = kScreenHeight;
     cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
     if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) return image;
     cairo_surface_flush(image);
@@ -312,10 +313,10 @@ std::optional<std::string> write_screen_pdf(const std::uint8_t* indices, int fd)
     }
     const double avail_w = kA4Long - 2 * kMargin;
     const double avail_h = kA4Short - 2 * kMargin;
-    const double scale = std::min(avail_w / 640, avail_h / 432);
+    const double scale = std::min(avail_w / kScreenWidth, avail_h / kScreenHeight);
     auto result = write_pdf(fd, kA4Long, kA4Short, [&](cairo_t* cr) {
         // Centred on the page, pixels kept square and sharp.
-        cairo_translate(cr, (kA4Long - 640 * scale) / 2, (kA4Short - 432 * scale) / 2);
+        cairo_translate(cr, (kA4Long - kScreenWidth * scale) / 2, (kA4Short - kScreenHeight * scale) / 2);
         cairo_scale(cr, scale, scale);
         cairo_set_source_surface(cr, image, 0, 0);
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);

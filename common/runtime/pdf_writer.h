@@ -33,5 +33,3 @@ struct PdfWriters {
 
 }  // namespace marula
 
-inline constexpr const char* kPdfModule = "libmarula_pdf.so";
-inline constexpr const char* kPdfEntry = "marula_pdf_writers";

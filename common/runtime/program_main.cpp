@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "files.h"
-#include "modules.h"
+#include "module_entries.h"
 #include "runtime.h"
 #include "script_backend.h"
 #include "sdl_backend.h"
@@ -14,14 +14,11 @@ namespace marula {
 
 namespace {
 
-using OpenWindow = void (*)(const std::string*, const std::string*, std::unique_ptr<Backend>*,
-                            std::optional<std::string>*);
-
 // Loads the window backend from beside the executable and opens the window.
 std::optional<std::string> open_window(const std::string& title, const std::string& placement,
                                        std::unique_ptr<Backend>& out) {
     std::string why;
-    auto open = reinterpret_cast<OpenWindow>(module_entry(kWindowModule, kWindowEntry, why));
+    auto open = modules::load(modules::kWindow, why);
     if (!open) return "the window backend is missing: " + why;
     std::optional<std::string> error;
     open(&title, &placement, &out, &error);

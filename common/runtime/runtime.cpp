@@ -14,6 +14,7 @@
 
 #include "bitmap.h"
 #include "files.h"
+#include "module_entries.h"
 #include "pdf_writer.h"
 
 namespace marula {
@@ -464,7 +465,7 @@ const std::vector<std::uint8_t>& Runtime::compose() {
 }
 
 void Runtime::present() {
-    if (backend_->virtual_clock()) return;  // script mode shows nothing; snaps compose their own
+    if (backend_->script_mode()) return;  // script mode shows nothing; snaps compose their own
     backend_->present(compose().data());
 }
 
@@ -792,7 +793,7 @@ namespace {
 const PdfWriters* pdf_writers(std::string& why) {
     static PdfWriters writers{};
     if (writers.page == nullptr) {
-        auto entry = reinterpret_cast<void (*)(PdfWriters*)>(module_entry(kPdfModule, kPdfEntry, why));
+        auto entry = modules::load(modules::kPdf, why);
         if (entry == nullptr) return nullptr;
         entry(&writers);
     }
@@ -918,7 +919,7 @@ void Runtime::hardcopy() {
 }
 
 void Runtime::send(const std::filesystem::path& pdf) {
-    if (backend_->virtual_clock()) return;
+    if (backend_->script_mode()) return;
     // The window is kept alive while the commands run: drawn, closable,
     // typing kept for later.
     if (auto msg = send_to_printer(pdf, [this] { wait(5); })) notice(*msg);
@@ -996,7 +997,7 @@ void Runtime::run(std::string_view requested) {
 void Runtime::end() {
     log_event("end");
     // Script mode keeps the last screen (the farewell) as final.*.
-    if (backend_->virtual_clock()) snap("final");
+    if (backend_->script_mode()) snap("final");
     present();
     if (!backend_->virtual_clock()) wait(150);  // the farewell stays a moment before the window closes
     std::exit(0);
@@ -1006,7 +1007,7 @@ void Runtime::end() {
 // Script mode and logs
 
 void Runtime::log_event(std::string_view line) {
-    if (!backend_ || !backend_->virtual_clock()) return;
+    if (!backend_ || !backend_->script_mode()) return;
     std::string entry(line);
     entry += '\n';
     // Every program of a RUN chain appends here: one checked append a line.

@@ -24,20 +24,11 @@
 #include "bitmap.h"
 #include "format.h"
 #include "glyphs.h"
-#include "modules.h"
 #include "graphics_plane.h"
 #include "printer.h"
+#include "screen_geometry.h"
 
 namespace marula {
-
-inline constexpr int kScreenWidth = 640;
-inline constexpr int kScreenHeight = 432;
-inline constexpr int kColumns = 80;
-inline constexpr int kRows = 24;
-inline constexpr int kCellWidth = 8;
-inline constexpr int kCellHeight = 18;
-static_assert(GraphicsPlane::kWidth == kScreenWidth && GraphicsPlane::kBandHeight == kCellHeight &&
-              GraphicsPlane::kBands == kRows);
 
 // One cell of the text plane. A full-width character occupies two cells:
 // the first holds the character, the second is marked as its continuation.

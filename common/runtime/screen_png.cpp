@@ -13,8 +13,9 @@
 #include <string>
 
 #include "files.h"
+#include "palette.h"
 #include "printer.h"
-#include "runtime.h"
+#include "screen_geometry.h"
 
 namespace marula {
 

@@ -187,6 +187,7 @@ public:
     explicit ScriptBackend(std::unique_ptr<LineSource> lines) : lines_(std::move(lines)) {}
 
     void present(const std::uint8_t*) override {}
+    bool script_mode() const override { return true; }
     bool virtual_clock() const override { return true; }
     std::uint64_t script_offset() const override { return lines_->offset(); }
 

@@ -370,6 +370,20 @@ TEST_F(GlyphCacheTest, DamagedCacheFilesAreIgnored) {
     }
 }
 
+TEST_F(GlyphCacheTest, ACacheThatIsNoFileIsPassedOverAtOnce) {
+    std::filesystem::create_directories(cache_.parent_path());
+    const auto fifo = dir_ / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::filesystem::path& target : {fifo, std::filesystem::path("/dev/zero")}) {
+        std::filesystem::remove(cache_);
+        std::filesystem::create_symlink(target, cache_);
+        // Neither waits for a writer nor reads without end.
+        EXPECT_FALSE(read_glyph_cache(cache_, stamp_of(kScreenFontPath)).has_value()) << target;
+        auto font = open_cached();
+        EXPECT_EQ(font->glyph(U'A', 1).rows, plain_->glyph(U'A', 1).rows) << target;
+    }
+}
+
 TEST(GlyphFontOpen, UnusableFontFilesGiveAMessage) {
     const auto junk = std::filesystem::temp_directory_path() / "marula_glyphs_test_not_a_font.otf";
     {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -260,6 +261,32 @@ TEST(Launcher, KeepsWorkingWhenAProgramIsMissing) {
     EXPECT_EQ(r.screen("clicked"), r.screen("main"));
     EXPECT_EQ(r.cells("sub", 13, 39, 17), " Ｆ４   ３点垂線 ");
     EXPECT_EQ(r.screen("back"), r.screen("main"));
+}
+
+TEST(Launcher, StaysWithItsNoticeWhenAProgramCannotBeStarted) {
+    const char* bin = std::getenv("MARULA_BIN");
+    ASSERT_NE(bin, nullptr);
+    fs::path alone = fs::temp_directory_path() / ("marula-unstartable-" + std::to_string(::getpid()));
+    fs::remove_all(alone);
+    fs::create_directories(alone);
+    for (const char* file : {"marula", "libmarula_glyphs.so"})
+        fs::copy_file(fs::path(bin) / file, alone / file, fs::copy_options::overwrite_existing);
+    // An empty file that may be executed, a folder, and a text file.
+    { std::ofstream(alone / "linktrav"); }
+    fs::permissions(alone / "linktrav", fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::create_directories(alone / "looptrav");
+    { std::ofstream(alone / "opentrav") << "not a program\n"; }
+    fs::permissions(alone / "opentrav", fs::perms::owner_all);
+
+    auto r = run_script((alone / "marula").string(),
+                        {"key F1", "key F1", "key F2", "key F3", "snap sub", "key F5", "snap back"});
+    fs::remove_all(alone);
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(runs(r), (std::vector<std::string>{"run linktrav", "run looptrav", "run opentrav"}));
+    EXPECT_EQ(r.events_starting("error program cannot be started").size(), 3u);
+    EXPECT_EQ(r.stderr_text, "");
+    EXPECT_NE(r.row("back", 6).find("ﾄﾗﾊﾞ-ｽ計算"), std::string::npos) << r.row("back", 6);
+    EXPECT_TRUE(r.logged("idle"));
 }
 
 }  // namespace

@@ -45,15 +45,19 @@ public:
     virtual std::optional<InputEvent> wait_event(std::optional<Clock::time_point> deadline) = 0;
     // A short tone; returns false when there is no sound device.
     virtual bool beep() { return false; }
-    // True for script mode: a virtual clock, WAIT returns at once.
+    // True in script mode: the screen is not shown, events.log and the final
+    // dump are written, and nothing is sent to a printer.
+    virtual bool script_mode() const { return false; }
+    // True when time does not pass: WAIT returns at once and a deadline
+    // never comes before the next event.
     virtual bool virtual_clock() const { return false; }
     // Where the IME should put its candidate window (screen pixels).
     virtual void set_text_input_rect(int /*x*/, int /*y*/, int /*w*/, int /*h*/) {}
     virtual void start_text_input() {}
     virtual void stop_text_input() {}
-    // Script mode: the number of script lines already consumed, handed to
-    // the next program on RUN so that it goes on with the rest.
-    virtual int script_position() const { return 0; }
+    // Script mode: the byte offset in the script where the next line
+    // starts, handed to the next program on RUN so that it goes on there.
+    virtual std::uint64_t script_offset() const { return 0; }
     // Window placement kept across RUN ("x,y" or empty).
     virtual std::string window_placement() const { return {}; }
 };

@@ -2,6 +2,7 @@
 // own: a run whose glyphs all come from the cache never loads FreeType.
 
 #include "glyph_renderer.h"
+#include "module_entries.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -76,3 +77,5 @@ extern "C" __attribute__((visibility("default"))) void marula_open_glyph_rendere
     const std::string* path, std::unique_ptr<marula::GlyphRenderer>* out, std::optional<std::string>* error) {
     *error = marula::FreeTypeRenderer::open(*path, *out);
 }
+
+MARULA_CHECK_MODULE_ENTRY(marula::modules::kGlyphs, marula_open_glyph_renderer);

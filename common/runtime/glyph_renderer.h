@@ -20,12 +20,4 @@ public:
     virtual std::optional<GlyphMask> render(char32_t cp, int width) = 0;
 };
 
-// The module's entry: opens the face at `path` at 16 pixels into `out`, or
-// sets `error` to a message for the user.
-using OpenGlyphRenderer = void (*)(const std::string* path, std::unique_ptr<GlyphRenderer>* out,
-                                   std::optional<std::string>* error);
-
 }  // namespace marula
-
-inline constexpr const char* kGlyphModule = "libmarula_glyphs.so";
-inline constexpr const char* kGlyphEntry = "marula_open_glyph_renderer";

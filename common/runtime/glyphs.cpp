@@ -7,9 +7,10 @@
 
 #include "files.h"
 #include "glyph_renderer.h"
-#include "modules.h"
+#include "module_entries.h"
 
 #include <sys/stat.h>
+#include <zlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -151,7 +152,7 @@ public:
     // The face, through the renderer module.
     std::optional<std::string> open_renderer() {
         std::string why;
-        auto open = reinterpret_cast<OpenGlyphRenderer>(module_entry(kGlyphModule, kGlyphEntry, why));
+        auto open = modules::load(modules::kGlyphs, why);
         if (open == nullptr) return "画面フォントを使えません: " + why;
         std::optional<std::string> error;
         open(&stamp_.path, &renderer_, &error);
@@ -206,7 +207,7 @@ private:
 
 // Bump when rendering changes, so that glyphs of an older program are not
 // shown.
-constexpr char kCacheMagic[16] = "marula glyphs 1";
+constexpr char kCacheMagic[16] = "marula glyphs 2";
 constexpr std::uint32_t kByteOrder = 0x01020304;
 constexpr std::size_t kEntryBytes = 4 + 1 + 1 + 2 * kGlyphRows;
 
@@ -223,6 +224,19 @@ bool take(std::string_view& in, T& value) {
     return true;
 }
 
+// Far more than every glyph of the font at both widths.
+constexpr std::size_t kCacheLimit = std::size_t(16) << 20;
+
+std::uint32_t checksum(std::string_view bytes) {
+    uLong sum = crc32(0, nullptr, 0);
+    while (!bytes.empty()) {
+        const uInt chunk = uInt(std::min<std::size_t>(bytes.size(), 1u << 30));
+        sum = crc32(sum, reinterpret_cast<const Bytef*>(bytes.data()), chunk);
+        bytes.remove_prefix(chunk);
+    }
+    return std::uint32_t(sum);
+}
+
 std::string header_of(const FontStamp& font) {
     std::string out(kCacheMagic, sizeof kCacheMagic);
     put(out, kByteOrder);
@@ -236,9 +250,14 @@ std::string header_of(const FontStamp& font) {
 }  // namespace
 
 std::optional<std::vector<CachedGlyph>> read_glyph_cache(const std::filesystem::path& file, const FontStamp& font) {
-    const std::optional<std::string> data = read_file(file);
-    if (!data) return std::nullopt;
-    std::string_view rest = *data;
+    const std::optional<std::string> data = read_file(file, kCacheLimit);
+    if (!data || data->size() < 4) return std::nullopt;
+    // The last four bytes are the checksum of all before them: a cache with
+    // a flipped bit is not believed.
+    std::string_view rest(data->data(), data->size() - 4);
+    std::string_view stored(data->data() + rest.size(), 4);
+    std::uint32_t sum = 0;
+    if (!take(stored, sum) || sum != checksum(rest)) return std::nullopt;
     const std::string header = header_of(font);
     if (!rest.starts_with(header)) return std::nullopt;
     rest.remove_prefix(header.size());
@@ -269,15 +288,10 @@ bool write_glyph_cache(const std::filesystem::path& file, const FontStamp& font,
         put(data, std::uint8_t(g.mask.width));
         for (std::uint16_t row : g.mask.rows) put(data, row);
     }
+    put(data, checksum(data));
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
-    auto temporary = file;
-    temporary += "." + std::to_string(::getpid()) + ".tmp";
-    if (!write_file(temporary, data) || ::rename(temporary.c_str(), file.c_str()) != 0) {
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    return true;
+    return !write_whole_file(file, data);
 }
 
 std::filesystem::path default_glyph_cache() {

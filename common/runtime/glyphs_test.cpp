@@ -348,13 +348,16 @@ TEST_F(GlyphCacheTest, DamagedCacheFilesAreIgnored) {
         std::string content;
     };
     std::string bad_width = whole;
-    bad_width[whole.size() - 2 * 18 - 1] = 9;  // the width byte of the one glyph
+    bad_width[whole.size() - 4 - 2 * 18 - 1] = 9;  // the width byte of the one glyph
+    std::string flipped = whole;
+    flipped[whole.size() - 4 - 5] ^= 0x10;  // one bit of a glyph row, all else well formed
     const Damage damages[] = {
         {"empty", ""},
         {"cut short", whole.substr(0, whole.size() - 3)},
         {"trailing bytes", whole + "x"},
         {"another version", "marula glyphs 0" + whole.substr(15)},
         {"impossible width", bad_width},
+        {"a flipped bit", flipped},
     };
     for (const Damage& d : damages) {
         {
@@ -364,6 +367,20 @@ TEST_F(GlyphCacheTest, DamagedCacheFilesAreIgnored) {
         EXPECT_FALSE(read_glyph_cache(cache_, stamp_of(kScreenFontPath)).has_value()) << d.what;
         auto font = open_cached();
         EXPECT_EQ(font->glyph(U'A', 1).rows, plain_->glyph(U'A', 1).rows) << d.what;
+    }
+}
+
+TEST_F(GlyphCacheTest, ACacheThatIsNoFileIsPassedOverAtOnce) {
+    std::filesystem::create_directories(cache_.parent_path());
+    const auto fifo = dir_ / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::filesystem::path& target : {fifo, std::filesystem::path("/dev/zero")}) {
+        std::filesystem::remove(cache_);
+        std::filesystem::create_symlink(target, cache_);
+        // Neither waits for a writer nor reads without end.
+        EXPECT_FALSE(read_glyph_cache(cache_, stamp_of(kScreenFontPath)).has_value()) << target;
+        auto font = open_cached();
+        EXPECT_EQ(font->glyph(U'A', 1).rows, plain_->glyph(U'A', 1).rows) << target;
     }
 }
 

@@ -8,13 +8,15 @@
 #include <cstdint>
 #include <memory>
 
+#include "screen_geometry.h"
+
 namespace marula {
 
 class GraphicsPlane {
 public:
-    static constexpr int kWidth = 640;
-    static constexpr int kBandHeight = 18;
-    static constexpr int kBands = 24;
+    static constexpr int kWidth = kScreenWidth;
+    static constexpr int kBandHeight = kCellHeight;  // one band under each text row
+    static constexpr int kBands = kRows;
 
     explicit GraphicsPlane(std::uint8_t background) : background_(background) {}
 

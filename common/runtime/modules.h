@@ -8,7 +8,7 @@
 namespace marula {
 
 // The folder of the running executable, where its sibling programs and the
-// window module stand (the current folder when it cannot be told).
+// modules stand; empty when it cannot be told (never the current folder).
 std::filesystem::path executable_dir();
 
 // The address of `entry` in a module standing beside the executable, loaded

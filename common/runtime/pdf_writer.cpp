@@ -11,12 +11,18 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "format.h"
 #include "palette.h"
+#include "screen_geometry.h"
 
 namespace marula {
 
@@ -143,8 +149,33 @@ std::optional<std::string> print_font(cairo_font_face_t*& face, double& ascent) 
     return std::nullopt;
 }
 
-std::string cairo_trouble(cairo_status_t status, const std::filesystem::path& file) {
-    return file.filename().string() + "：" + cairo_status_to_string(status);
+// Where cairo's output goes: a file descriptor, and the cause of the first
+// failed write.
+struct Output {
+    int fd;
+    int error = 0;
+};
+
+std::string cairo_trouble(cairo_status_t status, const Output& out = {-1, 0}) {
+    if (status == CAIRO_STATUS_WRITE_ERROR && out.error != 0) return std::string("PDF：") + std::strerror(out.error);
+    return std::string("PDF：") + cairo_status_to_string(status);
+}
+
+// cairo's output into a file descriptor, every write checked: a failed
+// write becomes the surface's error.
+cairo_status_t write_to_fd(void* closure, const unsigned char* data, unsigned int length) {
+    auto& out = *static_cast<Output*>(closure);
+    while (length > 0) {
+        const ssize_t n = ::write(out.fd, data, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (out.error == 0) out.error = n < 0 ? errno : EIO;
+            return CAIRO_STATUS_WRITE_ERROR;
+        }
+        data += n;
+        length -= static_cast<unsigned int>(n);
+    }
+    return CAIRO_STATUS_SUCCESS;
 }
 
 // Draws one run's characters, each centred in its cells, keeping the text
@@ -192,11 +223,12 @@ void show_run(cairo_t* cr, const PlacedRun& run, double baseline) {
 
 // Writes a one-page PDF of the given size, drawing with `draw`.
 template <typename Draw>
-std::optional<std::string> write_pdf(const std::filesystem::path& file, double width, double height, Draw draw) {
-    cairo_surface_t* surface = cairo_pdf_surface_create(file.c_str(), width, height);
+std::optional<std::string> write_pdf(int fd, double width, double height, Draw draw) {
+    Output out{fd};
+    cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(&write_to_fd, &out, width, height);
     if (const cairo_status_t s = cairo_surface_status(surface); s != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
-        return cairo_trouble(s, file);
+        return cairo_trouble(s, out);
     }
     cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "Marula");
     cairo_t* cr = cairo_create(surface);
@@ -206,14 +238,25 @@ std::optional<std::string> write_pdf(const std::filesystem::path& file, double w
     cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
-    if (status != CAIRO_STATUS_SUCCESS) return cairo_trouble(status, file);
+    if (status != CAIRO_STATUS_SUCCESS) return cairo_trouble(status, out);
+    return std::nullopt;
+}
+
+// A PDF written by `write` into the file at `path` (made or emptied).
+template <typename Write>
+std::optional<std::string> write_pdf_file(const std::filesystem::path& file, Write write) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return file.filename().string() + "：" + std::strerror(errno);
+    auto err = write(fd);
+    if (::close(fd) != 0 && !err) err = file.filename().string() + "：" + std::strerror(errno);
+    if (err) return file.filename().string() + "：" + *err;
     return std::nullopt;
 }
 
 // The screen picture as a cairo image; the caller destroys it.
 cairo_surface_t* screen_image(const std::uint8_t* indices) {
-    constexpr int kWidth = 640;
-    constexpr int kHeight = 432;
+    constexpr int kWidth = kScreenWidth;
+    constexpr int kHeight = kScreenHeight;
     cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, kWidth, kHeight);
     if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) return image;
     cairo_surface_flush(image);
@@ -230,6 +273,14 @@ cairo_surface_t* screen_image(const std::uint8_t* indices) {
 }  // namespace
 
 std::optional<std::string> write_page_pdf(const PrintedPage& page, const std::filesystem::path& file) {
+    return write_pdf_file(file, [&](int fd) { return write_page_pdf(page, fd); });
+}
+
+std::optional<std::string> write_screen_pdf(const std::uint8_t* indices, const std::filesystem::path& file) {
+    return write_pdf_file(file, [&](int fd) { return write_screen_pdf(indices, fd); });
+}
+
+std::optional<std::string> write_page_pdf(const PrintedPage& page, int fd) {
     cairo_font_face_t* face = nullptr;
     double ascent = 0;
     if (auto err = print_font(face, ascent)) return err;
@@ -242,7 +293,7 @@ std::optional<std::string> write_page_pdf(const PrintedPage& page, const std::fi
     if (layout.width > 0) scale = std::min(scale, (page_width - 2 * kMargin) / layout.width);
     if (layout.height > 0) scale = std::min(scale, (page_height - 2 * kMargin) / layout.height);
 
-    return write_pdf(file, page_width, page_height, [&](cairo_t* cr) {
+    return write_pdf(fd, page_width, page_height, [&](cairo_t* cr) {
         cairo_translate(cr, kMargin, kMargin);
         cairo_scale(cr, scale, scale);
         cairo_set_font_face(cr, face);
@@ -254,18 +305,18 @@ std::optional<std::string> write_page_pdf(const PrintedPage& page, const std::fi
     });
 }
 
-std::optional<std::string> write_screen_pdf(const std::uint8_t* indices, const std::filesystem::path& file) {
+std::optional<std::string> write_screen_pdf(const std::uint8_t* indices, int fd) {
     cairo_surface_t* image = screen_image(indices);
     if (const cairo_status_t s = cairo_surface_status(image); s != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(image);
-        return cairo_trouble(s, file);
+        return cairo_trouble(s);
     }
     const double avail_w = kA4Long - 2 * kMargin;
     const double avail_h = kA4Short - 2 * kMargin;
-    const double scale = std::min(avail_w / 640, avail_h / 432);
-    auto result = write_pdf(file, kA4Long, kA4Short, [&](cairo_t* cr) {
+    const double scale = std::min(avail_w / kScreenWidth, avail_h / kScreenHeight);
+    auto result = write_pdf(fd, kA4Long, kA4Short, [&](cairo_t* cr) {
         // Centred on the page, pixels kept square and sharp.
-        cairo_translate(cr, (kA4Long - 640 * scale) / 2, (kA4Short - 432 * scale) / 2);
+        cairo_translate(cr, (kA4Long - kScreenWidth * scale) / 2, (kA4Short - kScreenHeight * scale) / 2);
         cairo_scale(cr, scale, scale);
         cairo_set_source_surface(cr, image, 0, 0);
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);

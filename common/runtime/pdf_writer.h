@@ -20,14 +20,16 @@ std::optional<std::string> write_page_pdf(const PrintedPage& page, const std::fi
 // A screen picture (640 x 432 palette indices, see kPalette) as a one-page
 // A4 landscape PDF.
 std::optional<std::string> write_screen_pdf(const std::uint8_t* indices, const std::filesystem::path& file);
+// The same into an open file, every write checked; the caller flushes,
+// closes and names the file.
+std::optional<std::string> write_page_pdf(const PrintedPage& page, int fd);
+std::optional<std::string> write_screen_pdf(const std::uint8_t* indices, int fd);
 
 // What the module hands the runtime.
 struct PdfWriters {
-    std::optional<std::string> (*page)(const PrintedPage& page, const std::filesystem::path& file);
-    std::optional<std::string> (*screen)(const std::uint8_t* indices, const std::filesystem::path& file);
+    std::optional<std::string> (*page)(const PrintedPage& page, int fd);
+    std::optional<std::string> (*screen)(const std::uint8_t* indices, int fd);
 };
 
 }  // namespace marula
 
-inline constexpr const char* kPdfModule = "libmarula_pdf.so";
-inline constexpr const char* kPdfEntry = "marula_pdf_writers";

@@ -80,14 +80,18 @@ bool Printer::page_is_empty() const { return page_.lines.empty() && current_.run
 // ---------------------------------------------------------------------------
 // The transcript
 
-std::optional<std::string> write_page_text(const PrintedPage& page, const std::filesystem::path& file) {
+std::string page_transcript(const PrintedPage& page) {
     std::string text;
     for (const PrintedLine& line : page.lines) {
         for (const PrintRun& run : line.runs) text += run.text;
         text += '\n';
     }
     text += "\f\n";
-    if (!write_file(file, text)) return file.filename().string() + "：書き込めません";
+    return text;
+}
+
+std::optional<std::string> write_page_text(const PrintedPage& page, const std::filesystem::path& file) {
+    if (write_whole_file(file, page_transcript(page))) return file.filename().string() + "：書き込めません";
     return std::nullopt;
 }
 
@@ -103,16 +107,21 @@ struct Finished {
     std::string output;
 };
 
-// Runs a program (looked up on PATH, no shell) with LC_ALL=C, its output
-// collected, for at most `limit`; a program still running then is killed.
-Finished run_with_limit(const std::vector<std::string>& argv, std::chrono::milliseconds limit) {
+// How often `meanwhile` is called while a command runs.
+constexpr std::chrono::milliseconds kSlice{50};
+
+// Runs a program (by its full path, no shell) with LC_ALL=C and the
+// system's PATH, its output collected, for at most `limit`; a program still
+// running then is killed. `meanwhile` is called between slices of waiting.
+Finished run_with_limit(const std::vector<std::string>& argv, std::chrono::milliseconds limit,
+                        const std::function<void()>& meanwhile) {
     Finished result;
     int pipe_fds[2];
     if (pipe2(pipe_fds, O_CLOEXEC) != 0) return result;
 
-    std::vector<std::string> env_strings{"LC_ALL=C"};
+    std::vector<std::string> env_strings{"LC_ALL=C", "PATH=/usr/bin:/bin"};
     for (char** e = environ; e && *e; ++e)
-        if (std::strncmp(*e, "LC_ALL=", 7) != 0) env_strings.emplace_back(*e);
+        if (std::strncmp(*e, "LC_ALL=", 7) != 0 && std::strncmp(*e, "PATH=", 5) != 0) env_strings.emplace_back(*e);
     std::vector<char*> envp;
     for (std::string& s : env_strings) envp.push_back(s.data());
     envp.push_back(nullptr);
@@ -127,7 +136,7 @@ Finished run_with_limit(const std::vector<std::string>& argv, std::chrono::milli
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
     pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
+    const int spawned = posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(pipe_fds[1]);
     if (spawned != 0) {
@@ -142,7 +151,11 @@ Finished run_with_limit(const std::vector<std::string>& argv, std::chrono::milli
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd pfd{pipe_fds[0], POLLIN, 0};
-        if (poll(&pfd, 1, static_cast<int>(left.count())) <= 0) continue;
+        const auto slice = meanwhile ? std::min(left, kSlice) : left;
+        if (poll(&pfd, 1, static_cast<int>(slice.count())) <= 0) {
+            if (meanwhile) meanwhile();
+            continue;
+        }
         char buf[512];
         const ssize_t n = read(pipe_fds[0], buf, sizeof buf);
         if (n > 0)
@@ -163,7 +176,10 @@ Finished run_with_limit(const std::vector<std::string>& argv, std::chrono::milli
             result.timed_out = true;
             return result;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (meanwhile)
+            meanwhile();
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     return result;
@@ -171,16 +187,17 @@ Finished run_with_limit(const std::vector<std::string>& argv, std::chrono::milli
 
 }  // namespace
 
-std::optional<std::string> send_to_printer(const std::filesystem::path& file) {
+std::optional<std::string> send_to_printer(const std::filesystem::path& file, const std::function<void()>& meanwhile,
+                                           const PrinterCommands& commands) {
     const std::string not_set = "プリンタが設定されていません。PDFを保存しました。";
-    const Finished query = run_with_limit({"lpstat", "-d"}, std::chrono::seconds(3));
+    const Finished query = run_with_limit({commands.lpstat, "-d"}, commands.query_limit, meanwhile);
     if (!query.started || query.timed_out || query.status != 0) return not_set;
     // "system default destination: NAME" when there is one.
     if (query.output.find("system default destination:") == std::string::npos) return not_set;
     // An absolute path can never be read as an option.
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-    const Finished job = run_with_limit({"lp", (ec ? file : absolute).string()}, std::chrono::seconds(10));
+    const Finished job = run_with_limit({commands.lp, (ec ? file : absolute).string()}, commands.send_limit, meanwhile);
     if (!job.started || job.timed_out || job.status != 0) return "印刷できませんでした。PDFを保存しました。";
     return std::nullopt;
 }

@@ -2,6 +2,7 @@
 // an embedded Japanese fixed-pitch font, plus a plain transcript.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -53,18 +54,32 @@ private:
 
 // The transcript: each printed line as UTF-8 (runs joined) on its own line,
 // then a line holding only "\f" for the form feed.
+std::string page_transcript(const PrintedPage& page);
 std::optional<std::string> write_page_text(const PrintedPage& page, const std::filesystem::path& file);
 
 // A screen picture (640 x 432 palette indices, see kPalette) as PNG. The
 // pixels come a row at a time: `row(y)` gives the 640 indices of row y,
 // asked for in order from the top.
+std::string screen_png(const std::function<const std::uint8_t*(int y)>& row);
 std::optional<std::string> write_screen_png(const std::function<const std::uint8_t*(int y)>& row,
                                             const std::filesystem::path& file);
 std::optional<std::string> write_screen_png(const std::uint8_t* indices, const std::filesystem::path& file);
 
+// The printer commands, from their system location (never looked up on
+// PATH), and how long each may take before it is given up.
+struct PrinterCommands {
+    std::string lpstat = "/usr/bin/lpstat";
+    std::string lp = "/usr/bin/lp";
+    std::chrono::milliseconds query_limit{3000};
+    std::chrono::milliseconds send_limit{10000};
+};
+
 // Sends a file to the default CUPS printer when one exists (`lpstat -d`),
-// with `lp`, under a time limit. Returns a message when nothing was sent
-// because there is no printer or lp failed; nothing when it was sent.
-std::optional<std::string> send_to_printer(const std::filesystem::path& file);
+// with `lp`, each under its time limit; `meanwhile` is called every few
+// hundredths of a second while they run (the window stays responsive).
+// Returns a message when nothing was sent because there is no printer or
+// lp failed; nothing when it was sent.
+std::optional<std::string> send_to_printer(const std::filesystem::path& file, const std::function<void()>& meanwhile = {},
+                                           const PrinterCommands& commands = {});
 
 }  // namespace marula

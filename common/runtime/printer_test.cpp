@@ -355,30 +355,31 @@ TEST(ScreenCopy, PdfIsOneLandscapePage) {
 
 // ---- the system printer -------------------------------------------------------
 
-// Puts stand-in lpstat and lp programs first on PATH for one test.
+// Stand-in lpstat and lp programs for one test, given by their paths as
+// the system location's are.
 class FakePrintCommands : public testing::Test {
 protected:
-    void SetUp() override {
-        old_path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
-        setenv("PATH", (bin_.path().string() + ":" + old_path_).c_str(), 1);
-    }
-    void TearDown() override { setenv("PATH", old_path_.c_str(), 1); }
     void script(const std::string& name, const std::string& body) {
         const fs::path p = bin_.path() / name;
         std::ofstream(p) << "#!/bin/sh\n" << body << "\n";
         fs::permissions(p, fs::perms::owner_all);
     }
     fs::path log() const { return bin_.path() / "lp.log"; }
+    PrinterCommands commands() const {
+        PrinterCommands c;
+        c.lpstat = (bin_.path() / "lpstat").string();
+        c.lp = (bin_.path() / "lp").string();
+        return c;
+    }
 
     TempDir bin_;
-    std::string old_path_;
 };
 
 TEST_F(FakePrintCommands, NoDefaultDestinationKeepsThePdf) {
     script("lpstat", "echo \"$LC_ALL\" > '" + (bin_.path() / "locale").string() +
                          "'\necho 'no system default destination'");
     script("lp", "echo called >> '" + log().string() + "'");
-    EXPECT_EQ(send_to_printer("/tmp/page.pdf"), "プリンタが設定されていません。PDFを保存しました。");
+    EXPECT_EQ(send_to_printer("/tmp/page.pdf", {}, commands()), "プリンタが設定されていません。PDFを保存しました。");
     EXPECT_FALSE(fs::exists(log()));
     EXPECT_EQ(read_all(bin_.path() / "locale"), "C\n");
 }
@@ -388,7 +389,7 @@ TEST_F(FakePrintCommands, DefaultDestinationGetsTheFileUntouched) {
     script("lp", "for a in \"$@\"; do echo \"[$a]\" >> '" + log().string() + "'; done");
     // A name a shell would have expanded reaches lp as it is.
     const fs::path file = bin_.path() / "print $(id) `x` 1.pdf";
-    EXPECT_EQ(send_to_printer(file), std::nullopt);
+    EXPECT_EQ(send_to_printer(file, {}, commands()), std::nullopt);
     EXPECT_EQ(read_all(log()), "[" + file.string() + "]\n");
 }
 
@@ -404,14 +405,44 @@ TEST_F(FakePrintCommands, FailuresAndHangsAreReported) {
         script("lpstat", c.lpstat);
         script("lp", c.lp);
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_NE(send_to_printer("/tmp/page.pdf"), std::nullopt) << c.what;
+        EXPECT_NE(send_to_printer("/tmp/page.pdf", {}, commands()), std::nullopt) << c.what;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6)) << c.what;
     }
 }
 
 TEST_F(FakePrintCommands, MissingCommandsMeanNoPrinter) {
-    setenv("PATH", bin_.path().c_str(), 1);  // neither lpstat nor lp there
-    EXPECT_EQ(send_to_printer("/tmp/page.pdf"), "プリンタが設定されていません。PDFを保存しました。");
+    PrinterCommands missing;
+    missing.lpstat = (bin_.path() / "no-lpstat").string();
+    missing.lp = (bin_.path() / "no-lp").string();
+    EXPECT_EQ(send_to_printer("/tmp/page.pdf", {}, missing), "プリンタが設定されていません。PDFを保存しました。");
+}
+
+TEST_F(FakePrintCommands, CommandsAreNeverTakenFromPathOrTheCurrentFolder) {
+    // An empty PATH entry means the current folder, where an lpstat stands.
+    script("lpstat", "touch '" + (bin_.path() / "ran").string() + "'\necho 'system default destination: x'");
+    script("lp", "touch '" + (bin_.path() / "ran").string() + "'");
+    const std::string old_path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    const fs::path old_dir = fs::current_path();
+    setenv("PATH", (":" + bin_.path().string()).c_str(), 1);
+    fs::current_path(bin_.path());
+    send_to_printer("/tmp/page.pdf");
+    fs::current_path(old_dir);
+    setenv("PATH", old_path.c_str(), 1);
+    EXPECT_FALSE(fs::exists(bin_.path() / "ran"));
+}
+
+TEST_F(FakePrintCommands, AHungLpIsGivenUpWhileTheCallerStaysResponsive) {
+    script("lpstat", "echo 'system default destination: x'");
+    script("lp", "exec sleep 30");
+    PrinterCommands quick = commands();
+    quick.send_limit = std::chrono::milliseconds(600);
+    int slices = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(send_to_printer("/tmp/page.pdf", [&] { ++slices; }, quick), "印刷できませんでした。PDFを保存しました。");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    // Called every slice while lp hung: the window would have been drawn
+    // and its events taken (a close request among them).
+    EXPECT_GE(slices, 5);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "files.h"
+#include "module_entries.h"
 #include "runtime.h"
 #include "script_backend.h"
 #include "sdl_backend.h"
@@ -12,18 +14,28 @@ namespace marula {
 
 namespace {
 
-using OpenWindow = void (*)(const std::string*, const std::string*, std::unique_ptr<Backend>*,
-                            std::optional<std::string>*);
-
 // Loads the window backend from beside the executable and opens the window.
 std::optional<std::string> open_window(const std::string& title, const std::string& placement,
                                        std::unique_ptr<Backend>& out) {
     std::string why;
-    auto open = reinterpret_cast<OpenWindow>(module_entry(kWindowModule, kWindowEntry, why));
+    auto open = modules::load(modules::kWindow, why);
     if (!open) return "the window backend is missing: " + why;
     std::optional<std::string> error;
     open(&title, &placement, &out, &error);
     return error;
+}
+
+// Script mode writes its dumps and logs into MARULA_OUT: a missing folder
+// is made; one that cannot be written in stops the program before it runs.
+std::optional<std::string> prepare_out_dir() {
+    const char* out = std::getenv("MARULA_OUT");
+    const std::filesystem::path dir = out != nullptr && *out != '\0' ? out : ".";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir, ec)) return "MARULA_OUT " + dir.string() + " is not a folder and cannot be made one";
+    WholeFile probe;
+    if (auto err = probe.open(dir, "probe")) return "cannot write in MARULA_OUT " + dir.string() + ": " + *err;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -32,8 +44,13 @@ int run_program(const char* program, int, char**, const std::function<void(Runti
     std::unique_ptr<Backend> backend;
     std::optional<std::string> err;
     const char* headless = std::getenv("MARULA_HEADLESS");
+    if (executable_dir().empty()) {
+        std::fprintf(stderr, "%s: the folder of this program cannot be told (is /proc readable?)\n", program);
+        return 2;
+    }
     if (headless && std::strcmp(headless, "1") == 0) {
-        err = make_script_backend_from_env(backend);
+        err = prepare_out_dir();
+        if (!err) err = make_script_backend_from_env(backend);
     } else {
         const char* place = std::getenv("MARULA_WINDOW_POS");
         err = open_window(program, place ? place : "", backend);

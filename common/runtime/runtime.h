@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -23,20 +24,11 @@
 #include "bitmap.h"
 #include "format.h"
 #include "glyphs.h"
-#include "modules.h"
 #include "graphics_plane.h"
 #include "printer.h"
+#include "screen_geometry.h"
 
 namespace marula {
-
-inline constexpr int kScreenWidth = 640;
-inline constexpr int kScreenHeight = 432;
-inline constexpr int kColumns = 80;
-inline constexpr int kRows = 24;
-inline constexpr int kCellWidth = 8;
-inline constexpr int kCellHeight = 18;
-static_assert(GraphicsPlane::kWidth == kScreenWidth && GraphicsPlane::kBandHeight == kCellHeight &&
-              GraphicsPlane::kBands == kRows);
 
 // One cell of the text plane. A full-width character occupies two cells:
 // the first holds the character, the second is marked as its continuation.
@@ -147,7 +139,9 @@ public:
     std::string inkey();
 
     // ---- time and sound -----------------------------------------------
-    void wait(int units);  // WAIT n: n × 10 ms (none in script mode)
+    // WAIT n: n × 10 ms (none in script mode). Typing meanwhile is kept, in
+    // order, for the next line entry; function keys go to their traps.
+    void wait(int units);
     void beep();
     std::string date() const;  // DATE$: "YYYY/MM/DD" (MARULA_DATE in tests)
 
@@ -216,7 +210,8 @@ private:
     void queue_trap_event(const InputEvent& ev);
     void handle_quit();
     void handle_snap_or_exhausted(const InputEvent& ev);
-    std::filesystem::path next_free(std::string_view stem, std::string_view ext) const;
+    // Sends a saved PDF to the system printer (not in script mode).
+    void send(const std::filesystem::path& pdf);
 
     std::string program_;
     std::unique_ptr<Backend> backend_;
@@ -240,6 +235,9 @@ private:
     Trap mouse_trap_ = Trap::Off;
     std::vector<Event> pending_;  // trapped events waiting for their turn
     std::vector<std::string> inkey_;
+    // Typing that came while a notice or a WAIT was showing, kept in order
+    // for the next line entry.
+    std::deque<InputEvent> typeahead_;
     int mouse_x_ = 0, mouse_y_ = 0;
 
     Printer printer_;

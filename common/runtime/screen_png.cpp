@@ -13,8 +13,9 @@
 #include <string>
 
 #include "files.h"
+#include "palette.h"
 #include "printer.h"
-#include "runtime.h"
+#include "screen_geometry.h"
 
 namespace marula {
 
@@ -155,8 +156,7 @@ void put_chunk(std::string& out, const char* type, const std::string& data) {
 
 }  // namespace
 
-std::optional<std::string> write_screen_png(const std::function<const std::uint8_t*(int y)>& row,
-                                            const std::filesystem::path& file) {
+std::string screen_png(const std::function<const std::uint8_t*(int y)>& row) {
     std::string image;
     RowDeflater deflater(image);
     for (int y = 0; y < kHeight; ++y) deflater.add_row(row(y));
@@ -173,9 +173,12 @@ std::optional<std::string> write_screen_png(const std::function<const std::uint8
     put_chunk(png, "PLTE", palette);
     put_chunk(png, "IDAT", image);
     put_chunk(png, "IEND", "");
+    return png;
+}
 
-    if (!write_file(file, png)) return "cannot write " + file.string();
-    return std::nullopt;
+std::optional<std::string> write_screen_png(const std::function<const std::uint8_t*(int y)>& row,
+                                            const std::filesystem::path& file) {
+    return write_whole_file(file, screen_png(row));
 }
 
 std::optional<std::string> write_screen_png(const std::uint8_t* indices, const std::filesystem::path& file) {

@@ -5,6 +5,9 @@
 
 #include "sdl_backend.h"
 
+#include "module_entries.h"
+#include "screen_geometry.h"
+
 #include <SDL.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,8 +26,8 @@
 namespace marula {
 namespace {
 
-constexpr int kWidth = 640;
-constexpr int kHeight = 432;
+constexpr int kWidth = kScreenWidth;
+constexpr int kHeight = kScreenHeight;
 constexpr int kDefaultScale = 2;
 
 // Platform keys the runtime knows; everything else is typed text or ignored.
@@ -525,3 +528,5 @@ extern "C" __attribute__((visibility("default"))) void marula_open_window(
     std::optional<std::string>* error) {
     *error = marula::make_sdl_backend(*title, *placement, *out);
 }
+
+MARULA_CHECK_MODULE_ENTRY(marula::modules::kWindow, marula_open_window);

@@ -17,7 +17,3 @@ std::optional<std::string> make_sdl_backend(const std::string& title, const std:
 
 }  // namespace marula
 
-// The window backend is built as a loadable module beside the programs
-// (libmarula_sdl.so); this is the name of its entry point.
-inline constexpr const char* kWindowModule = "libmarula_sdl.so";
-inline constexpr const char* kWindowEntry = "marula_open_window";

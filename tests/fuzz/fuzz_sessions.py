@@ -138,7 +138,7 @@ def run_session(bin_dir, program, script, limit, glyph_cache):
             "ASAN_OPTIONS": "detect_leaks=0:abort_on_error=0",
             "UBSAN_OPTIONS": "print_stacktrace=1:halt_on_error=1",
         })
-        env.pop("MARULA_SCRIPT_LINE", None)
+        env.pop("MARULA_SCRIPT_OFFSET", None)
         try:
             proc = subprocess.run([os.path.join(bin_dir, program)], env=env, cwd=out_dir,
                                   stdin=subprocess.DEVNULL, capture_output=True, timeout=limit)

@@ -160,7 +160,7 @@ ScriptResult run_script(std::string_view program, const std::vector<std::string>
         ::setenv("MARULA_SCRIPT", script.c_str(), 1);
         ::setenv("MARULA_OUT", result.out_dir.c_str(), 1);
         ::setenv("MARULA_DATE", "2026/04/01", 1);
-        ::unsetenv("MARULA_SCRIPT_LINE");
+        ::unsetenv("MARULA_SCRIPT_OFFSET");
         for (const auto& kv : extra_env) ::putenv(::strdup(kv.c_str()));
         int null_fd = ::open("/dev/null", O_RDWR);
         int err_fd = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -1,0 +1,161 @@
+// Events: key and mouse traps, waits for events, INKEY$, WAIT and BEEP.
+#include "runtime.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "runtime_internal.h"
+
+namespace marula {
+
+using namespace detail;
+
+void Runtime::key_trap(int n, Trap state) {
+    if (n < 1 || n > 8) return;
+    key_traps_[n] = state;
+    if (state == Trap::Off)
+        std::erase_if(pending_, [n](const Event& e) { return e.type == Event::Type::Key && e.key == n; });
+}
+
+void Runtime::all_keys(Trap state) {
+    for (int n = 1; n <= 8; ++n) key_trap(n, state);
+}
+
+void Runtime::mouse_trap(Trap state) {
+    mouse_trap_ = state;
+    if (state == Trap::Off)
+        std::erase_if(pending_, [](const Event& e) { return e.type == Event::Type::DoubleClick; });
+}
+
+void Runtime::queue_trap_event(const InputEvent& ev) {
+    if (ev.type == InputEvent::Type::Key) {
+        int n = function_key_number(ev.key);
+        if (n >= 1 && n <= 8 && key_traps_[n] != Trap::Off) pending_.push_back({Event::Type::Key, n});
+    } else if (ev.type == InputEvent::Type::DoubleClick) {
+        mouse_x_ = ev.x;
+        mouse_y_ = ev.y;
+        if (mouse_trap_ != Trap::Off) pending_.push_back({Event::Type::DoubleClick, 0});
+    }
+}
+
+void Runtime::handle_quit() {
+    log_event("end");
+    std::exit(0);
+}
+
+void Runtime::handle_snap_or_exhausted(const InputEvent& ev) {
+    if (ev.type == InputEvent::Type::Snap) {
+        snap(ev.text);
+        return;
+    }
+    // The script is exhausted while the program waits for input.
+    snap("final");
+    log_event("idle");
+    std::exit(0);
+}
+
+std::optional<InputEvent> Runtime::next_input(std::optional<Clock::time_point> deadline) {
+    for (;;) {
+        auto ev = backend_->wait_event(deadline);
+        if (!ev) return std::nullopt;
+        switch (ev->type) {
+            case InputEvent::Type::Quit: handle_quit(); break;
+            case InputEvent::Type::Snap:
+            case InputEvent::Type::Exhausted: handle_snap_or_exhausted(*ev); continue;
+            default: return ev;
+        }
+    }
+}
+
+std::optional<Event> Runtime::wait_event(int timeout_units) {
+    auto take_pending = [&]() -> std::optional<Event> {
+        for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+            bool on = it->type == Event::Type::Key ? key_traps_[it->key] == Trap::On : mouse_trap_ == Trap::On;
+            if (on) {
+                Event e = *it;
+                pending_.erase(it);
+                return e;
+            }
+        }
+        return std::nullopt;
+    };
+    if (auto e = take_pending()) return e;
+    present();
+    std::optional<Clock::time_point> deadline;
+    if (timeout_units >= 0 && !backend_->virtual_clock())
+        deadline = Clock::now() + std::chrono::milliseconds(10 * timeout_units);
+    for (;;) {
+        auto ev = next_input(deadline);
+        if (!ev) return std::nullopt;
+        if (ev->type == InputEvent::Type::Key && function_key_number(ev->key) == 0) {
+            inkey_.push_back(inkey_text(ev->key));
+            continue;
+        }
+        if (ev->type == InputEvent::Type::Text || ev->type == InputEvent::Type::TypeLine) {
+            inkey_.push_back(ev->text);
+            continue;
+        }
+        queue_trap_event(*ev);
+        if (auto e = take_pending()) return e;
+    }
+}
+
+std::string Runtime::inkey() {
+    if (inkey_.empty() && !backend_->virtual_clock()) {
+        while (auto ev = backend_->wait_event(Clock::now())) {
+            if (ev->type == InputEvent::Type::Quit) handle_quit();
+            if (ev->type == InputEvent::Type::Text) inkey_.push_back(ev->text);
+            if (ev->type == InputEvent::Type::Key) {
+                int n = function_key_number(ev->key);
+                if (n) {
+                    queue_trap_event(*ev);
+                    inkey_.push_back("F" + std::to_string(n));
+                } else {
+                    inkey_.push_back(inkey_text(ev->key));
+                }
+            }
+            if (ev->type == InputEvent::Type::DoubleClick) queue_trap_event(*ev);
+        }
+    }
+    if (inkey_.empty()) return {};
+    std::string k = inkey_.front();
+    inkey_.erase(inkey_.begin());
+    return k;
+}
+
+void Runtime::wait(int units) {
+    present();
+    if (backend_->virtual_clock() || units <= 0) return;
+    auto deadline = Clock::now() + std::chrono::milliseconds(10 * units);
+    while (Clock::now() < deadline) {
+        auto ev = next_input(deadline);
+        if (!ev) break;
+        if (typed(*ev)) {
+            typeahead_.push_back(std::move(*ev));  // kept in order for the next entry, as a keyboard buffer does
+        } else {
+            queue_trap_event(*ev);
+        }
+    }
+}
+
+void Runtime::beep() {
+    log_event("beep");
+    backend_->beep();
+}
+
+std::string Runtime::date() const {
+    if (const char* d = std::getenv("MARULA_DATE"); d && *d) {
+        if (valid_date(d)) return d;
+        static bool told = false;
+        if (!told) std::fprintf(stderr, "%s: MARULA_DATE is not a date YYYY/MM/DD and is ignored\n", program_.c_str());
+        told = true;
+    }
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char buf[16];
+    std::strftime(buf, sizeof buf, "%Y/%m/%d", &tm);
+    return buf;
+}
+
+}  // namespace marula

@@ -1,0 +1,160 @@
+// The printer: LPRINT, pages and hard copies saved whole and numbered, and
+// sent to the system printer.
+#include "runtime.h"
+
+#include <sys/stat.h>
+
+#include "files.h"
+#include "module_entries.h"
+#include "pdf_writer.h"
+#include "runtime_internal.h"
+
+namespace marula {
+
+using namespace detail;
+
+void Runtime::printer_reset() { printer_ = Printer{}; }
+void Runtime::printer_mode(int paper, int orientation) { printer_.set_paper(paper, orientation); }
+void Runtime::printer_font(int size) { printer_.set_font(size); }
+void Runtime::printer_pitch(int char_pitch, int line_pitch) { printer_.set_pitch(char_pitch, line_pitch); }
+
+namespace {
+
+// The PDF writers, from their module on the first print (cairo and what it
+// pulls in are not loaded by programs that never print).
+const PdfWriters* pdf_writers(std::string& why) {
+    static PdfWriters writers{};
+    if (writers.page == nullptr) {
+        auto entry = modules::load(modules::kPdf, why);
+        if (entry == nullptr) return nullptr;
+        entry(&writers);
+    }
+    return &writers;
+}
+
+// One of the files of a printed page, made under a temporary name.
+struct PageFile {
+    const char* ext;
+    WholeFile file;
+};
+
+// Gives the finished files of a page one number: each is renamed into place
+// as STEM-N.EXT for the first N at which none of a page's names is taken,
+// never replacing anything (pages printed at once by several programs into
+// one folder never take each other's place) and never through a link (a
+// link, even a dangling one, holds its name). `base` is STEM-N.
+std::optional<std::string> place_numbered(const std::filesystem::path& dir, std::string_view stem,
+                                          std::initializer_list<PageFile*> files, std::string& base) {
+    constexpr int kMostPages = 1000000;
+    for (int n = 1; n <= kMostPages; ++n) {
+        const std::string candidate = std::string(stem) + "-" + std::to_string(n);
+        bool free = true;
+        for (const char* ext : {".pdf", ".txt", ".png"}) {
+            struct stat info{};
+            if (::lstat((dir / (candidate + ext)).c_str(), &info) == 0) free = false;
+        }
+        if (!free) continue;
+        std::vector<PageFile*> placed;
+        bool taken = false;
+        for (PageFile* f : files) {
+            if (auto err = f->file.place(dir / (candidate + f->ext), taken)) {
+                for (PageFile* p : placed) p->file.unplace();
+                return err;
+            }
+            if (taken) break;
+            placed.push_back(f);
+        }
+        if (taken) {
+            for (PageFile* p : placed) p->file.unplace();
+            continue;
+        }
+        base = candidate;
+        return std::nullopt;
+    }
+    return std::string(stem) + "：空いている番号がありません";
+}
+
+// Writes `content` whole into a temporary of `page`.
+std::optional<std::string> make_page_file(PageFile& page, const std::filesystem::path& dir, std::string_view stem,
+                                          const std::function<std::optional<std::string>(WholeFile&)>& content) {
+    if (auto err = page.file.open(dir, std::string(stem) + page.ext)) return err;
+    if (auto err = content(page.file)) return err;
+    return page.file.finish();
+}
+
+}  // namespace
+
+void Runtime::lprint(std::string_view text, bool end_line) { printer_.print(text, end_line); }
+
+void Runtime::lprint_using(std::string_view format, std::initializer_list<UsingArg> args, bool end_line) {
+    printer_.print(format_using(format, args), end_line);
+}
+
+void Runtime::form_feed() {
+    PrintedPage page = printer_.eject();
+    std::string why;
+    const PdfWriters* writers = pdf_writers(why);
+    PageFile pdf{".pdf", {}}, txt{".txt", {}};
+    std::optional<std::string> err;
+    if (writers != nullptr)
+        err = make_page_file(pdf, out_dir_, "print", [&](WholeFile& f) { return writers->page(page, f.fd()); });
+    if (!err) err = make_page_file(txt, out_dir_, "print", [&](WholeFile& f) { return f.write(page_transcript(page)); });
+    std::string base;
+    if (!err) {
+        err = writers != nullptr ? place_numbered(out_dir_, "print", {&pdf, &txt}, base)
+                                 : place_numbered(out_dir_, "print", {&txt}, base);
+    }
+    if (err) {  // nothing is left behind
+        log_event("error " + *err);
+        notice("印刷できません：" + *err);
+        return;
+    }
+    if (writers == nullptr) {
+        // The transcript needs no PDF: it is kept, and the notice says so.
+        log_event("error " + why);
+        log_event("print " + base + ".txt");
+        notice("ＰＤＦを作れません。" + base + ".txtだけ保存しました。");
+        return;
+    }
+    log_event("print " + base + ".pdf");
+    send(out_dir_ / (base + ".pdf"));
+}
+
+void Runtime::hardcopy() {
+    const auto& frame = compose();
+    std::string why;
+    const PdfWriters* writers = pdf_writers(why);
+    PageFile png{".png", {}}, pdf{".pdf", {}};
+    auto err = make_page_file(png, out_dir_, "hardcopy", [&](WholeFile& f) {
+        return f.write(screen_png([&](int y) { return frame.data() + std::size_t(y) * kScreenWidth; }));
+    });
+    if (!err && writers != nullptr)
+        err = make_page_file(pdf, out_dir_, "hardcopy", [&](WholeFile& f) { return writers->screen(frame.data(), f.fd()); });
+    std::string base;
+    if (!err) {
+        err = writers != nullptr ? place_numbered(out_dir_, "hardcopy", {&png, &pdf}, base)
+                                 : place_numbered(out_dir_, "hardcopy", {&png}, base);
+    }
+    if (err) {
+        log_event("error " + *err);
+        notice("画面印刷できません：" + *err);
+        return;
+    }
+    if (writers == nullptr) {
+        log_event("error " + why);
+        log_event("hardcopy " + base + ".png");
+        notice("ＰＤＦを作れません。" + base + ".pngだけ保存しました。");
+        return;
+    }
+    log_event("hardcopy " + base + ".png");
+    send(out_dir_ / (base + ".pdf"));
+}
+
+void Runtime::send(const std::filesystem::path& pdf) {
+    if (backend_->script_mode()) return;
+    // The window is kept alive while the commands run: drawn, closable,
+    // typing kept for later.
+    if (auto msg = send_to_printer(pdf, [this] { wait(5); })) notice(*msg);
+}
+
+}  // namespace marula

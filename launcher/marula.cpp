@@ -1,7 +1,8 @@
 // marula: the launcher. The character slides in, the title and the name
 // plate appear, and a two-level menu of the twelve calculations waits for a
 // function key or a left double-click on a light-cyan frame; the chosen
-// program is started by name, which ends the launcher.
+// program is started by name, which ends the launcher. When there is a job,
+// the main menu also shows its name and F6 starts the point list (座標管理).
 //
 // The launcher is a small state machine: it shows either the main menu or
 // the sub-menu of one group, and every event that wait_event hands back is
@@ -9,11 +10,14 @@
 // 100 ms slices so the character's eyes can blink between events.
 #include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "job/job.h"
 #include "runtime/runtime.h"
 
 namespace marula {
@@ -74,6 +78,16 @@ struct Group {
 const std::array<std::string_view, 4> kKeyTexts = {" Ｆ１ ", " Ｆ２ ", " Ｆ３ ", " Ｆ４ "};
 constexpr std::string_view kReturnBarLabel = "F5初期画面";
 constexpr int kReturnBarPosition = 4;
+
+// The point list, on the main menu only and only when there is a job. Its
+// key box stands where F5 stands in a sub-menu: F5 is not bound on the main
+// menu, so a second quick F5 after a return starts nothing.
+constexpr int kPointsKey = 6;
+constexpr std::string_view kPointsBarLabel = "F6 座標管理";
+constexpr int kPointsBarPosition = 4;
+constexpr std::string_view kPointsProgram = "points";
+constexpr int kJobRow = 2;
+constexpr int kJobColumn = 50;
 
 const std::array<Group, 4>& groups() {
     static const std::array<Group, 4> table = {{
@@ -297,14 +311,33 @@ void draw_group(Runtime& rt, int index) {
         text_at(rt, 23, g.badge_row(), g.label, kBlue, 0);
 }
 
-void draw_main_menu(Runtime& rt) {
+// The job's name beside the title, cut where the screen ends.
+void draw_job_name(Runtime& rt, std::string_view name) {
+    text_at(rt, kJobColumn, kJobRow, "現場：", kGreen);
+    std::string fitted;
+    int width = 0;
+    for (const std::string& ch : split_chars(name)) {
+        int w = char_width(decode_char(ch));
+        if (kJobColumn + 6 + width + w > kColumns - 1) break;
+        fitted += ch;
+        width += w;
+    }
+    text_at(rt, kJobColumn + 6, kJobRow, fitted, kBlue);
+}
+
+void draw_main_menu(Runtime& rt, const std::optional<std::string>& job_name) {
     const auto& table = groups();
     for (int g = 0; g < int(table.size()); ++g) draw_group(rt, g);
 
     std::vector<std::pair<int, std::string_view>> keys;
     for (int g = 0; g < int(table.size()); ++g) keys.emplace_back(g, table[g].main_bar_label);
+    if (job_name) keys.emplace_back(kPointsBarPosition, kPointsBarLabel);
     draw_key_bar(rt, kLightMagenta, keys);
     for (int k = 1; k <= 4; ++k) rt.key_trap(k, Trap::On);
+    if (job_name) {
+        rt.key_trap(kPointsKey, Trap::On);
+        draw_job_name(rt, *job_name);
+    }
 
     text_at(rt, 60, 7, "マウス選択では", kGreen);
     text_at(rt, 60, 8, "水色枠を", kMagenta);
@@ -346,6 +379,7 @@ void draw_sub_menu(Runtime& rt, int index) {
     draw_key_bar(rt, kLightBlue, keys);
 
     for (int k = 1; k <= 4; ++k) rt.key_trap(k, Trap::Off);
+    rt.key_trap(kPointsKey, Trap::Off);
     for (int h = 0; h < g.item_count(); ++h) rt.key_trap(h + 1, Trap::On);
     rt.key_trap(5, Trap::On);
 
@@ -354,12 +388,29 @@ void draw_sub_menu(Runtime& rt, int index) {
 
 // ---- the state machine -----------------------------------------------------
 
+// The job's name for the main menu, or nothing when there is no job: in
+// script mode only MARULA_JOB names one. A job that cannot be opened is
+// said once on the prompt row and the menu goes on as without a job.
+std::optional<std::string> job_name(Runtime& rt) {
+    const char* headless = std::getenv("MARULA_HEADLESS");
+    const bool script_mode = headless && std::strcmp(headless, "1") == 0;
+    const auto folder = job::choose_job_folder(script_mode);
+    if (!folder) return std::nullopt;
+    job::OpenResult opened = job::open_job(*folder);
+    if (!opened.job) {
+        rt.notice(opened.message);
+        return std::nullopt;
+    }
+    return opened.job->display_name();
+}
+
 class Launcher {
 public:
     explicit Launcher(Runtime& rt) : rt_(rt) {}
 
     [[noreturn]] void run() {
         play_opening(rt_);
+        job_name_ = job_name(rt_);
         enter_main_menu();
         for (;;) {
             if (sub_group_) {
@@ -380,7 +431,7 @@ public:
 private:
     void enter_main_menu() {
         sub_group_.reset();
-        draw_main_menu(rt_);
+        draw_main_menu(rt_, job_name_);
         eyes_shut_ = true;
         draw_eyes(rt_, eyes_shut_);
     }
@@ -391,6 +442,10 @@ private:
             return;
         }
         if (!sub_group_) {
+            if (ev.key == kPointsKey && job_name_) {
+                start_points();
+                return;
+            }
             if (ev.key >= 1 && ev.key <= 4) {
                 sub_group_ = ev.key - 1;
                 draw_sub_menu(rt_, *sub_group_);
@@ -431,6 +486,16 @@ private:
         start(c);
     }
 
+    // The point list's key box sinks away as a chosen item does; when the
+    // program cannot be started the bar is drawn again.
+    void start_points() {
+        Rect r = bar_key_box(kPointsBarPosition);
+        clear_text(rt_, r);
+        wipe_inward(rt_, r, 20, 1, kWhite, 5);
+        rt_.run(kPointsProgram);
+        enter_main_menu();
+    }
+
     // RUN returns only when the program could not be started; the runtime
     // has told the user so, and the item is put back as it stood.
     void start(Choice c) {
@@ -451,6 +516,7 @@ private:
 
     Runtime& rt_;
     std::optional<int> sub_group_;  // the group whose sub-menu is shown
+    std::optional<std::string> job_name_;  // the job's name; none without a job
     bool eyes_shut_ = true;
 };
 

@@ -294,6 +294,87 @@ OpenResult no_job(OpenStatus status, const std::filesystem::path& db_file, const
 Job::Job(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Job::~Job() = default;
 
+namespace {
+
+enum class Access { read_write, read_only, immutable };
+
+// One way of opening the database: the connection, checked and brought to
+// the current schema, or the error that stopped it.
+struct Attempt {
+    sqlite3* db = nullptr;
+    bool read_only = false;
+    std::optional<DbError> error;
+    std::optional<OpenStatus> verdict;  // not_a_job, damaged or too_new: no other way will do
+};
+
+Attempt try_open(const std::filesystem::path& db_file, Access access) {
+    Attempt a;
+    int flags = SQLITE_OPEN_READONLY;
+    std::string name = db_file.string();
+    if (access == Access::read_write) flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    if (access == Access::immutable) {
+        // Nothing else can be writing a job whose folder refuses writes:
+        // read it without the shared-memory file it could not create.
+        flags |= SQLITE_OPEN_URI;
+        name = "file:" + name + "?immutable=1";
+    }
+    const int rc = sqlite3_open_v2(name.c_str(), &a.db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        a.error = DbError{rc, a.db ? sqlite3_errmsg(a.db) : ""};
+        return a;
+    }
+    sqlite3_extended_result_codes(a.db, 1);
+    sqlite3_busy_timeout(a.db, busy_timeout_ms());
+    a.read_only = access != Access::read_write || sqlite3_db_readonly(a.db, "main") == 1;
+    try {
+        const std::int64_t version = pragma_integer(a.db, "PRAGMA user_version");
+        const std::int64_t application = pragma_integer(a.db, "PRAGMA application_id");
+        const std::int64_t tables = pragma_integer(a.db, "SELECT count(*) FROM sqlite_schema");
+        if (application != kApplicationId && !(application == 0 && version == 0 && tables == 0)) {
+            a.verdict = OpenStatus::not_a_job;
+            return a;
+        }
+        if (version > kSchemaVersion) {
+            a.verdict = OpenStatus::too_new;
+            return a;
+        }
+        {
+            Statement check(a.db, "PRAGMA quick_check(1)");
+            if (!check.step() || check.text(0) != "ok") {
+                a.verdict = OpenStatus::damaged;
+                return a;
+            }
+        }
+        if (version < kSchemaVersion) {
+            if (a.read_only) throw DbError{SQLITE_READONLY, "読み取り専用で初期化できません"};
+            exec(a.db, "BEGIN IMMEDIATE");
+            try {
+                for (auto v = static_cast<std::size_t>(pragma_integer(a.db, "PRAGMA user_version"));
+                     v < kMigrations.size(); ++v)
+                    exec(a.db, kMigrations[v]);
+                exec(a.db, ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
+                exec(a.db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
+                exec(a.db, "COMMIT");
+            } catch (...) {
+                sqlite3_exec(a.db, "ROLLBACK", nullptr, nullptr, nullptr);
+                throw;
+            }
+        }
+        if (!a.read_only) {
+            exec(a.db, "PRAGMA journal_mode = WAL");
+            exec(a.db, "PRAGMA synchronous = NORMAL");
+        }
+    } catch (const DbError& e) {
+        const int primary = e.code & 0xFF;
+        if (primary == SQLITE_NOTADB) a.verdict = OpenStatus::not_a_job;
+        else if (primary == SQLITE_CORRUPT) a.verdict = OpenStatus::damaged;
+        else a.error = e;
+    }
+    return a;
+}
+
+}  // namespace
+
 OpenResult open_job(const std::filesystem::path& folder) {
     namespace fs = std::filesystem;
     const fs::path db_file = folder / "job.db";
@@ -307,97 +388,32 @@ OpenResult open_job(const std::filesystem::path& folder) {
     const bool existed = fs::exists(db_file, ec) && fs::file_size(db_file, ec) > 0;
     if (existed && !starts_like_sqlite(db_file)) return no_job(OpenStatus::not_a_job, db_file, "");
 
+    // Read and write; else, for a job that exists, read only; else read
+    // only without the shared-memory file (a folder that refuses writes).
+    Attempt attempt;
+    for (const Access access : {Access::read_write, Access::read_only, Access::immutable}) {
+        if (access != Access::read_write && !existed) break;
+        attempt = try_open(db_file, access);
+        if (attempt.verdict) {
+            sqlite3_close_v2(attempt.db);
+            return no_job(*attempt.verdict, db_file, "");
+        }
+        if (!attempt.error) break;
+        sqlite3_close_v2(attempt.db);
+        attempt.db = nullptr;
+    }
+    if (attempt.error) return no_job(OpenStatus::cannot_open, db_file, attempt.error->text);
+
     auto impl = std::make_unique<Job::Impl>();
     impl->folder = folder;
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(db_file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    bool read_only = rc == SQLITE_OK && sqlite3_db_readonly(db, "main") == 1;
-    if (rc != SQLITE_OK && existed) {
-        sqlite3_close_v2(db);
-        db = nullptr;
-        rc = sqlite3_open_v2(db_file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        read_only = true;
-    }
-    if (rc != SQLITE_OK) {
-        std::string why = db ? sqlite3_errmsg(db) : "";
-        sqlite3_close_v2(db);
-        return no_job(OpenStatus::cannot_open, db_file, why);
-    }
-    impl->db = db;
-    sqlite3_busy_timeout(db, busy_timeout_ms());
-    sqlite3_extended_result_codes(db, 1);
-
-    auto classify = [&](const DbError& e) {
-        const int primary = e.code & 0xFF;
-        if (primary == SQLITE_NOTADB) return no_job(OpenStatus::not_a_job, db_file, "");
-        if (primary == SQLITE_CORRUPT) return no_job(OpenStatus::damaged, db_file, "");
-        return no_job(OpenStatus::cannot_open, db_file, e.text);
-    };
-
-    try {
-        std::int64_t version = 0, application = 0;
-        try {
-            version = pragma_integer(db, "PRAGMA user_version");
-            application = pragma_integer(db, "PRAGMA application_id");
-        } catch (const DbError& e) {
-            // A read-only WAL database in a folder that cannot be written
-            // cannot make its shared-memory file: read it as immutable.
-            if (!read_only || (e.code & 0xFF) != SQLITE_CANTOPEN) throw;
-            sqlite3_close_v2(db);
-            impl->db = db = nullptr;
-            const std::string uri = "file:" + db_file.string() + "?immutable=1";
-            rc = sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
-            impl->db = db;
-            if (rc != SQLITE_OK) throw DbError{rc, sqlite3_errmsg(db)};
-            version = pragma_integer(db, "PRAGMA user_version");
-            application = pragma_integer(db, "PRAGMA application_id");
-        }
-        const std::int64_t tables = pragma_integer(db, "SELECT count(*) FROM sqlite_schema");
-        if (application != kApplicationId && !(application == 0 && version == 0 && tables == 0))
-            return no_job(OpenStatus::not_a_job, db_file, "");
-        if (version > kSchemaVersion) return no_job(OpenStatus::too_new, db_file, "");
-        {
-            Statement check(db, "PRAGMA quick_check(1)");
-            if (!check.step() || check.text(0) != "ok") return no_job(OpenStatus::damaged, db_file, "");
-        }
-        if (version < kSchemaVersion) {
-            if (read_only) return no_job(OpenStatus::cannot_open, db_file, "読み取り専用で初期化できません");
-            exec(db, "BEGIN IMMEDIATE");
-            try {
-                for (auto v = static_cast<std::size_t>(pragma_integer(db, "PRAGMA user_version"));
-                     v < kMigrations.size(); ++v)
-                    exec(db, kMigrations[v]);
-                exec(db, ("PRAGMA application_id = " + std::to_string(kApplicationId)).c_str());
-                exec(db, ("PRAGMA user_version = " + std::to_string(kSchemaVersion)).c_str());
-                exec(db, "COMMIT");
-            } catch (...) {
-                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-                throw;
-            }
-        }
-        if (!read_only) {
-            try {
-                exec(db, "PRAGMA journal_mode = WAL");
-                exec(db, "PRAGMA synchronous = NORMAL");
-            } catch (const DbError& e) {
-                // Switching to WAL needs a write; a job that refuses it is
-                // read-only in practice.
-                if ((e.code & 0xFF) != SQLITE_READONLY && (e.code & 0xFF) != SQLITE_IOERR &&
-                    (e.code & 0xFF) != SQLITE_CANTOPEN)
-                    throw;
-                read_only = true;
-            }
-        }
-    } catch (const DbError& e) {
-        return classify(e);
-    }
+    impl->db = attempt.db;
+    impl->read_only = attempt.read_only;
     std::error_code ignored;
-    if (!read_only) fs::create_directories(folder / "reports", ignored);
-    impl->read_only = read_only;
+    if (!attempt.read_only) fs::create_directories(folder / "reports", ignored);
     OpenResult result;
     result.job.reset(new Job(std::move(impl)));
-    result.status = read_only ? OpenStatus::read_only : OpenStatus::opened;
-    if (read_only) result.message = "現場は読み取り専用です。座標は使えますが保存はしません";
+    result.status = attempt.read_only ? OpenStatus::read_only : OpenStatus::opened;
+    if (attempt.read_only) result.message = "現場は読み取り専用です。座標は使えますが保存はしません";
     return result;
 }
 

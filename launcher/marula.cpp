@@ -86,6 +86,8 @@ constexpr int kPointsKey = 6;
 constexpr std::string_view kPointsBarLabel = "F6 座標管理";
 constexpr int kPointsBarPosition = 4;
 constexpr std::string_view kPointsProgram = "points";
+// Its label is a column wider than the others: the box is too.
+constexpr Rect kPointsKeyBox{14 + 88 * kPointsBarPosition, 412, 100 + 88 * kPointsBarPosition, 429};
 constexpr int kJobRow = 2;
 constexpr int kJobColumn = 50;
 
@@ -226,19 +228,21 @@ void wipe_band(Runtime& rt, Band band) {
     wipe_inward(rt, r, count, 2, kYellow, 1);
 }
 
+// One key of a bar at position k, in the box r.
+void draw_bar_key(Runtime& rt, int bar_color, int k, Rect r, std::string_view label) {
+    rt.fill_box(r.x1, r.y1, r.x2, r.y2, bar_color);
+    rt.fill_box(r.x1, r.y1, 32 + 88 * k, r.y2, kWhite);
+    rt.box(r.x1, r.y1, r.x2, r.y2, kBlue);
+    for (int i = 0; i < 3; ++i) {
+        rt.line(r.x1 + i, r.y2 + i, r.x2, r.y2 + i, kBlue);
+        rt.line(r.x2 + i, r.y1 + i, r.x2 + i, 431, kBlue);
+    }
+    text_at(rt, 2 + 11 * k, kPromptRow, label, kBlack, 4);
+}
+
 void draw_key_bar(Runtime& rt, int bar_color, const std::vector<std::pair<int, std::string_view>>& keys) {
     blank_row(rt, kPromptRow);
-    for (const auto& [k, label] : keys) {
-        Rect r = bar_key_box(k);
-        rt.fill_box(r.x1, r.y1, r.x2, r.y2, bar_color);
-        rt.fill_box(r.x1, r.y1, 32 + 88 * k, r.y2, kWhite);
-        rt.box(r.x1, r.y1, r.x2, r.y2, kBlue);
-        for (int i = 0; i < 3; ++i) {
-            rt.line(r.x1 + i, r.y2 + i, r.x2, r.y2 + i, kBlue);
-            rt.line(r.x2 + i, r.y1 + i, r.x2 + i, 431, kBlue);
-        }
-        text_at(rt, 2 + 11 * k, kPromptRow, label, kBlack, 4);
-    }
+    for (const auto& [k, label] : keys) draw_bar_key(rt, bar_color, k, bar_key_box(k), label);
 }
 
 void draw_eyes(Runtime& rt, bool shut) {
@@ -331,10 +335,10 @@ void draw_main_menu(Runtime& rt, const std::optional<std::string>& job_name) {
 
     std::vector<std::pair<int, std::string_view>> keys;
     for (int g = 0; g < int(table.size()); ++g) keys.emplace_back(g, table[g].main_bar_label);
-    if (job_name) keys.emplace_back(kPointsBarPosition, kPointsBarLabel);
     draw_key_bar(rt, kLightMagenta, keys);
     for (int k = 1; k <= 4; ++k) rt.key_trap(k, Trap::On);
     if (job_name) {
+        draw_bar_key(rt, kLightMagenta, kPointsBarPosition, kPointsKeyBox, kPointsBarLabel);
         rt.key_trap(kPointsKey, Trap::On);
         draw_job_name(rt, *job_name);
     }
@@ -349,9 +353,11 @@ void draw_main_menu(Runtime& rt, const std::optional<std::string>& job_name) {
     rt.mouse_trap(Trap::On);
 }
 
-void draw_sub_menu(Runtime& rt, int index) {
+void draw_sub_menu(Runtime& rt, int index, bool with_points_key) {
     const Group& g = groups()[index];
     for (int row : g.blanked_rows) blank_prompt_row(rt, row);
+    // The point list's key goes with the main menu, shadow and all.
+    if (with_points_key) white_out(rt, {kPointsKeyBox.x1, kPointsKeyBox.y1, kPointsKeyBox.x2 + 3, 431});
 
     // The pressed key sinks away; the other main-menu keys simply go.
     for (int k = 0; k < 4; ++k) {
@@ -448,7 +454,7 @@ private:
             }
             if (ev.key >= 1 && ev.key <= 4) {
                 sub_group_ = ev.key - 1;
-                draw_sub_menu(rt_, *sub_group_);
+                draw_sub_menu(rt_, *sub_group_, job_name_.has_value());
             }
             return;
         }
@@ -489,7 +495,7 @@ private:
     // The point list's key box sinks away as a chosen item does; when the
     // program cannot be started the bar is drawn again.
     void start_points() {
-        Rect r = bar_key_box(kPointsBarPosition);
+        Rect r = kPointsKeyBox;
         clear_text(rt_, r);
         wipe_inward(rt_, r, 20, 1, kWhite, 5);
         rt_.run(kPointsProgram);

@@ -475,7 +475,7 @@ private:
             for (std::size_t i = first; i < points_.size() && i < first + kReportRows; ++i) {
                 const job::Point& p = points_[i];
                 rt_.lprint(format_using("  ######  ", {double(p.number)}) + format_using(kNameField, {p.name}) + "  " +
-                           metres(p.x) + "  " + metres(p.y) + "  " + (p.h ? metres(*p.h) : std::string()));
+                           metres(p.x) + "  " + metres(p.y) + (p.h ? "  " + metres(*p.h) : std::string()));
             }
             end_report(rt_);
         }
@@ -645,11 +645,15 @@ private:
         if (p.zone_mismatch)
             lines.push_back(" 注意：ファイルの座標系（" + (p.file_zone ? std::to_string(*p.file_zone) : std::string("?")) +
                             "系）が現場の座標系と違います。");
+        // Each conflict: its name and line, the stored values over the file's.
+        auto values = [](const job::Point& point) {
+            return metres(point.x) + " " + metres(point.y) + " " + (point.h ? metres(*point.h) : std::string());
+        };
         for (const auto& c : p.conflicts) {
-            if (lines.size() >= 14) break;
-            lines.push_back(" 競合 " + format_using(kNameField, {c.stored.name}) + " 登録 " + metres(c.stored.x) +
-                            metres(c.stored.y) + "  " + std::to_string(c.line) + "行");
-            lines.push_back("                            ファイル " + metres(c.file.x) + metres(c.file.y));
+            if (lines.size() >= 15) break;
+            lines.push_back(" 競合 " + format_using(kNameField, {c.stored.name}) + " " + std::to_string(c.line) + "行");
+            lines.push_back("      登録済み" + values(c.stored));
+            lines.push_back("      ファイル" + values(c.file));
         }
         for (const auto& w : p.warnings) {
             if (lines.size() >= 19) break;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -311,6 +312,24 @@ TEST(Launcher, WithAJobTheMainMenuNamesItAndF6StartsThePointList) {
     EXPECT_NE(r.row("points", 0).find("現場：神南一丁目境界確定"), std::string::npos) << r.row("points", 0);
     EXPECT_EQ(r.row("points", 3), "     1 T1                      -36012.345     -8123.456        35.120");
     EXPECT_EQ(r.row("points", 4), "     2 境界①                  -36058.004     -8110.917");
+}
+
+// A job that cannot be opened (a job.db that is not ours) is said once and
+// the menu is the one without a job: no name, no F6, the file untouched.
+TEST(Launcher, AJobThatCannotBeOpenedLeavesTheMenuAsWithout) {
+    TemporaryJob job;
+    const fs::path foreign = job.folder().parent_path() / "foreign";
+    fs::create_directories(foreign);
+    { std::ofstream(foreign / "job.db") << "notes\n"; }
+    std::vector<std::string> env = job.env();
+    env[0] = "MARULA_JOB=" + foreign.string();
+    auto with = run_script("marula", {"snap main", "key F6", "snap after"}, env);
+    auto without = run_script("marula", {"snap main"});
+    ASSERT_EQ(with.exit_status, 0) << with.stderr_text;
+    EXPECT_EQ(with.screen("main"), without.screen("main"));
+    EXPECT_EQ(with.screen("after"), without.screen("main"));
+    EXPECT_EQ(runs(with), std::vector<std::string>{});
+    EXPECT_EQ(read_all(foreign / "job.db"), "notes\n");
 }
 
 // The main menu's F6 is bound only there: in a sub-menu it does nothing, and

@@ -315,18 +315,23 @@ void draw_group(Runtime& rt, int index) {
         text_at(rt, 23, g.badge_row(), g.label, kBlue, 0);
 }
 
+// The text's first characters that fit in `columns` columns.
+std::string fitted(std::string_view text, int columns) {
+    std::string out;
+    int width = 0;
+    for (const std::string& ch : split_chars(text)) {
+        int w = char_width(decode_char(ch));
+        if (width + w > columns) break;
+        out += ch;
+        width += w;
+    }
+    return out;
+}
+
 // The job's name beside the title, cut where the screen ends.
 void draw_job_name(Runtime& rt, std::string_view name) {
     text_at(rt, kJobColumn, kJobRow, "現場：", kGreen);
-    std::string fitted;
-    int width = 0;
-    for (const std::string& ch : split_chars(name)) {
-        int w = char_width(decode_char(ch));
-        if (kJobColumn + 6 + width + w > kColumns - 1) break;
-        fitted += ch;
-        width += w;
-    }
-    text_at(rt, kJobColumn + 6, kJobRow, fitted, kBlue);
+    text_at(rt, kJobColumn + 6, kJobRow, fitted(name, kColumns - 1 - kJobColumn - 6), kBlue);
 }
 
 void draw_main_menu(Runtime& rt, const std::optional<std::string>& job_name) {
@@ -404,7 +409,8 @@ std::optional<std::string> job_name(Runtime& rt) {
     if (!folder) return std::nullopt;
     job::OpenResult opened = job::open_job(*folder);
     if (!opened.job) {
-        rt.notice(opened.message);
+        // Cut to the prompt row: a longer notice would wrap and scroll the menu.
+        rt.notice(fitted(opened.message, kColumns - 1));
         return std::nullopt;
     }
     return opened.job->display_name();

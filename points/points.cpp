@@ -42,6 +42,7 @@ constexpr int kNumberColor = 1;
 constexpr int kMessageColor = 1;
 constexpr int kChangedColor = 12;
 constexpr std::string_view kProgram = "points";
+constexpr std::string_view kReadOnlyNotice = "この現場は読み取り専用です。変更は保存できません。";
 
 const Title kTitle{" 座 標 管 理 ", 1, 0, {6, 0, 113, 16}, {5, 0, 114, 17}};
 
@@ -229,6 +230,20 @@ public:
     }
 
 private:
+    // A notice on the prompt row, cut to the row: a longer one (a path, a
+    // message of the job library) would wrap and scroll the screen.
+    void say(std::string_view message) {
+        std::string fitted;
+        int width = 0;
+        for (const std::string& ch : split_chars(message)) {
+            int w = char_width(decode_char(ch));
+            if (width + w > kColumns - 1) break;
+            fitted += ch;
+            width += w;
+        }
+        rt_.notice(fitted);
+    }
+
     // ---- the job --------------------------------------------------------
     void open(const std::optional<fs::path>& folder) {
         job_.reset();
@@ -241,7 +256,7 @@ private:
         page_ = 0;
         reload();
         redraw();
-        if (job_ && !open_message_.empty()) rt_.notice(open_message_);  // read-only: said once
+        if (job_ && !open_message_.empty()) say(open_message_);  // read-only: said once
     }
 
     void reload() {
@@ -319,6 +334,7 @@ private:
             return;
         }
         page_ = next;
+        reload();  // another program may have changed the job meanwhile
         show_page();
     }
 
@@ -345,7 +361,7 @@ private:
             auto number = value ? whole_number_in(*value, 1, 2'000'000'000) : std::nullopt;
             if (number)
                 if (auto p = job_->find_number(*number)) return p;
-            rt_.notice("その番号の点はありません。");
+            say("その番号の点はありません。");
         }
     }
 
@@ -357,15 +373,15 @@ private:
             if (typed.find_first_not_of(" \t") == std::string::npos) return std::nullopt;
             job::NameCheck check = job::check_name(typed);
             if (!check.ok()) {
-                rt_.notice(job::describe(check.problem));
+                say(job::describe(check.problem));
                 continue;
             }
             if (auto stored = job_->find(check.name); stored && stored->number != own_number) {
-                rt_.notice("その点名はすでにあります（番号" + std::to_string(stored->number) + "）。");
+                say("その点名はすでにあります（番号" + std::to_string(stored->number) + "）。");
                 continue;
             }
             if (auto near = job_->near_miss(check.name))
-                rt_.notice("似た点名「" + *near + "」があります（全角・半角、大文字・小文字の違い）。");
+                say("似た点名「" + *near + "」があります（全角・半角、大文字・小文字の違い）。");
             return check.name;
         }
     }
@@ -376,7 +392,7 @@ private:
         for (;;) {
             double value = ask_coordinate_entry(rt_, 2, prompt, typed_preset);
             if (auto mm = job::to_millimetres(value)) return *mm;
-            rt_.notice(kCoordinateTooLarge);
+            say(kCoordinateTooLarge);
         }
     }
 
@@ -388,7 +404,7 @@ private:
             if (typed.find_first_not_of(' ') == std::string::npos) return keep;
             if (typed == "*" || typed == "＊") return std::nullopt;
             if (auto mm = job::parse_millimetres(typed)) return mm;
-            rt_.notice("標高は1億m未満の数値で入力して下さい。");
+            say("標高は1億m未満の数値で入力して下さい。");
         }
     }
 
@@ -398,7 +414,7 @@ private:
         if (result.ok()) {
             after_write(result.number, done_message);
         } else {
-            rt_.notice(result.message);
+            say(result.message);
             reload();
             show_page();
         }
@@ -406,8 +422,17 @@ private:
 
     job::Origin origin() const { return {std::string(kProgram), "入力"}; }
 
+    // A read-only job offers its points but takes no change: said at once,
+    // before any question.
+    bool writable() {
+        if (!job_->read_only()) return true;
+        say(kReadOnlyNotice);
+        return false;
+    }
+
     // ---- F1 correction ------------------------------------------------------
     void correct() {
+        if (!writable()) return;
         erase_key_bar(rt_, KeyBar::A);
         auto point = ask_point("訂正する点の番号は ");
         if (!point) return;
@@ -429,6 +454,7 @@ private:
 
     // ---- F2 addition ----------------------------------------------------------
     void add() {
+        if (!writable()) return;
         erase_key_bar(rt_, KeyBar::A);
         auto name = ask_name("追加する点名は ");
         if (!name) return;
@@ -442,6 +468,7 @@ private:
 
     // ---- F3 deletion ------------------------------------------------------------
     void remove() {
+        if (!writable()) return;
         erase_key_bar(rt_, KeyBar::A);
         auto point = ask_point("削除する点の番号は ");
         if (!point) return;
@@ -508,6 +535,7 @@ private:
     void pause(std::string_view message) { ask_text(rt_, 2, std::string(message) + "（Enterで一覧に戻ります） "); }
 
     void import() {
+        if (!writable()) return;
         erase_key_bar(rt_, KeyBar::A);
         std::vector<fs::path> files = offered_files(job_->folder());
         std::vector<std::string> lines{" 読み込むファイル（.sim / .csv）"};
@@ -527,14 +555,14 @@ private:
             file = index ? files[*index - 1] : fs::path(typed);
             if (file.is_relative() && !index) file = job_->folder() / file;
             if (!job::format_of(file.filename().string())) {
-                rt_.notice("拡張子が .sim か .csv のファイルを選んで下さい。");
+                say("拡張子が .sim か .csv のファイルを選んで下さい。");
                 continue;
             }
             if (auto read = read_file(file)) {
                 bytes = std::move(*read);
                 break;
             }
-            rt_.notice("ファイルを読めません：" + file.filename().string());
+            say("ファイルを読めません：" + file.filename().string());
         }
 
         const std::string shown_name = file.filename().string();
@@ -568,13 +596,13 @@ private:
                     break;
                 }
                 if (typed == "3" || typed == "３") return cancelled();
-                rt_.notice("1、2、3のどれかを入力して下さい。");
+                say("1、2、3のどれかを入力して下さい。");
             }
         }
         if (!confirm("読み込みますか（Y/N） ")) return cancelled();
         job::ImportOutcome outcome = job_->apply_import(read.file, choice, shown_name, {std::string(kProgram), ""});
         if (!outcome.result.ok()) {
-            rt_.notice(outcome.result.message);
+            say(outcome.result.message);
             reload();
             return show_page();
         }
@@ -612,7 +640,7 @@ private:
             else
                 order = job::parse_column_order(typed);
             if (!order) {
-                rt_.notice("1か2、または name,x,y,h のように入力して下さい。");
+                say("1か2、または name,x,y,h のように入力して下さい。");
                 continue;
             }
             job::ReadResult trial = job::read_csv(bytes, *order);
@@ -672,13 +700,13 @@ private:
             typed = ask_text(rt_, 2, "書き出す形式は（1:SIMA 2:CSV） ");
             if (typed.find_first_not_of(' ') == std::string::npos) return show_page();
             if (typed == "1" || typed == "１" || typed == "2" || typed == "２") break;
-            rt_.notice("1か2を入力して下さい。");
+            say("1か2を入力して下さい。");
         }
         const bool sima = typed == "1" || typed == "１";
         const std::string bytes = sima ? job_->export_sima() : job_->export_csv();
         const fs::path file = free_file_name(job_->folder(), file_stem(job_->display_name()), sima ? ".sim" : ".csv");
         if (!write_file(file, bytes)) {
-            rt_.notice("書き出せません：" + file.string());
+            say("書き出せません：" + file.string());
             return show_page();
         }
         show_page();
@@ -706,7 +734,7 @@ private:
             auto value = parse_number(typed);
             auto index = value ? whole_number_in(*value, 0, int(shown)) : std::nullopt;
             if (!index) {
-                rt_.notice("一覧の番号を入力して下さい。");
+                say("一覧の番号を入力して下さい。");
                 continue;
             }
             if (*index == 0) {
@@ -714,7 +742,7 @@ private:
                 continue;
             }
             if (!jobs[*index - 1].usable) {
-                rt_.notice("この現場は読めません。");
+                say("この現場は読めません。");
                 continue;
             }
             return switch_to(jobs[*index - 1].folder);
@@ -735,11 +763,11 @@ private:
                 header.zone = *zone;
                 break;
             }
-            rt_.notice("座標系は1～19で入力して下さい。");
+            say("座標系は1～19で入力して下さい。");
         }
         job::OpenResult created = job::create_job(header);
         if (!created.job) {
-            rt_.notice(created.message);
+            say(created.message);
             return false;
         }
         switch_to(created.job->folder());

@@ -332,6 +332,21 @@ TEST(Points, WithoutAJobSaysSoAndOffersTheMenu) {
     EXPECT_FALSE(fs::exists(w.data() / "marula"));  // nothing was made
 }
 
+// A job.db that is no database of ours is said, left byte for byte as it
+// was, and the program goes on as without a job.
+TEST(Points, AJobDatabaseNotOursIsLeftUntouched) {
+    Workspace w;
+    fs::create_directories(w.job_folder());
+    const std::string foreign = "not a database, but somebody's notes\n";
+    { std::ofstream(w.job_folder() / "job.db", std::ios::binary) << foreign; }
+    auto r = run_script("points", {"snap none", "key F1", "key F2", "key F7"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_NE(r.row("none", 8).find("現場が選ばれていないので"), std::string::npos) << r.row("none", 8);
+    EXPECT_NE(r.row("none", 10), "");  // the reason, in one line
+    EXPECT_EQ(r.events_starting("run "), std::vector<std::string>{"run marula"});
+    EXPECT_EQ(bytes_of(w.job_folder() / "job.db"), foreign);
+}
+
 TEST(Points, PrintedListRunsOntoMorePagesWhenLong) {
     Workspace w;
     fill(*w.job(), 45);

@@ -83,7 +83,16 @@ public:
         const int rc = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
         if (rc != SQLITE_OK) throw DbError{rc, sqlite3_errmsg(db)};
     }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    // A statement kept prepared by the connection's cache: only reset here.
+    explicit Statement(sqlite3_stmt* kept) : stmt_(kept), kept_(true) {}
+    ~Statement() {
+        if (kept_) {
+            sqlite3_reset(stmt_);
+            sqlite3_clear_bindings(stmt_);
+        } else {
+            sqlite3_finalize(stmt_);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -124,6 +133,33 @@ public:
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
+    bool kept_ = false;
+};
+
+// The statements a connection runs for every point of an import or every
+// lookup at a prompt, prepared once.
+class StatementCache {
+public:
+    StatementCache() = default;
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+    ~StatementCache() { clear(); }
+    void clear() {
+        for (auto& [sql, stmt] : kept_) sqlite3_finalize(stmt);
+        kept_.clear();
+    }
+    sqlite3_stmt* get(sqlite3* db, const char* sql) {
+        auto it = kept_.find(sql);
+        if (it != kept_.end()) return it->second;
+        sqlite3_stmt* stmt = nullptr;
+        const int rc = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+        if (rc != SQLITE_OK) throw DbError{rc, sqlite3_errmsg(db)};
+        kept_.emplace(sql, stmt);
+        return stmt;
+    }
+
+private:
+    std::unordered_map<const char*, sqlite3_stmt*> kept_;  // by the address of the SQL text, a literal
 };
 
 void exec(sqlite3* db, const char* sql) {
@@ -183,10 +219,14 @@ struct Job::Impl {
     std::filesystem::path folder;
     sqlite3* db = nullptr;
     bool read_only = false;
+    mutable StatementCache cache;
 
     ~Impl() {
+        cache.clear();
         if (db) sqlite3_close_v2(db);
     }
+
+    Statement kept(const char* sql) const { return Statement(cache.get(db, sql)); }
 
     // Runs `body` in one write transaction: committed whole, or rolled
     // back whole with the reason.
@@ -212,7 +252,7 @@ struct Job::Impl {
     }
 
     std::optional<Point> find(std::string_view name) const {
-        Statement s(db, "SELECT number, name, x, y, h FROM points WHERE name = ?");
+        Statement s = kept("SELECT number, name, x, y, h FROM points WHERE name = ?");
         s.bind(1, name);
         if (s.step()) return point_from(s, 0);
         return std::nullopt;
@@ -220,7 +260,7 @@ struct Job::Impl {
 
     void log(const std::string& time, const Origin& origin, Action action, std::string_view name,
              const std::optional<Point>& before, const std::optional<Point>& after) {
-        Statement s(db,
+        Statement s = kept(
                     "INSERT INTO history (time, program, action, name, old_number, old_name, old_x, old_y, "
                     "old_h, new_number, new_name, new_x, new_y, new_h, source) "
                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -236,14 +276,14 @@ struct Job::Impl {
     }
 
     std::int64_t insert(const Point& p) {
-        Statement s(db, "INSERT INTO points (name, folded, x, y, h) VALUES (?, ?, ?, ?, ?)");
+        Statement s = kept("INSERT INTO points (name, folded, x, y, h) VALUES (?, ?, ?, ?, ?)");
         s.bind(1, p.name).bind(2, fold_width_and_case(p.name)).bind(3, p.x).bind(4, p.y).bind(5, p.h);
         s.step();
         return sqlite3_last_insert_rowid(db);
     }
 
     void update(const Point& p) {
-        Statement s(db, "UPDATE points SET name = ?, folded = ?, x = ?, y = ?, h = ? WHERE number = ?");
+        Statement s = kept("UPDATE points SET name = ?, folded = ?, x = ?, y = ?, h = ? WHERE number = ?");
         s.bind(1, p.name).bind(2, fold_width_and_case(p.name)).bind(3, p.x).bind(4, p.y).bind(5, p.h).bind(6, p.number);
         s.step();
     }

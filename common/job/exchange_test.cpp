@@ -8,7 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <iomanip>
 #include <limits>
+
+#include "runtime/format.h"
 
 namespace marula::job {
 namespace {
@@ -229,6 +232,28 @@ TEST(Millimetres, RoundHalfAwayFromZeroOnTheBinaryValue) {
     EXPECT_EQ(format_metres(-36012345), "-36012.345");
     EXPECT_EQ(parse_millimetres(" －１．５ "), -1500);
     EXPECT_EQ(parse_millimetres("1,5"), std::nullopt);
+}
+
+TEST(Millimetres, AgreeWithTheScreensPrintUsingEverywhere) {
+    // What the screen shows with "#.###" is what is stored: values at and
+    // around half-millimetre ties over the whole range, in both signs.
+    std::uint64_t state = 12345;
+    auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state >> 11;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        const double scale = std::pow(10.0, double(next() % 9));
+        double metres = double(next() % 100000000) / 1e8 * scale;
+        if (i % 2 == 0) metres = (std::floor(metres * 1000.0) + 0.5) / 1000.0;  // near a tie
+        if (i % 3 == 0) metres = -metres;
+        const std::string shown = format_using("############.###", {metres});
+        const auto mm = to_millimetres(metres);
+        ASSERT_TRUE(mm) << metres;
+        std::string expected = format_metres(*mm);
+        expected.insert(0, shown.size() - expected.size(), ' ');
+        ASSERT_EQ(shown, expected) << std::setprecision(17) << metres;
+    }
 }
 
 TEST(Names, FollowTheRules) {

@@ -251,6 +251,21 @@ struct Job::Impl {
         return result;
     }
 
+    // Runs `body` on one snapshot: a read transaction, so that many reads
+    // in a row take the job's lock once (and see one state of it).
+    template <class Body>
+    auto reading(Body&& body) const {
+        const bool own = sqlite3_get_autocommit(db) != 0 && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+        struct End {
+            sqlite3* db;
+            bool own;
+            ~End() {
+                if (own) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            }
+        } end{db, own};
+        return body();
+    }
+
     std::optional<Point> find(std::string_view name) const {
         Statement s = kept("SELECT number, name, x, y, h FROM points WHERE name = ?");
         s.bind(1, name);
@@ -716,7 +731,15 @@ std::string source_at(std::string_view source_name, int line) {
 }  // namespace
 
 ImportPreview Job::preview_import(const PointFile& file) const {
-    return classify(file, header().zone, [&](const std::string& name) { return find(name); });
+    return impl_->reading([&] {
+        return classify(file, header().zone, [&](const std::string& name) -> std::optional<Point> {
+            try {
+                return impl_->find(name);
+            } catch (const DbError&) {
+                return std::nullopt;
+            }
+        });
+    });
 }
 
 ImportOutcome Job::apply_import(const PointFile& file, OnConflict choice, std::string_view source_name,

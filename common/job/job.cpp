@@ -665,6 +665,18 @@ WriteResult Job::store(std::span<const Point> points, bool replace_moved, const 
     });
 }
 
+std::vector<Point> Job::differing(std::span<const Point> points) const {
+    std::vector<Point> moved;
+    impl_->reading([&] {
+        for (const Point& p : points) {
+            const auto stored = find(p.name);
+            if (stored && (stored->x != p.x || stored->y != p.y || stored->h != p.h)) moved.push_back(*stored);
+        }
+        return 0;
+    });
+    return moved;
+}
+
 std::vector<Change> Job::history(int limit) const {
     std::vector<Change> out;
     try {
@@ -812,6 +824,27 @@ std::string Job::export_sima() const {
 std::string Job::export_csv(CsvEncoding encoding) const {
     const std::vector<Point> all = points();
     return write_csv(all, encoding);
+}
+
+std::optional<std::string> save_file(const std::filesystem::path& file, std::string_view bytes) {
+    namespace fs = std::filesystem;
+    const fs::path temporary = file.string() + ".part";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out.flush()) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            return "書き込めません: " + file.string();
+        }
+    }
+    std::error_code ec;
+    fs::rename(temporary, file, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        return "書き込めません: " + file.string();
+    }
+    return std::nullopt;
 }
 
 std::optional<std::filesystem::path> job_from_environment() {

@@ -184,6 +184,7 @@ TEST(Job, StoreAddsNewLeavesSameAndReplacesMovedOnlyWhenAsked) {
     ASSERT_TRUE(job->add({0, "K2", 5, 5, std::nullopt}, kTyped).ok());
     const std::vector<Point> computed = {{0, "K1", 0, 0, std::nullopt}, {0, "K2", 6, 5, std::nullopt},
                                          {0, "P1", 7, 7, std::nullopt}};
+    EXPECT_EQ(job->differing(computed), (std::vector<Point>{{2, "K2", 5, 5, std::nullopt}}));
     ASSERT_TRUE(job->store(computed, false, kTyped).ok());
     EXPECT_EQ(job->find("K2")->x, 5);
     EXPECT_EQ(job->find("P1")->number, 3);

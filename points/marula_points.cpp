@@ -195,20 +195,8 @@ int run_export(Job& job, const std::vector<std::string>& args) {
     if (args[0] == "sima" && !cp932) bytes = job.export_sima();
     else if (args[0] == "csv") bytes = job.export_csv(cp932 ? CsvEncoding::cp932 : CsvEncoding::utf8_bom);
     else return usage("export: sima|csv FILE [--cp932]");
-    // Written beside and renamed over: a reader never sees half a file.
-    const std::string temporary = args[1] + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush()) {
-            std::remove(temporary.c_str());
-            std::cerr << args[1] << ": E_WRITE: 書き込めません\n";
-            return kJobFailed;
-        }
-    }
-    if (std::rename(temporary.c_str(), args[1].c_str()) != 0) {
-        std::remove(temporary.c_str());
-        std::cerr << args[1] << ": E_WRITE: 書き込めません\n";
+    if (const auto failed = save_file(args[1], bytes)) {
+        std::cerr << args[1] << ": E_WRITE: " << *failed << "\n";
         return kJobFailed;
     }
     return kDone;

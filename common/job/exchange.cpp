@@ -289,6 +289,8 @@ ReadResult read_sima(std::string_view bytes) {
     ReadResult result;
     PointFile& file = result.file;
     std::unordered_map<std::string, std::size_t> by_name;
+    by_name.reserve(lines.size());
+    file.points.reserve(lines.size());
     std::vector<int> stray_lines;  // lines that are no record, waiting to see whether an A01 follows
     for (const Line& line : lines) {
         const std::vector<std::string> fields = split_plain(line.text, ',');
@@ -418,6 +420,8 @@ ReadResult read_csv(std::string_view bytes, const std::optional<ColumnOrder>& or
         return refused({Code::E_COLUMNS_UNKNOWN, 0, 0, {}});
     }
     std::unordered_map<std::string, std::size_t> by_name;
+    by_name.reserve(lines.size());
+    file.points.reserve(lines.size());
     for (std::size_t i = first_data; i < lines.size(); ++i) {
         const Line& line = lines[i];
         const std::vector<std::string> fields = split_csv(line.text, separator);

@@ -83,7 +83,16 @@ public:
         const int rc = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
         if (rc != SQLITE_OK) throw DbError{rc, sqlite3_errmsg(db)};
     }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    // A statement kept prepared by the connection's cache: only reset here.
+    explicit Statement(sqlite3_stmt* kept) : stmt_(kept), kept_(true) {}
+    ~Statement() {
+        if (kept_) {
+            sqlite3_reset(stmt_);
+            sqlite3_clear_bindings(stmt_);
+        } else {
+            sqlite3_finalize(stmt_);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -124,6 +133,33 @@ public:
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
+    bool kept_ = false;
+};
+
+// The statements a connection runs for every point of an import or every
+// lookup at a prompt, prepared once.
+class StatementCache {
+public:
+    StatementCache() = default;
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+    ~StatementCache() { clear(); }
+    void clear() {
+        for (auto& [sql, stmt] : kept_) sqlite3_finalize(stmt);
+        kept_.clear();
+    }
+    sqlite3_stmt* get(sqlite3* db, const char* sql) {
+        auto it = kept_.find(sql);
+        if (it != kept_.end()) return it->second;
+        sqlite3_stmt* stmt = nullptr;
+        const int rc = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+        if (rc != SQLITE_OK) throw DbError{rc, sqlite3_errmsg(db)};
+        kept_.emplace(sql, stmt);
+        return stmt;
+    }
+
+private:
+    std::unordered_map<const char*, sqlite3_stmt*> kept_;  // by the address of the SQL text, a literal
 };
 
 void exec(sqlite3* db, const char* sql) {
@@ -183,10 +219,14 @@ struct Job::Impl {
     std::filesystem::path folder;
     sqlite3* db = nullptr;
     bool read_only = false;
+    mutable StatementCache cache;
 
     ~Impl() {
+        cache.clear();
         if (db) sqlite3_close_v2(db);
     }
+
+    Statement kept(const char* sql) const { return Statement(cache.get(db, sql)); }
 
     // Runs `body` in one write transaction: committed whole, or rolled
     // back whole with the reason.
@@ -211,8 +251,23 @@ struct Job::Impl {
         return result;
     }
 
+    // Runs `body` on one snapshot: a read transaction, so that many reads
+    // in a row take the job's lock once (and see one state of it).
+    template <class Body>
+    auto reading(Body&& body) const {
+        const bool own = sqlite3_get_autocommit(db) != 0 && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+        struct End {
+            sqlite3* db;
+            bool own;
+            ~End() {
+                if (own) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            }
+        } end{db, own};
+        return body();
+    }
+
     std::optional<Point> find(std::string_view name) const {
-        Statement s(db, "SELECT number, name, x, y, h FROM points WHERE name = ?");
+        Statement s = kept("SELECT number, name, x, y, h FROM points WHERE name = ?");
         s.bind(1, name);
         if (s.step()) return point_from(s, 0);
         return std::nullopt;
@@ -220,7 +275,7 @@ struct Job::Impl {
 
     void log(const std::string& time, const Origin& origin, Action action, std::string_view name,
              const std::optional<Point>& before, const std::optional<Point>& after) {
-        Statement s(db,
+        Statement s = kept(
                     "INSERT INTO history (time, program, action, name, old_number, old_name, old_x, old_y, "
                     "old_h, new_number, new_name, new_x, new_y, new_h, source) "
                     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -236,14 +291,14 @@ struct Job::Impl {
     }
 
     std::int64_t insert(const Point& p) {
-        Statement s(db, "INSERT INTO points (name, folded, x, y, h) VALUES (?, ?, ?, ?, ?)");
+        Statement s = kept("INSERT INTO points (name, folded, x, y, h) VALUES (?, ?, ?, ?, ?)");
         s.bind(1, p.name).bind(2, fold_width_and_case(p.name)).bind(3, p.x).bind(4, p.y).bind(5, p.h);
         s.step();
         return sqlite3_last_insert_rowid(db);
     }
 
     void update(const Point& p) {
-        Statement s(db, "UPDATE points SET name = ?, folded = ?, x = ?, y = ?, h = ? WHERE number = ?");
+        Statement s = kept("UPDATE points SET name = ?, folded = ?, x = ?, y = ?, h = ? WHERE number = ?");
         s.bind(1, p.name).bind(2, fold_width_and_case(p.name)).bind(3, p.x).bind(4, p.y).bind(5, p.h).bind(6, p.number);
         s.step();
     }
@@ -610,6 +665,18 @@ WriteResult Job::store(std::span<const Point> points, bool replace_moved, const 
     });
 }
 
+std::vector<Point> Job::differing(std::span<const Point> points) const {
+    std::vector<Point> moved;
+    impl_->reading([&] {
+        for (const Point& p : points) {
+            const auto stored = find(p.name);
+            if (stored && (stored->x != p.x || stored->y != p.y || stored->h != p.h)) moved.push_back(*stored);
+        }
+        return 0;
+    });
+    return moved;
+}
+
 std::vector<Change> Job::history(int limit) const {
     std::vector<Change> out;
     try {
@@ -676,7 +743,15 @@ std::string source_at(std::string_view source_name, int line) {
 }  // namespace
 
 ImportPreview Job::preview_import(const PointFile& file) const {
-    return classify(file, header().zone, [&](const std::string& name) { return find(name); });
+    return impl_->reading([&] {
+        return classify(file, header().zone, [&](const std::string& name) -> std::optional<Point> {
+            try {
+                return impl_->find(name);
+            } catch (const DbError&) {
+                return std::nullopt;
+            }
+        });
+    });
 }
 
 ImportOutcome Job::apply_import(const PointFile& file, OnConflict choice, std::string_view source_name,
@@ -749,6 +824,27 @@ std::string Job::export_sima() const {
 std::string Job::export_csv(CsvEncoding encoding) const {
     const std::vector<Point> all = points();
     return write_csv(all, encoding);
+}
+
+std::optional<std::string> save_file(const std::filesystem::path& file, std::string_view bytes) {
+    namespace fs = std::filesystem;
+    const fs::path temporary = file.string() + ".part";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out.flush()) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            return "書き込めません: " + file.string();
+        }
+    }
+    std::error_code ec;
+    fs::rename(temporary, file, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        return "書き込めません: " + file.string();
+    }
+    return std::nullopt;
 }
 
 std::optional<std::filesystem::path> job_from_environment() {

@@ -181,6 +181,10 @@ public:
     // replaced only when `replace_moved` (else left as they are).
     WriteResult store(std::span<const Point> points, bool replace_moved, const Origin& origin);
 
+    // The stored points that storing `points` would move (same name, other
+    // X, Y or H), as stored; for the question before a replace.
+    std::vector<Point> differing(std::span<const Point> points) const;
+
     // The history, oldest first (`limit` newest entries when limit ≥ 0).
     std::vector<Change> history(int limit = -1) const;
 
@@ -203,6 +207,10 @@ private:
     std::unique_ptr<Impl> impl_;
     friend OpenResult open_job(const std::filesystem::path& folder);
 };
+
+// Writes a file whole or not at all (written beside it, then renamed
+// over it): nothing when done, else one line saying why, in Japanese.
+std::optional<std::string> save_file(const std::filesystem::path& file, std::string_view bytes);
 
 // Where jobs live. Script mode counts only MARULA_JOB.
 

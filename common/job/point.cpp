@@ -3,26 +3,25 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "job/text_codec.h"
 #include "runtime/format.h"
 
 namespace marula::job {
 
+// The product of a double and 1000 needs at most 53 + 10 bits: exact in a
+// long double of 64 or more bits (x86's extended, or quad precision), so
+// rounding it is rounding the exact binary value, as PRINT USING does.
+static_assert(std::numeric_limits<long double>::digits >= 63, "metres * 1000 must be exact in long double");
+
 std::optional<Millimetres> to_millimetres(double metres) {
     if (!std::isfinite(metres) || std::fabs(metres) >= 1e8) return std::nullopt;
-    // The runtime's own PRINT USING gives the digits the screen shows:
-    // rounded half away from zero on the exact binary value. Twelve '#'
-    // hold every value below 1e8 m with its sign, so nothing overflows.
-    const std::string text = format_using("############.###", {metres});
-    Millimetres mm = 0;
-    bool negative = false;
-    for (const char c : text) {
-        if (c == '-') negative = true;
-        if (c >= '0' && c <= '9') mm = mm * 10 + (c - '0');
-    }
-    if (mm >= kCoordinateLimit) return std::nullopt;  // 99999999.9996 rounds up to 1e8
-    return negative ? -mm : mm;
+    // roundl rounds half away from zero; the product has no rounding error.
+    const long double rounded = std::roundl(static_cast<long double>(metres) * 1000.0L);
+    const auto mm = static_cast<Millimetres>(rounded);
+    if (mm >= kCoordinateLimit || mm <= -kCoordinateLimit) return std::nullopt;  // 99999999.9996 rounds to 1e8 m
+    return mm == 0 ? 0 : mm;  // no negative zero to carry
 }
 
 double to_metres(Millimetres mm) {

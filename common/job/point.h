@@ -21,10 +21,10 @@ using Millimetres = std::int64_t;
 inline constexpr Millimetres kCoordinateLimit = 100'000'000'000;
 
 // Metres to whole millimetres, rounded half away from zero on the exact
-// binary value of `metres`, as PRINT USING "#.###" rounds (2.0005, which is
-// 2.000499999… in binary, gives 2000; -0.0005 exactly as typed gives -0 →
-// 0 or -1 as its binary value says). Nothing for a value that is not finite
-// or whose size is 1e8 m or more.
+// binary value of `metres`, as PRINT USING "#.###" rounds: 1.0005, which
+// is 1.000499999… in binary, gives 1000; 2.0005 (2.000500000…17) gives
+// 2001; -0.0015 gives -2. Nothing for a value that is not finite or whose
+// size, once rounded, is 1e8 m or more.
 std::optional<Millimetres> to_millimetres(double metres);
 
 // Millimetres back to metres: mm / 1000.0, the double nearest the decimal

@@ -347,6 +347,40 @@ TEST(Points, AJobDatabaseNotOursIsLeftUntouched) {
     EXPECT_EQ(bytes_of(w.job_folder() / "job.db"), foreign);
 }
 
+// A job that refuses writes (through a library that fails the chosen
+// opens and writes: the tests run as root) keeps every stored point: a
+// read-only job offers its points and refuses changes before asking; a
+// full disk at a correction is said and the point stays as it was.
+TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> fault;
+        Lines keys;
+        int beeps;
+    } const cases[] = {
+        {"read-only", {"MARULA_FAULT_READ_ONLY=job.db"}, {"key F1", "key F2", "key F3", "snap after"}, 4},
+        {"disk full", {"MARULA_FAULT_DISK_FULL=job.db-wal"},
+         {"key F1", "type 2", "type T2X", "key Enter", "key Enter", "key Enter", "snap after"}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workspace w;
+        fill(*w.job(), 3);
+        const auto before = w.job()->points();
+        auto env = w.env();
+        env.insert(env.end(), c.fault.begin(), c.fault.end());
+        env.push_back(std::string("LD_PRELOAD=") + MARULA_FAULT_LIBRARY);
+        auto r = run_script("points", Lines{"snap first"} + c.keys, env);
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        EXPECT_EQ(name_cell(r, "first", 4), "P2                  ");
+        EXPECT_EQ(name_cell(r, "after", 4), "P2                  ");
+        EXPECT_EQ(r.events_starting("beep").size(), std::size_t(c.beeps));
+        EXPECT_EQ(r.row("first", 0).find("（読み取り専用）") != std::string::npos, c.fault[0].find("READ_ONLY") != std::string::npos)
+            << r.row("first", 0);
+        EXPECT_EQ(w.job()->points(), before);
+    }
+}
+
 TEST(Points, PrintedListRunsOntoMorePagesWhenLong) {
     Workspace w;
     fill(*w.job(), 45);

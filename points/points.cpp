@@ -202,6 +202,7 @@ std::vector<fs::path> offered_files(const fs::path& job_folder) {
 constexpr ReportLayout kPointsReport{
     1, "                        座 標 一 覧", "  By MARULA   ", {111, 222}, {111, 240}, 4, false, 2, true};
 constexpr int kReportRows = 40;
+constexpr int kPagesWithoutAsking = 10;
 
 class PointList {
 public:
@@ -491,6 +492,11 @@ private:
             return;
         }
         const int pages = int((points_.size() + kReportRows - 1) / kReportRows);
+        // A long job would fill the printer's tray unasked.
+        if (pages > kPagesWithoutAsking) {
+            erase_key_bar(rt_, KeyBar::A);
+            if (!confirm(std::to_string(pages) + "枚になります。印刷しますか（Y/N） ")) return;
+        }
         std::string header = "  現場：" + job_->display_name();
         if (auto zone = job_->header().zone) header += "　座標系：" + std::to_string(*zone) + "系";
         for (int page = 0; page < pages; ++page) {
@@ -670,9 +676,11 @@ private:
                                        count_line("競合", p.conflicts.size()),
                                        format_using(" &          &#####件", {std::string("読み飛ばし"),
                                                                                double(p.skipped_records)})};
-        if (p.zone_mismatch)
-            lines.push_back(" 注意：ファイルの座標系（" + (p.file_zone ? std::to_string(*p.file_zone) : std::string("?")) +
-                            "系）が現場の座標系と違います。");
+        if (p.zone_mismatch) {
+            auto zone = [](std::optional<int> z) { return z ? std::to_string(*z) + "系" : std::string("なし"); };
+            lines.push_back(" 注意：ファイルの座標系（" + zone(p.file_zone) + "）が現場の座標系（" +
+                            zone(job_->header().zone) + "）と違います。");
+        }
         // Each conflict: its name and line, the stored values over the file's.
         auto values = [](const job::Point& point) {
             return metres(point.x) + " " + metres(point.y) + " " + (point.h ? metres(*point.h) : std::string());

@@ -77,10 +77,13 @@ const job::Origin kTestOrigin{"points_test", "test"};
 
 // A job of `n` points P1 … Pn at (i, 2i), H only on the even ones.
 void fill(job::Job& j, int n) {
+    std::vector<job::Point> points;
     for (int i = 1; i <= n; ++i) {
         auto h = i % 2 == 0 ? std::optional<job::Millimetres>(i * 100) : std::nullopt;
-        ASSERT_TRUE(j.add(point("P" + std::to_string(i), i * 1000, i * 2000, h), kTestOrigin).ok());
+        points.push_back(point("P" + std::to_string(i), i * 1000, i * 2000, h));
     }
+    ASSERT_TRUE(j.store(points, false, kTestOrigin).ok());
+    ASSERT_EQ(j.count(), n);
 }
 
 // Point rows stand on text rows 3-21: number, name, X, Y, H.
@@ -230,6 +233,16 @@ TEST(Points, ImportWithAConflictKeptReplacedOrCancelled) {
         expect_store_is(w, c.expected);
         EXPECT_NE(status(r, "after").find(c.status), std::string::npos) << status(r, "after");
     }
+}
+
+TEST(Points, ThePreviewWarnsOfAnotherZone) {
+    Workspace w;
+    prepare_store(w);
+    ASSERT_TRUE(w.job()->set_header({"神南一丁目境界確定", 2}, kTestOrigin).ok());
+    auto r = run_script("points", {"key F7", "key F1", "type 1", "snap preview", "type 3"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("preview", 9), " 注意：ファイルの座標系（9系）が現場の座標系（2系）と違います。");
+    expect_store_is(w, "store_before.sim");
 }
 
 TEST(Points, ARefusedFileImportsNothingAndNamesItsLine) {
@@ -400,6 +413,19 @@ TEST(Points, PrintedListRunsOntoMorePagesWhenLong) {
     EXPECT_TRUE(holds(second, "（2/2頁）"));
     EXPECT_TRUE(has_line(second, "      45  P45                          45.000         90.000"));
     EXPECT_NE(status(r, "printed").find("印刷しました（2枚）"), std::string::npos);
+}
+
+// More than ten sheets are printed only when confirmed.
+TEST(Points, ALongPrintIsAskedFirst) {
+    Workspace w;
+    fill(*w.job(), 401);
+    auto declined = run_script("points", {"key F4", "snap asked", "type N"}, w.env());
+    ASSERT_EQ(declined.exit_status, 0) << declined.stderr_text;
+    EXPECT_NE(declined.row("asked", 23).find("11枚になります。印刷しますか（Y/N）"), std::string::npos);
+    EXPECT_EQ(declined.events_starting("print ").size(), 0u);
+    auto confirmed = run_script("points", {"key F4", "type Y"}, w.env());
+    EXPECT_EQ(confirmed.events_starting("print ").size(), 11u);
+    EXPECT_EQ(transcript(confirmed, 11).size(), transcript(confirmed, 1).size() - 39);  // one point on the last sheet
 }
 
 }  // namespace

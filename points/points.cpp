@@ -47,7 +47,7 @@ constexpr std::string_view kReadOnlyNotice = "この現場は読み取り専用�
 const Title kTitle{" 座 標 管 理 ", 1, 0, {6, 0, 113, 16}, {5, 0, 114, 17}};
 
 // The columns of a point's row.
-constexpr int kNumberColumn = 0;  // " #####"
+constexpr int kNumberColumn = 0;  // "######"
 constexpr int kNameColumn = 7;    // 20 columns, as a name's 20 CP932 bytes
 constexpr int kXColumn = 28;      // "#########.###"
 constexpr int kYColumn = 42;
@@ -296,7 +296,7 @@ private:
     }
 
     void show_row(int row, const job::Point& p, int color) {
-        print_at(rt_, kNumberColumn, row, format_using(" #####", {double(p.number)}), kNumberColor);
+        print_at(rt_, kNumberColumn, row, format_using("######", {double(p.number)}), kNumberColor);
         print_at(rt_, kNameColumn, row, format_using(kNameField, {p.name}), color);
         print_at(rt_, kXColumn, row, metres(p.x), color);
         print_at(rt_, kYColumn, row, metres(p.y), color);
@@ -317,7 +317,8 @@ private:
                            std::to_string(points_.size()) + "点";
         print_at(rt_, 0, kStatusRow, line, kMessageColor, kStylePlain);
         if (points_.empty() && message.empty()) message = "点はまだありません。F2 で追加、F7 の読込で取り込めます。";
-        if (!message.empty()) print_at(rt_, 22, kStatusRow, message, kChangedColor, kStyleNormal);
+        if (!message.empty())
+            print_at(rt_, std::max(22, display_width(line) + 2), kStatusRow, message, kChangedColor, kStyleNormal);
     }
 
     // The row of a point on the page shown, when it is there.
@@ -487,6 +488,7 @@ private:
 
     // ---- F4 printed list ----------------------------------------------------------
     void print() {
+        reload();
         if (points_.empty()) {
             rt_.beep();
             return;
@@ -548,6 +550,8 @@ private:
         for (std::size_t i = 0; i < files.size() && i < std::size_t(kPageRows - 1); ++i)
             lines.push_back(format_using(" ## ", {double(i + 1)}) + files[i].string());
         if (files.empty()) lines.push_back(" （ファイルが見つかりません。パスを入力して下さい）");
+        if (files.size() > std::size_t(kPageRows - 1))
+            lines.push_back(" ほか" + std::to_string(files.size() - (kPageRows - 1)) + "件（パスを入力して下さい）");
         show_lines(lines);
 
         fs::path file;

@@ -419,6 +419,10 @@ Attempt try_open(const std::filesystem::path& db_file, Access access) {
             exec(a.db, "PRAGMA journal_mode = WAL");
             exec(a.db, "PRAGMA synchronous = NORMAL");
         }
+        // Room for a whole import's pages (taken only as used): a
+        // transaction larger than the cache spills pages to the WAL and
+        // writes them again and again.
+        exec(a.db, "PRAGMA cache_size = -65536");
     } catch (const DbError& e) {
         const int primary = e.code & 0xFF;
         if (primary == SQLITE_NOTADB) a.verdict = OpenStatus::not_a_job;

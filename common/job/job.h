@@ -178,7 +178,9 @@ public:
 
     // Stores computed points in one transaction: new names are added,
     // stored ones at the same place are left, stored ones elsewhere are
-    // replaced only when `replace_moved` (else left as they are).
+    // replaced only when `replace_moved` (else left as they are). A name
+    // that breaks the rules refuses the whole store (invalid_name): check
+    // names with check_name first to leave out those a job cannot hold.
     WriteResult store(std::span<const Point> points, bool replace_moved, const Origin& origin);
 
     // The stored points that storing `points` would move (same name, other

@@ -523,6 +523,17 @@ std::vector<Point> Job::points(std::int64_t after_number, int limit) const {
     return out;
 }
 
+std::vector<Point> Job::page(std::int64_t first, int limit) const {
+    std::vector<Point> out;
+    try {
+        Statement s(impl_->db, "SELECT number, name, x, y, h FROM points ORDER BY number LIMIT ? OFFSET ?");
+        s.bind(1, std::int64_t{limit}).bind(2, first < 0 ? 0 : first);
+        while (s.step()) out.push_back(point_from(s, 0));
+    } catch (const DbError&) {
+    }
+    return out;
+}
+
 std::int64_t Job::count() const {
     try {
         return pragma_integer(impl_->db, "SELECT count(*) FROM points");

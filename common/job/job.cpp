@@ -452,6 +452,11 @@ OpenResult open_job(const std::filesystem::path& folder) {
     Attempt attempt;
     for (const Access access : {Access::read_write, Access::read_only, Access::immutable}) {
         if (access != Access::read_write && !existed) break;
+        // An immutable read would not see changes still in the WAL (left
+        // by a program that stopped dead): no job rather than an old one.
+        if (access == Access::immutable && fs::exists(folder / "job.db-wal", ec) &&
+            fs::file_size(folder / "job.db-wal", ec) > 0)
+            break;
         attempt = try_open(db_file, access);
         if (attempt.verdict) {
             sqlite3_close_v2(attempt.db);

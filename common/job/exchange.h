@@ -50,7 +50,7 @@ bool is_error(Code code);
 
 // One error, warning or note of a read.
 struct Diagnostic {
-    Code code;
+    Code code = Code::E_READ;
     int line = 0;        // 0 when no line applies
     int other_line = 0;  // the earlier line of a duplicate, else 0
     std::string detail;  // e.g. the offending field or name, UTF-8

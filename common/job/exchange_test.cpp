@@ -280,6 +280,9 @@ TEST(Names, FollowTheRules) {
         {"髙田杭3", "髙田杭3", NameProblem::none},
         {"ｺｳ4", "ｺｳ4", NameProblem::none},
         {"P😀", "P😀", NameProblem::not_cp932},
+        {"¥1", "¥1", NameProblem::not_cp932},   // CP932 would write it as "\1"
+        {"‾2", "‾2", NameProblem::not_cp932},   // and this as "~2"
+        {"\\1", "\\1", NameProblem::none},
         {"P\xFF", "P\xFF", NameProblem::not_cp932},
     };
     for (const Case& c : cases) {

@@ -419,6 +419,10 @@ Attempt try_open(const std::filesystem::path& db_file, Access access) {
             exec(a.db, "PRAGMA journal_mode = WAL");
             exec(a.db, "PRAGMA synchronous = NORMAL");
         }
+        // Room for a whole import's pages (taken only as used): a
+        // transaction larger than the cache spills pages to the WAL and
+        // writes them again and again.
+        exec(a.db, "PRAGMA cache_size = -65536");
     } catch (const DbError& e) {
         const int primary = e.code & 0xFF;
         if (primary == SQLITE_NOTADB) a.verdict = OpenStatus::not_a_job;
@@ -448,6 +452,11 @@ OpenResult open_job(const std::filesystem::path& folder) {
     Attempt attempt;
     for (const Access access : {Access::read_write, Access::read_only, Access::immutable}) {
         if (access != Access::read_write && !existed) break;
+        // An immutable read would not see changes still in the WAL (left
+        // by a program that stopped dead): no job rather than an old one.
+        if (access == Access::immutable && fs::exists(folder / "job.db-wal", ec) &&
+            fs::file_size(folder / "job.db-wal", ec) > 0)
+            break;
         attempt = try_open(db_file, access);
         if (attempt.verdict) {
             sqlite3_close_v2(attempt.db);
@@ -513,6 +522,17 @@ std::vector<Point> Job::points(std::int64_t after_number, int limit) const {
     try {
         Statement s(impl_->db, "SELECT number, name, x, y, h FROM points WHERE number > ? ORDER BY number LIMIT ?");
         s.bind(1, after_number).bind(2, std::int64_t{limit});
+        while (s.step()) out.push_back(point_from(s, 0));
+    } catch (const DbError&) {
+    }
+    return out;
+}
+
+std::vector<Point> Job::page(std::int64_t first, int limit) const {
+    std::vector<Point> out;
+    try {
+        Statement s(impl_->db, "SELECT number, name, x, y, h FROM points ORDER BY number LIMIT ? OFFSET ?");
+        s.bind(1, std::int64_t{limit}).bind(2, first < 0 ? 0 : first);
         while (s.step()) out.push_back(point_from(s, 0));
     } catch (const DbError&) {
     }

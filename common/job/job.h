@@ -160,6 +160,9 @@ public:
     // `after_number` (all when limit < 0); count() of them in all.
     std::vector<Point> points(std::int64_t after_number = 0, int limit = -1) const;
     std::int64_t count() const;
+    // A page by position: `limit` points from the `first`-th (0-based) in
+    // number order, for "page n of m".
+    std::vector<Point> page(std::int64_t first, int limit) const;
     // The point with this exact name (trimmed first), or this number.
     std::optional<Point> find(std::string_view name) const;
     std::optional<Point> find_number(std::int64_t number) const;
@@ -178,7 +181,9 @@ public:
 
     // Stores computed points in one transaction: new names are added,
     // stored ones at the same place are left, stored ones elsewhere are
-    // replaced only when `replace_moved` (else left as they are).
+    // replaced only when `replace_moved` (else left as they are). A name
+    // that breaks the rules refuses the whole store (invalid_name): check
+    // names with check_name first to leave out those a job cannot hold.
     WriteResult store(std::span<const Point> points, bool replace_moved, const Origin& origin);
 
     // The stored points that storing `points` would move (same name, other

@@ -74,6 +74,8 @@ TEST(Job, NumbersAreNeverReusedAndNamesAreUnique) {
     EXPECT_EQ(names(job->points()), (std::vector<std::string>{"1:A", "2:B", "4:D", "5:a"}));
     EXPECT_EQ(names(job->points(2, 2)), (std::vector<std::string>{"4:D", "5:a"}));  // a page after number 2
     EXPECT_EQ(job->count(), 4);
+    EXPECT_EQ(names(job->page(1, 2)), (std::vector<std::string>{"2:B", "4:D"}));  // the 2nd and 3rd
+    EXPECT_EQ(names(job->page(3, 10)), (std::vector<std::string>{"5:a"}));
     // A reopened job carries on numbering where it was.
     job.reset();
     job = fresh(t.path() / "神南");

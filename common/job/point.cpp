@@ -21,7 +21,7 @@ std::optional<Millimetres> to_millimetres(double metres) {
     const long double rounded = std::roundl(static_cast<long double>(metres) * 1000.0L);
     const auto mm = static_cast<Millimetres>(rounded);
     if (mm >= kCoordinateLimit || mm <= -kCoordinateLimit) return std::nullopt;  // 99999999.9996 rounds to 1e8 m
-    return mm == 0 ? 0 : mm;  // no negative zero to carry
+    return mm;
 }
 
 double to_metres(Millimetres mm) {

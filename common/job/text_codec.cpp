@@ -118,7 +118,12 @@ std::optional<std::string> utf8_to_cp932(std::string_view utf8) {
     for (const char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (ascii) return std::string(utf8);
     thread_local Converter converter("CP932", "UTF-8");
-    return converter.convert(utf8);
+    auto bytes = converter.convert(utf8);
+    // glibc writes some characters as another's code (¥ as 0x5C, ‾ as
+    // 0x7E): such a text would read back as something else, so it has no
+    // CP932 form here.
+    if (bytes && cp932_to_utf8(*bytes) != std::optional<std::string>(std::string(utf8))) return std::nullopt;
+    return bytes;
 }
 
 std::optional<std::string> cp932_to_utf8(std::string_view cp932) {

@@ -235,6 +235,36 @@ TEST(Points, ImportWithAConflictKeptReplacedOrCancelled) {
     }
 }
 
+// The file is chosen by its number in the list or by a path: relative to
+// the job's folder, from the home folder with "~/", or whole; blanks around
+// an answer do not matter.
+TEST(Points, AFileIsChosenByNumberOrPath) {
+    struct Case {
+        const char* what;
+        std::string answer;
+    } const cases[] = {
+        {"number with blanks", "type 　1 "},
+        {"relative to the job", "type s01_cad_standard.sim"},
+        {"from home", "type ~/Downloads/s01.sim"},
+        {"missing, then by number", "type nothing.sim"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workspace w;
+        prepare_store(w);
+        fs::create_directories(w.home() / "Downloads");
+        fs::copy_file(samples_dir() / "s01_cad_standard.sim", w.home() / "Downloads" / "s01.sim");
+        Lines keys{"key F7", "key F1", c.answer};
+        const bool missing = c.answer == "type nothing.sim";
+        if (missing) keys.push_back("type 1");
+        keys.insert(keys.end(), {"type 1", "type Y"});
+        auto r = run_script("points", keys, w.env());
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        EXPECT_EQ(r.events_starting("beep").size(), missing ? 1u : 0u);
+        expect_store_is(w, "store_after_keep.sim");
+    }
+}
+
 TEST(Points, ThePreviewWarnsOfAnotherZone) {
     Workspace w;
     prepare_store(w);

@@ -243,7 +243,7 @@ public:
                 case 5: turn_page(-1); break;
                 case 6: turn_page(+1); break;
                 case 7: other(); break;
-                case 8: rt_.run("MARULA"); break;
+                case 8: to_menu(); break;
             }
         }
     }
@@ -261,6 +261,15 @@ private:
             width += w;
         }
         rt_.notice(fitted);
+    }
+
+    // The menu: the job is closed first, so the next program finds it
+    // free; when the menu cannot be started the job is opened again.
+    void to_menu() {
+        const std::optional<fs::path> folder = job_ ? std::optional<fs::path>(job_->folder()) : std::nullopt;
+        job_.reset();
+        rt_.run("MARULA");
+        if (folder) open(folder);
     }
 
     // ---- the job --------------------------------------------------------
@@ -543,7 +552,7 @@ private:
             case 2: export_points(); break;
             case 3: change_job(); break;
             case 5: break;
-            case 7: rt_.run("MARULA"); break;
+            case 7: to_menu(); break;
             case 8: farewell(rt_);
         }
     }
@@ -840,7 +849,7 @@ private:
         draw_bar(rt_, bar);
         switch (wait_bar_key(rt_, bar)) {
             case 3: change_job(); break;
-            case 7: rt_.run("MARULA"); break;
+            case 7: to_menu(); break;
             case 8: farewell(rt_);
         }
     }

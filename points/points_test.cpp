@@ -424,6 +424,27 @@ TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
     }
 }
 
+// The menu that cannot be started (the program alone in a folder) leaves the
+// list as it was and the job in use: a point added afterwards is stored.
+TEST(Points, AMissingMenuLeavesTheJobOpen) {
+    Workspace w;
+    fill(*w.job(), 2);
+    const char* bin = std::getenv("MARULA_BIN");
+    ASSERT_NE(bin, nullptr);
+    const fs::path alone = w.home() / "alone";
+    fs::create_directories(alone);
+    fs::copy_file(fs::path(bin) / "points", alone / "points");
+    // The screen font's module goes along: this home has no glyph cache.
+    fs::copy_file(fs::path(bin) / "libmarula_glyphs.so", alone / "libmarula_glyphs.so");
+    auto r = run_script((alone / "points").string(),
+                        {"snap before", "key F8", "snap after", "key F2", "type P3", "type 3", "type 6", "key Enter"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.events_starting("error program not found"), std::vector<std::string>{"error program not found: marula"});
+    EXPECT_EQ(r.screen("after"), r.screen("before"));
+    EXPECT_EQ(w.job()->find("P3")->number, 3);
+}
+
 TEST(Points, PrintedListRunsOntoMorePagesWhenLong) {
     Workspace w;
     fill(*w.job(), 45);

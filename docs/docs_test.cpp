@@ -4,6 +4,7 @@
 // alters a documented screen shows here until the pictures are made again
 // (make docs).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -36,6 +37,30 @@ const std::vector<Example> kExamples = {
     {"isect4p", "isect4p"},     {"perpfoot", "perpfoot"},     {"invchain", "invchain"},
     {"invradial", "invradial"}, {"coordarea", "coordarea"},   {"cornercut", "cornercut"},
     {"linktrav-plot", "linktrav"}, {"looptrav-plot", "looptrav"}, {"perpfoot-next", "perpfoot"},
+    {"points", "points"},
+};
+
+// The point list works on a job: each run of its example gets a fresh one
+// in a folder of its own (removed with the test's object).
+class ExampleJob {
+public:
+    explicit ExampleJob(const std::string& program) {
+        if (program != "points") return;
+        std::string pattern = (fs::temp_directory_path() / "marula-docs-job-XXXXXX").string();
+        if (::mkdtemp(pattern.data())) root_ = pattern;
+    }
+    ~ExampleJob() {
+        std::error_code ec;
+        if (!root_.empty()) fs::remove_all(root_, ec);
+    }
+    std::vector<std::string> env() const {
+        if (root_.empty()) return {};
+        return {"MARULA_JOB=" + (root_ / "神南一丁目").string(), "HOME=" + root_.string(),
+                "XDG_DATA_HOME=" + (root_ / "data").string(), "XDG_CONFIG_HOME=" + (root_ / "config").string()};
+    }
+
+private:
+    fs::path root_;
 };
 
 TEST(GuideExamples, EveryScriptIsChecked) {
@@ -58,7 +83,8 @@ TEST(GuideExamples, ScreensMatchThePictures) {
         ASSERT_TRUE(fs::exists(expected)) << e.name << ": no screen text beside the picture; run make docs";
         ASSERT_TRUE(fs::exists(docs_dir() / "images" / (std::string(e.name) + ".png"))) << e.name;
 
-        auto r = run_script(e.program, read_lines(script));
+        const ExampleJob job(e.program);
+        auto r = run_script(e.program, read_lines(script), job.env());
         EXPECT_EQ(r.exit_status, 0) << e.name << "\n" << r.stderr_text;
         EXPECT_TRUE(r.logged("idle")) << e.name << ": the example does not end waiting at the key bar";
         EXPECT_TRUE(r.events_starting("error").empty()) << e.name << ": " << r.events_starting("error").front();

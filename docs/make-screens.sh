@@ -26,7 +26,13 @@ for script in "$here"/examples/*.script; do
     continue
   fi
   rm -rf "${out:?}"/*
-  if ! MARULA_HEADLESS=1 MARULA_SCRIPT="$script" MARULA_OUT="$out" MARULA_DATE=2026/12/08 \
+  # The point list works on a job: a fresh one for each run, with a home
+  # and data folder of its own.
+  job_env=()
+  if [ "$program" = points ]; then
+    job_env=(MARULA_JOB="$out/神南一丁目" HOME="$out" XDG_DATA_HOME="$out/data" XDG_CONFIG_HOME="$out/config")
+  fi
+  if ! env "${job_env[@]}" MARULA_HEADLESS=1 MARULA_SCRIPT="$script" MARULA_OUT="$out" MARULA_DATE=2026/12/08 \
        timeout 60 "$bin/$program" > /dev/null 2> "$out/stderr.txt"; then
     echo "$name: the program did not exit cleanly" >&2
     cat "$out/stderr.txt" >&2

@@ -1,7 +1,8 @@
 // The launcher. The character slides in, the title and the name
 // plate appear, and a two-level menu of the twelve calculations waits for a
 // function key or a left double-click on a light-cyan frame; the chosen
-// program is started by name, which ends the launcher.
+// program is started by name, which ends the launcher. When there is a job,
+// the main menu also shows its name and F6 starts the point list (座標管理).
 //
 // The launcher is a small state machine: it shows either the main menu or
 // the sub-menu of one group, and every event that wait_event hands back is
@@ -9,11 +10,14 @@
 // 100 ms slices so the character's eyes can blink between events.
 #include <algorithm>
 #include <array>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "job/job.h"
 #include "launcher.h"
 
 namespace marula {
@@ -74,6 +78,18 @@ struct Group {
 const std::array<std::string_view, 4> kKeyTexts = {" Ｆ１ ", " Ｆ２ ", " Ｆ３ ", " Ｆ４ "};
 constexpr std::string_view kReturnBarLabel = "F5初期画面";
 constexpr int kReturnBarPosition = 4;
+
+// The point list, on the main menu only and only when there is a job. Its
+// key box stands where F5 stands in a sub-menu: F5 is not bound on the main
+// menu, so a second quick F5 after a return starts nothing.
+constexpr int kPointsKey = 6;
+constexpr std::string_view kPointsBarLabel = "F6 座標管理";
+constexpr int kPointsBarPosition = 4;
+constexpr std::string_view kPointsProgram = "points";
+// Its label is a column wider than the others: the box is too.
+constexpr Rect kPointsKeyBox{14 + 88 * kPointsBarPosition, 412, 100 + 88 * kPointsBarPosition, 429};
+constexpr int kJobRow = 2;
+constexpr int kJobColumn = 50;
 
 const std::array<Group, 4>& groups() {
     static const std::array<Group, 4> table = {{
@@ -212,19 +228,21 @@ void wipe_band(Runtime& rt, Band band) {
     wipe_inward(rt, r, count, 2, kYellow, 1);
 }
 
+// One key of a bar at position k, in the box r.
+void draw_bar_key(Runtime& rt, int bar_color, int k, Rect r, std::string_view label) {
+    rt.fill_box(r.x1, r.y1, r.x2, r.y2, bar_color);
+    rt.fill_box(r.x1, r.y1, 32 + 88 * k, r.y2, kWhite);
+    rt.box(r.x1, r.y1, r.x2, r.y2, kBlue);
+    for (int i = 0; i < 3; ++i) {
+        rt.line(r.x1 + i, r.y2 + i, r.x2, r.y2 + i, kBlue);
+        rt.line(r.x2 + i, r.y1 + i, r.x2 + i, 431, kBlue);
+    }
+    text_at(rt, 2 + 11 * k, kPromptRow, label, kBlack, 4);
+}
+
 void draw_key_bar(Runtime& rt, int bar_color, const std::vector<std::pair<int, std::string_view>>& keys) {
     blank_row(rt, kPromptRow);
-    for (const auto& [k, label] : keys) {
-        Rect r = bar_key_box(k);
-        rt.fill_box(r.x1, r.y1, r.x2, r.y2, bar_color);
-        rt.fill_box(r.x1, r.y1, 32 + 88 * k, r.y2, kWhite);
-        rt.box(r.x1, r.y1, r.x2, r.y2, kBlue);
-        for (int i = 0; i < 3; ++i) {
-            rt.line(r.x1 + i, r.y2 + i, r.x2, r.y2 + i, kBlue);
-            rt.line(r.x2 + i, r.y1 + i, r.x2 + i, 431, kBlue);
-        }
-        text_at(rt, 2 + 11 * k, kPromptRow, label, kBlack, 4);
-    }
+    for (const auto& [k, label] : keys) draw_bar_key(rt, bar_color, k, bar_key_box(k), label);
 }
 
 void draw_eyes(Runtime& rt, bool shut) {
@@ -297,7 +315,26 @@ void draw_group(Runtime& rt, int index) {
         text_at(rt, 23, g.badge_row(), g.label, kBlue, 0);
 }
 
-void draw_main_menu(Runtime& rt) {
+// The text's first characters that fit in `columns` columns.
+std::string fitted(std::string_view text, int columns) {
+    std::string out;
+    int width = 0;
+    for (const std::string& ch : split_chars(text)) {
+        int w = char_width(decode_char(ch));
+        if (width + w > columns) break;
+        out += ch;
+        width += w;
+    }
+    return out;
+}
+
+// The job's name beside the title, cut where the screen ends.
+void draw_job_name(Runtime& rt, std::string_view name) {
+    text_at(rt, kJobColumn, kJobRow, "現場：", kGreen);
+    text_at(rt, kJobColumn + 6, kJobRow, fitted(name, kColumns - 1 - kJobColumn - 6), kBlue);
+}
+
+void draw_main_menu(Runtime& rt, const std::optional<std::string>& job_name) {
     const auto& table = groups();
     for (int g = 0; g < int(table.size()); ++g) draw_group(rt, g);
 
@@ -306,6 +343,12 @@ void draw_main_menu(Runtime& rt) {
     draw_key_bar(rt, kLightMagenta, keys);
     for (int k = 1; k <= 4; ++k) rt.key_trap(k, Trap::On);
     rt.key_trap(5, Trap::Off);
+    rt.key_trap(kPointsKey, Trap::Off);
+    if (job_name) {
+        draw_bar_key(rt, kLightMagenta, kPointsBarPosition, kPointsKeyBox, kPointsBarLabel);
+        rt.key_trap(kPointsKey, Trap::On);
+        draw_job_name(rt, *job_name);
+    }
 
     text_at(rt, 60, 7, "マウス選択では", kGreen);
     text_at(rt, 60, 8, "水色枠を", kMagenta);
@@ -317,9 +360,11 @@ void draw_main_menu(Runtime& rt) {
     rt.mouse_trap(Trap::On);
 }
 
-void draw_sub_menu(Runtime& rt, int index) {
+void draw_sub_menu(Runtime& rt, int index, bool with_points_key) {
     const Group& g = groups()[index];
     for (int row : g.blanked_rows) blank_prompt_row(rt, row);
+    // The point list's key goes with the main menu, shadow and all.
+    if (with_points_key) white_out(rt, {kPointsKeyBox.x1, kPointsKeyBox.y1, kPointsKeyBox.x2 + 3, 431});
 
     // The pressed key sinks away; the other main-menu keys simply go.
     for (int k = 0; k < 4; ++k) {
@@ -349,6 +394,7 @@ void draw_sub_menu(Runtime& rt, int index) {
     // Keys pressed while the menu was drawn were kept; those this menu
     // binds are handled now, the others go.
     for (int k = 1; k <= 4; ++k) rt.key_trap(k, k <= g.item_count() ? Trap::On : Trap::Off);
+    rt.key_trap(kPointsKey, Trap::Off);
     rt.key_trap(5, Trap::On);
 
     text_at(rt, 3, 22, g.prompt, kBlue);
@@ -356,12 +402,30 @@ void draw_sub_menu(Runtime& rt, int index) {
 
 // ---- the state machine -----------------------------------------------------
 
+// The job's name for the main menu, or nothing when there is no job: in
+// script mode only MARULA_JOB names one. A job that cannot be opened is
+// said once on the prompt row and the menu goes on as without a job.
+std::optional<std::string> job_name(Runtime& rt) {
+    const char* headless = std::getenv("MARULA_HEADLESS");
+    const bool script_mode = headless && std::strcmp(headless, "1") == 0;
+    const auto folder = job::choose_job_folder(script_mode);
+    if (!folder) return std::nullopt;
+    job::OpenResult opened = job::open_job(*folder);
+    if (!opened.job) {
+        // Cut to the prompt row: a longer notice would wrap and scroll the menu.
+        rt.notice(fitted(opened.message, kColumns - 1));
+        return std::nullopt;
+    }
+    return opened.job->display_name();
+}
+
 class Launcher {
 public:
     explicit Launcher(Runtime& rt) : rt_(rt) {}
 
     [[noreturn]] void run() {
         play_opening(rt_);
+        job_name_ = job_name(rt_);
         enter_main_menu();
         for (;;) {
             if (sub_group_) {
@@ -382,7 +446,7 @@ public:
 private:
     void enter_main_menu() {
         sub_group_.reset();
-        draw_main_menu(rt_);
+        draw_main_menu(rt_, job_name_);
         eyes_shut_ = true;
         draw_eyes(rt_, eyes_shut_);
     }
@@ -393,10 +457,14 @@ private:
             return;
         }
         if (!sub_group_) {
+            if (ev.key == kPointsKey && job_name_) {
+                start_points();
+                return;
+            }
             if (ev.key >= 1 && ev.key <= 4) {
                 hold_keys();
                 sub_group_ = ev.key - 1;
-                draw_sub_menu(rt_, *sub_group_);
+                draw_sub_menu(rt_, *sub_group_, job_name_.has_value());
             }
             return;
         }
@@ -419,7 +487,7 @@ private:
     // While a menu is wiped and drawn its keys are stopped, not switched
     // off: a key pressed meanwhile is handled once the menu stands.
     void hold_keys() {
-        for (int k = 1; k <= 5; ++k) rt_.key_trap(k, Trap::Stop);
+        for (int k = 1; k <= kPointsKey; ++k) rt_.key_trap(k, Trap::Stop);
     }
 
     void choose_by_key(Choice c) {
@@ -438,6 +506,16 @@ private:
         text_at(rt_, 46, g.item_row(c.item), g.items[c.item].click_label, kBlue);
         rt_.wait(70);
         start(c);
+    }
+
+    // The point list's key box sinks away as a chosen item does; when the
+    // program cannot be started the bar is drawn again.
+    void start_points() {
+        Rect r = kPointsKeyBox;
+        clear_text(rt_, r);
+        wipe_inward(rt_, r, 20, 1, kWhite, 5);
+        rt_.run(kPointsProgram);
+        enter_main_menu();
     }
 
     // RUN returns only when the program could not be started; the runtime
@@ -460,6 +538,7 @@ private:
 
     Runtime& rt_;
     std::optional<int> sub_group_;  // the group whose sub-menu is shown
+    std::optional<std::string> job_name_;  // the job's name; none without a job
     bool eyes_shut_ = true;
 };
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "job/job.h"
 #include "runtime/format.h"
 #include "script_run.h"
 
@@ -287,6 +288,98 @@ TEST(Launcher, StaysWithItsNoticeWhenAProgramCannotBeStarted) {
     EXPECT_EQ(r.stderr_text, "");
     EXPECT_NE(r.row("back", 6).find("ﾄﾗﾊﾞ-ｽ計算"), std::string::npos) << r.row("back", 6);
     EXPECT_TRUE(r.logged("idle"));
+}
+
+// A job in a temporary folder, named and holding two points; MARULA_JOB
+// names it to the launcher and to the program it starts.
+class TemporaryJob {
+public:
+    TemporaryJob() {
+        std::string pattern = (fs::temp_directory_path() / "marula-launcher-job-XXXXXX").string();
+        if (::mkdtemp(pattern.data())) root_ = pattern;
+        auto opened = job::open_job(folder());
+        EXPECT_TRUE(opened.job) << opened.message;
+        if (!opened.job) return;
+        const job::Origin origin{"launcher_test", "test"};
+        EXPECT_TRUE(opened.job->set_header({"神南一丁目境界確定", 9}, origin).ok());
+        EXPECT_TRUE(opened.job->add({0, "T1", -36012345, -8123456, 35120}, origin).ok());
+        EXPECT_TRUE(opened.job->add({0, "境界①", -36058004, -8110917, std::nullopt}, origin).ok());
+    }
+    ~TemporaryJob() {
+        std::error_code ec;
+        if (!root_.empty()) fs::remove_all(root_, ec);
+    }
+    fs::path folder() const { return root_ / "job"; }
+    std::vector<std::string> env() const {
+        return {"MARULA_JOB=" + folder().string(), "HOME=" + root_.string(), "XDG_DATA_HOME=" + (root_ / "data").string(),
+                "XDG_CONFIG_HOME=" + (root_ / "config").string()};
+    }
+
+private:
+    fs::path root_;
+};
+
+TEST(Launcher, WithAJobTheMainMenuNamesItAndF6StartsThePointList) {
+    TemporaryJob job;
+    auto r = run_script("marula", {"snap main", "key F6", "snap points"}, job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    expect_texts(r, "main",
+                 {
+                     {2, 50, "現場：", '2'},
+                     {2, 56, "神南一丁目境界確定", '1'},
+                     {23, 46, "F6 座標管理", '0'},
+                     {23, 2, "F1 ﾄﾗﾊﾞ- ", '0'},
+                     {23, 35, "F4 各 種", '0'},
+                     {22, 1, "Ｆ１、Ｆ２、Ｆ３、Ｆ４キ－のいずれかを押して下さい。", '1'},
+                 });
+    EXPECT_EQ(runs(r), std::vector<std::string>{"run points"});
+    // The point list carries on with the script: the job's points on its first screen.
+    EXPECT_TRUE(r.logged("start points"));
+    EXPECT_NE(r.row("points", 0).find("現場：神南一丁目境界確定"), std::string::npos) << r.row("points", 0);
+    EXPECT_EQ(r.row("points", 3), "     1 T1                      -36012.345     -8123.456        35.120");
+    EXPECT_EQ(r.row("points", 4), "     2 境界①                  -36058.004     -8110.917");
+}
+
+// A job that cannot be opened (a job.db that is not ours) is said once and
+// the menu is the one without a job: no name, no F6, the file untouched.
+TEST(Launcher, AJobThatCannotBeOpenedLeavesTheMenuAsWithout) {
+    TemporaryJob job;
+    const fs::path foreign = job.folder().parent_path() / "foreign";
+    fs::create_directories(foreign);
+    { std::ofstream(foreign / "job.db") << "notes\n"; }
+    std::vector<std::string> env = job.env();
+    env[0] = "MARULA_JOB=" + foreign.string();
+    auto with = run_script("marula", {"snap main", "key F6", "snap after"}, env);
+    auto without = run_script("marula", {"snap main"});
+    ASSERT_EQ(with.exit_status, 0) << with.stderr_text;
+    EXPECT_EQ(with.screen("main"), without.screen("main"));
+    EXPECT_EQ(with.screen("after"), without.screen("main"));
+    EXPECT_EQ(runs(with), std::vector<std::string>{});
+    EXPECT_EQ(read_all(foreign / "job.db"), "notes\n");
+}
+
+// The main menu's F6 is bound only there: in a sub-menu it does nothing, and
+// F5 pressed twice (a return and one more) starts nothing.
+TEST(Launcher, WithAJobF6IsOnlyOnTheMainMenuAndADoubleF5StartsNothing) {
+    TemporaryJob job;
+    struct Case {
+        std::vector<std::string> script;
+        std::vector<std::string> runs;
+    };
+    const std::vector<Case> cases = {
+        {{"key F1", "key F5", "key F5", "snap back", "key F5", "key F5"}, {}},
+        {{"key F2", "key F6", "key F5", "key F5", "key F6"}, {"run points"}},
+        {{"key F3", "key F6", "key F6", "key F2"}, {"run invradial"}},
+        {{"key F5", "key F5", "key F7", "key F8", "key F4", "key F1"}, {"run coordarea"}},
+    };
+    for (const auto& c : cases) {
+        auto r = run_script("marula", c.script, job.env());
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        EXPECT_EQ(runs(r), c.runs) << c.script.front() << " " << c.script[1];
+    }
+    // Back from a sub-menu the main menu is the job's own again, F6 included.
+    auto r = run_script("marula", {"snap main", "key F4", "key F5", "snap back"}, job.env());
+    EXPECT_EQ(r.screen("back"), r.screen("main"));
 }
 
 }  // namespace

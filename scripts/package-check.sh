@@ -36,6 +36,13 @@ printf 'type %s\n' B 0 K1 1000 1000 P1 90 100 K2 270 100 F 90.0010 0 900.010 109
 echo 'key F4' >> p.script
 MARULA_HEADLESS=1 MARULA_SCRIPT=p.script MARULA_OUT="$work" /usr/libexec/marula/linktrav
 grep -qx 'print print-1.pdf' events.log && [ -s print-1.pdf ] || { echo "package-check: linktrav did not print"; fail=1; }
+# The command for jobs, on the PATH beside marula: a job made, a point file
+# read into it and listed back.
+printf 'A01,1,T1,-36012.345,-8123.456,35.12\r\n' > p.sim
+marula-points --job "$work/job" init --name 検査 --zone 9 &&
+  marula-points --job "$work/job" import p.sim > /dev/null &&
+  [ "$(marula-points --job "$work/job" list)" = "$(printf 'T1\t-36012.345\t-8123.456\t35.120')" ] ||
+  { echo "package-check: marula-points did not keep a point"; fail=1; }
 desktop-file-validate /usr/share/applications/marula.desktop || fail=1
 if [ "$fail" -ne 0 ]; then
   cat events.log

@@ -30,8 +30,11 @@ import time
 
 PROGRAMS = [
     "marula", "linktrav", "looptrav", "opentrav", "radtrav", "isect2d", "isect1d",
-    "isect4p", "perpfoot", "invchain", "invradial", "coordarea", "cornercut",
+    "isect4p", "perpfoot", "invchain", "invradial", "coordarea", "cornercut", "points",
 ]
+# Programs that show nothing but a notice without a job: each session gets a
+# fresh job of its own (and a home and data folder of its own to list).
+JOB_PROGRAMS = {"points"}
 
 KANJI = "測点基準交角距離方向座標結合閉連続放射逆算面積隅切北東南西一二三"
 HALF_KANA = "ｱｲｳｴｵｶｷｸｹｺﾄﾗﾊﾞｽ"
@@ -139,6 +142,13 @@ def run_session(bin_dir, program, script, limit, glyph_cache):
             "UBSAN_OPTIONS": "print_stacktrace=1:halt_on_error=1",
         })
         env.pop("MARULA_SCRIPT_OFFSET", None)
+        if program in JOB_PROGRAMS and not env.get("MARULA_JOB"):
+            env.update({
+                "MARULA_JOB": os.path.join(out_dir, "job"),
+                "HOME": out_dir,
+                "XDG_DATA_HOME": os.path.join(out_dir, "data"),
+                "XDG_CONFIG_HOME": os.path.join(out_dir, "config"),
+            })
         try:
             proc = subprocess.run([os.path.join(bin_dir, program)], env=env, cwd=out_dir,
                                   stdin=subprocess.DEVNULL, capture_output=True, timeout=limit)

@@ -161,6 +161,9 @@ ScriptResult run_script(std::string_view program, const std::vector<std::string>
         ::setenv("MARULA_OUT", result.out_dir.c_str(), 1);
         ::setenv("MARULA_DATE", "2026/04/01", 1);
         ::unsetenv("MARULA_SCRIPT_OFFSET");
+        // A job only when the test gives one: a MARULA_JOB left in the
+        // caller's shell would change every program's screens.
+        ::unsetenv("MARULA_JOB");
         for (const auto& kv : extra_env) ::putenv(::strdup(kv.c_str()));
         int null_fd = ::open("/dev/null", O_RDWR);
         int err_fd = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -6,7 +6,8 @@
 //
 // The program is $MARULA_BIN/<program>, run with MARULA_HEADLESS=1, the
 // lines written to a script file, MARULA_OUT set to a fresh temporary
-// folder and MARULA_DATE to a fixed day. A run that has not finished after
+// folder and MARULA_DATE to a fixed day; MARULA_JOB is taken away unless
+// `extra_env` gives it. A run that has not finished after
 // `timeout_seconds` is killed and reported with exit status -1.
 //
 // The output folder is removed when the result is destroyed, unless

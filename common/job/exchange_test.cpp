@@ -1,0 +1,347 @@
+// Point files read and written: the sample files as they must read, the
+// rules of names and millimetres, and the writers read back.
+#include "job/exchange.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <iomanip>
+#include <limits>
+
+#include "runtime/format.h"
+
+namespace marula::job {
+namespace {
+
+std::string sample(const std::string& name) {
+    std::ifstream in(std::filesystem::path(MARULA_POINTS_TESTDATA) / name, std::ios::binary);
+    EXPECT_TRUE(in) << "missing sample " << name;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// "name X Y H" with "-" for no height, as the samples' notes write them.
+std::vector<std::string> rows(const PointFile& file) {
+    std::vector<std::string> out;
+    for (const FilePoint& fp : file.points) {
+        const Point& p = fp.point;
+        out.push_back(p.name + " " + format_metres(p.x) + " " + format_metres(p.y) + " " +
+                      (p.h ? format_metres(*p.h) : "-"));
+    }
+    return out;
+}
+
+std::vector<std::string> codes(const PointFile& file) {
+    std::vector<std::string> out;
+    for (const Diagnostic& d : file.notes) out.push_back(std::string(code_name(d.code)) + "@" + std::to_string(d.line));
+    return out;
+}
+
+struct SampleCase {
+    const char* file;
+    const char* columns;  // CSV column order, or nullptr
+    std::vector<std::string> points;
+    std::optional<int> zone;
+    std::vector<std::string> notes;  // CODE@line
+};
+void PrintTo(const SampleCase& c, std::ostream* os) { *os << c.file << (c.columns ? std::string(" ") + c.columns : ""); }
+
+class Samples : public ::testing::TestWithParam<SampleCase> {};
+
+TEST_P(Samples, ReadAsTheirNotesSay) {
+    const SampleCase& c = GetParam();
+    const std::string bytes = sample(c.file);
+    const ReadResult r = format_of(c.file) == FileFormat::sima
+                             ? read_sima(bytes)
+                             : read_csv(bytes, c.columns ? parse_column_order(c.columns) : std::nullopt);
+    ASSERT_TRUE(r.ok()) << code_name(r.error->code) << " at " << r.error->line;
+    EXPECT_EQ(rows(r.file), c.points);
+    EXPECT_EQ(r.file.zone, c.zone);
+    EXPECT_EQ(codes(r.file), c.notes);
+}
+
+const std::vector<std::string> kS01 = {
+    "T1 -36012.345 -8123.456 35.120",  "T2 -36045.118 -8098.702 34.887", "T3 -36078.903 -8131.245 -",
+    "境界1 -36030.551 -8150.033 -",     "境界2 -36061.207 -8166.480 -",    "境界① -36058.004 -8110.917 -",
+    "髙田杭3 -36020.778 -8102.634 35.402", "ｺｳ4 -36070.412 -8145.009 -",      "引照点A -36001.990 -8177.315 36.004",
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Accepted, Samples,
+    ::testing::Values(
+        SampleCase{"s01_cad_standard.sim", nullptr, kS01, 9, {}},
+        SampleCase{"s02_no_header.sim", nullptr,
+                   {"T1 -36012.345 -8123.456 35.120", "T2 -36045.118 -8098.702 34.887",
+                    "境界1 -36030.551 -8150.033 -", "境界2 -36061.207 -8166.480 -"},
+                   std::nullopt, {}},
+        SampleCase{"s03_loose_fields.sim", nullptr,
+                   {"T1 -36012.345 -8123.456 35.120", "T2 -36045.118 -8098.702 -", "T3 -36078.903 -8131.245 -",
+                    "4 -36030.551 -8150.033 -", "境界2 -36061.207 -8166.480 -"},
+                   std::nullopt, {"W_NAME_FROM_NUMBER@7"}},
+        SampleCase{"s05_lots_mixed.sim", nullptr,
+                   {"境界1 -36030.551 -8150.033 -", "境界2 -36061.207 -8166.480 -", "境界3 -36072.880 -8139.114 -",
+                    "境界4 -36041.902 -8122.760 -", "道路1 -36085.310 -8170.002 -", "道路2 -36090.118 -8120.457 -"},
+                   9, {"N_SKIPPED_RECORDS@0"}},
+        SampleCase{"c01_utf8_bom_header.csv", nullptr,
+                   {"T1 -36012.345 -8123.456 35.120", "T2 -36045.118 -8098.702 34.887", "T3 -36078.903 -8131.245 -",
+                    "境界① -36058.004 -8110.917 -", "髙田杭3 -36020.778 -8102.634 35.402",
+                    "ｺｳ4 -36070.412 -8145.009 -"},
+                   std::nullopt, {}},
+        SampleCase{"c02_cp932_number_name_quoted.csv", "num,name,x,y,h",
+                   {"T1 -36012.345 -8123.456 35.120", "T2 -36045.118 -8098.702 34.887", "境界1 -36030.551 -8150.033 -",
+                    "引照点A -36001.990 -8177.315 36.004", "12* -36025.000 -8140.500 -"},
+                   std::nullopt, {}}));
+
+TEST(Samples, LotsAreSkippedAndCountedByRecord) {
+    const ReadResult r = read_sima(sample("s05_lots_mixed.sim"));
+    ASSERT_TRUE(r.ok());
+    const std::map<std::string, int> expected = {{"B01", 6}, {"C03", 5}, {"D00", 2}, {"D99", 1}};
+    EXPECT_EQ(r.file.skipped_records, expected);
+    EXPECT_EQ(r.file.skipped_total(), 14);
+}
+
+struct RefusedCase {
+    const char* file;
+    const char* columns;
+    Code code;
+    int line;
+    int other_line;
+};
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.file << (c.columns ? std::string(" ") + c.columns : ""); }
+
+class Refused : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(Refused, NamesTheCodeAndLineAndKeepsNoPoints) {
+    const RefusedCase& c = GetParam();
+    const std::string bytes = sample(c.file);
+    const ReadResult r = format_of(c.file) == FileFormat::sima
+                             ? read_sima(bytes)
+                             : read_csv(bytes, c.columns ? parse_column_order(c.columns) : std::nullopt);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(code_name(r.error->code), code_name(c.code));
+    EXPECT_EQ(r.error->line, c.line);
+    EXPECT_EQ(r.error->other_line, c.other_line);
+    EXPECT_TRUE(r.file.points.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, Refused,
+    ::testing::Values(RefusedCase{"m01_truncated.sim", nullptr, Code::E_MISSING_Y, 10, 0},
+                      RefusedCase{"m02_non_numeric_x.sim", nullptr, Code::E_NOT_NUMBER, 6, 0},
+                      RefusedCase{"m04_conflicting_duplicate.sim", nullptr, Code::E_DUPLICATE_CONFLICT, 10, 6},
+                      RefusedCase{"c02_cp932_number_name_quoted.csv", nullptr, Code::E_COLUMNS_UNKNOWN, 0, 0},
+                      RefusedCase{"c02_cp932_number_name_quoted.csv", "name,x,y,h", Code::E_NOT_NUMBER, 1, 0}));
+
+// Files written here, each a case that once could go wrong.
+struct InlineCase {
+    const char* what;
+    bool csv;
+    std::string bytes;
+    const char* columns;
+    std::vector<std::string> points;  // when accepted
+    std::optional<Code> error;
+    int line = 0;
+    std::vector<std::string> notes = {};
+};
+void PrintTo(const InlineCase& c, std::ostream* os) { *os << c.what; }
+
+class InlineFiles : public ::testing::TestWithParam<InlineCase> {};
+
+TEST_P(InlineFiles, ReadAsExpected) {
+    const InlineCase& c = GetParam();
+    const ReadResult r = c.csv ? read_csv(c.bytes, c.columns ? parse_column_order(c.columns) : std::nullopt)
+                               : read_sima(c.bytes);
+    if (c.error) {
+        ASSERT_FALSE(r.ok()) << c.what;
+        EXPECT_EQ(code_name(r.error->code), code_name(*c.error)) << c.what;
+        EXPECT_EQ(r.error->line, c.line) << c.what;
+        return;
+    }
+    ASSERT_TRUE(r.ok()) << c.what << ": " << code_name(r.error->code) << " at " << r.error->line;
+    EXPECT_EQ(rows(r.file), c.points) << c.what;
+    EXPECT_EQ(codes(r.file), c.notes) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, InlineFiles,
+    ::testing::Values(
+        InlineCase{"a last line of 0x1A is the old end-of-file mark", false, "A01,1,P,1,2\r\n\x1A", nullptr,
+                   {"P 1.000 2.000 -"}, std::nullopt},
+        InlineCase{"lower-case record codes count", false, "a01,1,P,1,2,3\n", nullptr, {"P 1.000 2.000 3.000"},
+                   std::nullopt},
+        InlineCase{"full-width digits and minus as at the keyboard", false,
+                   "A01,1,P,－３６０１２．３４５,８１２３．４５６\n", nullptr, {"P -36012.345 8123.456 -"},
+                   std::nullopt},
+        InlineCase{"rounding to the millimetre as the screen shows", false, "A01,1,P,1.0005,2.0005,-0.0015\n",
+                   nullptr, {"P 1.000 2.001 -0.002"}, std::nullopt},
+        InlineCase{"an empty H is no height, never 0", false, "A01,1,P,1,2, \n", nullptr, {"P 1.000 2.000 -"},
+                   std::nullopt},
+        InlineCase{"a stray line with no A01 after it is a warning", false, "A01,1,P,1,2\nfree text\n", nullptr,
+                   {"P 1.000 2.000 -"}, std::nullopt, 0, {"W_SKIPPED_LINE@2"}},
+        InlineCase{"a stray line before an A01 refuses the file", false, "free text\nA01,1,P,1,2\n", nullptr, {},
+                   Code::E_NOT_A_RECORD, 1},
+        InlineCase{"a byte CP932 does not know", false, "A01,1,P,1,2\nA01,2,\x85\x40,1,2\n", nullptr, {},
+                   Code::E_ENCODING, 2},
+        InlineCase{"1e8 m is out of range", false, "A01,1,P,100000000,2\n", nullptr, {}, Code::E_OUT_OF_RANGE, 1},
+        InlineCase{"just under 1e8 m is taken", false, "A01,1,P,99999999.999,2\n", nullptr,
+                   {"P 99999999.999 2.000 -"}, std::nullopt},
+        InlineCase{"H that is no number", false, "A01,1,P,1,2,abc\n", nullptr, {}, Code::E_NOT_NUMBER, 1},
+        InlineCase{"no name and no number", false, "A01,,,1,2\n", nullptr, {}, Code::E_MISSING_NAME, 1},
+        InlineCase{"the lone asterisk ends station lists", false, "A01,1,*,1,2\n", nullptr, {},
+                   Code::E_NAME_ASTERISK, 1},
+        InlineCase{"a name of 21 bytes", false, "A01,1,ABCDEFGHIJKLMNOPQRSTU,1,2\n", nullptr, {},
+                   Code::E_NAME_TOO_LONG, 1},
+        InlineCase{"a duplicate at the same place merges and takes the height", false,
+                   "A01,1,P,1,2\nA01,2,Q,3,4\nA01,3,P,1.0000,2.000,5\n", nullptr,
+                   {"P 1.000 2.000 5.000", "Q 3.000 4.000 -"}, std::nullopt, 0, {"N_DUPLICATE_MERGED@3"}},
+        InlineCase{"a duplicate with another height is a conflict", false, "A01,1,P,1,2,5\nA01,3,P,1,2,6\n",
+                   nullptr, {}, Code::E_DUPLICATE_CONFLICT, 2},
+        InlineCase{"CSV with ';' reads ',' as the decimal mark", true, "点名;X;Y;H\r\nT1;-36012,345;-8123,456;35,12\r\n",
+                   nullptr, {"T1 -36012.345 -8123.456 35.120"}, std::nullopt},
+        InlineCase{"decimal commas in a comma file shift columns: refused", true,
+                   "点名,X,Y,H\r\nT1,-36012,345,-8123,456\r\n", nullptr, {}, Code::E_TOO_MANY_FIELDS, 2},
+        InlineCase{"full-width and other labels make a header", true,
+                   "番号,ＮＡＭＥ,北,東,標高\nx1,P,1,2,3\n", nullptr, {"P 1.000 2.000 3.000"}, std::nullopt},
+        InlineCase{"a quoted name holding a comma is refused", true, "name,x,y\n\"A,B\",1,2\n", nullptr, {},
+                   Code::E_NAME_CHARACTER, 2},
+        InlineCase{"a header wins over a given order", true, "X,Y,点名\n1,2,P\n", "name,x,y", {"P 1.000 2.000 -"},
+                   std::nullopt},
+        InlineCase{"a CSV name may be taken from its number", true, "No,Name,X,Y\n7,,1,2\n", nullptr,
+                   {"7 1.000 2.000 -"}, std::nullopt, 0, {"W_NAME_FROM_NUMBER@2"}}));
+
+TEST(Millimetres, RoundHalfAwayFromZeroOnTheBinaryValue) {
+    struct Case {
+        double metres;
+        std::optional<Millimetres> mm;
+    };
+    const Case cases[] = {
+        {1.0005, 1000},          // 1.000499999… in binary
+        {2.0005, 2001},          // 2.000500000…17
+        {0.0015, 2},             {-0.0015, -2},
+        {35.1205, 35120},        {-36012.3455, -36012346},
+        {-0.0004, 0},            {12345.6785, 12345678},
+        {99999999.999, 99999999999}, {99999999.9995, std::nullopt},  // rounds to 1e8 m
+        {1e8, std::nullopt},     {std::numeric_limits<double>::quiet_NaN(), std::nullopt},
+        {std::numeric_limits<double>::infinity(), std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(to_millimetres(c.metres), c.mm) << c.metres;
+    EXPECT_EQ(format_metres(-5), "-0.005");
+    EXPECT_EQ(format_metres(0), "0.000");
+    EXPECT_EQ(format_metres(-36012345), "-36012.345");
+    EXPECT_EQ(parse_millimetres(" －１．５ "), -1500);
+    EXPECT_EQ(parse_millimetres("1,5"), std::nullopt);
+}
+
+TEST(Millimetres, AgreeWithTheScreensPrintUsingEverywhere) {
+    // What the screen shows with "#.###" is what is stored: values at and
+    // around half-millimetre ties over the whole range, in both signs.
+    std::uint64_t state = 12345;
+    auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state >> 11;
+    };
+    for (int i = 0; i < 200000; ++i) {
+        const double scale = std::pow(10.0, double(next() % 9));
+        double metres = double(next() % 100000000) / 1e8 * scale;
+        if (i % 2 == 0) metres = (std::floor(metres * 1000.0) + 0.5) / 1000.0;  // near a tie
+        if (i % 3 == 0) metres = -metres;
+        const std::string shown = format_using("############.###", {metres});
+        const auto mm = to_millimetres(metres);
+        ASSERT_TRUE(mm) << metres;
+        std::string expected = format_metres(*mm);
+        expected.insert(0, shown.size() - expected.size(), ' ');
+        ASSERT_EQ(shown, expected) << std::setprecision(17) << metres;
+    }
+}
+
+TEST(Names, FollowTheRules) {
+    struct Case {
+        const char* typed;
+        const char* name;
+        NameProblem problem;
+    };
+    const Case cases[] = {
+        {" T1\u3000\t", "T1", NameProblem::none},
+        {"", "", NameProblem::empty},
+        {"\u3000 ", "", NameProblem::empty},
+        {"*", "*", NameProblem::lone_asterisk},
+        {"＊", "＊", NameProblem::none},
+        {"12*", "12*", NameProblem::none},
+        {"A*", "A*", NameProblem::none},
+        {"A,B", "A,B", NameProblem::comma_or_quote},
+        {"A\"", "A\"", NameProblem::comma_or_quote},
+        {"A\tB", "A\tB", NameProblem::control_character},
+        {"ABCDEFGHIJKLMNOPQRST", "ABCDEFGHIJKLMNOPQRST", NameProblem::none},
+        {"ABCDEFGHIJKLMNOPQRSTU", "ABCDEFGHIJKLMNOPQRSTU", NameProblem::too_long},
+        {"境界境界境界境界境界", "境界境界境界境界境界", NameProblem::none},  // 20 bytes in CP932
+        {"境界境界境界境界境界①", "境界境界境界境界境界①", NameProblem::too_long},
+        {"髙田杭3", "髙田杭3", NameProblem::none},
+        {"ｺｳ4", "ｺｳ4", NameProblem::none},
+        {"P😀", "P😀", NameProblem::not_cp932},
+        {"¥1", "¥1", NameProblem::not_cp932},   // CP932 would write it as "\1"
+        {"‾2", "‾2", NameProblem::not_cp932},   // and this as "~2"
+        {"\\1", "\\1", NameProblem::none},
+        {"P\xFF", "P\xFF", NameProblem::not_cp932},
+    };
+    for (const Case& c : cases) {
+        const NameCheck check = check_name(c.typed);
+        EXPECT_EQ(check.name, c.name) << c.typed;
+        EXPECT_EQ(check.problem, c.problem) << c.typed;
+        EXPECT_EQ(describe(check.problem).empty(), c.problem == NameProblem::none) << c.typed;
+    }
+}
+
+TEST(Names, WidthAndCaseMeetOnlyInTheFoldedKey) {
+    EXPECT_EQ(fold_width_and_case("Ｔ１"), fold_width_and_case("t1"));
+    EXPECT_EQ(fold_width_and_case("T1"), fold_width_and_case("t1"));
+    EXPECT_EQ(fold_width_and_case("ｺｳ4"), fold_width_and_case("コウ４"));
+    EXPECT_EQ(fold_width_and_case("ｶﾞｹ"), fold_width_and_case("ガケ"));
+    EXPECT_EQ(fold_width_and_case("ﾎﾟｽﾄ"), fold_width_and_case("ポスト"));
+    EXPECT_NE(fold_width_and_case("T1"), fold_width_and_case("T2"));
+    EXPECT_NE(fold_width_and_case("カ"), fold_width_and_case("ガ"));
+}
+
+TEST(Writers, ReadBackGivesTheSamePoints) {
+    const ReadResult s01 = read_sima(sample("s01_cad_standard.sim"));
+    ASSERT_TRUE(s01.ok());
+    std::vector<Point> points;
+    for (const FilePoint& fp : s01.file.points) points.push_back(fp.point);
+    for (const CsvEncoding encoding : {CsvEncoding::utf8_bom, CsvEncoding::cp932}) {
+        const ReadResult back = read_csv(write_csv(points, encoding));
+        ASSERT_TRUE(back.ok());
+        EXPECT_EQ(rows(back.file), kS01);
+    }
+    const std::string sima = write_sima("現場", std::nullopt, points);
+    EXPECT_EQ(sima.find("Z01"), std::string::npos);  // no zone, no Z01
+    const ReadResult back = read_sima(sima);
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(rows(back.file), kS01);
+    EXPECT_EQ(back.file.zone, std::nullopt);
+}
+
+TEST(Writers, SimaLinesHaveTheFixedWidthsEvenForLongNames) {
+    const Point twenty{12345, "ABCDEFGHIJKLMNOPQRST", -36012345, 8123456, std::nullopt};
+    const Point kanji{7, "境界①", 1, -1, 0};
+    const std::vector<Point> points = {twenty, kanji};
+    const std::string sima = write_sima("A,B", 9, points);
+    const std::string expected_a01 =
+        "A01,12345,ABCDEFGHIJKLMNOPQRST, -36012.345,   8123.456,,\r\n"
+        "A01,    7,\x8B\xAB\x8A\x45\x87\x40              ,      0.001,     -0.001,      0.000,\r\n";
+    EXPECT_NE(sima.find(expected_a01), std::string::npos) << sima;
+    EXPECT_EQ(sima.rfind("G00,04,A B,\r\n", 0), 0u);  // a comma in the job's name would split the field
+}
+
+TEST(CsvShape, ShowsTheFirstRowsForChoosingColumns) {
+    const CsvShape shape = inspect_csv(sample("c02_cp932_number_name_quoted.csv"), 2);
+    EXPECT_FALSE(shape.has_header);
+    EXPECT_EQ(shape.separator, ',');
+    ASSERT_EQ(shape.first_rows.size(), 2u);
+    EXPECT_EQ(shape.first_rows[1][1], "T2");
+    EXPECT_EQ(shape.first_rows[1][5], "再設置");
+    EXPECT_TRUE(inspect_csv(sample("c01_utf8_bom_header.csv")).has_header);
+}
+
+}  // namespace
+}  // namespace marula::job

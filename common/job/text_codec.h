@@ -1,0 +1,24 @@
+// Text encodings inside the jobs library: UTF-8 and CP932 (through glibc's
+// iconv "CP932", which writes NEC and IBM extensions such as ① and 髙 that
+// strict Shift_JIS refuses). Not part of the public API.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace marula::job {
+
+// Strict UTF-8 to code points; false on any invalid sequence.
+bool decode_utf8(std::string_view utf8, std::u32string& out);
+std::string encode_utf8(std::u32string_view chars);
+bool is_valid_utf8(std::string_view bytes);
+
+// Through iconv; nothing when a character has no form on the other side.
+std::optional<std::string> utf8_to_cp932(std::string_view utf8);
+std::optional<std::string> cp932_to_utf8(std::string_view cp932);
+
+// Blanks, tabs and U+3000 taken off both ends.
+std::string trim_blanks(std::string_view text);
+
+}  // namespace marula::job

@@ -1,0 +1,345 @@
+// The command marula-points, run as a real process on jobs in temporary
+// folders: the sample files, the merge choices byte for byte, exit
+// statuses, two imports at once, a kill in the middle, and the faults.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kData = MARULA_POINTS_TESTDATA;
+const char* const kCommand = MARULA_POINTS_COMMAND;
+
+std::string slurp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string pattern = (fs::temp_directory_path() / "marula-points-XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+struct Outcome {
+    int status = -1;      // exit status; 128 + signal when killed
+    std::string out, err;
+};
+
+// Starts marula-points with these arguments (and "NAME=value" additions to
+// the environment); its output goes to files in `scratch`.
+pid_t start(const std::vector<std::string>& args, const std::vector<std::string>& env, const fs::path& scratch,
+            const std::string& tag) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const std::string out = (scratch / (tag + ".out")).string(), err = (scratch / (tag + ".err")).string();
+        if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(127);
+        for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
+        unsetenv("MARULA_JOB");
+        std::vector<char*> argv{const_cast<char*>(kCommand)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(kCommand, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+Outcome finish(pid_t pid, const fs::path& scratch, const std::string& tag) {
+    Outcome r;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.out = slurp(scratch / (tag + ".out"));
+    r.err = slurp(scratch / (tag + ".err"));
+    return r;
+}
+
+class Points : public ::testing::Test {
+protected:
+    TempFolder temp;
+    fs::path job = temp.path() / "job";
+
+    Outcome run(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+        args.insert(args.begin(), {"--job", job.string()});
+        return finish(start(args, env, temp.path(), "run"), temp.path(), "run");
+    }
+    std::string list() { return run({"list"}).out; }
+    std::string exported_sima() {
+        const fs::path file = temp.path() / "export.sim";
+        EXPECT_EQ(run({"export", "sima", file.string()}).status, 0);
+        return slurp(file);
+    }
+    void store_before() {
+        ASSERT_EQ(run({"init", "--name", "神南一丁目境界確定", "--zone", "9"}).status, 0);
+        ASSERT_EQ(run({"import", (kData / "store_before.sim").string()}).status, 0);
+        ASSERT_EQ(exported_sima(), slurp(kData / "store_before.sim"));
+    }
+};
+
+struct MergeCase {
+    const char* what;
+    std::vector<std::string> choice;
+    int status;
+    const char* expected_sima;
+};
+void PrintTo(const MergeCase& c, std::ostream* os) { *os << c.what; }
+
+class Merge : public Points, public ::testing::WithParamInterface<MergeCase> {};
+
+TEST_P(Merge, ExportIsTheExpectedFileByteForByte) {
+    const MergeCase& c = GetParam();
+    store_before();
+    std::vector<std::string> args = {"import", (kData / "s01_cad_standard.sim").string()};
+    args.insert(args.end(), c.choice.begin(), c.choice.end());
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    // The preview's counts come first, whatever the choice.
+    EXPECT_EQ(r.out.rfind("new 5\nidentical 2\nheight-added 1\nconflicts 1\nskipped-records 0\nwarnings 0\n", 0), 0u)
+        << r.out;
+    EXPECT_NE(r.out.find("conflict T2 stored T2 -36045.120 -8098.702 34.887 file T2 -36045.118 -8098.702 34.887 (line 6)"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(exported_sima(), slurp(kData / c.expected_sima)) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StoreBeforeThenS01, Merge,
+    ::testing::Values(MergeCase{"keep", {"--on-conflict", "keep"}, 0, "store_after_keep.sim"},
+                      MergeCase{"replace", {"--on-conflict", "replace"}, 0, "store_after_replace.sim"},
+                      MergeCase{"cancel", {"--on-conflict", "cancel"}, 3, "store_before.sim"},
+                      MergeCase{"no choice", {}, 3, "store_before.sim"}),
+    [](const auto& info) {
+        std::string n = info.param.what;
+        std::replace(n.begin(), n.end(), ' ', '_');
+        return n;
+    });
+
+TEST_F(Points, KeptMergeExportsTheExpectedCsvAndLogsEachChange) {
+    store_before();
+    ASSERT_EQ(run({"import", (kData / "s01_cad_standard.sim").string(), "--on-conflict", "keep"}).status, 0);
+    const fs::path csv = temp.path() / "out.csv";
+    ASSERT_EQ(run({"export", "csv", csv.string()}).status, 0);
+    EXPECT_EQ(slurp(csv), slurp(kData / "store_after_keep.csv"));
+    // Reading the export back gives the same points.
+    const std::string listed = list();
+    TempFolder other;
+    const Outcome again = finish(start({"--job", (other.path() / "j").string(), "import", csv.string()}, {}, other.path(), "x"),
+                             other.path(), "x");
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(finish(start({"--job", (other.path() / "j").string(), "list"}, {}, other.path(), "y"), other.path(), "y").out,
+              listed);
+    // History: five imported from store_before, five new and one height from s01.
+    const Outcome h = run({"history"});
+    std::istringstream lines(h.out);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(lines, line);) rows.push_back(line);
+    ASSERT_EQ(rows.size(), 11u) << h.out;
+    EXPECT_NE(rows.back().find("\th-added\t引照点A\t引照点A -36001.990 -8177.315 -\t引照点A -36001.990 -8177.315 36.004\t"
+                               "s01_cad_standard.sim:13"),
+              std::string::npos)
+        << rows.back();
+}
+
+struct FileCase {
+    const char* file;
+    std::vector<std::string> options;
+    int status;
+    const char* listed;  // the job's list afterwards, or the start of the error line
+};
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.file; }
+
+class Files : public Points, public ::testing::WithParamInterface<FileCase> {};
+
+TEST_P(Files, ReadThroughTheCommand) {
+    const FileCase& c = GetParam();
+    const std::string path = (kData / c.file).string();
+    std::vector<std::string> args = {"import", path};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    if (c.status == 0) {
+        EXPECT_EQ(list(), c.listed);
+    } else {
+        EXPECT_EQ(r.err, path + c.listed) << r.err;
+        EXPECT_EQ(list(), "");  // nothing imported
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, Files,
+    ::testing::Values(
+        FileCase{"s02_no_header.sim", {}, 0,
+                 "T1\t-36012.345\t-8123.456\t35.120\nT2\t-36045.118\t-8098.702\t34.887\n"
+                 "境界1\t-36030.551\t-8150.033\t\n境界2\t-36061.207\t-8166.480\t\n"},
+        FileCase{"s03_loose_fields.sim", {}, 0,
+                 "T1\t-36012.345\t-8123.456\t35.120\nT2\t-36045.118\t-8098.702\t\nT3\t-36078.903\t-8131.245\t\n"
+                 "4\t-36030.551\t-8150.033\t\n境界2\t-36061.207\t-8166.480\t\n"},
+        FileCase{"c01_utf8_bom_header.csv", {}, 0,
+                 "T1\t-36012.345\t-8123.456\t35.120\nT2\t-36045.118\t-8098.702\t34.887\nT3\t-36078.903\t-8131.245\t\n"
+                 "境界①\t-36058.004\t-8110.917\t\n髙田杭3\t-36020.778\t-8102.634\t35.402\nｺｳ4\t-36070.412\t-8145.009\t\n"},
+        FileCase{"c02_cp932_number_name_quoted.csv", {"--columns", "num,name,x,y,h"}, 0,
+                 "T1\t-36012.345\t-8123.456\t35.120\nT2\t-36045.118\t-8098.702\t34.887\n境界1\t-36030.551\t-8150.033\t\n"
+                 "引照点A\t-36001.990\t-8177.315\t36.004\n12*\t-36025.000\t-8140.500\t\n"},
+        FileCase{"m01_truncated.sim", {}, 1, ":10: E_MISSING_Y: Y座標がありません\n"},
+        FileCase{"m02_non_numeric_x.sim", {}, 1, ":6: E_NOT_NUMBER: 数値ではありません: -36O45.118\n"},
+        FileCase{"m04_conflicting_duplicate.sim", {}, 1,
+                 ":10: E_DUPLICATE_CONFLICT: 同じ点名で座標が違います: T2（6行目と10行目）\n"},
+        FileCase{"c02_cp932_number_name_quoted.csv", {}, 1,
+                 ": E_COLUMNS_UNKNOWN: 見出し行がありません。列の順を指定してください（例 name,x,y,h）\n"},
+        FileCase{"c02_cp932_number_name_quoted.csv", {"--columns", "name,x,y,h"}, 1,
+                 ":1: E_NOT_NUMBER: 数値ではありません: T1\n"}));
+
+TEST_F(Points, UsageHelpAndChangesByName) {
+    EXPECT_EQ(finish(start({"--help"}, {}, temp.path(), "h"), temp.path(), "h").out.rfind("Usage: marula-points", 0), 0u);
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+    };
+    const Case cases[] = {
+        {{"frobnicate"}, 2},
+        {{"import"}, 2},
+        {{"import", "file.txt"}, 2},
+        {{"import", "x.csv", "--on-conflict", "maybe"}, 2},
+        {{"import", "x.csv", "--columns", "x,y"}, 2},
+        {{"init", "--zone", "20"}, 2},
+        {{"export", "dxf", "x"}, 2},
+        {{"import", (temp.path() / "missing.sim").string()}, 1},
+    };
+    for (const Case& c : cases) EXPECT_EQ(run(c.args).status, c.status) << c.args[0];
+    EXPECT_EQ(finish(start({"list"}, {}, temp.path(), "n"), temp.path(), "n").status, 2);  // no job given
+    ASSERT_EQ(run({"import", (kData / "s02_no_header.sim").string()}).status, 0);
+    EXPECT_EQ(run({"rename", "T1", "T9"}).status, 0);
+    EXPECT_EQ(run({"rename", "T2", "T9"}).status, 2);  // taken
+    EXPECT_EQ(run({"delete", "境界1"}).status, 0);
+    EXPECT_EQ(run({"delete", "境界1"}).status, 2);     // gone
+    EXPECT_EQ(list(), "T9\t-36012.345\t-8123.456\t35.120\nT2\t-36045.118\t-8098.702\t34.887\n"
+                      "境界2\t-36061.207\t-8166.480\t\n");
+}
+
+// A SIMA file of `count` points named PREFIX0, PREFIX1, …
+fs::path many_points(const fs::path& folder, const std::string& prefix, int count) {
+    const fs::path file = folder / (prefix + ".sim");
+    std::ofstream out(file, std::ios::binary);
+    for (int i = 0; i < count; ++i) out << "A01," << i + 1 << "," << prefix << i << "," << -i << ".125," << i << ".5,\r\n";
+    return file;
+}
+
+TEST_F(Points, TwoImportsAtOnceBothLand) {
+    ASSERT_EQ(run({"init"}).status, 0);
+    const fs::path a = many_points(temp.path(), "A", 3000), b = many_points(temp.path(), "B", 3000);
+    const pid_t first = start({"--job", job.string(), "import", a.string()}, {}, temp.path(), "a");
+    const pid_t second = start({"--job", job.string(), "import", b.string()}, {}, temp.path(), "b");
+    const Outcome ra = finish(first, temp.path(), "a"), rb = finish(second, temp.path(), "b");
+    // Each either succeeded or was told the job was busy; with the default
+    // wait both should land.
+    EXPECT_EQ(ra.status, 0) << ra.err;
+    EXPECT_EQ(rb.status, 0) << rb.err;
+    const std::string listed = list();
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 6000);
+    EXPECT_NE(listed.find("A2999\t-2999.125\t2999.500\t\n"), std::string::npos);
+    EXPECT_NE(listed.find("B2999\t-2999.125\t2999.500\t\n"), std::string::npos);
+}
+
+TEST_F(Points, AnImportKilledHalfwayLeavesTheJobAsItWas) {
+    store_before();
+    const std::string before = exported_sima();
+    const fs::path big = many_points(temp.path(), "K", 2000);
+    const Outcome killed = run({"import", big.string()}, {"MARULA_JOB_KILL_DURING_IMPORT=1000"});
+    EXPECT_EQ(killed.status, 128 + SIGKILL);
+    EXPECT_EQ(exported_sima(), before);
+    // The job still takes the import afterwards, whole.
+    ASSERT_EQ(run({"import", big.string()}).status, 0);
+    const std::string listed = list();
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 2005);
+}
+
+TEST_F(Points, ABusyJobIsReportedAndNothingIsWritten) {
+    store_before();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((job / "job.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const Outcome busy = run({"delete", "T1"}, {"MARULA_JOB_BUSY_TIMEOUT_MS=200"});
+    const Outcome busy_import = run({"import", (kData / "s02_no_header.sim").string(), "--on-conflict", "replace"},
+                                {"MARULA_JOB_BUSY_TIMEOUT_MS=200"});
+    const Outcome reading = run({"list"}, {"MARULA_JOB_BUSY_TIMEOUT_MS=200"});
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_EQ(busy.status, 4) << busy.err;
+    EXPECT_EQ(busy_import.status, 4) << busy_import.err;
+    EXPECT_EQ(reading.status, 0);  // reading goes on while another writes
+    EXPECT_EQ(exported_sima(), slurp(kData / "store_before.sim"));
+}
+
+struct FaultCase {
+    const char* what;
+    std::vector<std::string> env;
+    int list_status;
+    int import_status;
+};
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.what; }
+
+class Faults : public Points, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(Faults, NothingStoredIsLostAndTheReasonIsGiven) {
+    const FaultCase& c = GetParam();
+    store_before();
+    const std::string db_before = slurp(job / "job.db");
+    std::vector<std::string> env = c.env;
+    env.push_back(std::string("LD_PRELOAD=") + MARULA_FAULT_LIBRARY);
+    // Under AddressSanitizer the preloaded library comes before its runtime.
+    env.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0");
+    const Outcome listed = run({"list"}, env);
+    EXPECT_EQ(listed.status, c.list_status) << listed.err;
+    EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 5) << c.what;  // points offered
+    const Outcome imported = run({"import", (kData / "s01_cad_standard.sim").string(), "--on-conflict", "replace"}, env);
+    EXPECT_EQ(imported.status, c.import_status) << imported.err;
+    EXPECT_NE(imported.err.find("保存しませんでした"), std::string::npos) << imported.err;
+    EXPECT_EQ(slurp(job / "job.db"), db_before) << c.what;
+    EXPECT_EQ(exported_sima(), slurp(kData / "store_before.sim")) << c.what;
+    // Without the fault the same import goes through.
+    EXPECT_EQ(run({"import", (kData / "s01_cad_standard.sim").string(), "--on-conflict", "replace"}).status, 0);
+    EXPECT_EQ(exported_sima(), slurp(kData / "store_after_replace.sim"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Seam, Faults,
+    ::testing::Values(FaultCase{"read_only_job", {"MARULA_FAULT_READ_ONLY=job.db"}, 0, 5},
+                      FaultCase{"disk_full_at_commit", {"MARULA_FAULT_DISK_FULL=job.db-wal"}, 0, 5},
+                      FaultCase{"disk_full_midway", {"MARULA_FAULT_DISK_FULL=job.db-wal", "MARULA_FAULT_WRITES_BEFORE=3"},
+                                0, 5}),
+    [](const auto& info) { return std::string(info.param.what); });
+
+TEST_F(Points, AForeignFileAsJobIsRefusedAndKept) {
+    fs::create_directories(job);
+    std::ofstream(job / "job.db") << "my notes, not a database\n";
+    const Outcome r = run({"import", (kData / "s02_no_header.sim").string()});
+    EXPECT_EQ(r.status, 5);
+    EXPECT_NE(r.err.find("現場のデータベースではありません"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(job / "job.db"), "my notes, not a database\n");
+}
+
+}  // namespace

@@ -1,0 +1,483 @@
+// The point list (座標管理) driven through the real program in script mode,
+// over a real job database in a temporary folder. MARULA_KEEP_OUT=1 keeps
+// the dumps and printed pages of a failing case.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "job/job.h"
+#include "script_run.h"
+
+namespace marula {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+fs::path samples_dir() { return fs::path(MARULA_SAMPLES_DIR); }
+
+std::string bytes_of(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A temporary folder with a home, a data folder and a job in it; removed at
+// the end of the test.
+class Workspace {
+public:
+    Workspace() {
+        std::string pattern = (fs::temp_directory_path() / "marula-points-test-XXXXXX").string();
+        root_ = ::mkdtemp(pattern.data()) ? fs::path(pattern) : fs::path();
+        fs::create_directories(home());
+        fs::create_directories(data());
+    }
+    ~Workspace() {
+        std::error_code ec;
+        if (!root_.empty()) fs::remove_all(root_, ec);
+    }
+    fs::path home() const { return root_ / "home"; }
+    fs::path data() const { return root_ / "data"; }
+    fs::path job_folder() const { return data() / "marula" / "jobs" / "job"; }
+
+    // The job opened through the library (made when missing).
+    std::unique_ptr<job::Job> job(const fs::path& folder) const {
+        auto opened = job::open_job(folder);
+        EXPECT_TRUE(opened.job) << opened.message;
+        return std::move(opened.job);
+    }
+    std::unique_ptr<job::Job> job() const { return job(job_folder()); }
+
+    // The environment of a run: this job, this home, this data folder.
+    std::vector<std::string> env(bool with_job = true) const {
+        std::vector<std::string> e{"HOME=" + home().string(), "XDG_DATA_HOME=" + data().string(),
+                                   "XDG_CONFIG_HOME=" + (root_ / "config").string()};
+        if (with_job) e.push_back("MARULA_JOB=" + job_folder().string());
+        return e;
+    }
+
+private:
+    fs::path root_;
+};
+
+job::Point point(std::string name, job::Millimetres x, job::Millimetres y, std::optional<job::Millimetres> h = {}) {
+    job::Point p;
+    p.name = std::move(name);
+    p.x = x;
+    p.y = y;
+    p.h = h;
+    return p;
+}
+
+const job::Origin kTestOrigin{"points_test", "test"};
+
+// A job of `n` points P1 … Pn at (i, 2i), H only on the even ones.
+void fill(job::Job& j, int n) {
+    std::vector<job::Point> points;
+    for (int i = 1; i <= n; ++i) {
+        auto h = i % 2 == 0 ? std::optional<job::Millimetres>(i * 100) : std::nullopt;
+        points.push_back(point("P" + std::to_string(i), i * 1000, i * 2000, h));
+    }
+    ASSERT_TRUE(j.store(points, false, kTestOrigin).ok());
+    ASSERT_EQ(j.count(), n);
+}
+
+// Point rows stand on text rows 3-21: number, name, X, Y, H.
+std::string number_cell(const ScriptResult& r, std::string_view snap, int row) { return r.cells(snap, row, 0, 6); }
+std::string name_cell(const ScriptResult& r, std::string_view snap, int row) { return r.cells(snap, row, 7, 20); }
+std::string status(const ScriptResult& r, std::string_view snap) { return r.row(snap, 22); }
+
+TEST(Points, PagesOfNineteenPointsForwardAndBack) {
+    Workspace w;
+    fill(*w.job(), 45);
+    auto r = run_script("points",
+                        {"snap p1", "key F6", "snap p2", "key F6", "snap p3", "key F6", "snap p3again", "key F5",
+                         "key F5", "snap back", "key F5", "snap still"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("p1", 3), "     1 P1                           1.000         2.000");
+    EXPECT_EQ(r.row("p1", 4), "     2 P2                           2.000         4.000         0.200");
+    EXPECT_EQ(number_cell(r, "p1", 21), "    19");
+    EXPECT_NE(status(r, "p1").find("頁 1/3　全45点"), std::string::npos) << status(r, "p1");
+    EXPECT_EQ(name_cell(r, "p2", 3), "P20                 ");
+    EXPECT_EQ(name_cell(r, "p3", 3), "P39                 ");
+    EXPECT_EQ(name_cell(r, "p3", 9), "P45                 ");
+    EXPECT_EQ(r.row("p3", 10), "");  // the last page ends where the points end
+    EXPECT_NE(status(r, "p3").find("頁 3/3"), std::string::npos);
+    // Past either end the page stays and the key beeps.
+    EXPECT_EQ(r.screen("p3again"), r.screen("p3"));
+    EXPECT_EQ(r.screen("back"), r.screen("p1"));
+    EXPECT_EQ(r.screen("still"), r.screen("p1"));
+    EXPECT_EQ(r.events_starting("beep").size(), 2u);
+}
+
+TEST(Points, CorrectionChangesOnlyWhatIsTyped) {
+    struct Case {
+        const char* what;
+        Lines answers;  // name, X, Y, H
+        job::Point expected;
+    } const cases[] = {
+        {"all kept", {"key Enter", "key Enter", "key Enter", "key Enter"}, point("P2", 2000, 4000, 200)},
+        {"renamed, Y moved, H removed", {"type 境界２", "key Enter", "type -8123.456", "type ＊"},
+         point("境界２", 2000, -8123456)},
+        {"X in full-width digits, H given", {"key Enter", "type －３６０１２．３４５", "key Enter", "type 35.12"},
+         point("P2", -36012345, 4000, 35120)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workspace w;
+        fill(*w.job(), 3);
+        auto r = run_script("points", Lines{"key F1", "type 2"} + c.answers + Lines{"snap after"}, w.env());
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        auto stored = w.job()->find_number(2);
+        ASSERT_TRUE(stored);
+        job::Point expected = c.expected;
+        expected.number = 2;
+        EXPECT_EQ(*stored, expected);
+        EXPECT_EQ(w.job()->count(), 3);
+        EXPECT_EQ(name_cell(r, "after", 4), r.cells("after", 4, 7, 20));
+        EXPECT_EQ(r.cells("after", 4, 7, 20).substr(0, expected.name.size()), expected.name);
+    }
+}
+
+TEST(Points, CorrectionRefusesATakenNameAndAMissingNumber) {
+    Workspace w;
+    fill(*w.job(), 3);
+    // 9 is no point's number; P3 is taken; then the name stays and nothing moves.
+    auto r = run_script("points",
+                        {"key F1", "type 9", "type 2", "type P3", "snap refused", "key Enter", "key Enter",
+                         "key Enter", "key Enter", "snap after"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(w.job()->find_number(2)->name, "P2");
+    EXPECT_EQ(w.job()->find_number(3)->name, "P3");
+    EXPECT_EQ(r.events_starting("beep").size(), 2u);  // one notice for each refusal
+}
+
+TEST(Points, DeleteAsksFirstAndNoKeepsThePoint) {
+    Workspace w;
+    fill(*w.job(), 4);
+    auto r = run_script("points",
+                        {"key F3", "type 3", "snap asked", "type N", "snap kept", "key F3", "type 3", "type Y",
+                         "snap deleted", "key F2", "type P3", "type 7", "type 8", "key Enter", "snap added"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_NE(r.row("asked", 23).find("番号3「P3」を削除しますか"), std::string::npos) << r.row("asked", 23);
+    EXPECT_EQ(name_cell(r, "kept", 5), "P3                  ");
+    EXPECT_EQ(number_cell(r, "deleted", 5), "     4");
+    EXPECT_EQ(name_cell(r, "deleted", 5), "P4                  ");
+    // A number is never given again: the point added after gets 5, not 3.
+    EXPECT_EQ(r.row("added", 6), "     5 P3                           7.000         8.000");
+    auto j = w.job();
+    EXPECT_EQ(j->count(), 4);
+    EXPECT_FALSE(j->find_number(3));
+    EXPECT_EQ(j->find("P3")->number, 5);
+}
+
+// The job of the samples: store_before.sim imported into a job named
+// 神南一丁目境界確定, zone 9; s01_cad_standard.sim offered in its folder.
+void prepare_store(const Workspace& w) {
+    auto j = w.job();
+    ASSERT_TRUE(j->set_header({"神南一丁目境界確定", 9}, kTestOrigin).ok());
+    auto before = job::read_sima(bytes_of(samples_dir() / "store_before.sim"));
+    ASSERT_TRUE(before.ok());
+    ASSERT_TRUE(j->apply_import(before.file, job::OnConflict::keep, "store_before.sim", kTestOrigin).result.ok());
+    fs::copy_file(samples_dir() / "s01_cad_standard.sim", w.job_folder() / "s01_cad_standard.sim");
+}
+
+// The job's points against a sample file's, number by number.
+void expect_store_is(const Workspace& w, const std::string& sample) {
+    auto expected = job::read_sima(bytes_of(samples_dir() / sample));
+    ASSERT_TRUE(expected.ok());
+    auto stored = w.job()->points();
+    ASSERT_EQ(stored.size(), expected.file.points.size()) << sample;
+    for (std::size_t i = 0; i < stored.size(); ++i) EXPECT_EQ(stored[i], expected.file.points[i].point) << sample;
+}
+
+TEST(Points, ImportWithAConflictKeptReplacedOrCancelled) {
+    struct Case {
+        const char* what;
+        Lines choice;
+        std::string expected;
+        std::string status;
+    } const cases[] = {
+        {"keep by default", {"key Enter", "type Y"}, "store_after_keep.sim", "読込：新規5 標高追加1 置換0 残す1"},
+        {"keep", {"type 1", "type Y"}, "store_after_keep.sim", "読込：新規5 標高追加1 置換0 残す1"},
+        {"replace", {"type 2", "type y"}, "store_after_replace.sim", "読込：新規5 標高追加1 置換1 残す0"},
+        {"cancel", {"type 3"}, "store_before.sim", "読込を中止しました。何も取り込んでいません。"},
+        {"not confirmed", {"type 2", "type N"}, "store_before.sim", "読込を中止しました。何も取り込んでいません。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workspace w;
+        prepare_store(w);
+        auto r = run_script("points",
+                            Lines{"key F7", "key F1", "snap files", "type 1", "snap preview"} + c.choice +
+                                Lines{"snap after"},
+                            w.env());
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        EXPECT_EQ(r.cells("files", 4, 0, 4), "  1 ");
+        EXPECT_NE(r.row("files", 4).find("s01_cad_standard.sim"), std::string::npos) << r.row("files", 4);
+        const auto preview = r.screen("preview");
+        EXPECT_TRUE(has_line(preview, " 新規            5点")) << preview[4];
+        EXPECT_TRUE(has_line(preview, " 同一            2点"));
+        EXPECT_TRUE(has_line(preview, " 標高の追加      1点"));
+        EXPECT_TRUE(has_line(preview, " 競合            1点"));
+        EXPECT_EQ(preview[9], " 競合 T2                   6行");
+        EXPECT_EQ(preview[10], "      登録済み   -36045.120     -8098.702        34.887");
+        EXPECT_EQ(preview[11], "      ファイル   -36045.118     -8098.702        34.887");
+        expect_store_is(w, c.expected);
+        EXPECT_NE(status(r, "after").find(c.status), std::string::npos) << status(r, "after");
+    }
+}
+
+// The file is chosen by its number in the list or by a path: relative to
+// the job's folder, from the home folder with "~/", or whole; blanks around
+// an answer do not matter.
+TEST(Points, AFileIsChosenByNumberOrPath) {
+    struct Case {
+        const char* what;
+        std::string answer;
+    } const cases[] = {
+        {"number with blanks", "type 　1 "},
+        {"relative to the job", "type s01_cad_standard.sim"},
+        {"from home", "type ~/Downloads/s01.sim"},
+        {"missing, then by number", "type nothing.sim"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workspace w;
+        prepare_store(w);
+        fs::create_directories(w.home() / "Downloads");
+        fs::copy_file(samples_dir() / "s01_cad_standard.sim", w.home() / "Downloads" / "s01.sim");
+        Lines keys{"key F7", "key F1", c.answer};
+        const bool missing = c.answer == "type nothing.sim";
+        if (missing) keys.push_back("type 1");
+        keys.insert(keys.end(), {"type 1", "type Y"});
+        auto r = run_script("points", keys, w.env());
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        EXPECT_EQ(r.events_starting("beep").size(), missing ? 1u : 0u);
+        expect_store_is(w, "store_after_keep.sim");
+    }
+}
+
+TEST(Points, ThePreviewWarnsOfAnotherZone) {
+    Workspace w;
+    prepare_store(w);
+    ASSERT_TRUE(w.job()->set_header({"神南一丁目境界確定", 2}, kTestOrigin).ok());
+    auto r = run_script("points", {"key F7", "key F1", "type 1", "snap preview", "type 3"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("preview", 9), " 注意：ファイルの座標系（9系）が現場の座標系（2系）と違います。");
+    expect_store_is(w, "store_before.sim");
+}
+
+TEST(Points, ARefusedFileImportsNothingAndNamesItsLine) {
+    Workspace w;
+    prepare_store(w);
+    fs::copy_file(samples_dir() / "m02_non_numeric_x.sim", w.home() / "m02_non_numeric_x.sim");
+    // The home folder's files follow the job folder's.
+    auto r = run_script("points", {"key F7", "key F1", "snap files", "type 2", "snap refused", "key Enter"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_NE(r.row("files", 5).find("m02_non_numeric_x.sim"), std::string::npos);
+    EXPECT_TRUE(has_line(r.screen("refused"), " m02_non_numeric_x.sim:6: E_NOT_NUMBER")) << r.row("refused", 5);
+    expect_store_is(w, "store_before.sim");
+}
+
+TEST(Points, ACsvWithoutHeaderIsReadInTheChosenColumnOrder) {
+    Workspace w;
+    w.job();
+    fs::copy_file(samples_dir() / "c02_cp932_number_name_quoted.csv", w.job_folder() / "c02.csv");
+    auto r = run_script("points",
+                        {"key F7", "key F1", "type 1", "snap order", "type 2", "snap mapped", "type Y", "type Y",
+                         "snap after"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_NE(r.row("mapped", 5).find("T1"), std::string::npos) << r.row("mapped", 5);
+    EXPECT_NE(r.row("mapped", 5).find("-36012.345"), std::string::npos) << r.row("mapped", 5);
+    auto j = w.job();
+    ASSERT_EQ(j->count(), 5);
+    EXPECT_EQ(*j->find("12*"), (job::Point{5, "12*", -36025000, -8140500, std::nullopt}));
+}
+
+TEST(Points, ExportWritesTheJobsFileIntoItsFolderAndNamesIt) {
+    Workspace w;
+    prepare_store(w);
+    {
+        auto s01 = job::read_sima(bytes_of(samples_dir() / "s01_cad_standard.sim"));
+        ASSERT_TRUE(s01.ok());
+        ASSERT_TRUE(w.job()->apply_import(s01.file, job::OnConflict::keep, "s01", kTestOrigin).result.ok());
+    }
+    auto r = run_script("points",
+                        {"key F7", "key F2", "type 1", "snap sima", "key F7", "key F2", "type 2", "snap csv", "key F7",
+                         "key F2", "type 1", "snap again"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    const fs::path sima = w.job_folder() / fs::path("神南一丁目境界確定.sim");
+    const fs::path csv = w.job_folder() / fs::path("神南一丁目境界確定.csv");
+    EXPECT_NE(status(r, "sima").find("書出：神南一丁目境界確定.sim"), std::string::npos) << status(r, "sima");
+    EXPECT_NE(status(r, "csv").find("書出：神南一丁目境界確定.csv"), std::string::npos) << status(r, "csv");
+    EXPECT_EQ(bytes_of(csv), bytes_of(samples_dir() / "store_after_keep.csv"));
+    auto back = job::read_sima(bytes_of(sima));
+    ASSERT_TRUE(back.ok());
+    auto expected = job::read_sima(bytes_of(samples_dir() / "store_after_keep.sim"));
+    ASSERT_EQ(back.file.points.size(), expected.file.points.size());
+    for (std::size_t i = 0; i < back.file.points.size(); ++i)
+        EXPECT_EQ(back.file.points[i].point, expected.file.points[i].point);
+    // A second export never overwrites the first.
+    EXPECT_NE(status(r, "again").find("書出：神南一丁目境界確定_2.sim"), std::string::npos) << status(r, "again");
+    EXPECT_EQ(bytes_of(w.job_folder() / fs::path("神南一丁目境界確定_2.sim")), bytes_of(sima));
+}
+
+TEST(Points, ChangeOfJobToAListedOneAndToANewOne) {
+    Workspace w;
+    fill(*w.job(), 2);
+    auto other = job::create_job({"別の現場", 2}, w.data() / "marula" / "jobs");
+    ASSERT_TRUE(other.job) << other.message;
+    ASSERT_TRUE(other.job->add(point("K1", 5000, 6000), kTestOrigin).ok());
+    const fs::path other_folder = other.job->folder();
+    other.job.reset();
+
+    auto listed = job::list_jobs(w.data() / "marula" / "jobs");
+    ASSERT_EQ(listed.size(), 2u);
+    const int other_index = listed[0].folder == other_folder ? 1 : 2;
+
+    auto r = run_script("points",
+                        {"snap first", "key F7", "key F3", "snap jobs", "type " + std::to_string(other_index),
+                         "snap other", "key F7", "key F3", "type 0", "type 新しい境界", "type 9", "snap new"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(name_cell(r, "first", 3), "P1                  ");
+    EXPECT_EQ(r.cells("jobs", 4, 0, 14), "  0 新しい現場");
+    EXPECT_NE(r.row("jobs", 4 + other_index).find("別の現場"), std::string::npos);
+    EXPECT_NE(r.row("other", 0).find("現場：別の現場　座標系：2系"), std::string::npos) << r.row("other", 0);
+    EXPECT_EQ(r.row("other", 3), "     1 K1                           5.000         6.000");
+    EXPECT_EQ(r.row("other", 4), "");
+    EXPECT_NE(r.row("new", 0).find("現場：新しい境界　座標系：9系"), std::string::npos) << r.row("new", 0);
+    EXPECT_NE(status(r, "new").find("全0点"), std::string::npos);
+    auto after = job::list_jobs(w.data() / "marula" / "jobs");
+    ASSERT_EQ(after.size(), 3u);
+    // In script mode the change holds for the run only: no current job is written.
+    EXPECT_FALSE(fs::exists(fs::path(w.data()).parent_path() / "config" / "marula" / "current-job"));
+}
+
+TEST(Points, WithoutAJobSaysSoAndOffersTheMenu) {
+    Workspace w;
+    auto r = run_script("points", {"snap none", "key F1", "key F5", "snap still", "key F7"}, w.env(false));
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_NE(r.row("none", 8).find("現場が選ばれていないので"), std::string::npos) << r.row("none", 8);
+    EXPECT_EQ(r.cells("none", 23, 60, 7), "F7 MENU");
+    EXPECT_EQ(r.screen("still"), r.screen("none"));
+    EXPECT_EQ(r.events_starting("run "), std::vector<std::string>{"run marula"});
+    EXPECT_FALSE(fs::exists(w.data() / "marula"));  // nothing was made
+}
+
+// A job.db that is no database of ours is said, left byte for byte as it
+// was, and the program goes on as without a job.
+TEST(Points, AJobDatabaseNotOursIsLeftUntouched) {
+    Workspace w;
+    fs::create_directories(w.job_folder());
+    const std::string foreign = "not a database, but somebody's notes\n";
+    { std::ofstream(w.job_folder() / "job.db", std::ios::binary) << foreign; }
+    auto r = run_script("points", {"snap none", "key F1", "key F2", "key F7"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_NE(r.row("none", 8).find("現場が選ばれていないので"), std::string::npos) << r.row("none", 8);
+    EXPECT_NE(r.row("none", 10), "");  // the reason, in one line
+    EXPECT_EQ(r.events_starting("run "), std::vector<std::string>{"run marula"});
+    EXPECT_EQ(bytes_of(w.job_folder() / "job.db"), foreign);
+}
+
+// A job that refuses writes (through a library that fails the chosen
+// opens and writes: the tests run as root) keeps every stored point: a
+// read-only job offers its points and refuses changes before asking; a
+// full disk at a correction is said and the point stays as it was.
+TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> fault;
+        Lines keys;
+        int beeps;
+    } const cases[] = {
+        {"read-only", {"MARULA_FAULT_READ_ONLY=job.db"}, {"key F1", "key F2", "key F3", "snap after"}, 4},
+        {"disk full", {"MARULA_FAULT_DISK_FULL=job.db-wal"},
+         {"key F1", "type 2", "type T2X", "key Enter", "key Enter", "key Enter", "snap after"}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workspace w;
+        fill(*w.job(), 3);
+        const auto before = w.job()->points();
+        auto env = w.env();
+        env.insert(env.end(), c.fault.begin(), c.fault.end());
+        env.push_back(std::string("LD_PRELOAD=") + MARULA_FAULT_LIBRARY);
+        auto r = run_script("points", Lines{"snap first"} + c.keys, env);
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        EXPECT_EQ(name_cell(r, "first", 4), "P2                  ");
+        EXPECT_EQ(name_cell(r, "after", 4), "P2                  ");
+        EXPECT_EQ(r.events_starting("beep").size(), std::size_t(c.beeps));
+        EXPECT_EQ(r.row("first", 0).find("（読み取り専用）") != std::string::npos, c.fault[0].find("READ_ONLY") != std::string::npos)
+            << r.row("first", 0);
+        EXPECT_EQ(w.job()->points(), before);
+    }
+}
+
+// The menu that cannot be started (the program alone in a folder) leaves the
+// list as it was and the job in use: a point added afterwards is stored.
+TEST(Points, AMissingMenuLeavesTheJobOpen) {
+    Workspace w;
+    fill(*w.job(), 2);
+    const char* bin = std::getenv("MARULA_BIN");
+    ASSERT_NE(bin, nullptr);
+    const fs::path alone = w.home() / "alone";
+    fs::create_directories(alone);
+    fs::copy_file(fs::path(bin) / "points", alone / "points");
+    // The screen font's module goes along: this home has no glyph cache.
+    fs::copy_file(fs::path(bin) / "libmarula_glyphs.so", alone / "libmarula_glyphs.so");
+    auto r = run_script((alone / "points").string(),
+                        {"snap before", "key F8", "snap after", "key F2", "type P3", "type 3", "type 6", "key Enter"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.events_starting("error program not found"), std::vector<std::string>{"error program not found: marula"});
+    EXPECT_EQ(r.screen("after"), r.screen("before"));
+    EXPECT_EQ(w.job()->find("P3")->number, 3);
+}
+
+TEST(Points, PrintedListRunsOntoMorePagesWhenLong) {
+    Workspace w;
+    fill(*w.job(), 45);
+    auto r = run_script("points", {"key F4", "snap printed"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.events_starting("print "), (std::vector<std::string>{"print print-1.pdf", "print print-2.pdf"}));
+    auto first = transcript(r, 1), second = transcript(r, 2);
+    auto holds = [](const std::vector<std::string>& lines, std::string_view text) {
+        for (const auto& l : lines)
+            if (l.find(text) != std::string::npos) return true;
+        return false;
+    };
+    EXPECT_TRUE(holds(first, "座 標 一 覧"));
+    EXPECT_TRUE(holds(first, "（1/2頁）"));
+    EXPECT_TRUE(holds(first, "      40  P40                          40.000         80.000          4.000"));
+    EXPECT_FALSE(holds(first, "P41 "));
+    EXPECT_TRUE(holds(second, "（2/2頁）"));
+    EXPECT_TRUE(has_line(second, "      45  P45                          45.000         90.000"));
+    EXPECT_NE(status(r, "printed").find("印刷しました（2枚）"), std::string::npos);
+}
+
+// More than ten sheets are printed only when confirmed.
+TEST(Points, ALongPrintIsAskedFirst) {
+    Workspace w;
+    fill(*w.job(), 401);
+    auto declined = run_script("points", {"key F4", "snap asked", "type N"}, w.env());
+    ASSERT_EQ(declined.exit_status, 0) << declined.stderr_text;
+    EXPECT_NE(declined.row("asked", 23).find("11枚になります。印刷しますか（Y/N）"), std::string::npos);
+    EXPECT_EQ(declined.events_starting("print ").size(), 0u);
+    auto confirmed = run_script("points", {"key F4", "type Y"}, w.env());
+    EXPECT_EQ(confirmed.events_starting("print ").size(), 11u);
+    EXPECT_EQ(transcript(confirmed, 11).size(), transcript(confirmed, 1).size() - 39);  // one point on the last sheet
+}
+
+}  // namespace
+}  // namespace marula

@@ -15,7 +15,6 @@ std::string_view code_name(Code code) {
     switch (code) {
     case Code::E_ENCODING: return "E_ENCODING";
     case Code::E_NOT_A_RECORD: return "E_NOT_A_RECORD";
-    case Code::E_MISSING_NUMBER: return "E_MISSING_NUMBER";
     case Code::E_MISSING_NAME: return "E_MISSING_NAME";
     case Code::E_MISSING_X: return "E_MISSING_X";
     case Code::E_MISSING_Y: return "E_MISSING_Y";
@@ -44,7 +43,6 @@ std::string describe(const Diagnostic& d) {
     switch (d.code) {
     case Code::E_ENCODING: return "文字コードが読めません（UTF-8でもCP932でもありません）";
     case Code::E_NOT_A_RECORD: return "レコードではない行です: " + v;
-    case Code::E_MISSING_NUMBER: return "点番がありません";
     case Code::E_MISSING_NAME: return "点名がありません";
     case Code::E_MISSING_X: return "X座標がありません";
     case Code::E_MISSING_Y: return "Y座標がありません";

@@ -275,6 +275,23 @@ TEST(Points, ThePreviewWarnsOfAnotherZone) {
     expect_store_is(w, "store_before.sim");
 }
 
+// Records that are no points are counted and named on the preview, the
+// line wrapped rather than cut at the screen's edge.
+TEST(Points, ThePreviewCountsSkippedRecordsInFull) {
+    Workspace w;
+    w.job();
+    fs::copy_file(samples_dir() / "s05_lots_mixed.sim", w.job_folder() / "s05_lots_mixed.sim");
+    auto r = run_script("points", {"key F7", "key F1", "type 1", "snap preview", "type Y"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    const auto preview = r.screen("preview");
+    EXPECT_TRUE(has_line(preview, " 新規            6点"));
+    EXPECT_TRUE(has_line(preview, " 読み飛ばし     14件"));
+    EXPECT_NE(preview[9].find("N_SKIPPED_RECORDS"), std::string::npos) << preview[9];
+    EXPECT_TRUE(preview[9].ends_with("B01×6 C03×5 D00×2")) << preview[9];
+    EXPECT_EQ(preview[10], "   D99×1");
+    EXPECT_EQ(w.job()->count(), 6);
+}
+
 TEST(Points, ARefusedFileImportsNothingAndNamesItsLine) {
     Workspace w;
     prepare_store(w);

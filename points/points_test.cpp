@@ -443,6 +443,24 @@ TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
     }
 }
 
+// The keys behind F7: F5 comes back to the list as it stood, F7 is the
+// menu, F8 the end.
+TEST(Points, TheSecondBarReturnsStartsTheMenuOrEnds) {
+    Workspace w;
+    fill(*w.job(), 2);
+    auto back = run_script("points", {"snap list", "key F7", "snap other", "key F5", "snap back"}, w.env());
+    ASSERT_EQ(back.exit_status, 0) << back.stderr_text;
+    EXPECT_EQ(back.screen("back"), back.screen("list"));
+    EXPECT_EQ(back.cells("other", 23, 0, 8), "F1 読 込");
+    EXPECT_EQ(back.cells("other", 23, 20, 10), "F3現場切替");
+    auto menu = run_script("points", {"key F7", "key F7"}, w.env());
+    EXPECT_EQ(menu.events_starting("run "), std::vector<std::string>{"run marula"});
+    auto end = run_script("points", {"key F7", "key F8"}, w.env());
+    EXPECT_TRUE(end.logged("end"));
+    EXPECT_NE(end.row("final", 15).find("お疲れさまでした。"), std::string::npos);
+    EXPECT_EQ(w.job()->count(), 2);
+}
+
 // The menu that cannot be started (the program alone in a folder) leaves the
 // list as it was and the job in use: a point added afterwards is stored.
 TEST(Points, AMissingMenuLeavesTheJobOpen) {

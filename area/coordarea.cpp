@@ -19,6 +19,14 @@
 namespace marula {
 namespace {
 
+// The printed page: the table's, in its own pitches.
+constexpr ReportLayout kReport = [] {
+    ReportLayout layout = table_report("                                     座 標 面 積 計 算", "  By MARULA   ");
+    layout.by_line_pitch = {115, 222};
+    layout.body_pitch = {115, 320};
+    return layout;
+}();
+
 using namespace area;
 
 constexpr int kMaxVertices = 18;
@@ -57,7 +65,7 @@ public:
         }
         // With too many vertices there is no area: correction, plot and
         // report are left unbound and beep.
-        run_key_loop(rt_, KeyBar::A, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -169,7 +177,9 @@ private:
         TableCorrection rules;
         rules.columns = 3;
         rules.row_fits = [this](int, int row) { return row >= 1 && row <= count(); };
-        const CellChoice cell = ask_table_cell(rt_, rules);
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         Vertex& v = vertices_[cell.row - 1];
         const int row = text_row(cell.row);
         if (cell.column == 1) {
@@ -229,7 +239,7 @@ private:
 
     // ---- report -------------------------------------------------------------
     void report() {
-        begin_report(rt_, kCoordareaReport);
+        begin_report(rt_, kReport);
         rt_.lprint(
             "         　点名　     　Ｘｎ　　   Ｙｎ 　     Xn+1-Xn-1　　(Xn+1-Xn-1)Yn    Yn+1-Yn-1     "
             "(Yn+1-Yn-1)Xn  　方 向 角　   　距 離");

@@ -20,6 +20,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = form_report("                      隅 切 計 算　　　");
+
 using namespace area;
 
 constexpr int kFields = 10;
@@ -29,15 +32,14 @@ constexpr int kAzimuthColor = 4;
 
 // A corrected coordinate carries a small offset (single-precision values,
 // widened), as the form has always added to what is typed again.
-constexpr double kCorrectedXOffset = double(1.5e-7f);
-constexpr double kCorrectedYOffset = double(2.5e-7f);
+constexpr double kCorrectedXNudge = kNudge15e8;
+constexpr double kCorrectedYNudge = kNudge25e8;
 
 // Where each point's three fields stand: the columns of the name, X and
 // Y and their row.
 constexpr std::array<PointPlace, 3> kPlaces{{{5, 13, 26, 6}, {46, 54, 67, 6}, {13, 21, 34, 9}}};
 constexpr int kChordRow = 9;
 constexpr int kChordColumn = 49;
-constexpr std::string_view kChordRefusal = "隅切辺長は０より大きい値を入力して下さい。";
 
 // Shown where the results stand, and printed in their place, when there is
 // no corner to cut.
@@ -69,7 +71,7 @@ public:
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::B, keys);
+        run_key_loop(rt_, KeyBar::Form, keys);
     }
 
 private:
@@ -138,18 +140,8 @@ private:
             points_[k].y = ask_coordinate_entry(rt_, 5, prompts.y);
             show_field(3 * k + 3, kEnteredColor);
         }
-        chord_ = ask_chord("隅切辺長は");
+        chord_ = ask_chord_entry(rt_, 5, "隅切辺長は", chord_);
         show_field(kFields, kEnteredColor);
-    }
-
-    // A chord has a length: zero or less is refused and asked again (an
-    // empty answer keeps the length there, the preset 5 at first).
-    double ask_chord(std::string_view prompt) {
-        for (;;) {
-            const double chord = ask_number(rt_, 5, prompt, chord_);
-            if (chord > 0) return chord;
-            rt_.notice(kChordRefusal);
-        }
     }
 
     // ---- calculation and results --------------------------------------------
@@ -219,15 +211,15 @@ private:
         const int n = ask_field(rt_, kFields);
         show_field(n, kOldValueColor);
         if (n == kFields) {
-            chord_ = ask_chord("正しい隅切辺長は");
+            chord_ = ask_chord_entry(rt_, 5, "正しい隅切辺長は", chord_);
         } else {
             const int k = (n - 1) / 3;
             Vertex& p = points_[k];
             const PointPrompts& prompts = kThreePointCorrectionPrompts[k + 1];
             switch ((n - 1) % 3) {
             case 0: ask_text_keeping(rt_, 5, prompts.name, p.name); break;
-            case 1: p.x = ask_coordinate_entry(rt_, 5, prompts.x, p.x) + kCorrectedXOffset; break;
-            default: p.y = ask_coordinate_entry(rt_, 5, prompts.y, p.y) + kCorrectedYOffset; break;
+            case 1: p.x = ask_coordinate_entry(rt_, 5, prompts.x, p.x) + kCorrectedXNudge; break;
+            default: p.y = ask_coordinate_entry(rt_, 5, prompts.y, p.y) + kCorrectedYNudge; break;
             }
         }
         // Everything again from the stored values, without title and sketch.
@@ -242,7 +234,7 @@ private:
         const Vertex& p1 = points_[0];
         const Vertex& p2 = points_[1];
         const Vertex& p3 = points_[2];
-        begin_report(rt_, kCornercutReport);
+        begin_report(rt_, kReport);
         rt_.lprint("   　   　　点 名　   　Ｘ１　　   Ｙ１ 　     点 名       Ｘ２       Ｙ２　 ");
         rt_.lprint_using("    　   　 &    &  #######.### ######.###     &    &  #######.### ######.### ",
                          {p1.name, p1.x, p1.y, p2.name, p2.x, p2.y});

@@ -22,7 +22,7 @@ struct Side {
     double delta_x = 0;  // X(to) − X(from) + 1e-9 (single, widened)
     double delta_y = 0;  // Y(to) − Y(from) + 2e-9 (single, widened)
     double length = 0;   // √(ΔX² + ΔY²), metres, not rounded
-    double azimuth = 0;  // degrees clockwise from +X, net +1e-5 bias, no wrap
+    double azimuth = 0;  // degrees clockwise from +X, net +1e-5 nudge, no wrap
     Dms dms;             // the azimuth split for display, seconds truncated
 };
 

@@ -28,9 +28,9 @@ std::optional<Point> cross_lines(Point a, Point b, Point c, Point d, XNudge nudg
     // A line along +X has no Y difference; the stand-in keeps the slope
     // finite (very large) instead of dividing by zero.
     double dy1 = a.y - b.y;
-    if (dy1 == 0) dy1 = k1e7;
+    if (dy1 == 0) dy1 = kNudge1e7;
     double dy2 = c.y - d.y;
-    if (dy2 == 0) dy2 = k1e7;
+    if (dy2 == 0) dy2 = kNudge1e7;
 
     const double s1 = (a.x - b.x) / dy1;
     const double c1 = a.x - s1 * a.y;
@@ -41,9 +41,9 @@ std::optional<Point> cross_lines(Point a, Point b, Point c, Point d, XNudge nudg
     if (s1 - s2 == 0) return std::nullopt;
 
     Point p;
-    p.y = (c2 - c1) / (s1 - s2) + k1e6;
+    p.y = (c2 - c1) / (s1 - s2) + kNudge1e6;
     p.x = s1 * p.y + c1;
-    if (nudge == XNudge::Add) p.x += k1e6;
+    if (nudge == XNudge::Add) p.x += kNudge1e6;
     if (std::fabs(s1) > 100000) p.x = s2 * p.y + c2;
 
     if (!std::isfinite(p.x) || !std::isfinite(p.y)) return std::nullopt;

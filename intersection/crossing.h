@@ -1,4 +1,4 @@
-// The arithmetic shared by the four intersection programs: the small biases
+// The arithmetic shared by the four intersection programs: the small nudges
 // laid on the known coordinates, the crossing of two straight lines and the
 // distances from the crossing.
 //
@@ -8,6 +8,8 @@
 
 #include <optional>
 
+#include "survey/survey.h"
+
 namespace marula::isect {
 
 struct Point {
@@ -15,38 +17,23 @@ struct Point {
     double y = 0;  // easting, metres
 };
 
-// A bias laid on one stored point before each calculation.
-struct Bias {
+// A nudge laid on one stored point before each calculation.
+struct PointNudge {
     double x = 0;
     double y = 0;
 };
 
-// Adds the bias to the stored point in place. Called before every
+// Adds the nudge to the stored point in place. Called before every
 // calculation, so the additions pile up over repeated corrections; the
-// report prints the biased values.
-inline void add_bias(Point& p, Bias b)
+// report prints the nudged values.
+inline void add_nudge(Point& p, PointNudge b)
 {
     p.x += b.x;
     p.y += b.y;
 }
 
-// Every small constant of the intersection arithmetic is the single-precision
-// value nearest to its decimal, widened to double where it is added.
-inline const double k1e8 = double(1e-8f);        // 0.00000001
-inline const double k2e8 = double(2e-8f);        // 0.00000002
-inline const double k5e8 = double(5e-8f);        // 0.00000005
-inline const double k7e8 = double(7e-8f);        // 0.00000007
-inline const double k1e7 = double(1e-7f);        // 0.0000001
-inline const double k11e8 = double(1.1e-7f);     // 0.00000011
-inline const double k15e8 = double(1.5e-7f);     // 0.00000015
-inline const double k2e7 = double(2e-7f);        // 0.0000002
-inline const double k25e8 = double(2.5e-7f);     // 0.00000025
-inline const double k3e7 = double(3e-7f);        // 0.0000003
-inline const double k35e8 = double(3.5e-7f);     // 0.00000035
-inline const double k4e7 = double(4e-7f);        // 0.0000004
-inline const double k45e8 = double(4.5e-7f);     // 0.00000045
-inline const double k5e7 = double(5e-7f);        // 0.0000005
-inline const double k1e6 = double(1e-6f);        // 0.000001
+// Every small constant of the intersection arithmetic is one of the
+// survey library's nudges (survey/survey.h).
 
 // Whether the nudge of 0.000001 is added to the X taken from line 1.
 enum class XNudge { None, Add };
@@ -57,9 +44,9 @@ enum class XNudge { None, Add };
 inline constexpr double kFarthestCrossing = 1'000'000.0;
 
 // Lines closer to parallel than this (the sine of the angle between them,
-// about 0.2 seconds of arc) do not meet either: the small biases laid on
+// about 0.2 seconds of arc) do not meet either: the small nudges laid on
 // the points tilt a line by more than that when it is short, so a line
-// typed twice would otherwise cross itself at a point made of biases.
+// typed twice would otherwise cross itself at a point made of nudges.
 inline constexpr double kParallelSine = 1e-6;
 
 std::optional<Point> cross_lines(Point a, Point b, Point c, Point d, XNudge nudge);

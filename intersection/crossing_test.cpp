@@ -33,8 +33,8 @@ const CrossingCase kCrossings[] = {
     {"one line twice", {0, 0}, {10, 10}, {2, 2}, {7, 7}, false},
     {"two north-south lines", {0, 0}, {100, 0}, {0, 10}, {100, 10}, false},
     {"nearly parallel, meeting beyond 1000 km", {0, 0}, {0, 1}, {1, 0}, {0.9999991, 1}, false},
-    {"one short line twice, tilted apart by the biases", {k1e7, k1e7}, {0.5 + k1e8, 0.5 + k11e8},
-     {0.1 + k5e8, 0.1 + k7e8}, {0.4, 0.4}, false},
+    {"one short line twice, tilted apart by the nudges", {kNudge1e7, kNudge1e7}, {0.5 + kNudge1e8, 0.5 + kNudge11e8},
+     {0.1 + kNudge5e8, 0.1 + kNudge7e8}, {0.4, 0.4}, false},
     {"within 0.2 seconds of parallel", {0, 0}, {0, 1000}, {1, 0}, {1.0009, 1000}, false},
     {"a line of no length", {5, 5}, {5, 5}, {0, 0}, {10, 0}, false},
 };
@@ -70,7 +70,7 @@ TEST(CrossLines, NudgesXOnlyWhenAskedAndNeverOnTheSteepRule)
         Point a, b, c, d;
         double x_difference;  // X with XNudge::Add less X without
     } const cases[] = {
-        {"ordinary lines", {0, 0}, {10, 10}, {10, 0}, {0, 10}, k1e6},
+        {"ordinary lines", {0, 0}, {10, 10}, {10, 0}, {0, 10}, kNudge1e6},
         {"line 1 steep: X from line 2", {100, 50}, {200, 50.0000001}, {150, 0}, {150, 100}, 0.0},
     };
     for (const Case& t : cases) {
@@ -107,7 +107,7 @@ TEST(SamePlace, HalfAMillimetreApartIsOnePlace)
         bool same;
     } const cases[] = {
         {{1, 2}, {1, 2}, true},
-        {{1, 2}, {1 + k4e7, 2 + k3e7}, true},  // the biases alone
+        {{1, 2}, {1 + kNudge4e7, 2 + kNudge3e7}, true},  // the nudges alone
         {{1, 2}, {1.0004, 2}, true},
         {{1, 2}, {1.001, 2}, false},
         {{1, 2}, {1, 1.999}, false},
@@ -132,13 +132,13 @@ TEST(Direction, ReadsAsTypedAndKeepsTheInputNudge)
         EXPECT_EQ(direction.dms.degrees, t.d);
         EXPECT_EQ(direction.dms.minutes, t.m);
         EXPECT_EQ(direction.dms.seconds, t.s);
-        EXPECT_EQ(direction.degrees, t.d + t.m / 60 + t.s / 3600 + k1e8);
+        EXPECT_EQ(direction.degrees, t.d + t.m / 60 + t.s / 3600 + kNudge1e8);
         // Read again, the same split; the stored value has grown by the
         // input nudge once more.
         const double kept = direction.packed;
         convert(direction);
         EXPECT_EQ(direction.dms.seconds, t.s);
-        EXPECT_EQ(direction.packed, kept + k1e7);
+        EXPECT_EQ(direction.packed, kept + kNudge1e7);
     }
 }
 

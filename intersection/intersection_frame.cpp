@@ -15,12 +15,12 @@ void heading_box(Runtime& rt, Rect inner, int inner_color, int outer_color, int 
     shadowed_box(rt, {inner.x1, inner.y1, inner.x2 + 1, inner.y2 + 1}, outer_color, shadow_color, 3);
 }
 
-void correct_point_field(Runtime& rt, Known& p, int field, const PointPrompts& prompts, Bias bias)
+void correct_point_field(Runtime& rt, Known& p, int field, const PointPrompts& prompts, PointNudge nudge)
 {
     switch (field) {
     case 0: ask_text_keeping(rt, 5, prompts.name, p.name); break;
-    case 1: p.at.x = ask_coordinate_entry(rt, 5, prompts.x, p.at.x) + bias.x; break;
-    default: p.at.y = ask_coordinate_entry(rt, 5, prompts.y, p.at.y) + bias.y; break;
+    case 1: p.at.x = ask_coordinate_entry(rt, 5, prompts.x, p.at.x) + nudge.x; break;
+    default: p.at.y = ask_coordinate_entry(rt, 5, prompts.y, p.at.y) + nudge.y; break;
     }
 }
 
@@ -31,7 +31,7 @@ bool same_place(Point a, Point b)
 
 void convert(Direction& direction)
 {
-    const PackedAngle split = dms_to_degrees(direction.packed, k1e7, k1e8, PackedKind::azimuth);
+    const PackedAngle split = dms_to_degrees(direction.packed, kNudge1e7, kNudge1e8, AngleKind::azimuth);
     direction.packed = split.packed;
     direction.dms = split.typed;
     direction.degrees = split.degrees;
@@ -39,16 +39,7 @@ void convert(Direction& direction)
 
 double ask_direction(Runtime& rt, std::string_view prompt, int color, std::optional<double> preset)
 {
-    for (;;) {
-        clear_prompt_row(rt);
-        rt.locate(5, kPromptRow);
-        rt.color(color, kStyleNormal);
-        const double packed = rt.input_number(prompt, preset);
-        rt.color(kPromptColor, kStyleNormal);
-        clear_prompt_row(rt);
-        if (packed_angle_is_valid(packed, k1e7)) return packed;
-        rt.notice(kAngleRefusal);
-    }
+    return ask_packed_entry(rt, 5, prompt, color, kNudge1e7, preset);
 }
 
 void show_result(Runtime& rt, int row, std::string_view name, const std::optional<Point>& crossing,

@@ -21,7 +21,7 @@
 
 namespace marula::isect {
 
-// A typed point: its name as typed and its stored (biased) coordinates.
+// A typed point: its name as typed and its stored (nudged) coordinates.
 struct Known {
     std::string name;
     Point at;
@@ -49,8 +49,8 @@ inline void show_known_field(Runtime& rt, const PointPlace& at, const Known& p, 
 
 // Field `field` of point `p` asked again with `prompts` (0 the name, 1 X,
 // 2 Y); an empty answer keeps what stands. A corrected coordinate takes
-// `bias` on its axis right after it is typed.
-void correct_point_field(Runtime& rt, Known& p, int field, const PointPrompts& prompts, Bias bias);
+// `nudge` on its axis right after it is typed.
+void correct_point_field(Runtime& rt, Known& p, int field, const PointPrompts& prompts, PointNudge nudge);
 
 // A heading's frame: the `inner` box in `inner_color`, a box one pixel
 // larger on the right and below in `outer_color`, and a shadow of depth 3
@@ -58,7 +58,7 @@ void correct_point_field(Runtime& rt, Known& p, int field, const PointPrompts& p
 void heading_box(Runtime& rt, Rect inner, int inner_color, int outer_color, int shadow_color);
 
 // Whether two points stand in one place as far as the form shows them:
-// less than half a millimetre apart in X and in Y. The stored biases
+// less than half a millimetre apart in X and in Y. The stored nudges
 // differ from point to point, so exact equality is not the test.
 bool same_place(Point a, Point b);
 
@@ -78,8 +78,9 @@ struct Direction {
 void convert(Direction& direction);
 
 // Asks for a packed direction at column 5 of the prompt row, the prompt
-// and the answer in `color`. Minutes or seconds of 60 or more are refused
-// with a notice and asked again; an empty answer takes `preset` when given.
+// and the answer in `color`, through the frame's packed entry: a magnitude
+// of 10000 or more, or minutes or seconds of 60 or more, are refused with
+// a notice and asked again; an empty answer takes `preset` when given.
 // Returns the packed value as typed.
 double ask_direction(Runtime& rt, std::string_view prompt, int color, std::optional<double> preset);
 

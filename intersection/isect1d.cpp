@@ -15,6 +15,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = form_report("                 交 点 計 算（３点１方向交点）");
+
 using namespace isect;
 
 constexpr int kFields = 11;  // the last one corrects the crossing's name
@@ -22,9 +25,9 @@ constexpr int kDirectionField = 10;
 constexpr int kResultRow = 12;
 
 // Laid on the stored points before every calculation.
-const std::array<Bias, 4> kBias{{{}, {k1e7, k1e7}, {k4e7, k3e7}, {k1e8, k5e7}}};
+const std::array<PointNudge, 4> kNudges{{{}, {kNudge1e7, kNudge1e7}, {kNudge4e7, kNudge3e7}, {kNudge1e8, kNudge5e7}}};
 // Laid on a corrected coordinate right after it is typed.
-const Bias kCorrectionBias{k15e8, k25e8};
+const PointNudge kCorrectionNudge{kNudge15e8, kNudge25e8};
 
 // Where points 1-3 stand on the form.
 const std::array<PointPlace, 4> kPlaces{{{}, {5, 13, 26, 5}, {46, 54, 67, 5}, {13, 21, 34, 8}}};
@@ -47,7 +50,7 @@ public:
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::B, keys);
+        run_key_loop(rt_, KeyBar::Form, keys);
     }
 
 private:
@@ -119,7 +122,7 @@ private:
     {
         const double base = distance(points_[1].at, points_[2].at);
         construction_ = point_along(points_[3].at, direction_.degrees, 2 * base);
-        for (int k = 1; k <= 3; ++k) add_bias(points_[k].at, kBias[k]);
+        for (int k = 1; k <= 3; ++k) add_nudge(points_[k].at, kNudges[k]);
         const Point& a = points_[1].at;
         const Point& b = points_[2].at;
         const Point& c = points_[3].at;
@@ -148,16 +151,16 @@ private:
             ask_text_keeping(rt_, 5, "正しい交点名は", crossing_name_);
         } else if (n == kDirectionField) {
             direction_.packed = ask_direction(rt_, "正しい方向角は", kPromptColor, direction_.packed);
-            direction_.packed += k2e7;
+            direction_.packed += kNudge2e7;
         } else {
             const int k = (n - 1) / 3 + 1;
-            correct_point_field(rt_, points_[k], (n - 1) % 3, kThreePointCorrectionPrompts[k], kCorrectionBias);
+            correct_point_field(rt_, points_[k], (n - 1) % 3, kThreePointCorrectionPrompts[k], kCorrectionNudge);
         }
         redisplay();
     }
 
     // The form again from the stored values (title and guide stay off); the
-    // direction is read once more and the bias laid on once more.
+    // direction is read once more and the nudge laid on once more.
     void redisplay()
     {
         rt_.cls(0);
@@ -170,7 +173,7 @@ private:
     // ---- report -----------------------------------------------------------
     void report()
     {
-        begin_report(rt_, kIsect1dReport);
+        begin_report(rt_, kReport);
         const Known& p1 = points_[1];
         const Known& p2 = points_[2];
         const Known& p3 = points_[3];

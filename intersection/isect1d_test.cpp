@@ -1,7 +1,7 @@
 // Three points one direction driven in script mode.
 #include <gtest/gtest.h>
 
-#include "e2e_support.h"
+#include "intersection_script.h"
 
 namespace marula::isect::e2e {
 namespace {

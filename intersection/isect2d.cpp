@@ -15,6 +15,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = form_report("                 交 点 計 算（２点２方向交点）");
+
 using namespace isect;
 
 constexpr int kFields = 9;  // the last one corrects the crossing's name
@@ -23,12 +26,12 @@ constexpr std::string_view kDirectionPrompt = "方向角は(20度25分12秒は20
 
 // Laid on the known points once, before the first calculation only.
 constexpr int kLine1 = 0, kLine2 = 1;
-const std::array<Bias, 2> kFirstBias{{{k1e7, k1e7}, {k1e8, k5e7}}};
+const std::array<PointNudge, 2> kFirstNudge{{{kNudge1e7, kNudge1e7}, {kNudge1e8, kNudge5e7}}};
 // Laid on them as the form is drawn again after each correction.
-const std::array<double, 2> kRedisplayBias{k1e8, k2e8};
+const std::array<double, 2> kRedisplayNudge{kNudge1e8, kNudge2e8};
 // Laid on a corrected value right after it is typed.
-const std::array<Bias, 2> kCorrectionBias{{{k15e8, k25e8}, {k35e8, k45e8}}};
-const std::array<double, 2> kDirectionCorrectionBias{k1e8, k2e7};
+const std::array<PointNudge, 2> kCorrectionNudge{{{kNudge15e8, kNudge25e8}, {kNudge35e8, kNudge45e8}}};
+const std::array<double, 2> kDirectionCorrectionNudge{kNudge1e8, kNudge2e7};
 
 // One known point with its direction; the construction point lies on its
 // line at twice the base distance.
@@ -51,12 +54,12 @@ public:
         draw_form(0);
         enter();
         construct();
-        for (int i : {kLine1, kLine2}) add_bias(stations_[i].point.at, kFirstBias[i]);
+        for (int i : {kLine1, kLine2}) add_nudge(stations_[i].point.at, kFirstNudge[i]);
         calculate_and_show();
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::B, keys);
+        run_key_loop(rt_, KeyBar::Form, keys);
     }
 
 private:
@@ -155,21 +158,21 @@ private:
             Station& s = stations_[i];
             // An empty answer keeps the value under correction.
             switch ((n - 1) % 4) {
-            case 0: ask_text_keeping(rt_, 5, i == kLine1 ? "正しい点名は" : "正しい点名3は", s.point.name); break;
+            case 0: ask_text_keeping(rt_, 5, i == kLine1 ? "正しい点名は" : "正しい点名２は", s.point.name); break;
             case 1:
                 s.point.at.x =
-                    ask_coordinate_entry(rt_, 5, i == kLine1 ? "正しいＸ１座標は" : "正しいＸ３座標は", s.point.at.x);
-                s.point.at.x += kCorrectionBias[i].x;
+                    ask_coordinate_entry(rt_, 5, i == kLine1 ? "正しいＸ１座標は" : "正しいＸ２座標は", s.point.at.x);
+                s.point.at.x += kCorrectionNudge[i].x;
                 break;
             case 2:
                 s.point.at.y =
-                    ask_coordinate_entry(rt_, 5, i == kLine1 ? "正しいＹ１座標は" : "正しいＹ３座標は", s.point.at.y);
-                s.point.at.y += kCorrectionBias[i].y;
+                    ask_coordinate_entry(rt_, 5, i == kLine1 ? "正しいＹ１座標は" : "正しいＹ２座標は", s.point.at.y);
+                s.point.at.y += kCorrectionNudge[i].y;
                 break;
             default:
                 // The direction under correction keeps its colour into the question.
                 s.direction.packed = ask_direction(rt_, "正しい方向角は", kOldValueColor, s.direction.packed);
-                s.direction.packed += kDirectionCorrectionBias[i];
+                s.direction.packed += kDirectionCorrectionNudge[i];
                 break;
             }
         }
@@ -178,7 +181,7 @@ private:
 
     // The form again from the stored values; each coordinate takes a small
     // addition as it is shown and each direction is read once more. The
-    // first calculation's bias is not laid on again.
+    // first calculation's nudge is not laid on again.
     void redisplay()
     {
         rt_.cls(0);
@@ -188,9 +191,9 @@ private:
             const int first = 4 * i + 1;
             show_field(first, kPromptColor);
             show_field(first + 1, kPromptColor);
-            s.point.at.x += kRedisplayBias[i];
+            s.point.at.x += kRedisplayNudge[i];
             show_field(first + 2, kPromptColor);
-            s.point.at.y += kRedisplayBias[i];
+            s.point.at.y += kRedisplayNudge[i];
         }
         for (int i : {kLine1, kLine2}) {
             convert(stations_[i].direction);
@@ -203,7 +206,7 @@ private:
     // ---- report -----------------------------------------------------------
     void report()
     {
-        begin_report(rt_, kIsect2dReport);
+        begin_report(rt_, kReport);
         for (int i : {kLine1, kLine2}) {
             const Station& s = stations_[i];
             if (i == kLine2) rt_.lprint("");

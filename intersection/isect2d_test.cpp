@@ -1,7 +1,7 @@
 // Two points two directions driven in script mode.
 #include <gtest/gtest.h>
 
-#include "e2e_support.h"
+#include "intersection_script.h"
 
 namespace marula::isect::e2e {
 namespace {
@@ -99,7 +99,7 @@ TEST(Isect2d, ParallelDirectionsDoNotMeet)
         EXPECT_EQ(r.cells("r", 12, 40, 28), "K     ２直線は交わりません。");
         EXPECT_EQ(r.cells("r", 14, 40, 40), std::string(40, ' '));
         EXPECT_FALSE(shows_garbage(joined(r.screen("r"))));
-        EXPECT_FALSE(contains(transcript(r), "L="));
+        EXPECT_FALSE(has_line_containing(transcript(r), "L="));
     }
 }
 
@@ -123,7 +123,10 @@ TEST(Isect2d, CorrectionPromptsAndAnEmptyAnswerKeepsTheValue)
     struct Case {
         const char* number;
         const char* prompt;
-    } const cases[] = {{"5", "     正しい点名3は"}, {"6", "     正しいＸ３座標は"}, {"9", "     正しい交点名は"}};
+    } const cases[] = {{"1", "     正しい点名は"},     {"2", "     正しいＸ１座標は"},
+                       {"3", "     正しいＹ１座標は"}, {"5", "     正しい点名２は"},
+                       {"6", "     正しいＸ２座標は"}, {"7", "     正しいＹ２座標は"},
+                       {"9", "     正しい交点名は"}};
     for (const Case& t : cases) {
         SCOPED_TRACE(t.number);
         const auto r = run_script("isect2d", typed({"A", "0", "0", "0", "B", "50", "50", "270", "K"}) +

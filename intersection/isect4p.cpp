@@ -15,6 +15,15 @@
 namespace marula {
 namespace {
 
+// The printed page: the form's, with its own by-line and no empty line in
+// the title's font.
+constexpr ReportLayout kReport = [] {
+    ReportLayout layout = form_report("                   交 点 計 算（４点交点）");
+    layout.by_line = "      By MARULA    ";
+    layout.empty_after_title_font = false;
+    return layout;
+}();
+
 using namespace isect;
 
 constexpr int kFields = 13;  // the last one corrects the crossing's name
@@ -22,7 +31,7 @@ constexpr int kResultRow = 12;
 
 // Laid on the stored points before every calculation, so they pile up over
 // corrections. Point 4 carries none.
-const std::array<Bias, 5> kBias{{{}, {k1e7, k1e7}, {k1e8, k11e8}, {k5e8, k7e8}, {}}};
+const std::array<PointNudge, 5> kNudges{{{}, {kNudge1e7, kNudge1e7}, {kNudge1e8, kNudge11e8}, {kNudge5e8, kNudge7e8}, {}}};
 
 // Correction prompts 1-12, point by point, as the form has always worded them.
 const std::array<PointPrompts, 5> kCorrectionPrompts{{
@@ -49,7 +58,7 @@ public:
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::B, keys);
+        run_key_loop(rt_, KeyBar::Form, keys);
     }
 
 private:
@@ -127,7 +136,7 @@ private:
     // ---- calculation and result -------------------------------------------
     void calculate_and_show()
     {
-        for (int k = 1; k <= 4; ++k) add_bias(points_[k].at, kBias[k]);
+        for (int k = 1; k <= 4; ++k) add_nudge(points_[k].at, kNudges[k]);
         const Point& a = points_[1].at;
         const Point& b = points_[2].at;
         const Point& c = points_[3].at;
@@ -167,7 +176,7 @@ private:
     }
 
     // Everything from the stored values again (the title stays off), then
-    // a fresh calculation, which lays the bias on once more.
+    // a fresh calculation, which lays the nudge on once more.
     void redisplay()
     {
         rt_.cls(0);
@@ -179,7 +188,7 @@ private:
     // ---- report -----------------------------------------------------------
     void report()
     {
-        begin_report(rt_, kIsect4pReport);
+        begin_report(rt_, kReport);
         const auto pair = [this](int first) {
             const Known& p = points_[first];
             const Known& q = points_[first + 1];

@@ -16,6 +16,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = form_report("                 交 点 計 算（３点垂線交点）");
+
 using namespace isect;
 
 constexpr int kFields = 10;  // the last one corrects the foot's name
@@ -23,9 +26,9 @@ constexpr int kResultRow = 13;
 
 // Laid on the stored points before every calculation; points 1 and 2 keep
 // theirs through a series of third points.
-const std::array<Bias, 4> kBias{{{}, {k1e7, k1e7}, {k4e7, k3e7}, {k1e8, k5e7}}};
+const std::array<PointNudge, 4> kNudges{{{}, {kNudge1e7, kNudge1e7}, {kNudge4e7, kNudge3e7}, {kNudge1e8, kNudge5e7}}};
 // Laid on a corrected coordinate right after it is typed.
-const Bias kCorrectionBias{k15e8, k25e8};
+const PointNudge kCorrectionNudge{kNudge15e8, kNudge25e8};
 
 // Where points 1-3 stand on the form.
 const std::array<PointPlace, 4> kPlaces{{{}, {5, 13, 26, 5}, {46, 54, 67, 5}, {19, 27, 40, 8}}};
@@ -57,7 +60,7 @@ public:
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
         keys.extra = [this] { next_point(); };
-        run_key_loop(rt_, KeyBar::C, keys);
+        run_key_loop(rt_, KeyBar::FormWithNext, keys);
     }
 
 private:
@@ -138,7 +141,7 @@ private:
         show_line_azimuth();
         const double base = distance(a, b);
         construction_ = point_along(c, perpendicular(azimuth_), 2 * base);
-        for (int k = 1; k <= 3; ++k) add_bias(points_[k].at, kBias[k]);
+        for (int k = 1; k <= 3; ++k) add_nudge(points_[k].at, kNudges[k]);
         foot_ = line_ ? cross_lines(a, b, c, construction_, XNudge::Add) : std::nullopt;
         show_result(rt_, kResultRow, foot_name_, foot_, known(), line_ ? kNoCrossing : kNoLine);
 
@@ -178,7 +181,7 @@ private:
             ask_text_keeping(rt_, 5, "正しい交点名は", foot_name_);
         } else {
             const int k = (n - 1) / 3 + 1;
-            correct_point_field(rt_, points_[k], (n - 1) % 3, kThreePointCorrectionPrompts[k], kCorrectionBias);
+            correct_point_field(rt_, points_[k], (n - 1) % 3, kThreePointCorrectionPrompts[k], kCorrectionNudge);
         }
         rt_.cls(0);
         draw_form(1);
@@ -186,7 +189,7 @@ private:
         calculate_and_show();
     }
 
-    // Points 1 and 2 stay with the biases laid on them so far; a new
+    // Points 1 and 2 stay with the nudges laid on them so far; a new
     // point 3 and foot name are asked.
     void next_point()
     {
@@ -199,7 +202,7 @@ private:
     // ---- report -----------------------------------------------------------
     void report()
     {
-        begin_report(rt_, kPerpfootReport);
+        begin_report(rt_, kReport);
         const Known& p1 = points_[1];
         const Known& p2 = points_[2];
         const Known& p3 = points_[3];

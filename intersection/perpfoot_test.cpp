@@ -1,7 +1,7 @@
 // The perpendicular foot driven in script mode.
 #include <gtest/gtest.h>
 
-#include "e2e_support.h"
+#include "intersection_script.h"
 
 namespace marula::isect::e2e {
 namespace {
@@ -102,9 +102,9 @@ TEST(Perpfoot, F7ProjectsFurtherPointsOntoTheSameLine)
     }
     // The report holds the current third point only.
     const auto page = transcript(r);
-    EXPECT_TRUE(contains(page, "C3      "));
-    EXPECT_FALSE(contains(page, "C1"));
-    EXPECT_FALSE(contains(page, "C2"));
+    EXPECT_TRUE(has_line_containing(page, "C3      "));
+    EXPECT_FALSE(has_line_containing(page, "C1"));
+    EXPECT_FALSE(has_line_containing(page, "C2"));
 }
 
 TEST(Perpfoot, PointTwoOnPointOneGivesNoLine)
@@ -128,7 +128,7 @@ TEST(Perpfoot, PointTwoOnPointOneGivesNoLine)
     EXPECT_FALSE(shows_garbage(joined(corrected.screen("r"))));
     const auto page = transcript(corrected);
     EXPECT_TRUE(has_line(page, "             　 交 点 F       直線の２点が同じ位置です。"));
-    EXPECT_FALSE(contains(page, "L="));
+    EXPECT_FALSE(has_line_containing(page, "L="));
 }
 
 }  // namespace

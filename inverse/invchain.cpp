@@ -16,6 +16,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = table_report("                                     逆 計 算（連続）", "                By MARULA    ");
+
 using namespace inverse;
 
 constexpr int kComputedColor = 0;
@@ -47,7 +50,7 @@ public:
         keys.plot = [this] { plot_points(rt_, points_, /*radial=*/false); };
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
-        run_key_loop(rt_, KeyBar::A, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -88,17 +91,10 @@ private:
         TableCorrection rules;
         rules.columns = 6;
         rules.row_fits = [this](int, int row) { return row >= 1 && row <= leg_count(); };
-        if (legs_.empty()) {
-            // No leg was entered, so no row fits any column: the row is
-            // refused once and the key bar comes back rather than asking
-            // for ever.
-            rules.needs_row = [](int) { return false; };
-            ask_table_cell(rt_, rules);
-            ask_number(rt_, 0, "   縦の訂正番号  ");
-            wrong_entry_notice(rt_, NoticeEnding::Table);
-            return;
-        }
-        const CellChoice cell = ask_table_cell(rt_, rules);
+        rules.has_rows = !legs_.empty();
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         const int point = cell.column <= 3 ? cell.row - 1 : cell.row;
         const Field field = static_cast<Field>((cell.column - 1) % 3);
         edit(point, field);
@@ -177,7 +173,7 @@ private:
 
     // ---- report -----------------------------------------------------------
     void report() {
-        begin_report(rt_, kInvchainReport);
+        begin_report(rt_, kReport);
         rt_.lprint(kReportHeading);
         if (legs_.empty()) report_lone_point(rt_, points_[0]);
         for (int row = 1; row <= leg_count(); ++row) {

@@ -35,7 +35,7 @@ struct Leg {
     double delta_x = 0;
     double delta_y = 0;
     double distance = 0;  // √(ΔX² + ΔY²) from the stored differences, metres
-    double azimuth = 0;   // degrees from +X clockwise, with a net +1e-5 bias
+    double azimuth = 0;   // degrees from +X clockwise, with a net +1e-5 nudge
     Dms dms;              // the azimuth split for display (seconds truncated)
 };
 

@@ -16,6 +16,9 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport = table_report("                                     逆 計 算（放射）", "                By MARULA    ");
+
 using namespace inverse;
 
 constexpr int kComputedColor = 0;
@@ -45,7 +48,7 @@ public:
         keys.plot = [this] { plot_points(rt_, points_, /*radial=*/true); };
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
-        run_key_loop(rt_, KeyBar::A, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -85,16 +88,12 @@ private:
         TableCorrection rules;
         rules.columns = 6;
         rules.blanks = 64;
-        rules.needs_row = [this](int column) { return column >= 4 && !legs_.empty(); };
+        rules.needs_row = [](int column) { return column >= 4; };
         rules.row_fits = [this](int, int row) { return row >= 1 && row <= target_count(); };
-        const CellChoice cell = ask_table_cell(rt_, rules);
-        if (cell.column >= 4 && legs_.empty()) {
-            // There is no target row to correct: the row is refused once
-            // and the key bar comes back rather than asking for ever.
-            ask_number(rt_, 0, "   縦の訂正番号  ");
-            wrong_entry_notice(rt_, NoticeEnding::Table);
-            return;
-        }
+        rules.has_rows = !legs_.empty();
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         switch (cell.column) {
         case 1: correct_instrument_name(); break;
         case 2: correct_instrument_x(); break;
@@ -187,7 +186,7 @@ private:
     // The first target's line carries the instrument point; further lines
     // leave its columns blank.
     void report() {
-        begin_report(rt_, kInvradialReport);
+        begin_report(rt_, kReport);
         rt_.lprint(kReportHeading);
         if (legs_.empty()) report_lone_point(rt_, instrument());
         for (int row = 1; row <= target_count(); ++row) {

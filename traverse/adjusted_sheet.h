@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "frame/entry.h"
+#include "frame/report.h"
 #include "frame/screen.h"
 #include "runtime/runtime.h"
 #include "traverse/adjustment.h"
@@ -20,6 +21,18 @@ namespace marula {
 inline constexpr int kSheetNumberCol = 1, kSheetFromCol = 5, kSheetToCol = 12, kSheetAngleCol = 18,
                      kSheetDistanceCol = 31, kSheetAzimuthCol = 40, kSheetXCol = 53, kSheetYCol = 65;
 inline constexpr int kSheetFirstRow = 3;
+
+// The printed page of both adjusted traverses: A4 landscape, by-line and
+// body in the wide line pitch, the body straight under the title.
+inline constexpr ReportLayout kAdjustedTraverseReport{
+    .paper = Paper::a4_landscape,
+    .title = "                            多角測量座標計算書",
+    .by_line = "                                By MARULA ",
+    .by_line_pitch = {111, 360},
+    .body_pitch = {111, 360},
+    .empty_after_title = 1,
+    .empty_after_body_font = false,
+};
 inline constexpr std::string_view kSheetCoordinate = "########.###";
 inline constexpr std::string_view kSheetDistance = "####.###";
 

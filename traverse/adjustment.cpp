@@ -13,12 +13,6 @@ double misclosure_seconds(double w) {
     return std::trunc(w * 3600);
 }
 
-double reduce_half_turn(double w) {
-    if (w > 180) return w - 360;
-    if (w < -180) return w + 360;
-    return w;
-}
-
 std::vector<AngleCorrection> distribute_angle_misclosure(double w_seconds, int count, double e) {
     std::vector<AngleCorrection> out;
     if (count < 1) return out;

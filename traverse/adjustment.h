@@ -19,12 +19,6 @@ namespace marula {
 // falls a hair short of a whole second still counts it.
 double misclosure_seconds(double w);
 
-// A misclosure between two azimuths brought into −180 … +180 degrees, so
-// a closing azimuth of 359°59′50″ against a chain that ends at 0°00′05″ is
-// a misclosure of −15″ and not of almost a whole turn. One step each way:
-// the difference of two azimuths in [0, 360] is always within a turn.
-double reduce_half_turn(double w);
-
 // One angle's share of the angular misclosure.
 struct AngleCorrection {
     double seconds = 0;  // whole seconds

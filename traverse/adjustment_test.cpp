@@ -6,6 +6,8 @@
 #include <numeric>
 #include <vector>
 
+#include "survey/survey.h"
+
 namespace marula {
 namespace {
 

@@ -17,6 +17,7 @@
 namespace marula {
 namespace {
 
+
 constexpr int kLimit = 16;  // stations 0 … 15 and the forward point
 constexpr int kSize = kLimit + 2;
 
@@ -44,7 +45,7 @@ public:
         keys.print = [this] { complete_ ? report() : rt_.beep(); };
         keys.redisplay = [this] { redisplay(); };
         keys.landscape_screen_print = true;
-        run_key_loop(rt_, KeyBar::A, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -55,7 +56,7 @@ private:
         sheet_.row_number(0);
         sheet_.name(0, kSheetToCol, back_name_, kEntered);
         start_ = ask_angle_entry(rt_, 2, "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ",
-                                 AngleKind::Azimuth, kNudge1e7, kNudge1e7);
+                                 AngleKind::azimuth, kNudge1e7, kNudge1e7);
         sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         const KnownStation known = ask_known_station(rt_, sheet_);
         names_[0] = known.name;
@@ -74,19 +75,12 @@ private:
             sheet_.name(k, kSheetFromCol, names_[k - 1], kEntered);
             sheet_.name(k, kSheetToCol, name, kEntered);
             angles_[k] =
-                ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6, kNudge1e7);
+                ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::included, kNudge1e6, kNudge1e7);
             sheet_.angle(k, angles_[k], kEntered);
-            double distance = 0;
-            for (;;) {
-                distance = ask_distance_entry(rt_, 5, "距離は（終了は０を入力）  ");
-                // A traverse needs at least one leg: a 0 here would leave
-                // nothing to adjust and a zero distance total to divide by.
-                if (distance == 0 && k == 1) {
-                    rt_.notice(kFirstLegRefusal);
-                    continue;
-                }
-                break;
-            }
+            // A traverse needs at least one leg: a 0 first would leave
+            // nothing to adjust and a zero distance total to divide by.
+            const double distance = ask_distance_entry(rt_, 5, "距離は（終了は０を入力）  ",
+                                                       k == 1 ? std::optional(kFirstLegRefusal) : std::nullopt);
             if (distance == 0) {
                 legs_ = k - 1;
                 forward_name_ = name;
@@ -105,7 +99,7 @@ private:
         sheet_.coordinate(n, kSheetXCol, x_[n], kGiven, kStylePlain);
         y_[n] = ask_coordinate_entry(rt_, 5, names_[n] + "のＹ座標は");
         sheet_.coordinate(n, kSheetYCol, y_[n], kGiven, kStylePlain);
-        closing_ = ask_angle_entry(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", AngleKind::Azimuth,
+        closing_ = ask_angle_entry(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", AngleKind::azimuth,
                                    kNudge1e6, kNudge1e7);
         sheet_.typed_azimuth(n + 1, closing_, kGiven, kStylePlain);
         complete_ = true;
@@ -223,7 +217,9 @@ private:
         TableCorrection rules;
         rules.columns = 7;
         rules.row_fits = [this](int c, int r) { return row_fits(c, r); };
-        CellChoice cell = ask_table_cell(rt_, rules);
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         const int c = cell.column, r = cell.row, n = legs_;
         switch (c) {
             case 1: correct_station_name(r <= 1 ? 0 : r - 1); break;
@@ -274,7 +270,7 @@ private:
     void correct_angle(int r) {
         sheet_.angle(r, angles_[r], kOldValueColor);
         hide_for_angles();
-        angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
+        angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::included, kNudge1e6, kNudge1e6);
         sheet_.angle(r, angles_[r], kEntered);
         calculate();
         show_results();
@@ -288,7 +284,7 @@ private:
         hide_for_angles();
         std::string prompt = start ? names_[0] + "から" + back_name_ + "への方向角は "
                                    : names_[n] + "から" + forward_name_ + "への方向角は ";
-        target = ask_angle_entry(rt_, 2, prompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        target = ask_angle_entry(rt_, 2, prompt, AngleKind::azimuth, kNudge1e6, kNudge1e6);
         if (start) sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         calculate();
         show_results();
@@ -297,13 +293,7 @@ private:
     void correct_distance(int r) {
         sheet_.distance(r, distances_[r], kOldValueColor);
         show_computed(true, false, true, true, 1, legs_);
-        double value = 0;
-        for (;;) {
-            value = ask_distance_entry(rt_, 2, "正しい距離は  ");
-            if (value != 0) break;
-            rt_.notice(kZeroLegRefusal);
-        }
-        distances_[r] = value;
+        distances_[r] = ask_distance_entry(rt_, 2, "正しい距離は  ", kZeroLegRefusal);
         sheet_.distance(r, distances_[r], kEntered);
         recalculate_distance_total();
         adjust_coordinates();
@@ -348,7 +338,7 @@ private:
 
     void report() {
         const int n = legs_;
-        begin_report(rt_, kLinktravReport);
+        begin_report(rt_, kAdjustedTraverseReport);
         report_adjusted_heading(rt_);
 
         report_adjusted_start(rt_, names_[0], back_name_, start_, x_[0], y_[0]);

@@ -16,6 +16,7 @@ namespace {
 
 using test::cut_columns;
 using test::run_script;
+using test::read_all;
 using test::ScriptResult;
 
 using test::Lines;
@@ -45,13 +46,6 @@ std::string distance(const ScriptResult& r, std::string_view snap, int row) { re
 std::string x_of(const ScriptResult& r, std::string_view snap, int row) { return cell(r, snap, row, 53, 12); }
 std::string y_of(const ScriptResult& r, std::string_view snap, int row) { return cell(r, snap, row, 65, 12); }
 std::string prompt(const ScriptResult& r, std::string_view snap) { return r.row(snap, 23); }
-
-std::string read_file(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // Page objects of a PDF ("/Type /Page", not "/Type /Pages").
 int pdf_pages(const std::string& pdf) {
@@ -116,7 +110,7 @@ TEST(Linktrav, ReportHoldsTheFiguresOnOnePage) {
         "\f",
     };
     EXPECT_EQ(lines, expected);
-    EXPECT_EQ(pdf_pages(read_file(r.out_dir / "print-1.pdf")), 1);
+    EXPECT_EQ(pdf_pages(read_all(r.out_dir / "print-1.pdf")), 1);
 }
 
 // Each correction: the keys and answers after the whole run, and the cells
@@ -264,26 +258,6 @@ TEST(Linktrav, PackedAnglesWithSixtyMinutesOrSecondsAreAskedAgain) {
     EXPECT_EQ(azimuth(r, "taken", 0), "  20-25-12");
 }
 
-TEST(Linktrav, EntriesTooLargeForTheirFieldsAreAskedAgain) {
-    struct Case {
-        const char* what;
-        Lines lines;
-        std::string asked;
-        std::string echo;  // the cell that stays empty
-    } const cases[] = {
-        {"coordinate of 1e9 m", {"type B", "type 0", "type K1", "type 1e9"}, "     既知点Ｘ座標は", "x0"},
-        {"leg of 10 km", {"type B", "type 0", "type K1", "type 0", "type 0", "type P1", "type 90", "type 10000"},
-         "     距離は", "dist1"},
-        {"angle of 10000 degrees", {"type B", "type 10000"}, "  方向角は", "az0"},
-    };
-    for (const auto& c : cases) {
-        auto r = run_script("linktrav", c.lines + Lines{"snap asked"});
-        ASSERT_EQ(r.exit_status, 0) << c.what;
-        EXPECT_TRUE(prompt(r, "asked").starts_with(c.asked)) << c.what << ": " << prompt(r, "asked");
-        EXPECT_EQ(pick(r, c.echo, "asked").find_first_not_of(' '), std::string::npos) << c.what;
-    }
-}
-
 TEST(Linktrav, StartingAzimuthEntries) {
     struct Case {
         const char* typed;
@@ -325,7 +299,7 @@ TEST(Linktrav, ZeroLinearMisclosureShowsAnUnboundedRatio) {
                                      "type 1000", "type 180", "snap result", "key F4"});
     ASSERT_EQ(r.exit_status, 0);
     EXPECT_EQ(r.row("result", 21), "    精度１：     ∞  距離計 100.000  角誤差   0秒 Ｘ誤差 0.000  Ｙ誤差 0.000");
-    auto report = read_file(r.out_dir / "print-1.txt");
+    auto report = read_all(r.out_dir / "print-1.txt");
     EXPECT_NE(report.find("実測精度１：     ∞ （ 水平距離の和　  100.000  座標の閉合差　  0.000）"),
               std::string::npos)
         << report;

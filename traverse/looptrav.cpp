@@ -19,6 +19,7 @@
 namespace marula {
 namespace {
 
+
 constexpr int kLimit = 16;  // station entries; the seventeenth is refused
 constexpr int kSize = kLimit + 1;
 constexpr int kMinimumLegs = 3;  // the fewest legs that close a polygon
@@ -46,7 +47,7 @@ public:
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
         keys.landscape_screen_print = true;
-        run_key_loop(rt_, KeyBar::A, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -55,7 +56,7 @@ private:
         back_name_ = ask_text(rt_, 5, "後視点名は  ");
         sheet_.row_number(0);
         sheet_.name(0, kSheetToCol, back_name_, kEntered);
-        start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::azimuth, kNudge1e6, kNudge1e6);
         show_start(kGiven, kStylePlain);
         const KnownStation known = ask_known_station(rt_, sheet_);
         names_[0] = known.name;
@@ -84,7 +85,7 @@ private:
             sheet_.row_number(k);
             sheet_.name(k, kSheetFromCol, names_[k - 1], kEntered);
             sheet_.name(k, kSheetToCol, names_[k], kEntered);
-            angles_[k] = ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::Included, kNudge1e6,
+            angles_[k] = ask_angle_entry(rt_, 5, "夾角は（後視を基準に右まわり）  ", AngleKind::included, kNudge1e6,
                                    kNudge1e6);
             sheet_.angle(k, angles_[k], kEntered);
             distances_[k] = ask_distance_entry(rt_, 5, "距離は  ");
@@ -204,7 +205,9 @@ private:
         // each: columns 5 to 7 ask no row.
         rules.needs_row = [](int c) { return c < 5; };
         rules.row_fits = [this](int c, int r) { return row_fits(c, r); };
-        CellChoice cell = ask_table_cell(rt_, rules);
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         const int r = cell.row, n = legs_;
         switch (cell.column) {
             case 1: correct_station_name(r <= 1 ? 0 : r - 1); break;
@@ -255,7 +258,7 @@ private:
     void correct_angle(int r) {
         sheet_.angle(r, angles_[r], kOldValueColor);
         show_computed(true, true, true, true);
-        angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::Included, kNudge1e6, kNudge1e6);
+        angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::included, kNudge1e6, kNudge1e6);
         sheet_.angle(r, angles_[r], kEntered);
         calculate();
         show_results();
@@ -264,7 +267,7 @@ private:
     void correct_start() {
         show_start(kOldValueColor, kStyleNormal);
         show_computed(true, true, true, true);
-        start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::Azimuth, kNudge1e6, kNudge1e6);
+        start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::azimuth, kNudge1e6, kNudge1e6);
         show_start(kGiven, kStylePlain);
         adjust_azimuths();
         adjust_coordinates();
@@ -309,7 +312,7 @@ private:
     // ---- report --------------------------------------------------------
     void report() {
         const int n = legs_;
-        begin_report(rt_, kLooptravReport);
+        begin_report(rt_, kAdjustedTraverseReport);
         report_adjusted_heading(rt_);
         report_adjusted_start(rt_, names_[0], back_name_, start_, x_[0], y_[0]);
         for (int i = 1; i <= n; ++i) {

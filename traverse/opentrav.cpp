@@ -16,6 +16,14 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport{
+    .title = "                      連続トラバ－ス",
+    .by_line = "            By MARULA    ",
+    .body_pitch = {131, 240},
+    .empty_after_title = 1,
+};
+
 constexpr int kLimit = 18;              // new points after the instrument point
 constexpr int kLastIndex = kLimit + 1;  // index 1 the instrument point, 2 … 19 new points
 constexpr int kSize = kLastIndex + 1;
@@ -54,7 +62,7 @@ public:
         keys.plot = [this] { plot(); };
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
-        run_key_loop(rt_, KeyBar::A, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -63,7 +71,7 @@ private:
         names_[0] = ask_text(rt_, 5, "後視点名は  ");
         show_row_number(1);
         show_name(1, kToCol, names_[0], kGivenColor, kStylePlain);
-        backsight_ = ask_angle_entry(rt_, 2, kAzimuthPrompt, AngleKind::Azimuth, kNudge1e7, kNudge1e7);
+        backsight_ = ask_angle_entry(rt_, 2, kAzimuthPrompt, AngleKind::azimuth, kNudge1e7, kNudge1e7);
         azimuths_[1] = backsight_.degrees;
         echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kGivenColor, kStylePlain);
         names_[1] = ask_text(rt_, 5, "機械点名は");
@@ -80,7 +88,7 @@ private:
             show_row_number(k);
             show_name(k, kFromCol, names_[k - 1], kPointColor);
             show_name(k, kToCol, names_[k], kPointColor, kStyleNormal, "&     &");
-            angles_[k] = ask_angle_entry(rt_, 5, kAnglePrompt, AngleKind::Included, kNudge1e7, 0);
+            angles_[k] = ask_angle_entry(rt_, 5, kAnglePrompt, AngleKind::included, kNudge1e7, 0);
             echo_dms(rt_, kAngleCol, text_row(k), angles_[k], kPointColor);
             azimuths_[k] = open_leg_azimuth(azimuths_[k - 1], angles_[k].degrees, k == 2);
             show_azimuth(k, kPointColor);
@@ -201,7 +209,9 @@ private:
         // asking for a row for ever.
         rules.column_fits = [this](int c) { return last_ >= 2 || !needs_point_row(c); };
         rules.row_fits = [this](int c, int r) { return row_fits(c, r); };
-        CellChoice cell = ask_table_cell(rt_, rules);
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         const int r = cell.row;
         switch (cell.column) {
             case 1: correct_name(r <= 2 ? 1 : r - 1); break;
@@ -239,7 +249,7 @@ private:
     void correct_angle(int r) {
         echo_dms(rt_, kAngleCol, text_row(r), angles_[r], kOldValueColor);
         show_computed(r, true, true, true, kHiddenColor);
-        angles_[r] = ask_angle_entry(rt_, 0, "正しい狭角は（後視を基準に右まわり） ", AngleKind::Included, kNudge1e7, 0);
+        angles_[r] = ask_angle_entry(rt_, 0, "正しい狭角は（後視を基準に右まわり） ", AngleKind::included, kNudge1e7, 0);
         echo_dms(rt_, kAngleCol, text_row(r), angles_[r], kChangedColor);
         recompute_azimuths();
         chain_coordinates(2);
@@ -249,7 +259,7 @@ private:
     void correct_backsight_azimuth() {
         echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kOldValueColor);
         show_computed(2, true, true, true, kHiddenColor);
-        backsight_ = ask_angle_entry(rt_, 0, "正しい方向角は（機械点から後視点へ)   ", AngleKind::Azimuth, kNudge1e7,
+        backsight_ = ask_angle_entry(rt_, 0, "正しい方向角は（機械点から後視点へ)   ", AngleKind::azimuth, kNudge1e7,
                                kNudge1e7);
         azimuths_[1] = backsight_.degrees;
         echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kChangedColor);
@@ -300,7 +310,7 @@ private:
 
     // ---- report --------------------------------------------------------
     void report() {
-        begin_report(rt_, kOpentravReport);
+        begin_report(rt_, kReport);
         rt_.lprint("       　測角点  方向点　　夾　角　　  方 向 角　  　 距　離       DX　  　 DY");
         rt_.lprint_using("         &    &  &    &               ####°##′##″",
                          {names_[1], names_[0], double(backsight_.d), double(backsight_.m), double(backsight_.s)});

@@ -16,6 +16,14 @@
 namespace marula {
 namespace {
 
+// The printed page: its paper, title, by-line and spacing.
+constexpr ReportLayout kReport{
+    .title = "                   放射トラバ－ス",
+    .by_line = "          By MARULA   ",
+    .body_pitch = {131, 240},
+    .empty_after_title = 1,
+};
+
 constexpr int kLimit = 18;              // observed points
 constexpr int kLastIndex = kLimit + 1;  // 0 backsight, 1 instrument point, 2 … 19 observed points
 constexpr int kSize = kLastIndex + 1;
@@ -53,8 +61,8 @@ public:
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
         // After the last point the program shows the plot at once.
-        if (enter()) run_key_action(rt_, KeyBar::A, KeyAction::Plot, keys);
-        run_key_loop(rt_, KeyBar::A, keys);
+        if (enter()) run_key_action(rt_, KeyBar::Table, KeyAction::Plot, keys);
+        run_key_loop(rt_, KeyBar::Table, keys);
     }
 
 private:
@@ -64,7 +72,7 @@ private:
         names_[0] = ask_text(rt_, 5, "後視点名は  ");
         show_row_number(0);
         show_name(0, kGivenColor);
-        backsight_ = ask_angle_entry(rt_, 2, kAzimuthPrompt, AngleKind::Azimuth, kNudge1e7, kNudge1e7);
+        backsight_ = ask_angle_entry(rt_, 2, kAzimuthPrompt, AngleKind::azimuth, kNudge1e7, kNudge1e7);
         show_backsight_azimuth(kGivenColor);
         names_[1] = ask_text(rt_, 5, "機械点名は");
         show_row_number(1);
@@ -80,7 +88,7 @@ private:
             names_[j] = name;
             show_row_number(j);
             show_name(j, kPointColor);
-            angles_[j] = ask_angle_entry(rt_, 5, kAnglePrompt, AngleKind::Included, kNudge1e7, 0);
+            angles_[j] = ask_angle_entry(rt_, 5, kAnglePrompt, AngleKind::included, kNudge1e7, 0);
             show_angle(j, kPointColor);
             azimuths_[j] = radial_azimuth(backsight_.degrees, angles_[j].degrees);
             show_azimuth(j, kPointColor);
@@ -190,7 +198,9 @@ private:
         // asking for a row for ever.
         rules.column_fits = [this](int c) { return last_ >= 2 || !needs_point_row(c); };
         rules.row_fits = [this](int c, int r) { return row_fits(c, r); };
-        CellChoice cell = ask_table_cell(rt_, rules);
+        const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
+        if (!chosen) return;
+        const CellChoice cell = *chosen;
         const int j = cell.row;
         switch (cell.column) {
             case 1: correct_name(j); break;
@@ -211,7 +221,7 @@ private:
     void correct_angle(int j) {
         show_angle(j, kOldValueColor);
         show_computed(j, j, true, true, true, kHiddenColor);
-        angles_[j] = ask_angle_entry(rt_, 0, "正しい狭角は（後視を基準に右まわり） ", AngleKind::Included, kNudge1e7, 0);
+        angles_[j] = ask_angle_entry(rt_, 0, "正しい狭角は（後視を基準に右まわり） ", AngleKind::included, kNudge1e7, 0);
         show_angle(j, kChangedColor);
         azimuths_[j] = radial_azimuth(backsight_.degrees, angles_[j].degrees);
         place(j);
@@ -230,7 +240,7 @@ private:
     void correct_backsight_azimuth() {
         show_backsight_azimuth(kOldValueColor);
         show_computed(2, last_, true, true, true, kHiddenColor);
-        backsight_ = ask_angle_entry(rt_, 0, "正しい方向角は（機械点から後視点へ)   ", AngleKind::Azimuth, kNudge1e7,
+        backsight_ = ask_angle_entry(rt_, 0, "正しい方向角は（機械点から後視点へ)   ", AngleKind::azimuth, kNudge1e7,
                                kNudge1e7);
         show_backsight_azimuth(kChangedColor);
         for (int j = 2; j <= last_; ++j) {
@@ -271,7 +281,7 @@ private:
 
     // ---- report --------------------------------------------------------
     void report() {
-        begin_report(rt_, kRadtravReport);
+        begin_report(rt_, kReport);
         rt_.lprint("　 　 　  点　名　 　夾　角　　  機械点からの方向角   距離　  　 DX　   　 DY");
         rt_.lprint_using("    　 　 &    &                  ####°##′##″",
                          {names_[0], double(backsight_.d), double(backsight_.m), double(backsight_.s)});

@@ -32,9 +32,9 @@ const std::vector<PointRow> kFanRows = {
 // Table row j stands on text row j + 3.
 void expect_rows(const ScriptResult& r, std::string_view snap, const std::vector<PointRow>& rows) {
     for (const PointRow& p : rows) {
-        EXPECT_EQ(text_cells(r, snap, p.row + 3, 39, 14), p.azimuth) << "row " << p.row;
-        EXPECT_EQ(text_cells(r, snap, p.row + 3, 53, 12), p.x) << "row " << p.row;
-        EXPECT_EQ(text_cells(r, snap, p.row + 3, 65, 12), p.y) << "row " << p.row;
+        EXPECT_EQ(r.cells(snap, p.row + 3, 39, 14), p.azimuth) << "row " << p.row;
+        EXPECT_EQ(r.cells(snap, p.row + 3, 53, 12), p.x) << "row " << p.row;
+        EXPECT_EQ(r.cells(snap, p.row + 3, 65, 12), p.y) << "row " << p.row;
     }
 }
 
@@ -137,7 +137,7 @@ void expect_asked_again(std::span<const RefusedEntry> cases) {
         auto r = run_script("radtrav", c.script + Lines{"type *", "snap result"});
         ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(count_logged(r, "beep"), 1);
+        EXPECT_EQ(r.times_logged("beep"), 1);
         expect_rows(r, "result", {{2, "  40° 0′ 0″", "    1076.604", "    1064.279"}});
     }
 }
@@ -149,16 +149,6 @@ TEST(Radtrav, AnglesWithSixtyMinutesOrSecondsAreRefused) {
          Lines{"type BS", "type 300.6000", "type 300", "type A", "type 1000", "type 1000"} +
              point("P2", "100", "100")},
         {"included angle with 99 seconds", start_at("300") + Lines{"type P2", "type 100.0099", "type 100", "type 100"}},
-    };
-    expect_asked_again(cases);
-}
-
-TEST(Radtrav, NumbersTooLargeForTheirFieldsAreRefused) {
-    const RefusedEntry cases[] = {
-        {"instrument Y of −1e9", Lines{"type BS", "type 300", "type A", "type 1000", "type -1e9", "type 1000"} +
-                                     point("P2", "100", "100")},
-        {"a shot of 20 km", start_at("300") + Lines{"type P2", "type 100", "type 20000", "type 100"}},
-        {"an angle of −20000°", start_at("300") + Lines{"type P2", "type -20000", "type 100", "type 100"}},
     };
     expect_asked_again(cases);
 }
@@ -176,9 +166,9 @@ TEST(Radtrav, EighteenPointsBringTheLimitThenThePlot) {
     for (const std::string& row : r.screen("result")) plot += row + "\n";
     for (const char* name : {"P2", "P10", "P19"}) EXPECT_NE(plot.find(name), std::string::npos) << name;
     // Redisplay and report list all eighteen.
-    EXPECT_EQ(text_cells(r, "again", 22, 7, 7), "P19    ");
-    EXPECT_EQ(text_cells(r, "again", 22, 39, 14), " 340° 0′ 0″");
-    EXPECT_EQ(text_cells(r, "again", 22, 53, 12), "    1093.969");
+    EXPECT_EQ(r.cells("again", 22, 7, 7), "P19    ");
+    EXPECT_EQ(r.cells("again", 22, 39, 14), " 340° 0′ 0″");
+    EXPECT_EQ(r.cells("again", 22, 53, 12), "    1093.969");
     auto page = transcript(r, 1);
     ASSERT_GE(page.size(), 2u);
     EXPECT_EQ(page[page.size() - 2], "                        P19             1093.969          965.798");
@@ -191,8 +181,8 @@ TEST(Radtrav, NoObservedPointShowsOnlyWhatWasEntered) {
     auto r = run_script("radtrav", start_at("0") + Lines{"type *", "key F2", "snap plot", "key F4", "key F5",
                                                           "snap again"});
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-    EXPECT_EQ(text_cells(r, "again", 3, 0, 13), "   0   BS    ");
-    EXPECT_EQ(text_cells(r, "again", 4, 53, 24), "    1000.000    1000.000");
+    EXPECT_EQ(r.cells("again", 3, 0, 13), "   0   BS    ");
+    EXPECT_EQ(r.cells("again", 4, 53, 24), "    1000.000    1000.000");
     for (int row = 5; row <= 22; ++row) EXPECT_EQ(r.row("again", row), "") << row;
     auto page = transcript(r, 1);
     ASSERT_GE(page.size(), 6u);

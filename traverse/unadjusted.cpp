@@ -6,15 +6,6 @@
 
 namespace marula {
 
-double azimuth_in_turn(double a) {
-    if (a >= 0 && a < 360) return a;
-    a = std::fmod(a, 360.0);
-    if (a < 0) a += 360;
-    // −1e-20 + 360 rounds to 360 itself: one more step keeps it a turn short.
-    if (a >= 360) a -= 360;
-    return a;
-}
-
 double open_leg_azimuth(double previous, double angle, bool first_leg) {
     double a = first_leg ? previous + angle : previous + angle - 180;
     return azimuth_in_turn(wrap_azimuth(a)) + kNudge1e8;

@@ -5,13 +5,9 @@
 // cuts them to the millimetre.
 #pragma once
 
-namespace marula {
+#include "survey/survey.h"
 
-// Any finite azimuth brought into [0, 360). Values already in range come
-// back unchanged to the last bit; others lose or gain whole turns (fmod is
-// exact, so the fraction of a degree is kept). A tiny negative value whose
-// turn-up would round to 360 gives 0, never 360.
-double azimuth_in_turn(double a);
+namespace marula {
 
 // The azimuth of the open traverse's leg into the next point.
 // First leg: the backsight azimuth (instrument point to backsight) plus the

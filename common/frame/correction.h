@@ -2,16 +2,17 @@
 // (form programs) the user wants to correct. The program then shows the
 // old value in colour 2, reads the new one, recomputes and redraws.
 //
-// Table programs (key bar A):
+// Table programs (the table key bar):
 //
 //     TableCorrection rules;
 //     rules.columns = 7;
 //     rules.needs_row = [](int c) { return c < 5; };            // optional
 //     rules.row_fits = [&](int c, int r) { return ...; };       // required
-//     CellChoice cell = ask_table_cell(rt, rules);
-//     // cell.column in 1 … 7, cell.row the row typed (or -1 when none)
+//     rules.has_rows = !legs.empty();                          // optional
+//     std::optional<CellChoice> cell = ask_table_cell(rt, rules);
+//     // cell->column in 1 … 7, cell->row the row typed (or -1 when none)
 //
-// Form programs (key bars B and C):
+// Form programs (the form key bars):
 //
 //     int field = ask_field(rt, 13);   // 1 … 13
 #pragma once
@@ -35,6 +36,10 @@ struct TableCorrection {
     // numbers; a refused row shows the wrong-entry notice and the row is
     // asked again (the column stays chosen).
     std::function<bool(int column, int row)> row_fits;
+    // Whether the table holds any row yet. With none, nothing is there to
+    // correct: a column that asks for a row has its row refused once with
+    // the wrong-entry notice, and no cell is chosen.
+    bool has_rows = true;
     // Blanks printed from column 0 of row 23 before the column question.
     int blanks = 53;
 };
@@ -52,7 +57,9 @@ std::optional<int> whole_number_in(double value, int low, int high);
 // "　　横の訂正番号  " at column 0 of row 23 until one of 1 … columns is
 // typed (wrong-entry notice and the flow again otherwise), then, unless the
 // column needs none, "   縦の訂正番号  " until row_fits accepts the row.
-CellChoice ask_table_cell(Runtime& rt, const TableCorrection& rules);
+// Returns nothing when the table has no rows yet (see has_rows): the key
+// bar comes back rather than the row being asked for ever.
+std::optional<CellChoice> ask_table_cell(Runtime& rt, const TableCorrection& rules);
 
 // The form flow: erases the key bar (white box (20,412)-(630,431)), prints
 // 57 blanks from column 0 of row 23 and asks "　　訂正番号   " until one of

@@ -2,16 +2,17 @@
 
 #include <utility>
 
+#include "entry_detail.h"
 #include "survey/survey.h"
 
 namespace marula {
 
 namespace {
 
-void place_prompt(Runtime& rt, int column) {
+void place_prompt(Runtime& rt, int column, int color = kPromptColor) {
     clear_prompt_row(rt);
     rt.locate(column, kPromptRow);
-    rt.color(kPromptColor, kStyleNormal);
+    rt.color(color, kStyleNormal);
 }
 
 // Columns always left for the answer after the prompt.
@@ -47,18 +48,19 @@ void ask_text_keeping(Runtime& rt, int column, std::string_view prompt, std::str
     if (!typed.empty()) text = std::move(typed);
 }
 
-double ask_number(Runtime& rt, int column, std::string_view prompt, std::optional<double> preset) {
-    place_prompt(rt, column);
+double detail::ask_number(Runtime& rt, int column, std::string_view prompt, std::optional<double> preset,
+                          int color) {
+    place_prompt(rt, column, color);
     double value = rt.input_number(fit_prompt(prompt, column), preset);
     // The answer is wiped from the prompt row once it is taken.
+    rt.color(kPromptColor, kStyleNormal);
     clear_prompt_row(rt);
     return value;
 }
 
 std::optional<AngleEntry> read_angle(double packed, AngleKind kind, double nudge_in, double nudge_out) {
     if (!packed_angle_is_valid(packed, nudge_in)) return std::nullopt;
-    PackedKind pk = kind == AngleKind::Azimuth ? PackedKind::azimuth : PackedKind::included_angle;
-    PackedAngle split = dms_to_degrees(packed, nudge_in, nudge_out, pk);
+    PackedAngle split = dms_to_degrees(packed, nudge_in, nudge_out, kind);
     AngleEntry entry;
     entry.packed = packed;
     entry.degrees = split.degrees;
@@ -66,15 +68,6 @@ std::optional<AngleEntry> read_angle(double packed, AngleKind kind, double nudge
     entry.m = static_cast<int>(split.typed.minutes);
     entry.s = static_cast<int>(split.typed.seconds);
     return entry;
-}
-
-AngleEntry ask_angle(Runtime& rt, int column, std::string_view prompt, AngleKind kind, double nudge_in,
-                     double nudge_out, std::optional<double> preset) {
-    for (;;) {
-        double packed = ask_number(rt, column, prompt, preset);
-        if (auto entry = read_angle(packed, kind, nudge_in, nudge_out)) return *entry;
-        rt.notice(kAngleRefusal);
-    }
 }
 
 void echo_name(Runtime& rt, int column, int row, std::string_view name, int color, int style,

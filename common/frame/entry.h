@@ -7,11 +7,14 @@
 //
 //     std::string back = ask_text(rt, 5, "後視点名は  ");
 //     echo_name(rt, 12, 3, back, 0);
-//     AngleEntry start = ask_angle(rt, 2, kStartPrompt, AngleKind::Azimuth,
-//                                  kNudge7, kNudge7);
+//     AngleEntry start = ask_angle_entry(rt, 2, kStartPrompt, AngleKind::azimuth,
+//                                        kNudge7, kNudge7);
 //     echo_dms(rt, 40, 3, start, 5, kStylePlain);
-//     double x0 = ask_number(rt, 5, "既知点Ｘ座標は ");
+//     double x0 = ask_coordinate_entry(rt, 5, "既知点Ｘ座標は ");
 //     echo_number(rt, 53, 3, "########.###", x0, 5, kStylePlain);
+//
+// Numbers are read only through bounded_entry.h, which holds each kind of
+// number to its bounds.
 #pragma once
 
 #include <optional>
@@ -20,6 +23,7 @@
 
 #include "runtime/runtime.h"
 #include "screen.h"
+#include "survey/survey.h"
 
 namespace marula {
 
@@ -33,11 +37,6 @@ std::string ask_text(Runtime& rt, int column, std::string_view prompt);
 // (a name under correction stays as it stood).
 void ask_text_keeping(Runtime& rt, int column, std::string_view prompt, std::string& text);
 
-// A numeric answer. Text that is not a finite number is refused by the
-// runtime and asked again; an empty answer returns `preset` when given.
-double ask_number(Runtime& rt, int column, std::string_view prompt,
-                  std::optional<double> preset = std::nullopt);
-
 // A packed angle DDD.MMSS as typed and what it became.
 struct AngleEntry {
     double packed = 0;    // as typed
@@ -45,21 +44,13 @@ struct AngleEntry {
     int d = 0, m = 0, s = 0;  // the split shown in the table as the echo
 };
 
-// Azimuths read a negative entry as the negative of the packed value
-// turned into [0, 360) (−20.2512 is 339°34′48″); included angles do not.
-enum class AngleKind { Azimuth, Included };
+// AngleKind (survey/survey.h): azimuths read a negative entry as the
+// negative of the packed value turned into [0, 360) (−20.2512 is
+// 339°34′48″); included angles do not.
 
 // Converts a packed value with the survey library's reading. Returns
 // nothing when its minutes or seconds are 60 or more.
 std::optional<AngleEntry> read_angle(double packed, AngleKind kind, double nudge_in, double nudge_out);
-
-// Asks for a packed angle. Minutes or seconds of 60 or more are refused
-// with a notice on the prompt row and the question is asked again; nothing
-// is stored until a valid angle is typed. An empty answer takes `preset`
-// (a packed value) when one is given.
-AngleEntry ask_angle(Runtime& rt, int column, std::string_view prompt, AngleKind kind,
-                     double nudge_in, double nudge_out,
-                     std::optional<double> preset = std::nullopt);
 
 // The refusal shown for minutes or seconds of 60 or more.
 inline constexpr std::string_view kAngleRefusal = "分・秒は60未満で入力して下さい。";

@@ -4,13 +4,13 @@
 // A program is one small file that reads like its screen:
 //
 //     int main(int argc, char** argv) {
-//         return marula::run_program("linktrav", argc, argv, [](marula::Runtime& rt) {
+//         return marula::run_program("traverse", argc, argv, [](marula::Runtime& rt) {
 //             start_screen(rt);
 //             draw_title(rt, kTitle);
 //             draw_heading(rt, kHeading);
 //             rt.console(3, 20);
 //             ... input sequence, calculation, display ...
-//             run_key_loop(rt, KeyBar::A, keys);
+//             run_key_loop(rt, KeyBar::Table, keys);
 //         });
 //     }
 #pragma once

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -42,6 +43,14 @@ protected:
         return line;
     }
 
+    // The beeps logged so far in this test.
+    int beeps() const {
+        std::ifstream in(out_ / "events.log");
+        int count = 0;
+        for (std::string line; std::getline(in, line);) count += line == "beep";
+        return count;
+    }
+
     std::filesystem::path out_;
 };
 
@@ -54,11 +63,11 @@ TEST_F(FrameTest, KeyBarsDrawTheirBoxesAndLabels) {
         std::vector<std::pair<int, int>> white;   // between boxes, or inside an outline box
         std::string labels;
     } const cases[] = {
-        {KeyBar::A, 8, {{40, 420}, {600, 420}}, {{8, 420}, {77, 430}, {568, 420}}, {{79, 415}},
+        {KeyBar::Table, 8, {{40, 420}, {600, 420}}, {{8, 420}, {77, 430}, {568, 420}}, {{79, 415}},
          "F1 訂 正  F2画像表示F3画面印刷F4 印 刷  F5 再表示 F6 再入力 F7 MENU   F8 終 了"},
-        {KeyBar::B, 6, {{75, 420}, {555, 420}}, {{120, 413}, {60, 430}}, {{10, 420}, {610, 420}},
+        {KeyBar::Form, 6, {{75, 420}, {555, 420}}, {{120, 413}, {60, 430}}, {{10, 420}, {610, 420}},
          "    F1= 訂  正  F2=画面印刷 F3= 印  刷  F4=再 入 力 F5=ＭＥＮＵ F6= 終  了"},
-        {KeyBar::C, 7, {{40, 420}, {540, 415}}, {{84, 413}, {40, 430}}, {{586, 420}, {2, 420}},
+        {KeyBar::FormWithNext, 7, {{40, 420}, {540, 415}}, {{84, 413}, {40, 430}}, {{586, 420}, {2, 420}},
          " F1=訂  正 F2=画面印刷 F3=印  刷  F4=再入力  F5=MENU    F6=終  了   F7=連続入力"},
     };
     for (const auto& c : cases) {
@@ -77,13 +86,13 @@ TEST_F(FrameTest, KeyBarsDrawTheirBoxesAndLabels) {
 }
 
 TEST_F(FrameTest, KeysMapToTheirActions) {
-    EXPECT_EQ(key_action(KeyBar::A, 2), KeyAction::Plot);
-    EXPECT_EQ(key_action(KeyBar::A, 5), KeyAction::Redisplay);
-    EXPECT_EQ(key_action(KeyBar::A, 8), KeyAction::End);
-    EXPECT_EQ(key_action(KeyBar::B, 2), KeyAction::ScreenPrint);
-    EXPECT_EQ(key_action(KeyBar::B, 4), KeyAction::Reinput);
-    EXPECT_EQ(key_action(KeyBar::C, 6), KeyAction::End);
-    EXPECT_EQ(key_action(KeyBar::C, 7), KeyAction::Extra);
+    EXPECT_EQ(key_action(KeyBar::Table, 2), KeyAction::Plot);
+    EXPECT_EQ(key_action(KeyBar::Table, 5), KeyAction::Redisplay);
+    EXPECT_EQ(key_action(KeyBar::Table, 8), KeyAction::End);
+    EXPECT_EQ(key_action(KeyBar::Form, 2), KeyAction::ScreenPrint);
+    EXPECT_EQ(key_action(KeyBar::Form, 4), KeyAction::Reinput);
+    EXPECT_EQ(key_action(KeyBar::FormWithNext, 6), KeyAction::End);
+    EXPECT_EQ(key_action(KeyBar::FormWithNext, 7), KeyAction::Extra);
 }
 
 TEST_F(FrameTest, PackedAnglesAreReadOrRefused) {
@@ -92,30 +101,67 @@ TEST_F(FrameTest, PackedAnglesAreReadOrRefused) {
         AngleKind kind;
         int d, m, s;
     } const cases[] = {
-        {{"type 20.2512"}, AngleKind::Azimuth, 20, 25, 12},
-        {{"type -20.2512"}, AngleKind::Azimuth, 339, 34, 48},
-        {{"type 360"}, AngleKind::Azimuth, 360, 0, 0},
-        {{"type 20.7590", "type 20.2512"}, AngleKind::Included, 20, 25, 12},  // refused, then taken
-        {{"type 45.6000", "type 45.5960", "type 45.5959"}, AngleKind::Included, 45, 59, 59},
-        {{"type 0.0003"}, AngleKind::Included, 0, 0, 3},
+        {{"type 20.2512"}, AngleKind::azimuth, 20, 25, 12},
+        {{"type -20.2512"}, AngleKind::azimuth, 339, 34, 48},
+        {{"type 360"}, AngleKind::azimuth, 360, 0, 0},
+        {{"type 20.7590", "type 20.2512"}, AngleKind::included, 20, 25, 12},  // refused, then taken
+        {{"type 45.6000", "type 45.5960", "type 45.5959"}, AngleKind::included, 45, 59, 59},
+        {{"type 0.0003"}, AngleKind::included, 0, 0, 3},
     };
     for (const auto& c : cases) {
         auto rt = make(c.typed);
-        AngleEntry a = ask_angle(*rt, 5, "角は ", c.kind, double(1e-6f), double(1e-7f));
+        AngleEntry a = ask_angle_entry(*rt, 5, "角は ", c.kind, double(1e-6f), double(1e-7f));
         EXPECT_EQ(a.d, c.d) << c.typed.back();
         EXPECT_EQ(a.m, c.m) << c.typed.back();
         EXPECT_EQ(a.s, c.s) << c.typed.back();
         EXPECT_EQ(row(*rt, 23), "") << "the prompt row is wiped after the answer";
     }
-    EXPECT_FALSE(read_angle(10.0060, AngleKind::Included, double(1e-6f), 0));
-    EXPECT_TRUE(read_angle(10.0059, AngleKind::Included, double(1e-6f), 0));
+    EXPECT_FALSE(read_angle(10.0060, AngleKind::included, double(1e-6f), 0));
+    EXPECT_TRUE(read_angle(10.0059, AngleKind::included, double(1e-6f), 0));
+}
+
+TEST_F(FrameTest, NumbersOutsideTheirBoundsAreAskedAgain) {
+    // Each kind of number: answers just outside its bounds are refused (one
+    // notice and its beep each), the first one inside is taken.
+    using Ask = std::function<double(Runtime&)>;
+    const Ask coordinate = [](Runtime& rt) { return ask_coordinate_entry(rt, 5, "Ｘ座標は "); };
+    const Ask distance = [](Runtime& rt) { return ask_distance_entry(rt, 5, "距離は "); };
+    const Ask leg = [](Runtime& rt) { return ask_distance_entry(rt, 5, "距離は ", "０は不可"); };
+    const Ask chord = [](Runtime& rt) { return ask_chord_entry(rt, 5, "隅切辺長は", 5); };
+    const Ask angle = [](Runtime& rt) {
+        return ask_angle_entry(rt, 5, "角は ", AngleKind::azimuth, double(1e-7f), double(1e-7f)).packed;
+    };
+    const Ask direction = [](Runtime& rt) { return ask_packed_entry(rt, 5, "方向角は", 2, 1e-7); };
+    struct Case {
+        const char* what;
+        const Ask& ask;
+        std::vector<std::string> typed;
+        double taken;
+    } const cases[] = {
+        {"coordinates", coordinate, {"type 1e8", "type -1e8", "type 1e308", "type -99999999.999"}, -99999999.999},
+        {"distances", distance, {"type -0.001", "type 10000", "type -1e300", "type 0"}, 0},
+        {"distances near the top", distance, {"type 9999.999"}, 9999.999},
+        {"a leg that needs a length", leg, {"type 0", "type -5", "type 12.5"}, 12.5},
+        {"chords", chord, {"type 0", "type -1", "type 10000", "type 1e308", "type 9999.999"}, 9999.999},
+        {"chords keep the preset", chord, {"type"}, 5},
+        {"angles", angle, {"type 10000", "type -10000", "type 1.6000", "type 1.0060", "type -9999.5959"}, -9999.5959},
+        {"directions", direction, {"type 1e15", "type -1e4", "type 20.0060", "type 9999.5959"}, 9999.5959},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto rt = make(c.typed);
+        const int beeps_before = beeps();
+        EXPECT_EQ(c.ask(*rt), c.taken);
+        EXPECT_EQ(beeps() - beeps_before, int(c.typed.size()) - 1);
+        EXPECT_EQ(row(*rt, 23), "");
+    }
 }
 
 TEST_F(FrameTest, LongPromptsLeaveRoomForTheAnswer) {
     const std::string name(100, 'N');
     auto rt = make({"snap asked", "type 12.5"});
     rt->console(3, 20);  // the scrolling rows of a table program
-    EXPECT_EQ(ask_number(*rt, 5, name + "のＸ座標は"), 12.5);
+    EXPECT_EQ(ask_coordinate_entry(*rt, 5, name + "のＸ座標は"), 12.5);
     // While the question waited, the prompt was cut to leave twelve columns.
     std::ifstream in(out_ / "asked.txt");
     std::string line;
@@ -168,11 +214,14 @@ TEST_F(FrameTest, TableCorrectionAsksUntilColumnAndRowFit) {
     struct Case {
         std::vector<std::string> typed;
         int column, row;
+        bool has_rows = true;
     } const cases[] = {
         {{"type 3", "type 2"}, 3, 2},
         {{"type 0", "type 8", "type 3", "type 2"}, 3, 2},         // columns out of range asked again
         {{"type 3", "type 9", "type 1.5", "type 1"}, 3, 1},       // rows that do not fit asked again
         {{"type 6"}, 6, -1},                                      // a column that needs no row
+        {{"type 6"}, 6, -1, false},                               // needs none in an empty table either
+        {{"type 3", "type 1", "type 3", "type 2"}, 0, 0, false},  // an empty table: one row refused, no cell
     };
     for (const auto& c : cases) {
         auto rt = make(c.typed);
@@ -180,9 +229,22 @@ TEST_F(FrameTest, TableCorrectionAsksUntilColumnAndRowFit) {
         rules.columns = 7;
         rules.needs_row = [](int col) { return col != 6; };
         rules.row_fits = [](int, int r) { return r >= 0 && r <= 3; };
-        CellChoice got = ask_table_cell(*rt, rules);
-        EXPECT_EQ(got.column, c.column);
-        EXPECT_EQ(got.row, c.row);
+        rules.has_rows = c.has_rows;
+        std::optional<CellChoice> got = ask_table_cell(*rt, rules);
+        if (c.column == 0) {
+            EXPECT_FALSE(got) << "an empty table gives no cell";
+            EXPECT_EQ(row(*rt, 23), "") << "the notice is wiped again";
+            // The row was asked once only: the next answers are the next question's.
+            rules.has_rows = true;
+            got = ask_table_cell(*rt, rules);
+            ASSERT_TRUE(got);
+            EXPECT_EQ(got->column, 3);
+            EXPECT_EQ(got->row, 2);
+            continue;
+        }
+        ASSERT_TRUE(got);
+        EXPECT_EQ(got->column, c.column);
+        EXPECT_EQ(got->row, c.row);
         EXPECT_EQ(row(*rt, 23), "") << "no tail of the notice or the question is left";
     }
 }
@@ -247,11 +309,30 @@ TEST_F(FrameTest, ReportFrameLaysOutTitleByLineAndBody) {
         const ReportLayout* layout;
         int empty_before;  // lines before the title line
         int empty_after;   // lines between the title line and the body
-    } const cases[] = {
-        {&kLinktravReport, 4, 1},
-        {&kIsect2dReport, 6, 3},  // five, one more after the title font; two, one more after the body font
-        {&kIsect4pReport, 5, 3},
-        {&kOpentravReport, 4, 2},
+    };
+    constexpr ReportLayout landscape_table{.paper = Paper::a4_landscape,
+                                           .title = "  TABLE",
+                                           .by_line = "  By MARULA ",
+                                           .by_line_pitch = {111, 360},
+                                           .body_pitch = {111, 360},
+                                           .empty_after_body_font = false};
+    constexpr ReportLayout portrait_form{.paper = Paper::a4_portrait,
+                                         .title = "  FORM",
+                                         .by_line = "  By MARULA   ",
+                                         .empty_before_title = 5,
+                                         .empty_after_title_font = true,
+                                         .empty_after_title = 2};
+    constexpr ReportLayout portrait_form_plain{.paper = Paper::a4_portrait,
+                                               .title = "  FORM",
+                                               .by_line = "      By MARULA    ",
+                                               .empty_before_title = 5,
+                                               .empty_after_title = 2};
+    constexpr ReportLayout paper_as_set{.title = "  LIST", .by_line = "  By MARULA ", .body_pitch = {131, 240}};
+    const Case cases[] = {
+        {&landscape_table, 4, 1},
+        {&portrait_form, 6, 3},  // five, one more after the title font; two, one more after the body font
+        {&portrait_form_plain, 5, 3},
+        {&paper_as_set, 4, 2},
     };
     int page = 0;
     for (const auto& c : cases) {

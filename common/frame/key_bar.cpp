@@ -18,7 +18,7 @@ constexpr std::array<int, 7> kColumnsC{1, 11, 23, 34, 45, 56, 68};
 constexpr int kBarColor = 14;
 constexpr int kBarShadow = 1;
 
-void draw_bar_a(Runtime& rt) {
+void draw_table_bar(Runtime& rt) {
     for (int k = 0; k < 8; ++k) {
         int x = 80 * k;
         rt.fill_box(x, 412, x + 76, 429, kBarColor);
@@ -28,7 +28,7 @@ void draw_bar_a(Runtime& rt) {
     }
 }
 
-void draw_bar_b(Runtime& rt) {
+void draw_form_bar(Runtime& rt) {
     for (int k = 0; k < 6; ++k) {
         int x = 96 * k;
         rt.fill_box(29 + x, 412, 120 + x, 429, kBarColor);
@@ -40,7 +40,7 @@ void draw_bar_b(Runtime& rt) {
     }
 }
 
-void draw_bar_c(Runtime& rt) {
+void draw_form_with_next_bar(Runtime& rt) {
     for (int k = 0; k < 7; ++k) {
         int g = k < 6 ? 4 + 88 * k : 540;
         int q = k < 6 ? g + 80 : 632;
@@ -64,11 +64,11 @@ struct Flash {
 
 std::optional<Flash> flash_of(KeyBar bar, int key) {
     switch (bar) {
-        case KeyBar::A: {
+        case KeyBar::Table: {
             int x = 80 * (key - 1);
             return Flash{x, 412, x + 76, 429, 0, 11};
         }
-        case KeyBar::B: {
+        case KeyBar::Form: {
             static constexpr std::array<Flash, 5> kFlashB{Flash{28, 411, 120, 430, 1, 8},
                                                           Flash{124, 411, 218, 432, 1, 12},
                                                           Flash{220, 411, 314, 432, 1, 12},
@@ -77,7 +77,7 @@ std::optional<Flash> flash_of(KeyBar bar, int key) {
             if (key >= 1 && key <= 5) return kFlashB[key - 1];
             return std::nullopt;
         }
-        case KeyBar::C: {
+        case KeyBar::FormWithNext: {
             static constexpr std::array<Flash, 7> kFlashC{
                 Flash{4, 411, 86, 432, 0, 12},    Flash{90, 411, 176, 432, 0, 12},
                 Flash{178, 411, 264, 432, 1, 12}, Flash{266, 411, 352, 432, 1, 12},
@@ -94,15 +94,15 @@ std::optional<Flash> flash_of(KeyBar bar, int key) {
 
 int key_count(KeyBar bar) {
     switch (bar) {
-        case KeyBar::A: return 8;
-        case KeyBar::B: return 6;
-        case KeyBar::C: return 7;
+        case KeyBar::Table: return 8;
+        case KeyBar::Form: return 6;
+        case KeyBar::FormWithNext: return 7;
     }
     return 0;
 }
 
 KeyAction key_action(KeyBar bar, int key) {
-    if (bar == KeyBar::A) {
+    if (bar == KeyBar::Table) {
         static constexpr std::array<KeyAction, 8> kA{KeyAction::Correct,   KeyAction::Plot,    KeyAction::ScreenPrint,
                                                      KeyAction::Print,     KeyAction::Redisplay, KeyAction::Reinput,
                                                      KeyAction::Menu,      KeyAction::End};
@@ -120,9 +120,9 @@ void draw_key_bar(Runtime& rt, KeyBar bar) {
     rt.view(0, 0, 639, 431);
     clear_prompt_row(rt);
     switch (bar) {
-        case KeyBar::A: draw_bar_a(rt); break;
-        case KeyBar::B: draw_bar_b(rt); break;
-        case KeyBar::C: draw_bar_c(rt); break;
+        case KeyBar::Table: draw_table_bar(rt); break;
+        case KeyBar::Form: draw_form_bar(rt); break;
+        case KeyBar::FormWithNext: draw_form_with_next_bar(rt); break;
     }
     rt.color(0, kStyleNormal);
     rt.all_keys(Trap::Off);
@@ -132,7 +132,7 @@ void draw_key_bar(Runtime& rt, KeyBar bar) {
 void erase_key_bar(Runtime& rt, KeyBar bar) {
     rt.window(0, 0, 639, 431);
     rt.view(0, 0, 639, 431);
-    if (bar == KeyBar::A) {
+    if (bar == KeyBar::Table) {
         rt.fill_box(0, 400, 640, 432, 15);
     } else {
         rt.fill_box(20, 412, 630, 431, 15);

@@ -6,11 +6,11 @@
 //
 //     KeyActions keys;
 //     keys.correct   = [&] { correct(); };    // F1
-//     keys.plot      = [&] { plot(); };       // F2 (bar A only)
-//     keys.print     = [&] { report(); };     // F4 on bar A, F3 on B and C
-//     keys.redisplay = [&] { redisplay(); };  // F5 (bar A only)
+//     keys.plot      = [&] { plot(); };       // F2 (the table bar only)
+//     keys.print     = [&] { report(); };     // F4 on the table bar, F3 on the form bars
+//     keys.redisplay = [&] { redisplay(); };  // F5 (the table bar only)
 //     keys.landscape_screen_print = true;     // set A4 landscape first
-//     run_key_loop(rt, KeyBar::A, keys);
+//     run_key_loop(rt, KeyBar::Table, keys);
 //
 // Screen print, re-input (RUN of the program's own name), menu (RUN
 // "MARULA") and end (farewell) are the frame's own. An action left empty
@@ -26,9 +26,12 @@
 
 namespace marula {
 
-// A: eight keys (table programs); B: six keys (isect2d, isect1d, isect4p,
-// cornercut); C: seven keys (perpfoot).
-enum class KeyBar { A, B, C };
+// Table: eight keys, for the programs that list their points in a table
+// (correct, plot, screen print, print, redisplay, re-input, menu, end).
+// Form: six keys, for the programs that fill in a form (correct, screen
+// print, print, re-input, menu, end). FormWithNext: the form's six and a
+// seventh that takes the next point into the same form.
+enum class KeyBar { Table, Form, FormWithNext };
 
 // What each key does on each bar.
 enum class KeyAction { Correct, Plot, ScreenPrint, Print, Redisplay, Reinput, Menu, End, Extra };
@@ -42,25 +45,26 @@ KeyAction key_action(KeyBar bar, int key);
 // of the bar (row 23 blanked first); keys 1 … key_count switched on.
 void draw_key_bar(Runtime& rt, KeyBar bar);
 // The key-bar area wiped for a dialogue: a white box (0,400)-(640,432) on
-// bar A, (20,412)-(630,431) on bars B and C, and row 23 blanked.
+// the table bar, (20,412)-(630,431) on the form bars, and row 23 blanked.
 void erase_key_bar(Runtime& rt, KeyBar bar);
 // The flash of key n's box: white outline boxes drawn inward one pixel
-// apart, WAIT 5 after each (bar B's last key has none).
+// apart, WAIT 5 after each (the form bar's last key has none).
 void flash_key(Runtime& rt, KeyBar bar, int key);
 
 struct KeyActions {
     std::function<void()> correct;
-    std::function<void()> plot;       // bar A: F2
+    std::function<void()> plot;       // the table bar: F2
     std::function<void()> print;      // the report
-    std::function<void()> redisplay;  // bar A: F5
-    std::function<void()> extra;      // bar C: F7
-    // linktrav and looptrav set A4 landscape before a screen print.
+    std::function<void()> redisplay;  // the table bar: F5
+    std::function<void()> extra;      // the form bar with next: F7
+    // Set A4 landscape before a screen print (for a table as wide as a
+    // landscape page).
     bool landscape_screen_print = false;
 };
 
 // Runs one action as the key loop would (without the flash), for programs
-// that must start with one (radtrav draws its plot at once): the keys are
-// off while it runs.
+// that must start with one (a plot drawn at once, say): the keys are off
+// while it runs.
 void run_key_action(Runtime& rt, KeyBar bar, KeyAction action, const KeyActions& actions);
 
 // The key bar and its endless loop. Returns never: the program ends by

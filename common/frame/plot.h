@@ -5,7 +5,7 @@
 // to the right and Y, east, downwards, so the plot shows the ground turned
 // a quarter turn clockwise. The helpers take metres and do the × 1000.
 //
-// Table programs (bar A, key F2) plot on the cleared screen:
+// Table programs (the table key bar, F2) plot on the cleared screen:
 //
 //     Plot plot = Plot::table(rt, xs, ys);          // CLS 0, window, view
 //     plot.circle(xs[0], ys[0], 2, 5, true);       // radius 2 marker units

@@ -1,6 +1,6 @@
 #include "runtime/format.h"
 
-#include "runtime/cp932_test_support.h"
+#include "cp932_test_support.h"
 
 #include <gtest/gtest.h>
 

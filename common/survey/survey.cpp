@@ -61,9 +61,9 @@ double radians_pi_first(double degrees) { return degrees * kPi / 180; }
 
 double radians(double degrees) { return degrees * (kPi / 180); }
 
-PackedAngle dms_to_degrees(double v, double nudge_in, double nudge_out, PackedKind kind) {
+PackedAngle dms_to_degrees(double v, double nudge_in, double nudge_out, AngleKind kind) {
     if (v < 0) {
-        return kind == PackedKind::azimuth ? negative_azimuth(v, nudge_in, nudge_out)
+        return kind == AngleKind::azimuth ? negative_azimuth(v, nudge_in, nudge_out)
                                            : negative_angle(v, nudge_in, nudge_out);
     }
     PackedAngle r;
@@ -102,6 +102,21 @@ double wrap_azimuth(double a) {
 }
 
 double wrap_azimuth_upper(double a) { return a >= 360 ? a - 360 : a; }
+
+double azimuth_in_turn(double a) {
+    if (a >= 0 && a < 360) return a;
+    a = std::fmod(a, 360.0);
+    if (a < 0) a += 360;
+    // −1e-20 + 360 rounds to 360 itself: one more step keeps it a turn short.
+    if (a >= 360) a -= 360;
+    return a;
+}
+
+double reduce_half_turn(double w) {
+    if (w > 180) return w - 360;
+    if (w < -180) return w + 360;
+    return w;
+}
 
 double next_azimuth(double a_prev, double turn_angle, bool first_leg) {
     double a = a_prev + turn_angle - 180;

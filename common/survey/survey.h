@@ -29,11 +29,25 @@ namespace marula {
 inline constexpr double kPi = std::bit_cast<double>(std::uint64_t{0x400921FB54442D15});
 static_assert(kPi == 3.141592653589792);
 
-// Single-precision nudges, widened to double.
+// Single-precision nudges, widened to double. Every small constant the
+// programs add to a value is one of these ("nudge" throughout: the pairs
+// laid on a point's X and Y are nudges too); kNudge11e8 is 11e-8.
 inline constexpr double kNudge1e9 = double(1e-9f);  // 9.999999717180685e-10
 inline constexpr double kNudge2e9 = double(2e-9f);  // 1.999999943436137e-09
 inline constexpr double kNudge1e8 = double(1e-8f);  // 9.99999993922529e-09
+inline constexpr double kNudge2e8 = double(2e-8f);
+inline constexpr double kNudge5e8 = double(5e-8f);
+inline constexpr double kNudge7e8 = double(7e-8f);
 inline constexpr double kNudge1e7 = double(1e-7f);  // 1.0000000116860974e-07
+inline constexpr double kNudge11e8 = double(1.1e-7f);
+inline constexpr double kNudge15e8 = double(1.5e-7f);
+inline constexpr double kNudge2e7 = double(2e-7f);
+inline constexpr double kNudge25e8 = double(2.5e-7f);
+inline constexpr double kNudge3e7 = double(3e-7f);
+inline constexpr double kNudge35e8 = double(3.5e-7f);
+inline constexpr double kNudge4e7 = double(4e-7f);
+inline constexpr double kNudge45e8 = double(4.5e-7f);
+inline constexpr double kNudge5e7 = double(5e-7f);
 inline constexpr double kNudge1e6 = double(1e-6f);  // 9.999999974752427e-07
 inline constexpr double kNudge1e5 = double(1e-5f);  // 9.999999747378752e-06
 inline constexpr double kNudge2e5 = double(2e-5f);  // 1.9999999494757503e-05
@@ -79,8 +93,9 @@ struct PackedAngle {
     double degrees = 0;
 };
 
-// Whether a packed entry is an azimuth (a direction) or an included angle.
-enum class PackedKind { included_angle, azimuth };
+// Whether a packed entry is an included angle or an azimuth (a direction),
+// which reads a negative entry differently (see dms_to_degrees).
+enum class AngleKind { included, azimuth };
 
 // Reads a packed angle v (DDD.MMSS; digits after the fourth decimal are
 // dropped, not rounded):
@@ -99,7 +114,7 @@ enum class PackedKind { included_angle, azimuth };
 //    −(D + M/60 + S/3600) + nudge_out.
 // A non-negative entry is never wrapped: 360 stays 360. Minutes or seconds
 // of 60 or more are converted as written (see packed_angle_is_valid).
-PackedAngle dms_to_degrees(double v, double nudge_in, double nudge_out, PackedKind kind);
+PackedAngle dms_to_degrees(double v, double nudge_in, double nudge_out, AngleKind kind);
 
 // False when the minutes or seconds of a packed entry, split exactly as
 // dms_to_degrees splits it with the same nudge_in, are 60 or more
@@ -121,16 +136,48 @@ Dms degrees_to_dms_a(double a);
 Dms degrees_to_dms_b(double a);
 
 // ---------------------------------------------------------------------------
-// Azimuths
+// Azimuth reducers
+//
+// Every reduction of an angle in degrees to its range is one of these four,
+// and each stays as it is because figures already shown and printed depend
+// on its exact steps (one step of 360 is exact in doubles; fmod is exact):
+//
+//   function             input                    output       steps
+//   wrap_azimuth         within a turn of range   [0, 360)     −360 once if ≥ 360, then +360 once if < 0
+//   wrap_azimuth_upper   any                      (−∞, 360)*   −360 once if ≥ 360; negatives stay
+//   azimuth_in_turn      any finite               [0, 360)     whole turns off (fmod), never 360
+//   reduce_half_turn     a difference of two      [−180, 180]  −360 once if > 180, +360 once if < −180
+//                        azimuths in [0, 360]
+//
+//   * for input below 720; values further out stay out of range.
+//
+// A chain of legs reduces each azimuth with wrap_azimuth (the adjusted
+// traverses) or with wrap_azimuth and then azimuth_in_turn (the open and
+// closed traverses, where an unusual angle can leave the sum a turn out);
+// a radial shot with wrap_azimuth_upper and then azimuth_in_turn; a
+// misclosure with reduce_half_turn, so a closing azimuth of 359°59′50″
+// against a chain that ends at 0°00′05″ is a misclosure of −15″ and not of
+// almost a whole turn.
 
 // Brings an azimuth within one turn of [0, 360) into [0, 360): one step
 // down by 360 if a ≥ 360, then one step up by 360 if a < 0. No loop: a
 // value further out stays out of range.
 double wrap_azimuth(double a);
 
-// Only the first step of wrap_azimuth (the radial traverse): a ≥ 360
-// loses 360 once; negative values are left alone.
+// Only the first step of wrap_azimuth: a ≥ 360 loses 360 once; negative
+// values are left alone.
 double wrap_azimuth_upper(double a);
+
+// Any finite azimuth brought into [0, 360). Values already in range come
+// back unchanged to the last bit; others lose or gain whole turns (fmod is
+// exact, so the fraction of a degree is kept). A tiny negative value whose
+// turn-up would round to 360 gives 0, never 360.
+double azimuth_in_turn(double a);
+
+// A difference of two azimuths brought into −180 … +180 degrees: one step
+// each way, as the difference of two azimuths in [0, 360] is always within
+// a turn.
+double reduce_half_turn(double w);
 
 // The azimuth of the next leg: a_prev + turn_angle − 180, less another 180
 // for the first leg out of a known point (whose backsight azimuth points

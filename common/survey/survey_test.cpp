@@ -44,20 +44,20 @@ TEST(Radians, TheTwoOrdersGiveTheirOwnLastBits) {
 }
 
 TEST(DmsToDegrees, ReadsTheTypedDigits) {
-    struct Row { double v, nudge_in, nudge_out; PackedKind kind; double d, m, s, degrees; };
+    struct Row { double v, nudge_in, nudge_out; AngleKind kind; double d, m, s, degrees; };
     const Row rows[] = {
-        {20.2512, kNudge1e7, kNudge1e7, PackedKind::azimuth, 20, 25, 12, 20.420000100000003},
-        {45.30305, kNudge1e7, kNudge1e7, PackedKind::azimuth, 45, 30, 30, 45.508333433333334},  // fifth decimal dropped
-        {0.0003, kNudge1e6, 0, PackedKind::included_angle, 0, 0, 3, 3.0 / 3600},
-        {0, kNudge1e7, kNudge1e7, PackedKind::azimuth, 0, 0, 0, kNudge1e7},
-        {360, kNudge1e7, kNudge1e7, PackedKind::azimuth, 360, 0, 0, 360 + kNudge1e7},  // never wrapped
-        {90, kNudge1e7, 0, PackedKind::included_angle, 90, 0, 0, 90},
+        {20.2512, kNudge1e7, kNudge1e7, AngleKind::azimuth, 20, 25, 12, 20.420000100000003},
+        {45.30305, kNudge1e7, kNudge1e7, AngleKind::azimuth, 45, 30, 30, 45.508333433333334},  // fifth decimal dropped
+        {0.0003, kNudge1e6, 0, AngleKind::included, 0, 0, 3, 3.0 / 3600},
+        {0, kNudge1e7, kNudge1e7, AngleKind::azimuth, 0, 0, 0, kNudge1e7},
+        {360, kNudge1e7, kNudge1e7, AngleKind::azimuth, 360, 0, 0, 360 + kNudge1e7},  // never wrapped
+        {90, kNudge1e7, 0, AngleKind::included, 90, 0, 0, 90},
         // A negative azimuth is the direction that far anticlockwise of +X.
-        {-20.2512, kNudge1e7, kNudge1e7, PackedKind::azimuth, 339, 34, 48, 339 + 34.0 / 60 + 48.0 / 3600 + kNudge1e7},
-        {-0.0001, kNudge1e6, kNudge1e6, PackedKind::azimuth, 359, 59, 59, 359 + 59.0 / 60 + 59.0 / 3600 + kNudge1e6},
-        {-360, kNudge1e7, 0, PackedKind::azimuth, 0, 0, 0, 0},
+        {-20.2512, kNudge1e7, kNudge1e7, AngleKind::azimuth, 339, 34, 48, 339 + 34.0 / 60 + 48.0 / 3600 + kNudge1e7},
+        {-0.0001, kNudge1e6, kNudge1e6, AngleKind::azimuth, 359, 59, 59, 359 + 59.0 / 60 + 59.0 / 3600 + kNudge1e6},
+        {-360, kNudge1e7, 0, AngleKind::azimuth, 0, 0, 0, 0},
         // A negative included angle keeps its sign on every part and loses no second.
-        {-20.2512, kNudge1e6, kNudge1e7, PackedKind::included_angle, -20, -25, -12, -20.42 + kNudge1e7},
+        {-20.2512, kNudge1e6, kNudge1e7, AngleKind::included, -20, -25, -12, -20.42 + kNudge1e7},
     };
     for (const Row& r : rows) {
         const PackedAngle a = dms_to_degrees(r.v, r.nudge_in, r.nudge_out, r.kind);
@@ -78,7 +78,7 @@ TEST(DmsToDegrees, EveryTypedAngleSplitsBackIntoItsDigits) {
         for (int d = 0; d < 360 && failures < 10; ++d) {
             for (int m = 0; m < 60; ++m) {
                 for (int s = 0; s < 60; ++s) {
-                    const PackedAngle a = dms_to_degrees(typed(d, m, s), nudge, nudge, PackedKind::azimuth);
+                    const PackedAngle a = dms_to_degrees(typed(d, m, s), nudge, nudge, AngleKind::azimuth);
                     if (a.typed.degrees != d || a.typed.minutes != m || a.typed.seconds != s ||
                         !packed_angle_is_valid(typed(d, m, s), nudge)) {
                         ADD_FAILURE() << d << "." << m << "." << s << " nudge " << nudge << " gives "
@@ -87,9 +87,9 @@ TEST(DmsToDegrees, EveryTypedAngleSplitsBackIntoItsDigits) {
                     }
                     const int back = (360 * 3600 - (d * 3600 + m * 60 + s)) % (360 * 3600);
                     const PackedAngle expected =
-                        dms_to_degrees(typed(back / 3600, back / 60 % 60, back % 60), nudge, nudge, PackedKind::azimuth);
+                        dms_to_degrees(typed(back / 3600, back / 60 % 60, back % 60), nudge, nudge, AngleKind::azimuth);
                     const PackedAngle negative =
-                        dms_to_degrees(typed(d, m, s, true), nudge, nudge, PackedKind::azimuth);
+                        dms_to_degrees(typed(d, m, s, true), nudge, nudge, AngleKind::azimuth);
                     if (negative.degrees != expected.degrees || negative.typed.degrees != expected.typed.degrees ||
                         negative.typed.minutes != expected.typed.minutes ||
                         negative.typed.seconds != expected.typed.seconds || negative.packed != expected.packed) {
@@ -107,9 +107,9 @@ TEST(DmsToDegrees, EveryTypedAngleSplitsBackIntoItsDigits) {
 // recalculation; the split must not drift.
 TEST(DmsToDegrees, ReReadingTheKeptPackedValueKeepsTheSplit) {
     for (double v : {20.2512, -20.2512, 0.0003, 195.5017, 359.5959}) {
-        const PackedAngle first = dms_to_degrees(v, kNudge1e7, kNudge1e8, PackedKind::azimuth);
+        const PackedAngle first = dms_to_degrees(v, kNudge1e7, kNudge1e8, AngleKind::azimuth);
         PackedAngle again = first;
-        for (int i = 0; i < 20; ++i) again = dms_to_degrees(again.packed, kNudge1e7, kNudge1e8, PackedKind::azimuth);
+        for (int i = 0; i < 20; ++i) again = dms_to_degrees(again.packed, kNudge1e7, kNudge1e8, AngleKind::azimuth);
         EXPECT_EQ(again.typed.degrees, first.typed.degrees) << v;
         EXPECT_EQ(again.typed.minutes, first.typed.minutes) << v;
         EXPECT_EQ(again.typed.seconds, first.typed.seconds) << v;
@@ -128,7 +128,7 @@ TEST(PackedAngleIsValid, SixtyMinutesOrSecondsAreTypingErrors) {
         EXPECT_EQ(packed_angle_is_valid(r.v, kNudge1e6), r.valid) << r.v;
     }
     // The split agrees: the rejected entries are the ones read with 60 or more.
-    const PackedAngle a = dms_to_degrees(20.7590, kNudge1e6, 0, PackedKind::included_angle);
+    const PackedAngle a = dms_to_degrees(20.7590, kNudge1e6, 0, AngleKind::included);
     EXPECT_EQ(a.typed.minutes, 75);
     EXPECT_EQ(a.typed.seconds, 90);
     for (int m = 0; m < 100; ++m)

@@ -1,10 +1,8 @@
-// Small helpers for the traverse programs' script-mode tests: the open and
-// radial traverses' entries, reading a table cell and counting logged
-// events.
+// Script pieces for the traverse programs' tests: the open and radial
+// traverses' first entries and their further points.
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "script_run.h"
@@ -21,16 +19,6 @@ inline Lines point(const std::string& name, const std::string& angle, const std:
     return {"type " + name, "type " + angle, "type " + distance};
 }
 
-// The cells of one text row of a snap, `width` grid columns from `column`.
-inline std::string text_cells(const ScriptResult& r, std::string_view snap, int text_row, int column, int width) {
-    return cut_columns(r.row(snap, text_row), column, width);
-}
 
-// How many times an event was logged.
-inline int count_logged(const ScriptResult& r, std::string_view line) {
-    int n = 0;
-    for (const std::string& e : r.events) n += e == line;
-    return n;
-}
 
 }  // namespace marula::test

@@ -62,6 +62,10 @@ bool ScriptResult::logged(std::string_view line) const {
     return false;
 }
 
+int ScriptResult::times_logged(std::string_view line) const {
+    return static_cast<int>(std::count(events.begin(), events.end(), line));
+}
+
 std::vector<std::string> ScriptResult::events_starting(std::string_view prefix) const {
     std::vector<std::string> out;
     for (const auto& e : events)
@@ -93,6 +97,17 @@ std::vector<std::string> transcript(const ScriptResult& r, int page) {
     std::ifstream in(r.out_dir / ("print-" + std::to_string(page) + ".txt"));
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool has_line_containing(const std::vector<std::string>& lines, std::string_view part) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.find(part) != std::string::npos; });
+}
+
+Lines typed(const std::vector<std::string>& values) {
+    Lines lines;
+    for (const std::string& v : values) lines.push_back(v.empty() ? "type" : "type " + v);
     return lines;
 }
 

@@ -15,8 +15,10 @@ namespace marula::isect::e2e {
 
 // Report transcripts, whether they hold a line, script pieces joined by +.
 using test::has_line;
+using test::has_line_containing;
 using test::operator+;
 using test::transcript;
+using test::typed;
 
 // A number as a PRINT USING field of `width` characters with three
 // decimals ("#######.###" is 11 wide), for values clear of a half-way
@@ -28,13 +30,6 @@ inline std::string field(double value, int width)
     char text[64];
     std::snprintf(text, sizeof text, "%*.3f", width, value);
     return text;
-}
-
-inline bool contains(const std::vector<std::string>& lines, const std::string& part)
-{
-    for (const std::string& l : lines)
-        if (l.find(part) != std::string::npos) return true;
-    return false;
 }
 
 // Whole screen text of a snap, for "never NaN or inf" checks and for
@@ -78,12 +73,5 @@ inline Xy along(Xy from, long double degrees)
     return {from.x + 100 * std::cos(r), from.y + 100 * std::sin(r)};
 }
 
-// The script lines that type each value in turn ("" types an empty answer).
-inline std::vector<std::string> typed(const std::vector<std::string>& values)
-{
-    std::vector<std::string> lines;
-    for (const std::string& v : values) lines.push_back(v.empty() ? "type" : "type " + v);
-    return lines;
-}
 
 }  // namespace marula::isect::e2e

@@ -39,6 +39,8 @@ public:
 
     // True when events.log holds exactly this line.
     bool logged(std::string_view line) const;
+    // How many times events.log holds exactly this line.
+    int times_logged(std::string_view line) const;
     // The events that start with `prefix` (e.g. "run "), in order.
     std::vector<std::string> events_starting(std::string_view prefix) const;
     // NAME.txt as 24 rows (missing rows and a missing file give empty rows).
@@ -73,6 +75,11 @@ std::vector<std::string> transcript(const ScriptResult& r, int page = 1);
 
 // Whether `lines` holds exactly `line`.
 bool has_line(const std::vector<std::string>& lines, std::string_view line);
+// Whether one of `lines` holds `part` anywhere in it.
+bool has_line_containing(const std::vector<std::string>& lines, std::string_view part);
+
+// The script lines that type each value in turn ("" types an empty answer).
+Lines typed(const std::vector<std::string>& values);
 
 // Cuts a UTF-8 row of a text dump by grid columns: characters of two
 // Shift-JIS bytes (full-width) take two columns, the others one.

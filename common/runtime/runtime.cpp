@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -767,6 +768,43 @@ std::filesystem::path Runtime::next_free(std::string_view stem, std::string_view
     }
 }
 
+std::optional<std::filesystem::path> Runtime::file_sheet(const std::filesystem::path& pdf,
+                                                         const std::filesystem::path& beside) {
+    if (!filing_folder_) return std::nullopt;
+    namespace fs = std::filesystem;
+    std::string day = date();
+    std::erase(day, '/');
+    for (int n = 1; n <= 999; ++n) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%03d", n);
+        const std::string stem = program_ + "-" + day + "-" + number;
+        const fs::path filed = *filing_folder_ / (stem + ".pdf");
+        const fs::path filed_beside = *filing_folder_ / (stem + beside.extension().string());
+        std::error_code ec;
+        if (fs::exists(filed_beside, ec)) continue;
+        // copy_file without overwrite fails on a file that exists, so two
+        // programs filing at once never take one name.
+        if (!fs::copy_file(pdf, filed, fs::copy_options::none, ec)) {
+            if (fs::exists(filed)) continue;
+            log_event("error filing " + filed.string() + ": " + ec.message());
+            notice("帳票を現場に保存できません：" + ec.message());
+            return std::nullopt;
+        }
+        fs::copy_file(beside, filed_beside, fs::copy_options::none, ec);
+        // In a window the job's copy is the sheet: the one in the print
+        // folder is not left behind (script mode keeps both).
+        if (!backend_->virtual_clock()) {
+            fs::remove(pdf, ec);
+            fs::remove(beside, ec);
+        }
+        log_event("filed " + filed.filename().string());
+        notice("帳票を現場に保存しました：" + filed.filename().string());
+        return filed;
+    }
+    notice("帳票を現場に保存できません：今日の番号が999を超えました。");
+    return std::nullopt;
+}
+
 void Runtime::form_feed() {
     PrintedPage page = printer_.eject();
     auto base = next_free("print", ".pdf");
@@ -781,8 +819,9 @@ void Runtime::form_feed() {
     }
     if (auto err = write_page_text(page, txt)) log_event("error " + *err);
     log_event("print " + pdf.filename().string());
+    const auto filed = file_sheet(pdf, txt);
     if (!backend_->virtual_clock()) {
-        if (auto msg = send_to_printer(pdf)) notice(*msg);
+        if (auto msg = send_to_printer(filed ? *filed : pdf)) notice(*msg);
     }
 }
 
@@ -801,8 +840,9 @@ void Runtime::hardcopy() {
         return;
     }
     log_event("hardcopy " + png.filename().string());
+    const auto filed = file_sheet(pdf, png);
     if (!backend_->virtual_clock()) {
-        if (auto msg = send_to_printer(pdf)) notice(*msg);
+        if (auto msg = send_to_printer(filed ? *filed : pdf)) notice(*msg);
     }
 }
 

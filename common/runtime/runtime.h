@@ -164,6 +164,13 @@ public:
     void form_feed();
     // Screen print: hardcopy-N.png and .pdf, sent like a report page.
     void hardcopy();
+    // From now on every page and screen print is also filed in `folder`
+    // (a job's reports/) as <program>-<YYYYMMDD>-<NNN>.pdf with its
+    // transcript (.txt) or picture (.png) beside it, NNN the first number
+    // whose files do not exist yet (nothing is ever overwritten); the
+    // notice on the prompt row names the file. In a window the filed copy
+    // is the only one; script mode keeps print-N.* in the print folder too.
+    void file_sheets_in(std::filesystem::path folder) { filing_folder_ = std::move(folder); }
 
     // ---- bitmaps ------------------------------------------------------
     // Loads a .bmp (looked up in the current folder, then beside the
@@ -217,11 +224,16 @@ private:
     void handle_quit();
     void handle_snap_or_exhausted(const InputEvent& ev);
     std::filesystem::path next_free(std::string_view stem, std::string_view ext) const;
+    // Files a page's PDF and its companion under the job's name for it;
+    // the filed PDF, or nothing when no filing folder is set or it failed.
+    std::optional<std::filesystem::path> file_sheet(const std::filesystem::path& pdf,
+                                                    const std::filesystem::path& beside);
 
     std::string program_;
     std::unique_ptr<Backend> backend_;
     std::unique_ptr<GlyphFont> font_;
     std::filesystem::path out_dir_;
+    std::optional<std::filesystem::path> filing_folder_;  // see file_sheets_in
 
     std::array<std::array<Cell, kColumns>, kRows> text_{};
     GraphicsPlane pixels_;

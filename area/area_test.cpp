@@ -17,7 +17,7 @@ std::string shown(std::string_view format, double v) { return format_using(forma
 TEST(PolygonArea, SignFollowsTheSenseOfTravel) {
     struct Case {
         const char* what;
-        std::vector<Vertex> vertices;
+        std::vector<NamedPoint> vertices;
         double double_area;
     } const cases[] = {
         // North up, east to the right: east, north, west runs counter-clockwise.
@@ -38,7 +38,7 @@ TEST(PolygonArea, SignFollowsTheSenseOfTravel) {
 }
 
 TEST(PolygonArea, TermsTakeNeighboursCyclically) {
-    const std::vector<Vertex> v{{"A", 1, 2}, {"B", 5, 3}, {"C", 4, 9}};
+    const std::vector<NamedPoint> v{{"A", 1, 2}, {"B", 5, 3}, {"C", 4, 9}};
     const PolygonArea a = polygon_area(v);
     ASSERT_EQ(a.terms.size(), 3u);
     EXPECT_EQ(a.terms[0].a, 5 - 4);  // vertex 1: next 2, previous 3
@@ -49,7 +49,7 @@ TEST(PolygonArea, TermsTakeNeighboursCyclically) {
 }
 
 TEST(PolygonArea, FewerThanThreeVerticesEncloseNothing) {
-    const std::vector<Vertex> two{{"A", 0, 0}, {"B", 5, 5}};
+    const std::vector<NamedPoint> two{{"A", 0, 0}, {"B", 5, 5}};
     const PolygonArea a = polygon_area(two);
     EXPECT_TRUE(a.terms.empty());
     EXPECT_EQ(a.double_area, 0);
@@ -78,10 +78,10 @@ TEST(PolygonSide, CardinalDirectionsShowWholeDegrees) {
 }
 
 TEST(CornerCut, RightAngleCornerBothWays) {
-    const Vertex corner{"2", 0, 0}, north{"1", 10, 0}, east{"3", 0, 10};
+    const NamedPoint corner{"2", 0, 0}, north{"1", 10, 0}, east{"3", 0, 10};
     struct Case {
         const char* what;
-        Vertex p1, p3;
+        NamedPoint p1, p3;
         const char *px, *py, *qx, *qy, *area;
     } const cases[] = {
         {"1 north, 3 east", north, east, "3.536", "0.000", "0.000", "3.536", " 6.2516480"},
@@ -111,10 +111,10 @@ TEST(CornerCut, StraightBoundaryCutsHalfTheChordEachWay) {
 }
 
 TEST(CornerCut, NoCornerToCut) {
-    const Vertex corner{"2", 100, 100};
+    const NamedPoint corner{"2", 100, 100};
     struct Case {
         const char* what;
-        Vertex p1, p3;
+        NamedPoint p1, p3;
         CornerFault fault;
     } const cases[] = {
         {"3 beyond 1 on one line", {"1", 110, 100}, {"3", 120, 100}, CornerFault::SameDirection},

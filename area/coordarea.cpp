@@ -107,7 +107,7 @@ private:
     }
 
     void enter_vertex(std::string name) {
-        Vertex v;
+        NamedPoint v;
         v.name = std::move(name);
         const int row = text_row(count() + 1);
         echo_name(rt_, 5, row, v.name, kEnteredColor);
@@ -116,8 +116,7 @@ private:
             rt_, v.name, {.x_prompt = "Ｘ座標は ", .y_prompt = "Ｙ座標は "},
             {.x = [&](double x) { echo_number(rt_, 12, row, "#######.###", x, kEnteredColor); },
              .y = [&](double y) { echo_number(rt_, 23, row, "######.###", y, kEnteredColor); }});
-        v.x = known.x;
-        v.y = known.y;
+        v.at = known.at;
         vertices_.push_back(v);
     }
 
@@ -142,11 +141,11 @@ private:
     }
 
     void show_row(int vertex) {
-        const Vertex& v = vertices_[vertex - 1];
+        const NamedPoint& v = vertices_[vertex - 1];
         const AreaTerms& t = result_->terms[vertex - 1];
         print_at(rt_, 0, text_row(vertex),
                  format_using(" ##  &    & #######.### ######.### ####.### #########.######",
-                              {double(vertex), v.name, v.x, v.y, t.a, t.p}),
+                              {double(vertex), v.name, v.at.x, v.at.y, t.a, t.p}),
                  kEnteredColor);
         echo_number(rt_, 0, text_row(vertex), " ##", vertex, kRowNumberColor);
         show_side(vertex, kEnteredColor);
@@ -185,7 +184,7 @@ private:
         const std::optional<CellChoice> chosen = ask_table_cell(rt_, rules);
         if (!chosen) return;
         const CellChoice cell = *chosen;
-        Vertex& v = vertices_[cell.row - 1];
+        NamedPoint& v = vertices_[cell.row - 1];
         const int row = text_row(cell.row);
         if (cell.column == 1) {
             echo_name(rt_, 5, row, v.name, kOldValueColor);
@@ -195,7 +194,7 @@ private:
         }
         const bool is_x = cell.column == 2;
         const int column = is_x ? 12 : 23;
-        double& value = is_x ? v.x : v.y;
+        double& value = is_x ? v.at.x : v.at.y;
         echo_number(rt_, column, row, "#######.###", value, kOldValueColor);
         hide_derived();
         value = ask_coordinate_entry(rt_, 5, is_x ? "正しいＸ座標は " : "正しいＹ座標は ", value);
@@ -215,11 +214,11 @@ private:
         }
         // Input ended at the limit: the vertices as they were entered.
         for (int i = 1; i <= count(); ++i) {
-            const Vertex& v = vertices_[i - 1];
+            const NamedPoint& v = vertices_[i - 1];
             echo_number(rt_, 0, text_row(i), "###", i, kRowNumberColor);
             echo_name(rt_, 5, text_row(i), v.name, kEnteredColor);
-            echo_number(rt_, 12, text_row(i), "#######.###", v.x, kEnteredColor);
-            echo_number(rt_, 23, text_row(i), "######.###", v.y, kEnteredColor);
+            echo_number(rt_, 12, text_row(i), "#######.###", v.at.x, kEnteredColor);
+            echo_number(rt_, 23, text_row(i), "######.###", v.at.y, kEnteredColor);
             if (i >= 2) show_side(i, kEnteredColor);
         }
     }
@@ -227,18 +226,18 @@ private:
     // ---- plot ---------------------------------------------------------------
     void plot() {
         std::vector<double> xs, ys;
-        for (const Vertex& v : vertices_) {
-            xs.push_back(v.x);
-            ys.push_back(v.y);
+        for (const NamedPoint& v : vertices_) {
+            xs.push_back(v.at.x);
+            ys.push_back(v.at.y);
         }
         const Plot plot = Plot::table(rt_, xs, ys);
         for (int i = 0; i < count(); ++i) {
-            const Vertex& v = vertices_[i];
-            plot.circle(v.x, v.y, 1, i == 0 ? 5 : 0, i == 0);
-            const Vertex& previous = vertices_[(i + count() - 1) % count()];
-            plot.line(previous.x, previous.y, v.x, v.y, 0);
+            const NamedPoint& v = vertices_[i];
+            plot.circle(v.at.x, v.at.y, 1, i == 0 ? 5 : 0, i == 0);
+            const NamedPoint& previous = vertices_[(i + count() - 1) % count()];
+            plot.line(previous.at.x, previous.at.y, v.at.x, v.at.y, 0);
         }
-        for (const Vertex& v : vertices_) plot.name(v.x, v.y, v.name);
+        for (const NamedPoint& v : vertices_) plot.name(v.at.x, v.at.y, v.name);
         plot.direction_mark();
     }
 
@@ -249,11 +248,11 @@ private:
             "         　点名　     　Ｘｎ　　   Ｙｎ 　     Xn+1-Xn-1　　(Xn+1-Xn-1)Yn    Yn+1-Yn-1     "
             "(Yn+1-Yn-1)Xn  　方 向 角　   　距 離");
         for (int i = 1; i <= count(); ++i) {
-            const Vertex& v = vertices_[i - 1];
+            const NamedPoint& v = vertices_[i - 1];
             const AreaTerms& t = result_->terms[i - 1];
             const Side& s = sides_[i - 1];
             rt_.lprint_using("           &    &  #######.### ######.###   #######.### #########.######",
-                             {v.name, v.x, v.y, t.a, t.p}, false);
+                             {v.name, v.at.x, v.at.y, t.a, t.p}, false);
             rt_.lprint_using("  #######.###　#########.######    ###°##′##″####.###",
                              {t.b, t.q, s.dms.degrees, s.dms.minutes, s.dms.seconds, s.length});
         }
@@ -266,7 +265,7 @@ private:
     }
 
     Runtime& rt_;
-    std::vector<Vertex> vertices_;
+    std::vector<NamedPoint> vertices_;
     std::vector<Side> sides_;
     std::optional<PolygonArea> result_;
 };

@@ -12,16 +12,16 @@ double drop_negative_hair(double v) {
 
 namespace {
 
-bool on_corner(const Vertex& p, const Vertex& corner) {
-    return std::hypot(p.x - corner.x, p.y - corner.y) < kOnCorner;
+bool on_corner(const NamedPoint& p, const NamedPoint& corner) {
+    return std::hypot(p.at.x - corner.at.x, p.at.y - corner.at.y) < kOnCorner;
 }
 
 }  // namespace
 
-CornerCut corner_cut(const Vertex& p1, const Vertex& p2, const Vertex& p3, double chord) {
+CornerCut corner_cut(const NamedPoint& p1, const NamedPoint& p2, const NamedPoint& p3, double chord) {
     CornerCut cut;
-    const Bearing b21 = azimuth_from_deltas(p1.x - p2.x, p1.y - p2.y, kCornerCutNudges21);
-    const Bearing b23 = azimuth_from_deltas(p3.x - p2.x, p3.y - p2.y, kCornerCutNudges23);
+    const Bearing b21 = azimuth_from_deltas(p1.at.x - p2.at.x, p1.at.y - p2.at.y, kCornerCutNudges21);
+    const Bearing b23 = azimuth_from_deltas(p3.at.x - p2.at.x, p3.at.y - p2.at.y, kCornerCutNudges23);
     cut.azimuth21 = b21.azimuth;
     cut.azimuth23 = b23.azimuth;
     cut.dms21 = degrees_to_dms_b(cut.azimuth21);
@@ -44,13 +44,13 @@ CornerCut corner_cut(const Vertex& p1, const Vertex& p2, const Vertex& p3, doubl
     cut.cut_length = (chord / 2) / std::sin(radians(g) / 2);
     const double a21 = radians(cut.azimuth21);
     const double a23 = radians(cut.azimuth23);
-    cut.p_x = round_mm_corner_cut(drop_negative_hair(p2.x + cut.cut_length * std::cos(a21)));
-    cut.p_y = round_mm_corner_cut(drop_negative_hair(p2.y + cut.cut_length * std::sin(a21)));
-    cut.q_x = round_mm_corner_cut(drop_negative_hair(p2.x + cut.cut_length * std::cos(a23)));
-    cut.q_y = round_mm_corner_cut(drop_negative_hair(p2.y + cut.cut_length * std::sin(a23)));
+    cut.p_x = round_mm_corner_cut(drop_negative_hair(p2.at.x + cut.cut_length * std::cos(a21)));
+    cut.p_y = round_mm_corner_cut(drop_negative_hair(p2.at.y + cut.cut_length * std::sin(a21)));
+    cut.q_x = round_mm_corner_cut(drop_negative_hair(p2.at.x + cut.cut_length * std::cos(a23)));
+    cut.q_y = round_mm_corner_cut(drop_negative_hair(p2.at.y + cut.cut_length * std::sin(a23)));
 
     // Twice the signed area of triangle 2–P–Q from the rounded points.
-    const double n = p2.y * (cut.q_x - cut.p_x) + cut.q_y * (cut.p_x - p2.x) + cut.p_y * (p2.x - cut.q_x);
+    const double n = p2.at.y * (cut.q_x - cut.p_x) + cut.q_y * (cut.p_x - p2.at.x) + cut.p_y * (p2.at.x - cut.q_x);
     cut.area = n / 2;
     return cut;
 }

@@ -43,7 +43,7 @@ inline constexpr double kOnCorner = 0.0005;
 inline constexpr double kSameDirection = 1.0 / 3600;
 
 // Whole corner cut from the three points and the chord length L (metres).
-CornerCut corner_cut(const Vertex& p1, const Vertex& p2, const Vertex& p3, double chord);
+CornerCut corner_cut(const NamedPoint& p1, const NamedPoint& p2, const NamedPoint& p3, double chord);
 
 // A coordinate between −0.00049 and 0 (both excluded) loses its sign, so a
 // point a hair west or south of zero shows 0.000 and never −0.000.

@@ -126,8 +126,8 @@ private:
             return;
         }
         const int k = (n - 1) / 3;
-        const Vertex& p = points_[k];
-        show_point_field(rt_, kPlaces[k], p.name, p.x, p.y, (n - 1) % 3, color);
+        const NamedPoint& p = points_[k];
+        show_point_field(rt_, kPlaces[k], p.name, p.at.x, p.at.y, (n - 1) % 3, color);
     }
 
     // ---- input ------------------------------------------------------------
@@ -142,12 +142,12 @@ private:
                                   {.x_prompt = std::string(prompts.x), .y_prompt = std::string(prompts.y)},
                                   {.x =
                                        [&](double x) {
-                                           points_[k].x = x;
+                                           points_[k].at.x = x;
                                            show_field(3 * k + 2, kEnteredColor);
                                        },
                                    .y =
                                        [&](double y) {
-                                           points_[k].y = y;
+                                           points_[k].at.y = y;
                                            show_field(3 * k + 3, kEnteredColor);
                                        }});
         }
@@ -194,11 +194,11 @@ private:
     }
 
     void plot() {
-        const Vertex& p1 = points_[0];
-        const Vertex& p2 = points_[1];
-        const Vertex& p3 = points_[2];
-        std::vector<double> xs{p1.x, p2.x, p3.x};
-        std::vector<double> ys{p1.y, p2.y, p3.y};
+        const NamedPoint& p1 = points_[0];
+        const NamedPoint& p2 = points_[1];
+        const NamedPoint& p3 = points_[2];
+        std::vector<double> xs{p1.at.x, p2.at.x, p3.at.x};
+        std::vector<double> ys{p1.at.y, p2.at.y, p3.at.y};
         const bool ok = cut_.fault == CornerFault::None;
         if (ok) {
             xs.insert(xs.end(), {cut_.p_x, cut_.q_x});
@@ -208,17 +208,17 @@ private:
         if (ok) {
             plot.circle(cut_.p_x, cut_.p_y, 2, 5);
             plot.circle(cut_.q_x, cut_.q_y, 2, 5);
-            plot.line(cut_.p_x, cut_.p_y, p2.x, p2.y, 8, true);
-            plot.line(cut_.q_x, cut_.q_y, p2.x, p2.y, 8, true);
-            plot.line(p1.x, p1.y, cut_.p_x, cut_.p_y, 0);
-            plot.line(p3.x, p3.y, cut_.q_x, cut_.q_y, 0);
+            plot.line(cut_.p_x, cut_.p_y, p2.at.x, p2.at.y, 8, true);
+            plot.line(cut_.q_x, cut_.q_y, p2.at.x, p2.at.y, 8, true);
+            plot.line(p1.at.x, p1.at.y, cut_.p_x, cut_.p_y, 0);
+            plot.line(p3.at.x, p3.at.y, cut_.q_x, cut_.q_y, 0);
             plot.line(cut_.p_x, cut_.p_y, cut_.q_x, cut_.q_y, 0);
         } else {
             // No cut: the two boundary lines as they were typed.
-            plot.line(p1.x, p1.y, p2.x, p2.y, 0);
-            plot.line(p2.x, p2.y, p3.x, p3.y, 0);
+            plot.line(p1.at.x, p1.at.y, p2.at.x, p2.at.y, 0);
+            plot.line(p2.at.x, p2.at.y, p3.at.x, p3.at.y, 0);
         }
-        for (const Vertex& p : points_) plot.name(p.x, p.y, p.name);
+        for (const NamedPoint& p : points_) plot.name(p.at.x, p.at.y, p.name);
         if (ok) {
             plot.name(cut_.p_x, cut_.p_y, "P", 2);
             plot.name(cut_.q_x, cut_.q_y, "Q", 2);
@@ -234,12 +234,12 @@ private:
             chord_ = ask_chord_entry(rt_, 5, "正しい隅切辺長は", chord_);
         } else {
             const int k = (n - 1) / 3;
-            Vertex& p = points_[k];
+            NamedPoint& p = points_[k];
             const PointPrompts& prompts = kThreePointCorrectionPrompts[k + 1];
             switch ((n - 1) % 3) {
             case 0: ask_text_keeping(rt_, 5, prompts.name, p.name); break;
-            case 1: p.x = ask_coordinate_entry(rt_, 5, prompts.x, p.x) + kCorrectedXNudge; break;
-            default: p.y = ask_coordinate_entry(rt_, 5, prompts.y, p.y) + kCorrectedYNudge; break;
+            case 1: p.at.x = ask_coordinate_entry(rt_, 5, prompts.x, p.at.x) + kCorrectedXNudge; break;
+            default: p.at.y = ask_coordinate_entry(rt_, 5, prompts.y, p.at.y) + kCorrectedYNudge; break;
             }
         }
         // Everything again from the stored values, without title and sketch.
@@ -251,17 +251,17 @@ private:
 
     // ---- report -------------------------------------------------------------
     void report() {
-        const Vertex& p1 = points_[0];
-        const Vertex& p2 = points_[1];
-        const Vertex& p3 = points_[2];
+        const NamedPoint& p1 = points_[0];
+        const NamedPoint& p2 = points_[1];
+        const NamedPoint& p3 = points_[2];
         begin_report(rt_, kReport);
         rt_.lprint("   　   　　点 名　   　Ｘ１　　   Ｙ１ 　     点 名       Ｘ２       Ｙ２　 ");
         rt_.lprint_using("    　   　 &    &  #######.### ######.###     &    &  #######.### ######.### ",
-                         {p1.name, p1.x, p1.y, p2.name, p2.x, p2.y});
+                         {p1.name, p1.at.x, p1.at.y, p2.name, p2.at.x, p2.at.y});
         rt_.lprint("");
         rt_.lprint("     　　 　点 名　   　Ｘ３　　   Ｙ３ 　                隅切辺長　 ");
         rt_.lprint_using("            &    &  #######.### ######.###                ###.###",
-                         {p3.name, p3.x, p3.y, chord_});
+                         {p3.name, p3.at.x, p3.at.y, chord_});
         for (int i = 0; i < 3; ++i) rt_.lprint("");
         const bool ok = cut_.fault == CornerFault::None;
         if (ok) {
@@ -285,7 +285,7 @@ private:
     }
 
     Runtime& rt_;
-    std::array<Vertex, 3> points_{{{"P1"}, {"P4"}, {"P7"}}};
+    std::array<NamedPoint, 3> points_{{{"P1", {}}, {"P4", {}}, {"P7", {}}}};
     double chord_ = 5;
     CornerCut cut_;
 };

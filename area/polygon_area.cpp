@@ -2,8 +2,8 @@
 
 namespace marula::area {
 
-Side polygon_side(const Vertex& from, const Vertex& to) {
-    const Bearing bearing = azimuth_from_deltas(to.x - from.x, to.y - from.y, kAreaNudges);
+Side polygon_side(const NamedPoint& from, const NamedPoint& to) {
+    const Bearing bearing = azimuth_from_deltas(to.at.x - from.at.x, to.at.y - from.at.y, kAreaNudges);
     Side side;
     side.delta_x = bearing.delta_x;
     side.delta_y = bearing.delta_y;
@@ -13,19 +13,19 @@ Side polygon_side(const Vertex& from, const Vertex& to) {
     return side;
 }
 
-PolygonArea polygon_area(std::span<const Vertex> vertices) {
+PolygonArea polygon_area(std::span<const NamedPoint> vertices) {
     PolygonArea result;
     const std::size_t n = vertices.size();
     if (n < 3) return result;
     result.terms.resize(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const Vertex& previous = vertices[(i + n - 1) % n];
-        const Vertex& next = vertices[(i + 1) % n];
+        const NamedPoint& previous = vertices[(i + n - 1) % n];
+        const NamedPoint& next = vertices[(i + 1) % n];
         AreaTerms& t = result.terms[i];
-        t.a = next.x - previous.x;
-        t.b = next.y - previous.y;
-        t.p = vertices[i].y * t.a;
-        t.q = vertices[i].x * t.b;
+        t.a = next.at.x - previous.at.x;
+        t.b = next.at.y - previous.at.y;
+        t.p = vertices[i].at.y * t.a;
+        t.q = vertices[i].at.x * t.b;
     }
     // Summed in vertex order from the first: the last bits of S depend on
     // the order, and S / 2 often sits on a half-way point of its sixth

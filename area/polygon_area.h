@@ -10,13 +10,6 @@
 
 namespace marula::area {
 
-// A vertex as typed: name and plane coordinates in metres (X north, Y east).
-struct Vertex {
-    std::string name;
-    double x = 0;
-    double y = 0;
-};
-
 // A side from one vertex to the next.
 struct Side {
     double delta_x = 0;  // X(to) − X(from) + 1e-9 (single, widened)
@@ -28,7 +21,7 @@ struct Side {
 
 // The side from `from` to `to`. The offsets keep both differences off
 // zero, so a side of length 0 still has a defined azimuth.
-Side polygon_side(const Vertex& from, const Vertex& to);
+Side polygon_side(const NamedPoint& from, const NamedPoint& to);
 
 // The terms of the area formula at one vertex, from its neighbours taken
 // cyclically (vertex 1's previous is the last, the last's next is vertex 1).
@@ -50,6 +43,6 @@ struct PolygonArea {
 // counter-clockwise seen with X (north) up and Y (east) to the right,
 // negative when clockwise; no absolute value is taken. Needs at least
 // three vertices; fewer give an empty result with zero areas.
-PolygonArea polygon_area(std::span<const Vertex> vertices);
+PolygonArea polygon_area(std::span<const NamedPoint> vertices);
 
 }  // namespace marula::area

@@ -12,11 +12,6 @@
 
 namespace marula::isect {
 
-struct Point {
-    double x = 0;  // northing, metres
-    double y = 0;  // easting, metres
-};
-
 // A nudge laid on one stored point before each calculation.
 struct PointNudge {
     double x = 0;

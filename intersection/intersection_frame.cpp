@@ -16,7 +16,7 @@ void heading_box(Runtime& rt, Rect inner, int inner_color, int outer_color, int 
     shadowed_box(rt, {inner.x1, inner.y1, inner.x2 + 1, inner.y2 + 1}, outer_color, shadow_color, 3);
 }
 
-void correct_point_field(Runtime& rt, Known& p, int field, const PointPrompts& prompts, PointNudge nudge)
+void correct_point_field(Runtime& rt, NamedPoint& p, int field, const PointPrompts& prompts, PointNudge nudge)
 {
     switch (field) {
     case 0: ask_text_keeping(rt, 5, prompts.name, p.name); break;
@@ -32,7 +32,7 @@ void store_crossing(Runtime& rt, std::string_view name, const std::optional<Poin
     store_computed_points(rt, {&point, 1});
 }
 
-bool enter_known_coordinates(Runtime& rt, Known& p, const PointPrompts& prompts, bool presets,
+bool enter_known_coordinates(Runtime& rt, NamedPoint& p, const PointPrompts& prompts, bool presets,
                              const std::function<void(int)>& show)
 {
     KnownPointQuestions questions{.x_prompt = std::string(prompts.x), .y_prompt = std::string(prompts.y)};
@@ -73,7 +73,7 @@ double ask_direction(Runtime& rt, std::string_view prompt, int color, std::optio
 }
 
 void show_result(Runtime& rt, int row, std::string_view name, const std::optional<Point>& crossing,
-                 std::span<const Known> known, std::string_view failure)
+                 std::span<const NamedPoint> known, std::string_view failure)
 {
     rt.locate(40, row);
     if (!crossing) {
@@ -88,7 +88,7 @@ void show_result(Runtime& rt, int row, std::string_view name, const std::optiona
     rt.print_using("&    &Ｘ=#######.###  Ｙ=######.###", {std::string(name), crossing->x, crossing->y});
     rt.color(kDistanceColor, kStylePlain);
     int line = row + 2;
-    for (const Known& k : known) {
+    for (const NamedPoint& k : known) {
         rt.locate(45, line++);
         rt.print_using("&    &～ &    &   L=####.###", {std::string(name), k.name, distance(*crossing, k.at)});
     }
@@ -115,7 +115,7 @@ int ask_correction(Runtime& rt, int fields, int hint_row)
 }
 
 void report_crossing(Runtime& rt, std::string_view crossing_format, std::string_view name,
-                     const std::optional<Point>& crossing, std::span<const Known> known,
+                     const std::optional<Point>& crossing, std::span<const NamedPoint> known,
                      std::string_view failure)
 {
     if (!crossing) {
@@ -129,7 +129,7 @@ void report_crossing(Runtime& rt, std::string_view crossing_format, std::string_
     }
     rt.lprint_using(crossing_format, {std::string(name), crossing->x, crossing->y});
     rt.lprint("");
-    for (const Known& k : known)
+    for (const NamedPoint& k : known)
         rt.lprint_using("                            &    &～ &    &   L=####.###",
                         {std::string(name), k.name, distance(*crossing, k.at)});
 }

@@ -22,12 +22,6 @@
 
 namespace marula::isect {
 
-// A typed point: its name as typed and its stored (nudged) coordinates.
-struct Known {
-    std::string name;
-    Point at;
-};
-
 // Shown in place of the crossing's coordinates (and printed in place of
 // the crossing lines) when the two lines do not meet.
 inline constexpr std::string_view kNoCrossing = "２直線は交わりません。";
@@ -43,7 +37,7 @@ inline constexpr int kResultColor = 1;
 inline constexpr int kDistanceColor = 4;
 
 // One of a typed point's three fields in its cell (see show_point_field).
-inline void show_known_field(Runtime& rt, const PointPlace& at, const Known& p, int field, int color)
+inline void show_known_field(Runtime& rt, const PointPlace& at, const NamedPoint& p, int field, int color)
 {
     show_point_field(rt, at, p.name, p.at.x, p.at.y, field, color);
 }
@@ -51,7 +45,7 @@ inline void show_known_field(Runtime& rt, const PointPlace& at, const Known& p, 
 // Field `field` of point `p` asked again with `prompts` (0 the name, 1 X,
 // 2 Y); an empty answer keeps what stands. A corrected coordinate takes
 // `nudge` on its axis right after it is typed.
-void correct_point_field(Runtime& rt, Known& p, int field, const PointPrompts& prompts, PointNudge nudge);
+void correct_point_field(Runtime& rt, NamedPoint& p, int field, const PointPrompts& prompts, PointNudge nudge);
 
 // A heading's frame: the `inner` box in `inner_color`, a box one pixel
 // larger on the right and below in `outer_color`, and a shadow of depth 3
@@ -92,7 +86,7 @@ double ask_direction(Runtime& rt, std::string_view prompt, int color, std::optio
 // `failure` (kNoCrossing, or kNoLine) in the warning colour and no
 // distance lines. Leaves colour 0, style 4.
 void show_result(Runtime& rt, int row, std::string_view name, const std::optional<Point>& crossing,
-                 std::span<const Known> known, std::string_view failure = kNoCrossing);
+                 std::span<const NamedPoint> known, std::string_view failure = kNoCrossing);
 
 // The small plot's window and viewport fitted to the four entries of a
 // form (the construction points of a line count, though not drawn).
@@ -112,7 +106,7 @@ void store_crossing(Runtime& rt, std::string_view name, const std::optional<Poin
 // as it comes (field 1 X, 2 Y). `presets` are what an empty answer keeps
 // otherwise (the demonstration values and what stands), or nothing. True
 // when an empty answer took a preset.
-bool enter_known_coordinates(Runtime& rt, Known& p, const PointPrompts& prompts, bool presets,
+bool enter_known_coordinates(Runtime& rt, NamedPoint& p, const PointPrompts& prompts, bool presets,
                              const std::function<void(int)>& show);
 
 // The crossing lines of a report: three (isect4p: two) empty lines before
@@ -122,7 +116,7 @@ bool enter_known_coordinates(Runtime& rt, Known& p, const PointPrompts& prompts,
 // not meet print the crossing's name and `failure` instead, and no
 // distance lines.
 void report_crossing(Runtime& rt, std::string_view crossing_format, std::string_view name,
-                     const std::optional<Point>& crossing, std::span<const Known> known,
+                     const std::optional<Point>& crossing, std::span<const NamedPoint> known,
                      std::string_view failure = kNoCrossing);
 
 }  // namespace marula::isect

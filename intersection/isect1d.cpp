@@ -144,7 +144,7 @@ private:
         if (!demonstration_) store_crossing(rt_, crossing_name_, crossing_);
     }
 
-    std::span<const Known> known() const { return std::span(points_).subspan(1, 3); }
+    std::span<const NamedPoint> known() const { return std::span(points_).subspan(1, 3); }
 
     // ---- correction -------------------------------------------------------
     void correct()
@@ -178,9 +178,9 @@ private:
     void report()
     {
         begin_report(rt_, kReport);
-        const Known& p1 = points_[1];
-        const Known& p2 = points_[2];
-        const Known& p3 = points_[3];
+        const NamedPoint& p1 = points_[1];
+        const NamedPoint& p2 = points_[2];
+        const NamedPoint& p3 = points_[3];
         rt_.lprint("   　 　　点 名　   　Ｘ１　　   Ｙ１ 　     点 名       Ｘ２       Ｙ２　 ");
         rt_.lprint_using("    　 　 &    &  #######.### ######.###     &    &  #######.### ######.### ",
                          {p1.name, p1.at.x, p1.at.y, p2.name, p2.at.x, p2.at.y});
@@ -196,7 +196,7 @@ private:
     }
 
     Runtime& rt_;
-    std::array<Known, 4> points_{{
+    std::array<NamedPoint, 4> points_{{
         {},
         {"e91234", {-146774.089, -3353.248}},
         {"E10", {-146735.997, -3274.645}},

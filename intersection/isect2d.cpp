@@ -37,7 +37,7 @@ const std::array<double, 2> kDirectionCorrectionNudge{kNudge1e8, kNudge2e7};
 // One known point with its direction; the construction point lies on its
 // line at twice the base distance.
 struct Station {
-    Known point;
+    NamedPoint point;
     Direction direction;
     Point construction;
 };
@@ -145,7 +145,7 @@ private:
         store_crossing(rt_, crossing_name_, crossing_);
     }
 
-    std::array<Known, 2> known() const { return {stations_[0].point, stations_[1].point}; }
+    std::array<NamedPoint, 2> known() const { return {stations_[0].point, stations_[1].point}; }
 
     // ---- correction -------------------------------------------------------
     void correct()
@@ -218,7 +218,7 @@ private:
                               s.direction.dms.minutes, s.direction.dms.seconds});
         }
         for (int i = 0; i < 3; ++i) rt_.lprint("");
-        const std::array<Known, 2> points = known();
+        const std::array<NamedPoint, 2> points = known();
         report_crossing(rt_, "             　 交 点 &    &  X=#######.###   Y=######.###", crossing_name_, crossing_,
                         points);
         end_report(rt_);

@@ -158,7 +158,7 @@ private:
         if (!demonstration_) store_crossing(rt_, crossing_name_, crossing_);
     }
 
-    std::span<const Known> known() const { return std::span(points_).subspan(1, 4); }
+    std::span<const NamedPoint> known() const { return std::span(points_).subspan(1, 4); }
 
     // ---- correction -------------------------------------------------------
     void correct()
@@ -169,7 +169,7 @@ private:
             ask_text_keeping(rt_, 5, "正しい交点名は", crossing_name_);
         } else {
             const int k = (n - 1) / 3 + 1;
-            Known& p = points_[k];
+            NamedPoint& p = points_[k];
             switch ((n - 1) % 3) {
             case 0: ask_text_keeping(rt_, 5, kCorrectionPrompts[k].name, p.name); break;
             case 1: p.at.x = ask_coordinate_entry(rt_, 5, kCorrectionPrompts[k].x, p.at.x); break;
@@ -194,8 +194,8 @@ private:
     {
         begin_report(rt_, kReport);
         const auto pair = [this](int first) {
-            const Known& p = points_[first];
-            const Known& q = points_[first + 1];
+            const NamedPoint& p = points_[first];
+            const NamedPoint& q = points_[first + 1];
             rt_.lprint_using("           &    &  #######.### ######.###     &    &  #######.### ######.###",
                              {p.name, p.at.x, p.at.y, q.name, q.at.x, q.at.y});
         };
@@ -212,7 +212,7 @@ private:
     }
 
     Runtime& rt_;
-    std::array<Known, 5> points_{{
+    std::array<NamedPoint, 5> points_{{
         {},
         {"E9.1AB", {-146774.089, -3353.248}},
         {"E10.1C", {-146735.997, -3274.645}},

@@ -171,7 +171,7 @@ private:
                      kPromptColor, kStyleNormal, "###");
     }
 
-    std::span<const Known> known() const { return std::span(points_).subspan(1, 3); }
+    std::span<const NamedPoint> known() const { return std::span(points_).subspan(1, 3); }
 
     // ---- correction, redisplay and the next point ---------------------------
     void correct()
@@ -204,9 +204,9 @@ private:
     void report()
     {
         begin_report(rt_, kReport);
-        const Known& p1 = points_[1];
-        const Known& p2 = points_[2];
-        const Known& p3 = points_[3];
+        const NamedPoint& p1 = points_[1];
+        const NamedPoint& p2 = points_[2];
+        const NamedPoint& p3 = points_[3];
         rt_.lprint("   　 　　点 名　   　Ｘ１　　   Ｙ１ 　   点 名       Ｘ２       Ｙ２ ");
         rt_.lprint_using("    　 　 &    &  #######.### ######.###   &    &  #######.### ######.### ",
                          {p1.name, p1.at.x, p1.at.y, p2.name, p2.at.x, p2.at.y});
@@ -228,7 +228,7 @@ private:
     }
 
     Runtime& rt_;
-    std::array<Known, 4> points_;
+    std::array<NamedPoint, 4> points_;
     std::string foot_name_;
     double azimuth_ = 0;  // from point 1 to point 2, degrees
     Dms azimuth_dms_;

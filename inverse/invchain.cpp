@@ -67,7 +67,7 @@ private:
         points_.push_back(ask_first_station(rt_, "開始点", kGivenColor));
 
         for (;;) {
-            Station next;
+            NamedPoint next;
             next.name = ask_list_name(rt_);
             if (ends_point_list(next.name)) return;
             const int row = leg_count() + 1;
@@ -104,7 +104,7 @@ private:
 
     void edit(int point, Field field) {
         show_point_field(point, field, kOldValueColor);
-        Station& p = points_[point];
+        NamedPoint& p = points_[point];
         if (field == Field::Name) {
             ask_text_keeping(rt_, 5, "正しい点名は", p.name);  // an empty answer keeps the name
             show_point_field(point, field, kCorrectedColor);
@@ -113,19 +113,19 @@ private:
         const std::vector<int> rows = rows_of(point);
         for (int row : rows) show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
         if (field == Field::X) {
-            p.x = ask_coordinate_entry(rt_, 5, "正しいＸ座標は ", p.x);
+            p.at.x = ask_coordinate_entry(rt_, 5, "正しいＸ座標は ", p.at.x);
         } else {
-            p.y = ask_coordinate_entry(rt_, 5, "正しいＹ座標は ", p.y);
+            p.at.y = ask_coordinate_entry(rt_, 5, "正しいＹ座標は ", p.at.y);
         }
         show_point_field(point, field, kCorrectedColor);
         for (int row : rows) {
             Leg& leg = legs_[row - 1];
-            const Station& from = points_[row - 1];
-            const Station& to = points_[row];
+            const NamedPoint& from = points_[row - 1];
+            const NamedPoint& to = points_[row];
             if (field == Field::X) {
-                set_leg_delta_x(leg, from.x, to.x);
+                set_leg_delta_x(leg, from.at.x, to.at.x);
             } else {
-                set_leg_delta_y(leg, from.y, to.y);
+                set_leg_delta_y(leg, from.at.y, to.at.y);
             }
             finish_leg(leg);
             show_leg(rt_, row, leg, kCorrectedColor);
@@ -142,19 +142,19 @@ private:
 
     // Every cell of the table that shows one field of point p.
     void show_point_field(int point, Field field, int color) {
-        const Station& p = points_[point];
+        const NamedPoint& p = points_[point];
         if (point >= 1) {
             switch (field) {
             case Field::Name: show_to_name(rt_, point, p.name, color); break;
-            case Field::X: show_to_x(rt_, point, p.x, color); break;
-            case Field::Y: show_to_y(rt_, point, p.y, color); break;
+            case Field::X: show_to_x(rt_, point, p.at.x, color); break;
+            case Field::Y: show_to_y(rt_, point, p.at.y, color); break;
             }
         }
         if (point + 1 <= leg_count()) {
             switch (field) {
             case Field::Name: show_from_name(rt_, point + 1, p.name, color); break;
-            case Field::X: show_from_x(rt_, point + 1, p.x, color); break;
-            case Field::Y: show_from_y(rt_, point + 1, p.y, color); break;
+            case Field::X: show_from_x(rt_, point + 1, p.at.x, color); break;
+            case Field::Y: show_from_y(rt_, point + 1, p.at.y, color); break;
             }
         }
     }
@@ -179,11 +179,11 @@ private:
         rt_.lprint(kReportHeading);
         if (legs_.empty()) report_lone_point(rt_, points_[0]);
         for (int row = 1; row <= leg_count(); ++row) {
-            const Station& from = points_[row - 1];
-            const Station& to = points_[row];
+            const NamedPoint& from = points_[row - 1];
+            const NamedPoint& to = points_[row];
             const Leg& leg = legs_[row - 1];
             rt_.lprint_using("        &    &  #######.### ######.###  &    &  #######.### ######.###",
-                             {from.name, from.x, from.y, to.name, to.x, to.y}, false);
+                             {from.name, from.at.x, from.at.y, to.name, to.at.x, to.at.y}, false);
             rt_.lprint_using("  #####.### ####.###    ###°##′##″####.###",
                              {leg.delta_x, leg.delta_y, leg.dms.degrees, leg.dms.minutes, leg.dms.seconds,
                               leg.distance});
@@ -192,7 +192,7 @@ private:
     }
 
     Runtime& rt_;
-    std::vector<Station> points_;
+    std::vector<NamedPoint> points_;
     std::vector<Leg> legs_;
 };
 

@@ -10,10 +10,10 @@
 
 namespace marula::inverse {
 
-Leg compute_leg(const Station& from, const Station& to) {
+Leg compute_leg(const NamedPoint& from, const NamedPoint& to) {
     Leg leg;
-    set_leg_delta_x(leg, from.x, to.x);
-    set_leg_delta_y(leg, from.y, to.y);
+    set_leg_delta_x(leg, from.at.x, to.at.x);
+    set_leg_delta_y(leg, from.at.y, to.at.y);
     finish_leg(leg);
     return leg;
 }
@@ -59,16 +59,16 @@ void show_to_y(Runtime& rt, int table_row, double y, int color) {
     echo_number(rt, 51, text_row(table_row), "######.###", y, color);
 }
 
-void show_from_point(Runtime& rt, int table_row, const Station& p, int color) {
+void show_from_point(Runtime& rt, int table_row, const NamedPoint& p, int color) {
     show_from_name(rt, table_row, p.name, color);
-    show_from_x(rt, table_row, p.x, color);
-    show_from_y(rt, table_row, p.y, color);
+    show_from_x(rt, table_row, p.at.x, color);
+    show_from_y(rt, table_row, p.at.y, color);
 }
 
-void show_to_point(Runtime& rt, int table_row, const Station& p, int color) {
+void show_to_point(Runtime& rt, int table_row, const NamedPoint& p, int color) {
     show_to_name(rt, table_row, p.name, color);
-    show_to_x(rt, table_row, p.x, color);
-    show_to_y(rt, table_row, p.y, color);
+    show_to_x(rt, table_row, p.at.x, color);
+    show_to_y(rt, table_row, p.at.y, color);
 }
 
 void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style) {
@@ -81,52 +81,46 @@ void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style) 
 
 void show_first_row_number(Runtime& rt) { print_at(rt, 0, kFirstTableRow, " 1", kRowNumberColor); }
 
-Station ask_first_station(Runtime& rt, std::string_view what, int color) {
+NamedPoint ask_first_station(Runtime& rt, std::string_view what, int color) {
     const std::string lead(what);
     const KnownPoint known =
         ask_known_point(rt, {.name_prompt = lead + "名は", .x_prompt = lead + "Ｘ座標は ", .y_prompt = lead + "Ｙ座標は "},
                         {.name = [&](const std::string& name) { show_from_name(rt, 1, name, color); },
                          .x = [&](double x) { show_from_x(rt, 1, x, color); },
                          .y = [&](double y) { show_from_y(rt, 1, y, color); }});
-    Station p;
-    p.name = known.name;
-    p.x = known.x;
-    p.y = known.y;
-    return p;
+    return known;
 }
 
-void ask_to_coordinates(Runtime& rt, int table_row, Station& p, int color) {
-    const KnownPoint known =
-        ask_known_coordinates(rt, p.name, {.x_prompt = "Ｘ座標は ", .y_prompt = "Ｙ座標は "},
-                              {.x = [&](double x) { show_to_x(rt, table_row, x, color); },
-                               .y = [&](double y) { show_to_y(rt, table_row, y, color); }});
-    p.x = known.x;
-    p.y = known.y;
+void ask_to_coordinates(Runtime& rt, int table_row, NamedPoint& p, int color) {
+    p.at = ask_known_coordinates(rt, p.name, {.x_prompt = "Ｘ座標は ", .y_prompt = "Ｙ座標は "},
+                                 {.x = [&](double x) { show_to_x(rt, table_row, x, color); },
+                                  .y = [&](double y) { show_to_y(rt, table_row, y, color); }})
+               .at;
 }
 
-void plot_points(Runtime& rt, std::span<const Station> points, bool radial) {
+void plot_points(Runtime& rt, std::span<const NamedPoint> points, bool radial) {
     std::vector<double> xs, ys;
-    for (const Station& p : points) {
-        xs.push_back(p.x);
-        ys.push_back(p.y);
+    for (const NamedPoint& p : points) {
+        xs.push_back(p.at.x);
+        ys.push_back(p.at.y);
     }
     // The window's centre, half-width, ends and marker unit are singles.
     const Plot plot = Plot::table(rt, xs, ys, PlotPrecision::Single);
     for (std::size_t k = 0; k < points.size(); ++k) {
         if (k == 0) {
-            plot.circle(points[k].x, points[k].y, 2, 5, true);
+            plot.circle(points[k].at.x, points[k].at.y, 2, 5, true);
         } else {
-            plot.circle(points[k].x, points[k].y, 1, 0);
-            const Station& from = radial ? points[0] : points[k - 1];
-            plot.line(from.x, from.y, points[k].x, points[k].y, 0);
+            plot.circle(points[k].at.x, points[k].at.y, 1, 0);
+            const NamedPoint& from = radial ? points[0] : points[k - 1];
+            plot.line(from.at.x, from.at.y, points[k].at.x, points[k].at.y, 0);
         }
     }
-    for (const Station& p : points) plot.name(p.x, p.y, p.name);
+    for (const NamedPoint& p : points) plot.name(p.at.x, p.at.y, p.name);
     plot.direction_mark();
 }
 
-void report_lone_point(Runtime& rt, const Station& p) {
-    rt.lprint_using("        &    &  #######.### ######.###", {p.name, p.x, p.y});
+void report_lone_point(Runtime& rt, const NamedPoint& p) {
+    rt.lprint_using("        &    &  #######.### ######.###", {p.name, p.at.x, p.at.y});
 }
 
 }  // namespace marula::inverse

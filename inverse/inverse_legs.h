@@ -21,13 +21,6 @@
 
 namespace marula::inverse {
 
-// A point as typed: name and plane coordinates in metres (X north, Y east).
-struct Station {
-    std::string name;
-    double x = 0;
-    double y = 0;
-};
-
 struct Leg {
     // X(to) − X(from) + 1e-7 and Y(to) − Y(from) + 1e-7 (the single 1e-7
     // widened): the offsets keep ΔX off zero, so the azimuth is always
@@ -40,7 +33,7 @@ struct Leg {
 };
 
 // The leg from `from` to `to`: both differences, distance and azimuth.
-Leg compute_leg(const Station& from, const Station& to);
+Leg compute_leg(const NamedPoint& from, const NamedPoint& to);
 // Only one stored difference again, from the two coordinates given.
 void set_leg_delta_x(Leg& leg, double x_from, double x_to);
 void set_leg_delta_y(Leg& leg, double y_from, double y_to);
@@ -66,8 +59,8 @@ void show_from_y(Runtime& rt, int table_row, double y, int color);
 void show_to_name(Runtime& rt, int table_row, std::string_view name, int color);
 void show_to_x(Runtime& rt, int table_row, double x, int color);
 void show_to_y(Runtime& rt, int table_row, double y, int color);
-void show_from_point(Runtime& rt, int table_row, const Station& p, int color);
-void show_to_point(Runtime& rt, int table_row, const Station& p, int color);
+void show_from_point(Runtime& rt, int table_row, const NamedPoint& p, int color);
+void show_to_point(Runtime& rt, int table_row, const NamedPoint& p, int color);
 // The azimuth as "###-##-##" from column 62 and the distance "####.###" at
 // column 72. Colour 15 with the hidden style blanks a leg about to change.
 void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style = kStyleNormal);
@@ -77,23 +70,23 @@ void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style =
 void show_first_row_number(Runtime& rt);
 // The first point, asked as `what` + "名は", `what` + "Ｘ座標は " and
 // `what` + "Ｙ座標は ", each shown in row 1's first columns in `color`.
-Station ask_first_station(Runtime& rt, std::string_view what, int color);
+NamedPoint ask_first_station(Runtime& rt, std::string_view what, int color);
 // A further point's X and Y ("Ｘ座標は ", "Ｙ座標は "), each shown in table
 // row `table_row`'s last point columns in `color` once typed.
-void ask_to_coordinates(Runtime& rt, int table_row, Station& p, int color);
+void ask_to_coordinates(Runtime& rt, int table_row, NamedPoint& p, int color);
 
 // The plot of either program: the first point a filled circle of two
 // marker units in colour 5, the others circles of one unit in colour 0,
 // lines in colour 0 (`radial`: from the first point to every other one;
 // otherwise from each point to the next), every name, then the direction
 // mark. A lone point gets a window 1 m wide round it.
-void plot_points(Runtime& rt, std::span<const Station> points, bool radial);
+void plot_points(Runtime& rt, std::span<const NamedPoint> points, bool radial);
 
 // The report heading line both programs print.
 inline constexpr std::string_view kReportHeading =
     "      　座標名　   　Ｘ１　　   Ｙ１ 　 座標名　  　  Ｘ２　　   Ｙ２　  　  △X　  　 △Y　　 　方向角　   　距 離";
 // The first half of a report line with only its first point, for a list
 // that ended before any leg: the entered point and nothing more.
-void report_lone_point(Runtime& rt, const Station& p);
+void report_lone_point(Runtime& rt, const NamedPoint& p);
 
 }  // namespace marula::inverse

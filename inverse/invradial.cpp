@@ -57,7 +57,7 @@ private:
     // points_[0] is the instrument point, points_[r] the target of table
     // row r, and legs_[r - 1] the leg from the instrument point to it.
     int target_count() const { return static_cast<int>(legs_.size()); }
-    Station& instrument() { return points_[0]; }
+    NamedPoint& instrument() { return points_[0]; }
 
     // ---- input ------------------------------------------------------------
     void enter() {
@@ -66,7 +66,7 @@ private:
         points_.push_back(ask_first_station(rt_, "機械点", kGivenColor));
 
         for (;;) {
-            Station target;
+            NamedPoint target;
             target.name = ask_list_name(rt_);
             if (ends_point_list(target.name)) return;
             const int row = target_count() + 1;
@@ -113,51 +113,51 @@ private:
     }
 
     void correct_instrument_x() {
-        show_from_x(rt_, 1, instrument().x, kOldValueColor);
+        show_from_x(rt_, 1, instrument().at.x, kOldValueColor);
         hide_all_legs();
-        instrument().x = ask_coordinate_entry(rt_, 5, "正しい機械点Ｘ座標は ", instrument().x);
-        show_from_x(rt_, 1, instrument().x, kCorrectedColor);
+        instrument().at.x = ask_coordinate_entry(rt_, 5, "正しい機械点Ｘ座標は ", instrument().at.x);
+        show_from_x(rt_, 1, instrument().at.x, kCorrectedColor);
         for (int row = 1; row <= target_count(); ++row) {
-            set_leg_delta_x(legs_[row - 1], instrument().x, points_[row].x);
+            set_leg_delta_x(legs_[row - 1], instrument().at.x, points_[row].at.x);
             finish_and_show(row);
         }
     }
 
     void correct_instrument_y() {
-        show_from_y(rt_, 1, instrument().y, kOldValueColor);
+        show_from_y(rt_, 1, instrument().at.y, kOldValueColor);
         hide_all_legs();
-        instrument().y = ask_coordinate_entry(rt_, 5, "正しい機械点Ｙ座標は ", instrument().y);
-        show_from_y(rt_, 1, instrument().y, kCorrectedColor);
+        instrument().at.y = ask_coordinate_entry(rt_, 5, "正しい機械点Ｙ座標は ", instrument().at.y);
+        show_from_y(rt_, 1, instrument().at.y, kCorrectedColor);
         for (int row = 1; row <= target_count(); ++row) {
-            set_leg_delta_y(legs_[row - 1], instrument().y, points_[row].y);
+            set_leg_delta_y(legs_[row - 1], instrument().at.y, points_[row].at.y);
             finish_and_show(row);
         }
     }
 
     void correct_target_name(int row) {
-        Station& target = points_[row];
+        NamedPoint& target = points_[row];
         show_to_name(rt_, row, target.name, kOldValueColor);
         ask_text_keeping(rt_, 5, "正しい点名は", target.name);
         show_to_name(rt_, row, target.name, kCorrectedColor);
     }
 
     void correct_target_x(int row) {
-        Station& target = points_[row];
-        show_to_x(rt_, row, target.x, kOldValueColor);
+        NamedPoint& target = points_[row];
+        show_to_x(rt_, row, target.at.x, kOldValueColor);
         show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
-        target.x = ask_coordinate_entry(rt_, 5, "正しいＸ座標は ", target.x);
-        show_to_x(rt_, row, target.x, kCorrectedColor);
-        set_leg_delta_x(legs_[row - 1], instrument().x, target.x);
+        target.at.x = ask_coordinate_entry(rt_, 5, "正しいＸ座標は ", target.at.x);
+        show_to_x(rt_, row, target.at.x, kCorrectedColor);
+        set_leg_delta_x(legs_[row - 1], instrument().at.x, target.at.x);
         finish_and_show(row);
     }
 
     void correct_target_y(int row) {
-        Station& target = points_[row];
-        show_to_y(rt_, row, target.y, kOldValueColor);
+        NamedPoint& target = points_[row];
+        show_to_y(rt_, row, target.at.y, kOldValueColor);
         show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
-        target.y = ask_coordinate_entry(rt_, 5, "正しいY座標は ", target.y);
-        show_to_y(rt_, row, target.y, kCorrectedColor);
-        set_leg_delta_y(legs_[row - 1], instrument().y, target.y);
+        target.at.y = ask_coordinate_entry(rt_, 5, "正しいY座標は ", target.at.y);
+        show_to_y(rt_, row, target.at.y, kCorrectedColor);
+        set_leg_delta_y(legs_[row - 1], instrument().at.y, target.at.y);
         finish_and_show(row);
     }
 
@@ -192,19 +192,19 @@ private:
         rt_.lprint(kReportHeading);
         if (legs_.empty()) report_lone_point(rt_, instrument());
         for (int row = 1; row <= target_count(); ++row) {
-            const Station& target = points_[row];
+            const NamedPoint& target = points_[row];
             const Leg& leg = legs_[row - 1];
             if (row == 1) {
                 rt_.lprint_using("        &    &  #######.### ######.###  &    &  #######.### ######.###",
-                                 {instrument().name, instrument().x, instrument().y, target.name, target.x,
-                                  target.y},
+                                 {instrument().name, instrument().at.x, instrument().at.y, target.name, target.at.x,
+                                  target.at.y},
                                  false);
                 rt_.lprint_using("  #####.#### #####.###    ###°##′##″####.###",
                                  {leg.delta_x, leg.delta_y, leg.dms.degrees, leg.dms.minutes, leg.dms.seconds,
                                   leg.distance});
             } else {
                 rt_.lprint_using("                                        &    &  #######.### ######.###",
-                                 {target.name, target.x, target.y}, false);
+                                 {target.name, target.at.x, target.at.y}, false);
                 rt_.lprint_using("   ####.###　####.###    ###°##′##″####.###",
                                  {leg.delta_x, leg.delta_y, leg.dms.degrees, leg.dms.minutes, leg.dms.seconds,
                                   leg.distance});
@@ -214,7 +214,7 @@ private:
     }
 
     Runtime& rt_;
-    std::vector<Station> points_;
+    std::vector<NamedPoint> points_;
     std::vector<Leg> legs_;
 };
 

@@ -67,7 +67,9 @@ const Lines kCornerWhole = typed({"", "10", "0", "", "0", "0", "", "0", "10", ""
 const Lines kFourPoints = typed({"A", "0", "0", "B", "100", "100", "C", "0", "100", "D", "100", "0", "K"}) + kF1;
 const Lines kTwoDirections = typed({"A", "0", "0", "45", "B", "0", "100", "135", "K"}) + kF1;
 const Lines kOneDirection = typed({"A", "0", "0", "B", "100", "0", "C", "50", "50", "90", "K"}) + kF1;
-const Lines kFoot = typed({"A", "0", "0", "B", "100", "0", "C", "50", "50", "K"}) + kF1;
+const Lines kFootEntry = typed({"A", "0", "0", "B", "100", "0", "C", "50", "50", "K"});
+const Lines kFoot = kFootEntry + kF1;
+const Lines kFootNext = kFootEntry + Lines{"key F7", "type C2"};  // F7: the next point 3 on the same line
 
 Lines take(const Lines& lines, int count) { return Lines(lines.begin(), lines.begin() + count); }
 
@@ -172,6 +174,8 @@ std::vector<Prompt> prompts() {
         // Four points and the foot of a perpendicular.
         {"isect4p", kFourPoints, "訂正番号", choice(13, 2)},
         {"perpfoot", kFoot, "訂正番号", choice(10, 2)},
+        {"perpfoot", kFootNext, "Ｘ３座標は", kCoordinate},
+        {"perpfoot", kFootNext + typed({"60"}), "Ｙ３座標は", kCoordinate},
     };
     p.insert(p.end(), rest.begin(), rest.end());
 

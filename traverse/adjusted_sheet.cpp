@@ -46,7 +46,7 @@ std::string precision_text(const AdjustmentSummary& s) {
     return format_using("#######", {s.precision});
 }
 
-KnownStation ask_known_station(Runtime& rt, const SheetCells& sheet) {
+NamedPoint ask_known_station(Runtime& rt, const SheetCells& sheet) {
     const KnownPoint known = ask_known_point(
         rt, {.name_prompt = "既知点名は", .x_prompt = "既知点Ｘ座標は ", .y_prompt = "既知点Ｙ座標は "},
         {.name =
@@ -56,7 +56,7 @@ KnownStation ask_known_station(Runtime& rt, const SheetCells& sheet) {
              },
          .x = [&](double x) { sheet.coordinate(0, kSheetXCol, x, kGiven, kStylePlain); },
          .y = [&](double y) { sheet.coordinate(0, kSheetYCol, y, kGiven, kStylePlain); }});
-    return {known.name, known.x, known.y};
+    return known;
 }
 
 void show_adjustment_summary(Runtime& rt, const AdjustmentSummary& s, int style) {

@@ -65,17 +65,10 @@ private:
     Runtime& rt_;
 };
 
-// The station a traverse starts from, as typed or taken from the job.
-struct KnownStation {
-    std::string name;
-    double x = 0;
-    double y = 0;
-};
-
 // Asks the starting station's name, X and Y on the prompt row (a point the
 // job holds offers its stored X and Y, see ask_known_point), each shown
 // in table row 0 as it comes (row number 1 with the name).
-KnownStation ask_known_station(Runtime& rt, const SheetCells& sheet);
+NamedPoint ask_known_station(Runtime& rt, const SheetCells& sheet);
 
 // Column numbers and headings of the table.
 extern const Heading kAdjustedHeading;

@@ -67,10 +67,10 @@ private:
             start_ = *typed_start;
             sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         }
-        const KnownStation known = ask_known_station(rt_, sheet_);
+        const NamedPoint known = ask_known_station(rt_, sheet_);
         names_[0] = known.name;
-        x_[0] = known.x;
-        y_[0] = known.y;
+        x_[0] = known.at.x;
+        y_[0] = known.at.y;
         if (!typed_start) {
             start_ = azimuth_to_backsight(rt_, 2, kStartPrompt, back_name_, x_[0], y_[0], AngleKind::azimuth,
                                           kNudge1e7, kNudge1e7);
@@ -113,8 +113,8 @@ private:
             rt_, names_[n], {.x_prompt = names_[n] + "のＸ座標は", .y_prompt = names_[n] + "のＹ座標は"},
             {.x = [&](double x) { sheet_.coordinate(n, kSheetXCol, x, kGiven, kStylePlain); },
              .y = [&](double y) { sheet_.coordinate(n, kSheetYCol, y, kGiven, kStylePlain); }});
-        x_[n] = closing_station.x;
-        y_[n] = closing_station.y;
+        x_[n] = closing_station.at.x;
+        y_[n] = closing_station.at.y;
         closing_ = ask_azimuth_offering(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", x_[n], y_[n],
                                         forward_name_, AngleKind::azimuth, kNudge1e6, kNudge1e7);
         sheet_.typed_azimuth(n + 1, closing_, kGiven, kStylePlain);

@@ -67,10 +67,10 @@ private:
             start_ = *typed_start;
             show_start(kGiven, kStylePlain);
         }
-        const KnownStation known = ask_known_station(rt_, sheet_);
+        const NamedPoint known = ask_known_station(rt_, sheet_);
         names_[0] = known.name;
-        x_[0] = known.x;
-        y_[0] = known.y;
+        x_[0] = known.at.x;
+        y_[0] = known.at.y;
         if (!typed_start) {
             start_ = azimuth_to_backsight(rt_, 2, kStartPrompt, back_name_, x_[0], y_[0], AngleKind::azimuth,
                                           kNudge1e6, kNudge1e6);

@@ -89,8 +89,8 @@ private:
              .x = [&](double x) { show_coordinate(1, kXCol, x, kGivenColor, kStylePlain); },
              .y = [&](double y) { show_coordinate(1, kYCol, y, kGivenColor, kStylePlain); }});
         names_[1] = instrument.name;
-        x_[1] = instrument.x;
-        y_[1] = instrument.y;
+        x_[1] = instrument.at.x;
+        y_[1] = instrument.at.y;
         if (!typed_start) {
             backsight_ = azimuth_to_backsight(rt_, 2, kAzimuthPrompt, names_[0], x_[1], y_[1], AngleKind::azimuth,
                                               kNudge1e7, kNudge1e7);

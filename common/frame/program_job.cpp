@@ -133,17 +133,17 @@ KnownPoint ask_known_coordinates(Runtime& rt, std::string name, const KnownPoint
                 say(rt, "似た点名「" + *near + "」があります（全角・半角、大文字・小文字の違い）。");
     }
     const Coordinate x = ask_coordinate(rt, q, true, stored);
-    point.x = x.value;
-    if (echoes.x) echoes.x(point.x);
+    point.at.x = x.value;
+    if (echoes.x) echoes.x(point.at.x);
     const Coordinate y = ask_coordinate(rt, q, false, stored);
-    point.y = y.value;
-    if (echoes.y) echoes.y(point.y);
+    point.at.y = y.value;
+    if (echoes.y) echoes.y(point.at.y);
     point.from_preset = !stored && ((q.x_preset && !x.typed) || (q.y_preset && !y.typed));
 
     // A new point typed whole is the job's from now on.
     if (job && !stored && !job->read_only() && x.typed && y.typed) {
         const job::NameCheck check = job::check_name(point.name);
-        const auto x_mm = job::to_millimetres(point.x), y_mm = job::to_millimetres(point.y);
+        const auto x_mm = job::to_millimetres(point.at.x), y_mm = job::to_millimetres(point.at.y);
         if (check.ok() && x_mm && y_mm) {
             const job::WriteResult r = job->add({0, check.name, *x_mm, *y_mm, std::nullopt}, origin(rt));
             if (!r.ok() && r.status != job::WriteStatus::name_taken) say(rt, r.message);

@@ -23,6 +23,7 @@
 #include "entry.h"
 #include "job/job.h"
 #include "runtime/runtime.h"
+#include "survey/survey.h"
 
 namespace marula {
 
@@ -46,10 +47,7 @@ std::string job_sheet_line();
 // ---- known points ------------------------------------------------------
 
 // A point as entered: its name as typed and the X and Y the program uses.
-struct KnownPoint {
-    std::string name;
-    double x = 0;
-    double y = 0;
+struct KnownPoint : NamedPoint {
     bool from_preset = false;  // X or Y is a demonstration preset taken by an empty answer
 };
 

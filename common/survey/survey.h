@@ -19,6 +19,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <string>
 
 namespace marula {
 
@@ -58,6 +59,22 @@ inline constexpr double kNudge1e4 = double(1e-4f);  // 9.999999747378752e-05
 // The single 0.50001 (0.500010013580322265625): the rounding offset of
 // totals, so a thousandths fraction of 0.49999 or more rounds up.
 inline constexpr double kHalfUp = double(0.50001f);
+
+// ---------------------------------------------------------------------------
+// Points
+
+// A place on the plane: X the northing, Y the easting, in metres.
+struct Point {
+    double x = 0;
+    double y = 0;
+};
+
+// A point as typed: its name and where it stands. Every program's points
+// are these; records that carry more (a direction, say) hold one.
+struct NamedPoint {
+    std::string name;
+    Point at;
+};
 
 // ---------------------------------------------------------------------------
 // Degrees to radians. The two orders differ in the last bit for many

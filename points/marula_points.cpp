@@ -62,6 +62,10 @@ A file that cannot be read is refused whole, with FILE:LINE: CODE: text on
 standard error (FILE: CODE: text where no line applies). Every change is one
 transaction: done whole or not at all.
 
+Environment:
+  MARULA_JOB                  the job, when --job is not given
+  MARULA_JOB_BUSY_TIMEOUT_MS  how long to wait for another program writing the job (default 5000)
+
 Exit status:
   0  done
   1  the file was refused

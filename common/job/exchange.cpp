@@ -15,7 +15,6 @@ std::string_view code_name(Code code) {
     switch (code) {
     case Code::E_ENCODING: return "E_ENCODING";
     case Code::E_NOT_A_RECORD: return "E_NOT_A_RECORD";
-    case Code::E_MISSING_NUMBER: return "E_MISSING_NUMBER";
     case Code::E_MISSING_NAME: return "E_MISSING_NAME";
     case Code::E_MISSING_X: return "E_MISSING_X";
     case Code::E_MISSING_Y: return "E_MISSING_Y";
@@ -44,7 +43,6 @@ std::string describe(const Diagnostic& d) {
     switch (d.code) {
     case Code::E_ENCODING: return "文字コードが読めません（UTF-8でもCP932でもありません）";
     case Code::E_NOT_A_RECORD: return "レコードではない行です: " + v;
-    case Code::E_MISSING_NUMBER: return "点番がありません";
     case Code::E_MISSING_NAME: return "点名がありません";
     case Code::E_MISSING_X: return "X座標がありません";
     case Code::E_MISSING_Y: return "Y座標がありません";
@@ -279,15 +277,24 @@ void note_skipped(PointFile& file) {
     file.notes.push_back({Code::N_SKIPPED_RECORDS, 0, 0, detail});
 }
 
-ReadResult refused(Diagnostic d) { return ReadResult{{}, std::move(d)}; }
+ReadResult accepted(PointFile file) {
+    ReadResult r;
+    r.file = std::move(file);
+    return r;
+}
+
+ReadResult refused(const Diagnostic& d) {
+    ReadResult r;
+    r.error.emplace(d);
+    return r;
+}
 
 }  // namespace
 
 ReadResult read_sima(std::string_view bytes) {
     std::vector<Line> lines;
     if (auto e = decode_lines(bytes, lines)) return refused(*e);
-    ReadResult result;
-    PointFile& file = result.file;
+    PointFile file;
     std::unordered_map<std::string, std::size_t> by_name;
     by_name.reserve(lines.size());
     file.points.reserve(lines.size());
@@ -323,7 +330,7 @@ ReadResult read_sima(std::string_view bytes) {
     std::stable_sort(file.notes.begin(), file.notes.end(), [](const Diagnostic& a, const Diagnostic& b) {
         return (a.line == 0 ? 1 << 30 : a.line) < (b.line == 0 ? 1 << 30 : b.line);
     });
-    return result;
+    return accepted(std::move(file));
 }
 
 std::optional<ColumnOrder> parse_column_order(std::string_view text) {
@@ -402,9 +409,8 @@ CsvShape inspect_csv(std::string_view bytes, int rows) {
 ReadResult read_csv(std::string_view bytes, const std::optional<ColumnOrder>& order) {
     std::vector<Line> lines;
     if (auto e = decode_lines(bytes, lines)) return refused(*e);
-    ReadResult result;
-    PointFile& file = result.file;
-    if (lines.empty()) return result;
+    PointFile file;
+    if (lines.empty()) return accepted(std::move(file));
     const char separator = separator_of(lines);
     const bool decimal_comma = separator == ';';
     std::vector<std::optional<Column>> columns;
@@ -443,7 +449,7 @@ ReadResult read_csv(std::string_view bytes, const std::optional<ColumnOrder>& or
         if (auto e = make_point(raw, line.number, decimal_comma, point, file.notes)) return refused(*e);
         if (auto e = add_point(file, by_name, std::move(point))) return refused(*e);
     }
-    return result;
+    return accepted(std::move(file));
 }
 
 std::optional<FileFormat> format_of(std::string_view file_name) {

@@ -24,7 +24,6 @@ namespace marula::job {
 enum class Code {
     E_ENCODING,            // a line that decodes neither as UTF-8 nor as CP932
     E_NOT_A_RECORD,        // a line that is no record, with an A01 after it
-    E_MISSING_NUMBER,      // an A01 without its point number field
     E_MISSING_NAME,        // a CSV row without its name (no number to take instead)
     E_MISSING_X,
     E_MISSING_Y,

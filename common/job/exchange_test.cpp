@@ -182,6 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {"P 1.000 2.000 -"}, std::nullopt, 0, {"W_SKIPPED_LINE@2"}},
         InlineCase{"a stray line before an A01 refuses the file", false, "free text\nA01,1,P,1,2\n", nullptr, {},
                    Code::E_NOT_A_RECORD, 1},
+        InlineCase{"髙 as other converters write it (EE E0) reads as 髙 too", false, "A01,1,\xEE\xE0\x83\x63,1,2\n",
+                   nullptr, {"髙ツ 1.000 2.000 -"}, std::nullopt},
         InlineCase{"a byte CP932 does not know", false, "A01,1,P,1,2\nA01,2,\x85\x40,1,2\n", nullptr, {},
                    Code::E_ENCODING, 2},
         InlineCase{"1e8 m is out of range", false, "A01,1,P,100000000,2\n", nullptr, {}, Code::E_OUT_OF_RANGE, 1},

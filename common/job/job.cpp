@@ -402,6 +402,9 @@ Attempt try_open(const std::filesystem::path& db_file, Access access) {
         }
         if (version < kSchemaVersion) {
             if (a.read_only) throw DbError{SQLITE_READONLY, "読み取り専用で初期化できません"};
+            // Pages of 16 KiB: a large import reaches the disk in a quarter
+            // of the writes of the default 4 KiB (set before the first table).
+            if (tables == 0) exec(a.db, "PRAGMA page_size = 16384");
             exec(a.db, "BEGIN IMMEDIATE");
             try {
                 for (auto v = static_cast<std::size_t>(pragma_integer(a.db, "PRAGMA user_version"));

@@ -9,7 +9,9 @@
 // Every write is one transaction: it is done whole or not at all, and a
 // write that fails says why in its WriteResult and loses nothing already
 // stored. Two programs may work on one job at once (waiting up to the busy
-// timeout for each other).
+// timeout for each other: 5 s, or MARULA_JOB_BUSY_TIMEOUT_MS milliseconds).
+// For tests, MARULA_JOB_KILL_DURING_IMPORT=N kills the process after N
+// points of an import are written, inside its transaction.
 #pragma once
 
 #include <cstdint>

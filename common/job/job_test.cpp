@@ -230,11 +230,22 @@ TEST(Job, ForeignDamagedOrNewerDatabasesAreRefusedAndLeftUntouched) {
                  for (int i = 0; i < 400; ++i)
                      job->add({0, "P" + std::to_string(i), i, i, std::nullopt}, kTyped);
              }
+             // The whole root page of the points table, garbled.
+             sqlite3* db = nullptr;
+             sqlite3_open(f.c_str(), &db);
+             sqlite3_stmt* stmt = nullptr;
+             sqlite3_prepare_v2(db,
+                                "SELECT (SELECT page_size FROM pragma_page_size), rootpage FROM sqlite_schema "
+                                "WHERE name = 'points'",
+                                -1, &stmt, nullptr);
+             ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+             const auto page_size = sqlite3_column_int64(stmt, 0), root = sqlite3_column_int64(stmt, 1);
+             sqlite3_finalize(stmt);
+             sqlite3_close(db);
              std::fstream io(f, std::ios::in | std::ios::out | std::ios::binary);
-             // The whole of page 3, the points table's root (pages of 4096 bytes).
-             io.seekp(4096 * 2);
-             const std::string garbage(4096, '\xA5');
-             io.write(garbage.data(), garbage.size());
+             io.seekp(page_size * (root - 1));
+             const std::string garbage(static_cast<std::size_t>(page_size), '\xA5');
+             io.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
          }},
     };
     for (const Case& c : cases) {

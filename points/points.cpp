@@ -121,7 +121,25 @@ bool script_mode() {
     return headless && std::strcmp(headless, "1") == 0;
 }
 
-bool is_yes(std::string_view answer) { return answer == "Y" || answer == "y" || answer == "Ｙ" || answer == "ｙ"; }
+// An answer without the blanks (half- and full-width) typed around it.
+std::string trimmed(std::string_view text) {
+    auto blank_at_start = [&] { return text.starts_with(' ') || text.starts_with('\t') || text.starts_with("　"); };
+    auto blank_at_end = [&] { return text.ends_with(' ') || text.ends_with('\t') || text.ends_with("　"); };
+    while (!text.empty() && blank_at_start()) text.remove_prefix(text.starts_with("　") ? 3 : 1);
+    while (!text.empty() && blank_at_end()) text.remove_suffix(text.ends_with("　") ? 3 : 1);
+    return std::string(text);
+}
+
+bool is_yes(std::string_view answer) {
+    const std::string a = trimmed(answer);
+    return a == "Y" || a == "y" || a == "Ｙ" || a == "ｙ";
+}
+
+// A menu answer "1", "2" … (full-width digits too); nothing for anything else.
+std::optional<int> choice_of(std::string_view answer, int last) {
+    auto value = parse_number(trimmed(answer));
+    return value ? whole_number_in(*value, 1, last) : std::nullopt;
+}
 
 std::string metres(job::Millimetres mm) { return format_using(kCoordinateField, {job::to_metres(mm)}); }
 
@@ -225,7 +243,7 @@ public:
                 case 5: turn_page(-1); break;
                 case 6: turn_page(+1); break;
                 case 7: other(); break;
-                case 8: rt_.run("MARULA"); break;
+                case 8: to_menu(); break;
             }
         }
     }
@@ -243,6 +261,15 @@ private:
             width += w;
         }
         rt_.notice(fitted);
+    }
+
+    // The menu: the job is closed first, so the next program finds it
+    // free; when the menu cannot be started the job is opened again.
+    void to_menu() {
+        const std::optional<fs::path> folder = job_ ? std::optional<fs::path>(job_->folder()) : std::nullopt;
+        job_.reset();
+        rt_.run("MARULA");
+        if (folder) open(folder);
     }
 
     // ---- the job --------------------------------------------------------
@@ -357,8 +384,8 @@ private:
     // given up); a number no point has is refused and asked again.
     std::optional<job::Point> ask_point(std::string_view prompt) {
         for (;;) {
-            std::string typed = ask_text(rt_, 2, prompt);
-            if (typed.find_first_not_of(' ') == std::string::npos) return std::nullopt;
+            const std::string typed = trimmed(ask_text(rt_, 2, prompt));
+            if (typed.empty()) return std::nullopt;
             auto value = parse_number(typed);
             auto number = value ? whole_number_in(*value, 1, 2'000'000'000) : std::nullopt;
             if (number)
@@ -371,8 +398,8 @@ private:
     // Empty gives nothing (given up, or the name kept under correction).
     std::optional<std::string> ask_name(std::string_view prompt, std::int64_t own_number = 0) {
         for (;;) {
-            std::string typed = ask_text(rt_, 2, prompt);
-            if (typed.find_first_not_of(" \t") == std::string::npos) return std::nullopt;
+            const std::string typed = ask_text(rt_, 2, prompt);
+            if (trimmed(typed).empty()) return std::nullopt;
             job::NameCheck check = job::check_name(typed);
             if (!check.ok()) {
                 say(job::describe(check.problem));
@@ -402,8 +429,8 @@ private:
     // takes the height away.
     std::optional<job::Millimetres> ask_height(std::string_view prompt, std::optional<job::Millimetres> keep) {
         for (;;) {
-            std::string typed = ask_text(rt_, 2, prompt);
-            if (typed.find_first_not_of(' ') == std::string::npos) return keep;
+            const std::string typed = trimmed(ask_text(rt_, 2, prompt));
+            if (typed.empty()) return keep;
             if (typed == "*" || typed == "＊") return std::nullopt;
             if (auto mm = job::parse_millimetres(typed)) return mm;
             say("標高は1億m未満の数値で入力して下さい。");
@@ -525,7 +552,7 @@ private:
             case 2: export_points(); break;
             case 3: change_job(); break;
             case 5: break;
-            case 7: rt_.run("MARULA"); break;
+            case 7: to_menu(); break;
             case 8: farewell(rt_);
         }
     }
@@ -557,15 +584,22 @@ private:
         fs::path file;
         std::string bytes;
         for (;;) {
-            std::string typed = ask_text(rt_, 2, "ファイルの番号またはパスは ");
-            if (typed.find_first_not_of(' ') == std::string::npos) return show_page();
-            auto value = parse_number(typed);
-            auto index = value ? whole_number_in(*value, 1, int(std::min<std::size_t>(files.size(), kPageRows - 1)))
-                               : std::nullopt;
+            const std::string typed = trimmed(ask_text(rt_, 2, "ファイルの番号またはパスは "));
+            if (typed.empty()) return show_page();
+            auto index = choice_of(typed, int(std::min<std::size_t>(files.size(), kPageRows - 1)));
             file = index ? files[*index - 1] : fs::path(typed);
+            // "~/" is the home folder, as at a shell; other relative paths
+            // start at the job's folder.
+            if (const char* home = std::getenv("HOME"); !index && home && typed.starts_with("~/"))
+                file = fs::path(home) / typed.substr(2);
             if (file.is_relative() && !index) file = job_->folder() / file;
             if (!job::format_of(file.filename().string())) {
                 say("拡張子が .sim か .csv のファイルを選んで下さい。");
+                continue;
+            }
+            std::error_code ec;
+            if (!fs::is_regular_file(file, ec)) {
+                say("ファイルがありません：" + file.filename().string());
                 continue;
             }
             if (auto read = read_file(file)) {
@@ -599,13 +633,14 @@ private:
         job::OnConflict choice = job::OnConflict::keep;
         if (!preview.conflicts.empty()) {
             for (;;) {
-                std::string typed = ask_text(rt_, 2, "競合は（1:登録済みを残す 2:置き換える 3:中止） ");
-                if (typed.empty() || typed == "1" || typed == "１") break;
-                if (typed == "2" || typed == "２") {
+                const std::string typed = trimmed(ask_text(rt_, 2, "競合は（1:登録済みを残す 2:置き換える 3:中止） "));
+                const auto chosen = typed.empty() ? std::optional<int>(1) : choice_of(typed, 3);
+                if (chosen == 1) break;
+                if (chosen == 2) {
                     choice = job::OnConflict::replace;
                     break;
                 }
-                if (typed == "3" || typed == "３") return cancelled();
+                if (chosen == 3) return cancelled();
                 say("1、2、3のどれかを入力して下さい。");
             }
         }
@@ -640,12 +675,13 @@ private:
                 lines.push_back(joined);
             }
             show_lines(lines);
-            std::string typed = ask_text(rt_, 2, "列の順は（1:点名,X,Y,H 2:番号,点名,X,Y,H） ");
-            if (typed.find_first_not_of(' ') == std::string::npos) return std::nullopt;
+            const std::string typed = trimmed(ask_text(rt_, 2, "列の順は（1:点名,X,Y,H 2:番号,点名,X,Y,H） "));
+            if (typed.empty()) return std::nullopt;
             std::optional<job::ColumnOrder> order;
-            if (typed == "1" || typed == "１")
+            const auto chosen = choice_of(typed, 2);
+            if (chosen == 1)
                 order = job::parse_column_order("name,x,y,h");
-            else if (typed == "2" || typed == "２")
+            else if (chosen == 2)
                 order = job::parse_column_order("num,name,x,y,h");
             else
                 order = job::parse_column_order(typed);
@@ -707,14 +743,14 @@ private:
 
     void export_points() {
         erase_key_bar(rt_, KeyBar::A);
-        std::string typed;
+        std::optional<int> format;
         for (;;) {
-            typed = ask_text(rt_, 2, "書き出す形式は（1:SIMA 2:CSV） ");
-            if (typed.find_first_not_of(' ') == std::string::npos) return show_page();
-            if (typed == "1" || typed == "１" || typed == "2" || typed == "２") break;
+            const std::string typed = trimmed(ask_text(rt_, 2, "書き出す形式は（1:SIMA 2:CSV） "));
+            if (typed.empty()) return show_page();
+            if ((format = choice_of(typed, 2))) break;
             say("1か2を入力して下さい。");
         }
-        const bool sima = typed == "1" || typed == "１";
+        const bool sima = format == 1;
         const std::string bytes = sima ? job_->export_sima() : job_->export_csv();
         const fs::path file = free_file_name(job_->folder(), file_stem(job_->display_name()), sima ? ".sim" : ".csv");
         if (!write_file(file, bytes)) {
@@ -741,8 +777,8 @@ private:
         }
         show_lines(lines);
         for (;;) {
-            std::string typed = ask_text(rt_, 2, "現場の番号は（新しい現場は0） ");
-            if (typed.find_first_not_of(' ') == std::string::npos) return back_to_list();
+            const std::string typed = trimmed(ask_text(rt_, 2, "現場の番号は（新しい現場は0） "));
+            if (typed.empty()) return back_to_list();
             auto value = parse_number(typed);
             auto index = value ? whole_number_in(*value, 0, int(shown)) : std::nullopt;
             if (!index) {
@@ -762,14 +798,13 @@ private:
     }
 
     bool new_job() {
-        std::string name = ask_text(rt_, 2, "新しい現場名は ");
-        const auto first = name.find_first_not_of(" \t");
-        if (first == std::string::npos) return false;
+        const std::string name = trimmed(ask_text(rt_, 2, "新しい現場名は "));
+        if (name.empty()) return false;
         job::JobHeader header;
-        header.display_name = name.substr(first, name.find_last_not_of(" \t") - first + 1);
+        header.display_name = name;
         for (;;) {
-            std::string typed = ask_text(rt_, 2, "座標系は（1～19、無しはEnter） ");
-            if (typed.find_first_not_of(' ') == std::string::npos) break;
+            const std::string typed = trimmed(ask_text(rt_, 2, "座標系は（1～19、無しはEnter） "));
+            if (typed.empty()) break;
             auto value = parse_number(typed);
             if (auto zone = value ? whole_number_in(*value, 1, 19) : std::nullopt) {
                 header.zone = *zone;
@@ -814,7 +849,7 @@ private:
         draw_bar(rt_, bar);
         switch (wait_bar_key(rt_, bar)) {
             case 3: change_job(); break;
-            case 7: rt_.run("MARULA"); break;
+            case 7: to_menu(); break;
             case 8: farewell(rt_);
         }
     }

@@ -235,6 +235,36 @@ TEST(Points, ImportWithAConflictKeptReplacedOrCancelled) {
     }
 }
 
+// The file is chosen by its number in the list or by a path: relative to
+// the job's folder, from the home folder with "~/", or whole; blanks around
+// an answer do not matter.
+TEST(Points, AFileIsChosenByNumberOrPath) {
+    struct Case {
+        const char* what;
+        std::string answer;
+    } const cases[] = {
+        {"number with blanks", "type 　1 "},
+        {"relative to the job", "type s01_cad_standard.sim"},
+        {"from home", "type ~/Downloads/s01.sim"},
+        {"missing, then by number", "type nothing.sim"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workspace w;
+        prepare_store(w);
+        fs::create_directories(w.home() / "Downloads");
+        fs::copy_file(samples_dir() / "s01_cad_standard.sim", w.home() / "Downloads" / "s01.sim");
+        Lines keys{"key F7", "key F1", c.answer};
+        const bool missing = c.answer == "type nothing.sim";
+        if (missing) keys.push_back("type 1");
+        keys.insert(keys.end(), {"type 1", "type Y"});
+        auto r = run_script("points", keys, w.env());
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        EXPECT_EQ(r.events_starting("beep").size(), missing ? 1u : 0u);
+        expect_store_is(w, "store_after_keep.sim");
+    }
+}
+
 TEST(Points, ThePreviewWarnsOfAnotherZone) {
     Workspace w;
     prepare_store(w);
@@ -383,6 +413,8 @@ TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
         auto env = w.env();
         env.insert(env.end(), c.fault.begin(), c.fault.end());
         env.push_back(std::string("LD_PRELOAD=") + MARULA_FAULT_LIBRARY);
+        // Under the sanitizers the preloaded library comes before their runtime.
+        env.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0");
         auto r = run_script("points", Lines{"snap first"} + c.keys, env);
         ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
         EXPECT_EQ(name_cell(r, "first", 4), "P2                  ");
@@ -392,6 +424,27 @@ TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
             << r.row("first", 0);
         EXPECT_EQ(w.job()->points(), before);
     }
+}
+
+// The menu that cannot be started (the program alone in a folder) leaves the
+// list as it was and the job in use: a point added afterwards is stored.
+TEST(Points, AMissingMenuLeavesTheJobOpen) {
+    Workspace w;
+    fill(*w.job(), 2);
+    const char* bin = std::getenv("MARULA_BIN");
+    ASSERT_NE(bin, nullptr);
+    const fs::path alone = w.home() / "alone";
+    fs::create_directories(alone);
+    fs::copy_file(fs::path(bin) / "points", alone / "points");
+    // The screen font's module goes along: this home has no glyph cache.
+    fs::copy_file(fs::path(bin) / "libmarula_glyphs.so", alone / "libmarula_glyphs.so");
+    auto r = run_script((alone / "points").string(),
+                        {"snap before", "key F8", "snap after", "key F2", "type P3", "type 3", "type 6", "key Enter"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.events_starting("error program not found"), std::vector<std::string>{"error program not found: marula"});
+    EXPECT_EQ(r.screen("after"), r.screen("before"));
+    EXPECT_EQ(w.job()->find("P3")->number, 3);
 }
 
 TEST(Points, PrintedListRunsOntoMorePagesWhenLong) {

@@ -160,6 +160,41 @@ TEST(JobFlow, AzimuthFromCoordinatesIsRoundedToTheSecondAndReadAsTyped) {
     EXPECT_EQ(rows(named, "result", 0, 22), rows(typed, "result", 0, 22));
 }
 
+TEST(JobFlow, EveryTraverseTakesItsStartingAzimuthAndStationFromTheJob) {
+    TempJob job;
+    job.add("B", 1000, 1100);  // due east of K1: 90°
+    job.add("K1", 1000, 1000);
+    struct Case {
+        std::string program;
+        Lines typed, named, rest;
+        std::string stored;  // a point the run computes (each its own, so none clashes)
+    } cases[] = {
+        {"looptrav",
+         {"type B", "type 90", "type K1", "type 1000", "type 1000"},
+         {"type B", "key Enter", "type K1", "key Enter", "key Enter"},
+         {"type L1", "type 90", "type 100", "type L2", "type 90", "type 100", "type L3", "type 90", "type 100",
+          "type K1", "type 90", "type 100", "type *"},
+         "L2"},
+        {"opentrav",
+         {"type B", "type 90", "type K1", "type 1000", "type 1000"},
+         {"type B", "key Enter", "type K1", "key Enter", "key Enter"},
+         {"type O2", "type 90", "type 10", "type *"},
+         "O2"},
+        {"radtrav",
+         {"type B", "type 90", "type K1", "type 1000", "type 1000"},
+         {"type B", "key Enter", "type K1", "key Enter", "key Enter"},
+         {"type R2", "type 90", "type 10", "type *", "key F5"},
+         "R2"},
+    };
+    for (const Case& c : cases) {
+        auto typed = run_script(c.program, c.typed + c.rest + Lines{"snap result"});
+        auto named = run_script(c.program, c.named + c.rest + Lines{"snap result"}, job.env());
+        ASSERT_EQ(named.exit_status, 0) << c.program << "\n" << named.stderr_text;
+        EXPECT_EQ(rows(named, "result", 0, 22), rows(typed, "result", 0, 22)) << c.program;
+        EXPECT_TRUE(job.list().contains(c.stored)) << c.program;
+    }
+}
+
 TEST(JobFlow, BacksightOnTheStationAsksTheAzimuthAgain) {
     TempJob job;
     job.add("B", 1000, 1000);

@@ -135,6 +135,23 @@ bool is_yes(std::string_view answer) {
     return a == "Y" || a == "y" || a == "Ｙ" || a == "ｙ";
 }
 
+// A line cut into rows of the screen's width; the rows after the first
+// start with `indent` blanks.
+std::vector<std::string> wrapped(std::string_view text, int indent) {
+    std::vector<std::string> rows{std::string()};
+    int width = 0;
+    for (const std::string& ch : split_chars(text)) {
+        int w = char_width(decode_char(ch));
+        if (width + w > kColumns - 1) {
+            rows.push_back(std::string(std::size_t(indent), ' '));
+            width = indent;
+        }
+        rows.back() += ch;
+        width += w;
+    }
+    return rows;
+}
+
 // A menu answer "1", "2" … (full-width digits too); nothing for anything else.
 std::optional<int> choice_of(std::string_view answer, int last) {
     auto value = parse_number(trimmed(answer));
@@ -629,9 +646,10 @@ private:
         if (!read.ok()) {
             const job::Diagnostic& d = *read.error;
             std::string where = shown_name + (d.line > 0 ? ":" + std::to_string(d.line) : std::string());
-            show_lines({" 読み込めません。何も取り込んでいません。", "", " " + where + ": " +
-                                                                        std::string(job::code_name(d.code)),
-                        " " + job::describe(d)});
+            std::vector<std::string> lines{" 読み込めません。何も取り込んでいません。", "",
+                                           " " + where + ": " + std::string(job::code_name(d.code))};
+            for (std::string& row : wrapped(" " + job::describe(d), 1)) lines.push_back(std::move(row));
+            show_lines(lines);
             pause("");
             return show_page();
         }
@@ -740,11 +758,12 @@ private:
             lines.push_back("      ファイル" + values(c.file));
         }
         for (const auto& w : p.warnings) {
-            if (lines.size() >= 19) break;
             if (w.code == job::Code::W_ZONE_MISMATCH) continue;
-            lines.push_back(" " + std::string(job::code_name(w.code)) +
-                            (w.line > 0 ? " " + std::to_string(w.line) + "行" : std::string()) + "：" +
-                            job::describe(w));
+            for (std::string& row : wrapped(" " + std::string(job::code_name(w.code)) +
+                                                (w.line > 0 ? " " + std::to_string(w.line) + "行" : std::string()) +
+                                                "：" + job::describe(w),
+                                            3))
+                lines.push_back(std::move(row));
         }
         show_lines(lines);
     }

@@ -275,6 +275,23 @@ TEST(Points, ThePreviewWarnsOfAnotherZone) {
     expect_store_is(w, "store_before.sim");
 }
 
+// Records that are no points are counted and named on the preview, the
+// line wrapped rather than cut at the screen's edge.
+TEST(Points, ThePreviewCountsSkippedRecordsInFull) {
+    Workspace w;
+    w.job();
+    fs::copy_file(samples_dir() / "s05_lots_mixed.sim", w.job_folder() / "s05_lots_mixed.sim");
+    auto r = run_script("points", {"key F7", "key F1", "type 1", "snap preview", "type Y"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    const auto preview = r.screen("preview");
+    EXPECT_TRUE(has_line(preview, " 新規            6点"));
+    EXPECT_TRUE(has_line(preview, " 読み飛ばし     14件"));
+    EXPECT_NE(preview[9].find("N_SKIPPED_RECORDS"), std::string::npos) << preview[9];
+    EXPECT_TRUE(preview[9].ends_with("B01×6 C03×5 D00×2")) << preview[9];
+    EXPECT_EQ(preview[10], "   D99×1");
+    EXPECT_EQ(w.job()->count(), 6);
+}
+
 TEST(Points, ARefusedFileImportsNothingAndNamesItsLine) {
     Workspace w;
     prepare_store(w);
@@ -424,6 +441,24 @@ TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
             << r.row("first", 0);
         EXPECT_EQ(w.job()->points(), before);
     }
+}
+
+// The keys behind F7: F5 comes back to the list as it stood, F7 is the
+// menu, F8 the end.
+TEST(Points, TheSecondBarReturnsStartsTheMenuOrEnds) {
+    Workspace w;
+    fill(*w.job(), 2);
+    auto back = run_script("points", {"snap list", "key F7", "snap other", "key F5", "snap back"}, w.env());
+    ASSERT_EQ(back.exit_status, 0) << back.stderr_text;
+    EXPECT_EQ(back.screen("back"), back.screen("list"));
+    EXPECT_EQ(back.cells("other", 23, 0, 8), "F1 読 込");
+    EXPECT_EQ(back.cells("other", 23, 20, 10), "F3現場切替");
+    auto menu = run_script("points", {"key F7", "key F7"}, w.env());
+    EXPECT_EQ(menu.events_starting("run "), std::vector<std::string>{"run marula"});
+    auto end = run_script("points", {"key F7", "key F8"}, w.env());
+    EXPECT_TRUE(end.logged("end"));
+    EXPECT_NE(end.row("final", 15).find("お疲れさまでした。"), std::string::npos);
+    EXPECT_EQ(w.job()->count(), 2);
 }
 
 // The menu that cannot be started (the program alone in a folder) leaves the

@@ -367,6 +367,30 @@ TEST(JobFlow, CrossingsAndFeetAreStored) {
     EXPECT_EQ(job.list().at("FT"), "0.000\t30.000");
 }
 
+TEST(JobFlow, AJobThatCannotBeWrittenOffersItsPointsAndLosesNothing) {
+    struct Case {
+        std::string what, fault;
+    } cases[] = {
+        {"read-only: opened for its points, said once", "MARULA_FAULT_READ_ONLY=job.db"},
+        {"full disk: the store fails whole and says so", "MARULA_FAULT_DISK_FULL=job.db-wal"},
+    };
+    auto typed = run_script("linktrav", kTypedTraverse + Lines{"snap result"});
+    for (const Case& c : cases) {
+        TempJob job;
+        add_given_points(job);
+        auto env = job.env();
+        env.push_back(std::string("LD_PRELOAD=") + MARULA_FAULT_LIBRARY);
+        env.push_back(c.fault);
+        auto r = run_script("linktrav", kTraverseByName + Lines{"snap result"}, env);
+        ASSERT_EQ(r.exit_status, 0) << c.what << "\n" << r.stderr_text;
+        EXPECT_EQ(rows(r, "result", 0, 22), rows(typed, "result", 0, 22)) << c.what;
+        EXPECT_EQ(r.events_starting("notice ").size(), 1u) << c.what;
+        const auto points = job.list();
+        EXPECT_EQ(points.size(), 4u) << c.what;
+        EXPECT_FALSE(points.contains("P1")) << c.what;
+    }
+}
+
 TEST(JobFlow, SheetsAreFiledInTheJobUnderTheProgramsNameAndNameTheJob) {
     TempJob job;
     add_given_points(job);

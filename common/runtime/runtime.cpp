@@ -774,6 +774,8 @@ std::optional<std::filesystem::path> Runtime::file_sheet(const std::filesystem::
     namespace fs = std::filesystem;
     std::string day = date();
     std::erase(day, '/');
+    std::error_code made;
+    fs::create_directories(*filing_folder_, made);  // a reports/ removed by hand comes back
     for (int n = 1; n <= 999; ++n) {
         char number[8];
         std::snprintf(number, sizeof number, "%03d", n);

@@ -37,7 +37,7 @@ const std::vector<Example> kExamples = {
     {"isect4p", "isect4p"},     {"perpfoot", "perpfoot"},     {"invchain", "invchain"},
     {"invradial", "invradial"}, {"coordarea", "coordarea"},   {"cornercut", "cornercut"},
     {"linktrav-plot", "linktrav"}, {"looptrav-plot", "looptrav"}, {"perpfoot-next", "perpfoot"},
-    {"points", "points"}, {"linktrav-job", "linktrav"}, {"linktrav-offer", "linktrav"},
+    {"points", "points"}, {"linktrav-job", "linktrav"}, {"linktrav-offer", "linktrav"}, {"linktrav-clash", "linktrav"},
 };
 
 // The point list works on a job: each run of its example gets a fresh one

@@ -87,6 +87,29 @@ Coordinate ask_coordinate(Runtime& rt, const KnownPointQuestions& q, bool is_x, 
     return {a.value, !a.offer_taken};
 }
 
+// The one question the job itself asks of a calculation: the stored points
+// it would move, with their stored coordinates (as many to a notice as the
+// row holds), then whether to replace them. Y replaces; N or anything else
+// (Enter too) keeps them.
+bool ask_to_replace(Runtime& rt, const std::vector<job::Point>& stored) {
+    std::string page;
+    auto flush = [&] {
+        if (!page.empty()) say(rt, "現場の点：" + page);
+        page.clear();
+    };
+    for (const job::Point& p : stored) {
+        std::string item = p.name + " X=" + metres_text(p.x) + " Y=" + metres_text(p.y);
+        if (!page.empty() && display_width("現場の点：" + page + "  " + item) > kColumns - 1) flush();
+        page += (page.empty() ? "" : "  ") + item;
+    }
+    flush();
+    std::string names;
+    for (const job::Point& p : stored) names += (names.empty() ? "" : "、") + p.name;
+    const std::string answer =
+        ask_text(rt, 0, "計算値で現場の" + std::to_string(stored.size()) + "点を置き換えますか（Y/N）" + names + " ");
+    return answer == "Y" || answer == "y" || answer == "Ｙ" || answer == "ｙ";
+}
+
 }  // namespace
 
 job::Job* open_program_job(Runtime& rt) {
@@ -247,23 +270,7 @@ void store_computed_points(Runtime& rt, std::span<const ComputedPoint> computed)
         }
     }
     if (!to_ask.empty()) {
-        // The stored coordinates, as many to a notice as the row holds.
-        std::string page;
-        auto flush = [&] {
-            if (!page.empty()) say(rt, "現場の点：" + page);
-            page.clear();
-        };
-        for (const job::Point& p : to_ask) {
-            std::string item = p.name + " X=" + metres_text(p.x) + " Y=" + metres_text(p.y);
-            if (!page.empty() && display_width("現場の点：" + page + "  " + item) > kColumns - 1) flush();
-            page += (page.empty() ? "" : "  ") + item;
-        }
-        flush();
-        std::string names;
-        for (const job::Point& p : to_ask) names += (names.empty() ? "" : "、") + p.name;
-        const std::string answer =
-            ask_text(rt, 0, "計算値で現場の" + std::to_string(to_ask.size()) + "点を置き換えますか（Y/N）" + names + " ");
-        const bool replace = answer == "Y" || answer == "y" || answer == "Ｙ" || answer == "ｙ";
+        const bool replace = ask_to_replace(rt, to_ask);
         for (const job::Point& p : to_ask) {
             h.replace_answer[p.name] = replace;
             if (!replace) keep.insert(p.name);

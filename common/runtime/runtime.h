@@ -158,6 +158,13 @@ public:
     void form_feed();
     // Screen print: hardcopy-N.png and .pdf, sent like a report page.
     void hardcopy();
+    // From now on every page and screen print is also filed in `folder`
+    // (a job's reports/) as <program>-<YYYYMMDD>-<NNN>.pdf with its
+    // transcript (.txt) or picture (.png) beside it, NNN the first number
+    // whose files do not exist yet (nothing is ever overwritten); the
+    // notice on the prompt row names the file. In a window the filed copy
+    // is the only one; script mode keeps print-N.* in the print folder too.
+    void file_sheets_in(std::filesystem::path folder) { filing_folder_ = std::move(folder); }
 
     // ---- bitmaps ------------------------------------------------------
     // Loads a .bmp (looked up in the current folder, then beside the
@@ -217,6 +224,7 @@ private:
     std::unique_ptr<Backend> backend_;
     std::unique_ptr<GlyphFont> font_;
     std::filesystem::path out_dir_;
+    std::optional<std::filesystem::path> filing_folder_;  // see file_sheets_in
 
     std::array<std::array<Cell, kColumns>, kRows> text_{};
     GraphicsPlane pixels_;

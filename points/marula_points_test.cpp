@@ -1,6 +1,8 @@
 // The command marula-points, run as a real process on jobs in temporary
 // folders: the sample files, the merge choices byte for byte, exit
 // statuses, two imports at once, a kill in the middle, and the faults.
+#include "temp_folder.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -28,21 +30,7 @@ std::string slurp(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "marula-points-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using marula::test_support::TempFolder;
 
 struct Outcome {
     int status = -1;      // exit status; 128 + signal when killed
@@ -309,7 +297,7 @@ TEST_P(Faults, NothingStoredIsLostAndTheReasonIsGiven) {
     store_before();
     const std::string db_before = slurp(job / "job.db");
     std::vector<std::string> env = c.env;
-    env.push_back(std::string("LD_PRELOAD=") + MARULA_FAULT_LIBRARY);
+    env.push_back(std::string("LD_PRELOAD=") + MARULA_DISK_FAULTS);
     // Under AddressSanitizer the preloaded library comes before its runtime.
     env.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0");
     const Outcome listed = run({"list"}, env);
@@ -327,9 +315,9 @@ TEST_P(Faults, NothingStoredIsLostAndTheReasonIsGiven) {
 
 INSTANTIATE_TEST_SUITE_P(
     Seam, Faults,
-    ::testing::Values(FaultCase{"read_only_job", {"MARULA_FAULT_READ_ONLY=job.db"}, 0, 5},
-                      FaultCase{"disk_full_at_commit", {"MARULA_FAULT_DISK_FULL=job.db-wal"}, 0, 5},
-                      FaultCase{"disk_full_midway", {"MARULA_FAULT_DISK_FULL=job.db-wal", "MARULA_FAULT_WRITES_BEFORE=3"},
+    ::testing::Values(FaultCase{"read_only_job", {"DISK_FAULT_CALL=open", "DISK_FAULT_PATH=job.db", "DISK_FAULT_ERRNO=EACCES"}, 0, 5},
+                      FaultCase{"disk_full_at_commit", {"DISK_FAULT_CALL=write", "DISK_FAULT_PATH=job.db-wal"}, 0, 5},
+                      FaultCase{"disk_full_midway", {"DISK_FAULT_CALL=write", "DISK_FAULT_PATH=job.db-wal", "DISK_FAULT_AFTER=3"},
                                 0, 5}),
     [](const auto& info) { return std::string(info.param.what); });
 

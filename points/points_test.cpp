@@ -415,11 +415,13 @@ TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
     struct Case {
         const char* what;
         std::vector<std::string> fault;
+        bool read_only;
         Lines keys;
         int beeps;
     } const cases[] = {
-        {"read-only", {"MARULA_FAULT_READ_ONLY=job.db"}, {"key F1", "key F2", "key F3", "snap after"}, 4},
-        {"disk full", {"MARULA_FAULT_DISK_FULL=job.db-wal"},
+        {"read-only", {"DISK_FAULT_CALL=open", "DISK_FAULT_PATH=job.db", "DISK_FAULT_ERRNO=EACCES"}, true,
+         {"key F1", "key F2", "key F3", "snap after"}, 4},
+        {"disk full", {"DISK_FAULT_CALL=write", "DISK_FAULT_PATH=job.db-wal"}, false,
          {"key F1", "type 2", "type T2X", "key Enter", "key Enter", "key Enter", "snap after"}, 1},
     };
     for (const Case& c : cases) {
@@ -429,7 +431,7 @@ TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
         const auto before = w.job()->points();
         auto env = w.env();
         env.insert(env.end(), c.fault.begin(), c.fault.end());
-        env.push_back(std::string("LD_PRELOAD=") + MARULA_FAULT_LIBRARY);
+        env.push_back(std::string("LD_PRELOAD=") + MARULA_DISK_FAULTS);
         // Under the sanitizers the preloaded library comes before their runtime.
         env.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0");
         auto r = run_script("points", Lines{"snap first"} + c.keys, env);
@@ -437,7 +439,7 @@ TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
         EXPECT_EQ(name_cell(r, "first", 4), "P2                  ");
         EXPECT_EQ(name_cell(r, "after", 4), "P2                  ");
         EXPECT_EQ(r.events_starting("beep").size(), std::size_t(c.beeps));
-        EXPECT_EQ(r.row("first", 0).find("（読み取り専用）") != std::string::npos, c.fault[0].find("READ_ONLY") != std::string::npos)
+        EXPECT_EQ(r.row("first", 0).find("（読み取り専用）") != std::string::npos, c.read_only)
             << r.row("first", 0);
         EXPECT_EQ(w.job()->points(), before);
     }

@@ -15,15 +15,11 @@
 #include "script_run.h"
 
 namespace fs = std::filesystem;
+using marula::test::bin_dir;
 using marula::test::read_all;
 using marula::test::run_script;
 
 namespace {
-
-fs::path bin_dir() {
-    const char* bin = std::getenv("MARULA_BIN");
-    return bin ? fs::path(bin) : fs::path("bin");
-}
 
 // A connecting traverse of two legs, entered whole.
 const std::vector<std::string> kTraverse = {

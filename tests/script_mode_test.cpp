@@ -13,15 +13,11 @@
 #include "script_run.h"
 
 namespace fs = std::filesystem;
+using marula::test::bin_dir;
 using marula::test::read_all;
 using marula::test::run_script;
 
 namespace {
-
-fs::path bin_dir() {
-    const char* bin = std::getenv("MARULA_BIN");
-    return bin ? fs::path(bin) : fs::path("bin");
-}
 
 // A folder of the test's own, removed afterwards.
 struct Scratch {

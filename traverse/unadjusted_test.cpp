@@ -19,32 +19,6 @@ Shown shown(double azimuth) {
     return {int(dms.degrees), int(dms.minutes), int(dms.seconds)};
 }
 
-TEST(AzimuthInTurn, BringsEveryValueIntoOneTurn) {
-    struct Case {
-        double in, out;
-    } cases[] = {
-        {0, 0},
-        {359.75, 359.75},
-        {360, 0},
-        {720.5, 0.5},
-        {-0.5, 359.5},
-        {-720, 0},
-        {-1080.25, 359.75},
-        // A hair below zero: adding a turn rounds to 360 itself.
-        {-1e-20, 0},
-    };
-    for (const Case& c : cases) {
-        double got = azimuth_in_turn(c.in);
-        EXPECT_EQ(got, c.out) << c.in;
-        EXPECT_GE(got, 0) << c.in;
-        EXPECT_LT(got, 360) << c.in;
-    }
-}
-
-TEST(AzimuthInTurn, LeavesInRangeValuesBitForBit) {
-    for (double a : {kNudge1e8, 90.00000011, 179.9999999, 359.99999999}) EXPECT_EQ(azimuth_in_turn(a), a);
-}
-
 TEST(OpenLegAzimuth, ShowsTheWholeSecondsOfTheChain) {
     struct Case {
         double previous, angle;

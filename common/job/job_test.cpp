@@ -1,6 +1,8 @@
 // The job's point store, on a real database in a temporary folder.
 #include "job/job.h"
 
+#include "temp_folder.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -22,21 +24,7 @@ std::string slurp(const fs::path& file) {
 
 std::string sample(const std::string& name) { return slurp(fs::path(MARULA_POINTS_TESTDATA) / name); }
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "marula-job-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using marula::test_support::TempFolder;
 
 const Origin kTyped{"test", "入力"};
 

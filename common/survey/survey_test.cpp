@@ -158,15 +158,53 @@ TEST(DegreesToDms, FormsAAndBTruncate) {
     }
 }
 
-TEST(Azimuths, WrapAndNextAzimuth) {
-    struct Wrap { double a, wrapped, upper; };
-    const Wrap wraps[] = {
-        {360, 0, 0}, {359.9, 359.9, 359.9}, {-0.5, 359.5, -0.5}, {720, 360, 360}, {-360.5, -0.5, -360.5}, {0, 0, 0},
+// The four reducers of an azimuth side by side: each row one reducer, a
+// value in and what comes back, to the last bit unless `within` is given.
+TEST(Azimuths, TheFourReducers) {
+    using Reducer = double (*)(double);
+    struct Row { const char* reducer; Reducer reduce; double in, out, within = 0; };
+    // 359°59′50″ typed against a chain ending at 0°00′05″: −15″, not a turn.
+    const double closing = 359 + 59.0 / 60 + 50.0 / 3600, chain = 5.0 / 3600;
+    const Row rows[] = {
+        {"wrap_azimuth", wrap_azimuth, 360, 0}, {"wrap_azimuth", wrap_azimuth, 359.9, 359.9},
+        {"wrap_azimuth", wrap_azimuth, -0.5, 359.5}, {"wrap_azimuth", wrap_azimuth, 720, 360},
+        {"wrap_azimuth", wrap_azimuth, -360.5, -0.5}, {"wrap_azimuth", wrap_azimuth, 0, 0},
+
+        {"wrap_azimuth_upper", wrap_azimuth_upper, 360, 0}, {"wrap_azimuth_upper", wrap_azimuth_upper, 359.9, 359.9},
+        {"wrap_azimuth_upper", wrap_azimuth_upper, -0.5, -0.5}, {"wrap_azimuth_upper", wrap_azimuth_upper, 720, 360},
+        {"wrap_azimuth_upper", wrap_azimuth_upper, -360.5, -360.5}, {"wrap_azimuth_upper", wrap_azimuth_upper, 0, 0},
+
+        {"azimuth_in_turn", azimuth_in_turn, 0, 0}, {"azimuth_in_turn", azimuth_in_turn, 359.75, 359.75},
+        {"azimuth_in_turn", azimuth_in_turn, 360, 0}, {"azimuth_in_turn", azimuth_in_turn, 720.5, 0.5},
+        {"azimuth_in_turn", azimuth_in_turn, -0.5, 359.5}, {"azimuth_in_turn", azimuth_in_turn, -720, 0},
+        {"azimuth_in_turn", azimuth_in_turn, -1080.25, 359.75},
+        // A hair below zero: adding a turn rounds to 360 itself.
+        {"azimuth_in_turn", azimuth_in_turn, -1e-20, 0},
+        // Values already in the turn come back bit for bit.
+        {"azimuth_in_turn", azimuth_in_turn, kNudge1e8, kNudge1e8},
+        {"azimuth_in_turn", azimuth_in_turn, 90.00000011, 90.00000011},
+        {"azimuth_in_turn", azimuth_in_turn, 179.9999999, 179.9999999},
+        {"azimuth_in_turn", azimuth_in_turn, 359.99999999, 359.99999999},
+
+        {"reduce_half_turn", reduce_half_turn, closing - chain, -15.0 / 3600, 1e-9},
+        {"reduce_half_turn", reduce_half_turn, chain - closing, 15.0 / 3600, 1e-9},
+        {"reduce_half_turn", reduce_half_turn, 179.5, 179.5}, {"reduce_half_turn", reduce_half_turn, -179.5, -179.5},
     };
-    for (const Wrap& w : wraps) {
-        EXPECT_EQ(wrap_azimuth(w.a), w.wrapped) << w.a;
-        EXPECT_EQ(wrap_azimuth_upper(w.a), w.upper) << w.a;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.reducer << "(" << r.in << ")");
+        const double got = r.reduce(r.in);
+        if (r.within == 0)
+            EXPECT_EQ(got, r.out);
+        else
+            EXPECT_NEAR(got, r.out, r.within);
+        if (r.reduce == azimuth_in_turn) {
+            EXPECT_GE(got, 0);
+            EXPECT_LT(got, 360);
+        }
     }
+}
+
+TEST(Azimuths, NextAzimuth) {
     struct Next { double prev, turn; bool first; double next; };
     const Next nexts[] = {
         {20, 200, true, 220}, {20.5, 180, false, 20.5}, {10, 90, false, 280}, {300, 300, false, 60}, {350, 20, true, 10},

@@ -3,22 +3,30 @@
 //
 //   LD_PRELOAD=libmarula_disk_faults.so
 //   DISK_FAULT_PATH=print      fail only files whose path holds this text
-//   DISK_FAULT_CALL=write      write, fsync, rename or readlink
+//   DISK_FAULT_CALL=write      open (for writing or creating), write,
+//                              fsync, rename or readlink
 //   DISK_FAULT_ERRNO=ENOSPC    ENOSPC, EIO or EACCES; or STALL
+//   DISK_FAULT_AFTER=N         let the first N matching calls through
+//                              (default 0)
 //
 // the chosen call fails with the chosen error for every matching file (or,
 // with STALL, never returns, as on a hung disk, until a signal ends the
-// program); everything else goes through to the C library.
+// program); everything else goes through to the C library. A read-only
+// folder is CALL=open with EACCES; a disk that fills up partway is
+// CALL=write with ENOSPC and AFTER=N.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/types.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
+#include <cstdarg>
 #include <cstdlib>
 
 namespace {
@@ -38,15 +46,6 @@ bool armed_for(const char* call) {
     return chosen != nullptr && ::strcmp(chosen, call) == 0 && setting("DISK_FAULT_PATH") != nullptr;
 }
 
-int chosen_errno() {
-    const char* e = setting("DISK_FAULT_ERRNO");
-    if (e != nullptr && ::strcmp(e, "STALL") == 0)
-        for (;;) ::pause();
-    if (e != nullptr && ::strcmp(e, "EIO") == 0) return EIO;
-    if (e != nullptr && ::strcmp(e, "EACCES") == 0) return EACCES;
-    return ENOSPC;
-}
-
 bool path_matches(const char* path) { return path != nullptr && ::strstr(path, setting("DISK_FAULT_PATH")) != nullptr; }
 
 bool fd_matches(int fd) {
@@ -60,80 +59,131 @@ bool fd_matches(int fd) {
     return path_matches(target);
 }
 
+std::atomic<long> matching_calls{0};
+
+// Whether this matching call is to fail: the first DISK_FAULT_AFTER go
+// through. Sets errno (or stalls) when it does.
+bool fails_now() {
+    const char* after = setting("DISK_FAULT_AFTER");
+    const long allowed = after != nullptr ? std::atol(after) : 0;
+    if (matching_calls.fetch_add(1) < allowed) return false;
+    const char* e = setting("DISK_FAULT_ERRNO");
+    if (e != nullptr && ::strcmp(e, "STALL") == 0)
+        for (;;) ::pause();
+    if (e != nullptr && ::strcmp(e, "EIO") == 0)
+        errno = EIO;
+    else if (e != nullptr && ::strcmp(e, "EACCES") == 0)
+        errno = EACCES;
+    else
+        errno = ENOSPC;
+    return true;
+}
+
+bool fails_fd(const char* call, int fd) { return armed_for(call) && fd_matches(fd) && fails_now(); }
+
+bool fails_path(const char* call, const char* path) { return armed_for(call) && path_matches(path) && fails_now(); }
+
+// Opening fails only when it would write or create.
+bool fails_open(const char* path, int flags) {
+    return (flags & (O_WRONLY | O_RDWR | O_CREAT | O_TRUNC)) != 0 && fails_path("open", path);
+}
+
+mode_t mode_argument(int flags, va_list args) {
+    return (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(args, int)) : 0;
+}
+
 }  // namespace
 
 extern "C" {
 
+int open(const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = mode_argument(flags, args);
+    va_end(args);
+    static auto real = next<int (*)(const char*, int, ...)>("open");
+    return fails_open(path, flags) ? -1 : real(path, flags, mode);
+}
+
+int open64(const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = mode_argument(flags, args);
+    va_end(args);
+    static auto real = next<int (*)(const char*, int, ...)>("open64");
+    return fails_open(path, flags) ? -1 : real(path, flags, mode);
+}
+
+int openat(int dir, const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = mode_argument(flags, args);
+    va_end(args);
+    static auto real = next<int (*)(int, const char*, int, ...)>("openat");
+    return fails_open(path, flags) ? -1 : real(dir, path, flags, mode);
+}
+
+int openat64(int dir, const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = mode_argument(flags, args);
+    va_end(args);
+    static auto real = next<int (*)(int, const char*, int, ...)>("openat64");
+    return fails_open(path, flags) ? -1 : real(dir, path, flags, mode);
+}
+
 ssize_t write(int fd, const void* buf, size_t count) {
     static auto real = next<ssize_t (*)(int, const void*, size_t)>("write");
-    if (armed_for("write") && fd_matches(fd)) {
-        errno = chosen_errno();
-        return -1;
-    }
-    return real(fd, buf, count);
+    return fails_fd("write", fd) ? -1 : real(fd, buf, count);
 }
 
 ssize_t writev(int fd, const struct iovec* iov, int count) {
     static auto real = next<ssize_t (*)(int, const struct iovec*, int)>("writev");
-    if (armed_for("write") && fd_matches(fd)) {
-        errno = chosen_errno();
-        return -1;
-    }
-    return real(fd, iov, count);
+    return fails_fd("write", fd) ? -1 : real(fd, iov, count);
+}
+
+ssize_t pwrite(int fd, const void* buf, size_t count, off_t offset) {
+    static auto real = next<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
+    return fails_fd("write", fd) ? -1 : real(fd, buf, count, offset);
+}
+
+ssize_t pwrite64(int fd, const void* buf, size_t count, off64_t offset) {
+    static auto real = next<ssize_t (*)(int, const void*, size_t, off64_t)>("pwrite64");
+    return fails_fd("write", fd) ? -1 : real(fd, buf, count, offset);
 }
 
 int fsync(int fd) {
     static auto real = next<int (*)(int)>("fsync");
-    if (armed_for("fsync") && fd_matches(fd)) {
-        errno = chosen_errno();
-        return -1;
-    }
-    return real(fd);
+    return fails_fd("fsync", fd) ? -1 : real(fd);
 }
 
 int fdatasync(int fd) {
     static auto real = next<int (*)(int)>("fdatasync");
-    if (armed_for("fsync") && fd_matches(fd)) {
-        errno = chosen_errno();
-        return -1;
-    }
-    return real(fd);
+    return fails_fd("fsync", fd) ? -1 : real(fd);
 }
 
 ssize_t readlink(const char* path, char* buf, size_t size) {
     static auto real = next<ssize_t (*)(const char*, char*, size_t)>("readlink");
-    if (armed_for("readlink") && path_matches(path)) {
-        errno = chosen_errno();
-        return -1;
-    }
-    return real(path, buf, size);
+    return fails_path("readlink", path) ? -1 : real(path, buf, size);
 }
 
 int rename(const char* from, const char* to) {
     static auto real = next<int (*)(const char*, const char*)>("rename");
-    if (armed_for("rename") && (path_matches(from) || path_matches(to))) {
-        errno = chosen_errno();
-        return -1;
-    }
-    return real(from, to);
+    return armed_for("rename") && (path_matches(from) || path_matches(to)) && fails_now() ? -1 : real(from, to);
 }
 
 int renameat(int from_dir, const char* from, int to_dir, const char* to) {
     static auto real = next<int (*)(int, const char*, int, const char*)>("renameat");
-    if (armed_for("rename") && (path_matches(from) || path_matches(to))) {
-        errno = chosen_errno();
-        return -1;
-    }
-    return real(from_dir, from, to_dir, to);
+    return armed_for("rename") && (path_matches(from) || path_matches(to)) && fails_now()
+               ? -1
+               : real(from_dir, from, to_dir, to);
 }
 
 int renameat2(int from_dir, const char* from, int to_dir, const char* to, unsigned int flags) {
     static auto real = next<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2");
-    if (armed_for("rename") && (path_matches(from) || path_matches(to))) {
-        errno = chosen_errno();
-        return -1;
-    }
-    return real(from_dir, from, to_dir, to, flags);
+    return armed_for("rename") && (path_matches(from) || path_matches(to)) && fails_now()
+               ? -1
+               : real(from_dir, from, to_dir, to, flags);
 }
 
 }  // extern "C"

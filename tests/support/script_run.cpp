@@ -132,6 +132,11 @@ std::string cut_columns(std::string_view row, int column, int width) {
     return out;
 }
 
+fs::path bin_dir() {
+    const char* bin = std::getenv("MARULA_BIN");
+    return bin ? fs::path(bin) : fs::path("bin");
+}
+
 ScriptResult run_script(std::string_view program, const std::vector<std::string>& lines,
                         const std::vector<std::string>& extra_env, int timeout_seconds) {
     ScriptResult result;

@@ -62,6 +62,10 @@ public:
 ScriptResult run_script(std::string_view program, const std::vector<std::string>& lines,
                         const std::vector<std::string>& extra_env = {}, int timeout_seconds = 60);
 
+// The folder the programs and their modules stand in: $MARULA_BIN, or
+// "bin" below the working folder when it is not set.
+std::filesystem::path bin_dir();
+
 // Script lines; two pieces of a script join with +.
 using Lines = std::vector<std::string>;
 inline Lines operator+(Lines a, const Lines& b) {

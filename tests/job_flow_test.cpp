@@ -369,20 +369,22 @@ TEST(JobFlow, CrossingsAndFeetAreStored) {
 
 TEST(JobFlow, AJobThatCannotBeWrittenOffersItsPointsAndLosesNothing) {
     struct Case {
-        std::string what, fault;
+        std::string what;
+        Lines fault;
     } cases[] = {
-        {"read-only: opened for its points, said once", "MARULA_FAULT_READ_ONLY=job.db"},
-        {"full disk: the store fails whole and says so", "MARULA_FAULT_DISK_FULL=job.db-wal"},
+        {"read-only: opened for its points, said once",
+         {"DISK_FAULT_CALL=open", "DISK_FAULT_PATH=job.db", "DISK_FAULT_ERRNO=EACCES"}},
+        {"full disk: the store fails whole and says so", {"DISK_FAULT_CALL=write", "DISK_FAULT_PATH=job.db-wal"}},
     };
     auto typed = run_script("linktrav", kTypedTraverse + Lines{"snap result"});
     for (const Case& c : cases) {
         TempJob job;
         add_given_points(job);
         auto env = job.env();
-        env.push_back(std::string("LD_PRELOAD=") + MARULA_FAULT_LIBRARY);
+        env.push_back(std::string("LD_PRELOAD=") + MARULA_DISK_FAULTS);
         // Under the sanitizers the seam is loaded before their runtime.
         env.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0");
-        env.push_back(c.fault);
+        env.insert(env.end(), c.fault.begin(), c.fault.end());
         auto r = run_script("linktrav", kTraverseByName + Lines{"snap result"}, env);
         ASSERT_EQ(r.exit_status, 0) << c.what << "\n" << r.stderr_text;
         EXPECT_EQ(rows(r, "result", 0, 22), rows(typed, "result", 0, 22)) << c.what;

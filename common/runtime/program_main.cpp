@@ -5,10 +5,16 @@
 #include <filesystem>
 
 #include "files.h"
+#include "job/job.h"
+#include "job/journal.h"
 #include "module_entries.h"
 #include "runtime.h"
 #include "script_backend.h"
 #include "sdl_backend.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
 
 namespace marula {
 
@@ -38,6 +44,92 @@ std::optional<std::string> prepare_out_dir() {
     return std::nullopt;
 }
 
+// The calculation programs: their runs are journaled in the job (the
+// launcher's and the point list's are not).
+constexpr std::array<std::string_view, 12> kJournaledPrograms = {
+    "linktrav", "looptrav", "opentrav", "radtrav", "isect1d", "isect2d",
+    "isect4p",  "perpfoot", "invchain", "invradial", "coordarea", "cornercut",
+};
+
+// The journal of the running program, kept in the job's database.
+class JobJournalSink final : public JournalSink {
+public:
+    explicit JobJournalSink(std::unique_ptr<job::Journal> journal) : journal_(std::move(journal)) {}
+    std::optional<std::string> record(std::string_view line) override { return journal_->record(line); }
+    std::optional<std::string> amend_last(std::string_view line) override { return journal_->amend_last(line); }
+    void ended(RunEnding ending, long replayable) override { journal_->end_run(run_ending_name(ending), replayable); }
+
+private:
+    std::unique_ptr<job::Journal> journal_;
+};
+
+constexpr std::string_view kRestoreQuestion = "前回の入力を復元しますか（Y/N）";
+constexpr std::string_view kDamagedRecord = "前回の入力の記録が壊れているため復元できません。";
+
+// The events of a journaled run, up to the one that ended it; none, and a
+// notice, when a line of it is not an event.
+std::optional<std::vector<InputEvent>> replay_events(const job::Journal& journal, const job::JournalRun& run) {
+    std::vector<InputEvent> events;
+    const auto lines = journal.events(run.id);
+    for (std::size_t i = 0; i < lines.size() && std::int64_t(i) < run.replayable; ++i) {
+        const ScriptLine parsed = parse_script_line(lines[i]);
+        if (parsed.error || !parsed.event) return std::nullopt;  // never replayed in part
+        events.push_back(*parsed.event);
+    }
+    return events;
+}
+
+// With a job, journals this run of a calculation program; at its start,
+// offers to restore the previous run when that one stopped unfinished (in
+// a window; in script mode only with MARULA_RESTORE=ask), or replays the
+// run MARULA_REOPEN names (a reopened calculation).
+void start_journal(Runtime& rt, std::string_view program, bool script_mode) {
+    if (std::find(kJournaledPrograms.begin(), kJournaledPrograms.end(), program) == kJournaledPrograms.end()) return;
+    const auto folder = job::choose_job_folder(script_mode);
+    if (!folder) return;
+    {
+        // Brings the job's schema up to date (or tells it cannot be used).
+        auto opened = job::open_job(*folder);
+        if (!opened.job) return;
+        if (opened.job->read_only()) {
+            rt.notice_before_input(std::string(job::kJournalTrouble));
+            return;
+        }
+    }
+    std::string why;
+    auto journal = job::Journal::open(*folder, why);
+    if (!journal) {
+        rt.notice_before_input(why);
+        return;
+    }
+    std::optional<std::vector<InputEvent>> replay;
+    std::optional<std::int64_t> reopened;
+    const char* reopen = std::getenv("MARULA_REOPEN");
+    if (reopen != nullptr && *reopen != '\0') {
+        const auto run = journal->run(std::atoll(reopen));
+        if (run && run->program == program) {
+            replay = replay_events(*journal, *run);
+            reopened = run->id;
+            if (!replay) rt.notice_before_input(std::string(kDamagedRecord));
+        }
+        unsetenv("MARULA_REOPEN");  // not handed on to a program started by RUN
+    } else {
+        const char* restore = std::getenv("MARULA_RESTORE");
+        const bool ask = !script_mode || (restore != nullptr && std::string_view(restore) == "ask");
+        const auto previous = journal->latest_run(program);
+        if (ask && previous && job::offered_for_restore(*previous) && rt.ask_yes_no(kRestoreQuestion)) {
+            replay = replay_events(*journal, *previous);
+            if (!replay) rt.notice_before_input(std::string(kDamagedRecord));
+        }
+    }
+    if (auto trouble = journal->begin_run(program, reopened)) {
+        rt.notice_before_input(*trouble);
+        return;
+    }
+    rt.set_journal(std::make_unique<JobJournalSink>(std::move(journal)));
+    if (replay) rt.start_replay(std::move(*replay));
+}
+
 }  // namespace
 
 int run_program(const char* program, int, char**, const std::function<void(Runtime&)>& body) {
@@ -65,6 +157,7 @@ int run_program(const char* program, int, char**, const std::function<void(Runti
         return 3;
     }
     rt->log_event(std::string("start ") + program);
+    start_journal(*rt, program, headless && std::strcmp(headless, "1") == 0);
     body(*rt);
     rt->end();
 }

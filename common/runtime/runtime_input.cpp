@@ -34,6 +34,7 @@ std::string Runtime::read_line(int column, int row) {
             }
         }
     };
+    show_journal_notice();
     place();
     backend_->start_text_input();
     for (;;) {

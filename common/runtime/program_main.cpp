@@ -64,6 +64,8 @@ private:
 };
 
 constexpr std::string_view kRestoreQuestion = "前回の入力を復元しますか（Y/N）";
+constexpr std::string_view kLeaveKept = "入力を中止してメニューに戻りますか（Y/N）";
+constexpr std::string_view kLeaveUnkept = "入力を中止してメニューに戻りますか（入力は保存されません）（Y/N）";
 constexpr std::string_view kDamagedRecord = "前回の入力の記録が壊れているため復元できません。";
 
 // The events of a journaled run, up to the one that ended it; none, and a
@@ -85,6 +87,9 @@ std::optional<std::vector<InputEvent>> replay_events(const job::Journal& journal
 // run MARULA_REOPEN names (a reopened calculation).
 void start_journal(Runtime& rt, std::string_view program, bool script_mode) {
     if (std::find(kJournaledPrograms.begin(), kJournaledPrograms.end(), program) == kJournaledPrograms.end()) return;
+    // Escape at an entry leaves it for the menu, once confirmed; without a
+    // journal the question says that the input is not kept.
+    rt.set_escape_to_menu(std::string(kLeaveUnkept));
     const auto folder = job::choose_job_folder(script_mode);
     if (!folder) return;
     {
@@ -127,6 +132,7 @@ void start_journal(Runtime& rt, std::string_view program, bool script_mode) {
         return;
     }
     rt.set_journal(std::make_unique<JobJournalSink>(std::move(journal)));
+    rt.set_escape_to_menu(std::string(kLeaveKept));
     if (replay) rt.start_replay(std::move(*replay));
 }
 

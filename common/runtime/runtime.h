@@ -209,6 +209,12 @@ public:
     // dropped. In script mode a typed line answers (`type Y`). Its answer
     // is not journaled. The prompt row is cleared afterwards.
     bool ask_yes_no(std::string_view question);
+    // Escape at an entry asks `question` (ask_yes_no); Y ends the run as
+    // left unfinished (RunEnding::escaped) and starts the launcher, N goes
+    // back to the entry as it stood. Off (Escape does nothing) until set;
+    // an empty question switches it off again. In a replay Escape does
+    // nothing (a Y would have ended the run there).
+    void set_escape_to_menu(std::string question) { escape_question_ = std::move(question); }
 
     // ---- script mode and logs -------------------------------------------
     // The print folder (MARULA_OUT, else the current folder).
@@ -251,6 +257,8 @@ private:
     void journal_end(RunEnding ending, bool by_last_event);
     void show_journal_notice();
     [[noreturn]] void stop_dead();
+    // Escape during an entry: asks whether to leave for the menu.
+    void escape_entry();
     // Sends a saved PDF to the system printer (not in script mode).
     void send(const std::filesystem::path& pdf);
 
@@ -294,6 +302,7 @@ private:
     long journal_count_ = 0;      // events recorded
     bool journal_last_typed_ = false;  // the last event recorded was a typed line
     bool waiting_ = false;        // in WAIT: typing is kept for the next entry
+    std::string escape_question_;  // asked at Escape during an entry; empty: Escape does nothing
     std::deque<InputEvent> replay_;
     bool replaying_ = false;
     long events_taken_ = 0;       // events the program has taken

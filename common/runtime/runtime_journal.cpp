@@ -1,5 +1,6 @@
 // The journal of a run: the one place where the input a program takes is
 // recorded, the replay of recorded input, and the one-key question.
+#include <array>
 #include <csignal>
 #include <utility>
 #include <cstdlib>
@@ -142,6 +143,9 @@ bool Runtime::ask_yes_no(std::string_view question) {
         }
     }
     const int col = cursor_col_, row = cursor_row_, color = color_, style = style_;
+    const std::array<Cell, kColumns> saved = text_[kPromptRow];
+    const bool was_entering = entering_;
+    entering_ = false;  // no entry cursor on the question
     clear_row(kPromptRow);
     locate(0, kPromptRow);
     color_ = 0;
@@ -173,9 +177,17 @@ bool Runtime::ask_yes_no(std::string_view question) {
             default: break;
         }
     }
-    clear_row(kPromptRow);
+    text_[kPromptRow] = saved;  // the row as it stood (an entry goes on where it was)
+    entering_ = was_entering;
     locate(col, row);
     return *answer;
+}
+
+void Runtime::escape_entry() {
+    if (replaying_) return;
+    if (!ask_yes_no(escape_question_)) return;
+    journal_end(RunEnding::escaped, true);  // up to the Escape: offered at the next start
+    run("MARULA");
 }
 
 }  // namespace marula

@@ -239,7 +239,16 @@ int run_journal(const std::string& folder, const std::vector<std::string>& param
         return kRefused;
     }
     std::string out = "# " + run->program + " " + run->started + " ended: " + ending_of(*run) + "\n";
-    for (const std::string& line : journal->events(id)) out += line + "\n";
+    // The answers to the job's own questions stand as comments where they
+    // were given: a replay never asks them.
+    const auto events = journal->events(id);
+    const auto answers = journal->answers(id);
+    std::size_t next_answer = 0;
+    for (std::size_t i = 0; i <= events.size(); ++i) {
+        for (; next_answer < answers.size() && answers[next_answer].after_events <= std::int64_t(i); ++next_answer)
+            out += "# " + answers[next_answer].question + " " + answers[next_answer].answer + "\n";
+        if (i < events.size()) out += events[i] + "\n";
+    }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kDone;
 }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <sqlite3.h>
+
 #include "script_run.h"
 
 namespace marula {
@@ -220,6 +222,53 @@ TEST(Journal, EscapeLeavesTheEntryForTheMenuAndItsInputIsOffered) {
     auto unkept = run_script("linktrav", start + Lines{"key Escape", "snap asked", "type N", "snap back"});
     EXPECT_NE(unkept.row("asked", 23).find("入力は保存されません"), std::string::npos) << unkept.row("asked", 23);
     EXPECT_EQ(unkept.screen("back"), left.screen("before"));
+}
+
+// The point list's journal (F7, F4) lists the runs newest first and reopens
+// one: its program starts with the run replayed, a correction and a print
+// give the original's sheet with that correction, as if typed whole.
+TEST(Journal, ARunReopenedFromThePointListIsCorrectedAndPrinted) {
+    JobFolder job;
+    auto finished = run_script("linktrav", kHalfTraverse + kRestOfTraverse + Lines{"key F4", "key F8"}, {job.env()});
+    ASSERT_EQ(finished.exit_status, 0) << finished.stderr_text;
+    const Lines correction = {"key F1", "type 4", "type 1", "type 100.004"};
+    auto reopened = run_script("points", Lines{"key F7", "key F4", "snap journal", "type 1", "snap reopened"} +
+                                             correction + Lines{"key F4"},
+                               {job.env()});
+    ASSERT_EQ(reopened.exit_status, 0) << reopened.stderr_text;
+    EXPECT_NE(reopened.row("journal", 4).find("linktrav  B K1 P1"), std::string::npos) << reopened.row("journal", 4);
+    EXPECT_NE(reopened.row("journal", 4).find("終了"), std::string::npos) << reopened.row("journal", 4);
+    EXPECT_TRUE(reopened.logged("run linktrav"));
+    EXPECT_EQ(reopened.events_starting("print ").size(), 1u);  // only the new print: the replay printed nothing
+
+    auto typed = run_script("linktrav", kHalfTraverse + kRestOfTraverse + correction + Lines{"key F4"});
+    ASSERT_FALSE(test::transcript(typed).empty());
+    EXPECT_EQ(test::transcript(reopened), test::transcript(typed));
+    EXPECT_NE(test::transcript(reopened), test::transcript(finished));  // the correction is in it
+    // The reopened run is a new run holding the old input and the new.
+    const auto list = journal_list(job);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_TRUE(list[0].starts_with("2\t")) << list[0];
+}
+
+// A damaged record is never replayed in part: the restore says so and the
+// program starts afresh; the question asked by a program started by RUN
+// never comes in script mode.
+TEST(Journal, ADamagedRecordIsNotReplayed) {
+    JobFolder job;
+    run_script("linktrav", kHalfTraverse, {job.env(), "MARULA_STOP_AFTER_EVENTS=6"});
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((job.job() / "job.db").c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "UPDATE journal_events SET line = 'kye F3' WHERE seq = 2", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    auto restored = run_script("linktrav", {"type Y", "snap first"}, {job.env(), "MARULA_RESTORE=ask"});
+    ASSERT_EQ(restored.exit_status, 0) << restored.stderr_text;
+    auto fresh = run_script("linktrav", {"snap first"});
+    EXPECT_EQ(restored.screen("first"), fresh.screen("first"));  // nothing of the damaged run
+    EXPECT_EQ(restored.events_starting("beep").size(), 1u);      // the notice
 }
 
 // A job that cannot be written (a read-only job, or a disk that is full)

@@ -202,6 +202,21 @@ std::optional<std::string> Journal::amend_last(std::string_view line) {
     return std::nullopt;
 }
 
+std::optional<std::string> Journal::record_answer(std::string_view question, std::string_view answer) {
+    Query q(impl_->db, "INSERT INTO journal_answers (run, seq, question, answer) VALUES (?, ?, ?, ?)");
+    q.bind(1, impl_->run).bind(2, impl_->next_seq).bind(3, question).bind(4, answer);
+    if (!q.done()) return std::string(kJournalTrouble);
+    return std::nullopt;
+}
+
+std::vector<Journal::Answer> Journal::answers(std::int64_t id) const {
+    std::vector<Answer> out;
+    Query q(impl_->db, "SELECT seq, question, answer FROM journal_answers WHERE run = ? ORDER BY rowid");
+    q.bind(1, id);
+    while (q.row()) out.push_back({q.integer(0), q.text(1), q.text(2)});
+    return out;
+}
+
 std::optional<std::string> Journal::end_run(std::string_view ending, std::int64_t replayable) {
     Query q(impl_->db, "UPDATE journal_runs SET ending = ?, replayable = ? WHERE id = ?");
     q.bind(1, ending).bind(2, replayable).bind(3, impl_->run);

@@ -62,6 +62,15 @@ public:
     std::optional<std::string> begin_run(std::string_view program, std::optional<std::int64_t> reopened_from = {});
     std::optional<std::string> record(std::string_view line);
     std::optional<std::string> amend_last(std::string_view line);
+    // The answer to a question the job caused, after the events so far.
+    std::optional<std::string> record_answer(std::string_view question, std::string_view answer);
+    // Those answers of a run, in order: the event count before each, the
+    // question and the answer.
+    struct Answer {
+        std::int64_t after_events = 0;
+        std::string question, answer;
+    };
+    std::vector<Answer> answers(std::int64_t id) const;
     std::optional<std::string> end_run(std::string_view ending, std::int64_t replayable);
     std::int64_t current_run() const;
 

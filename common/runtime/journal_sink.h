@@ -30,6 +30,9 @@ public:
     // Replaces the line recorded last (an empty answer that took an offered
     // value is kept as that value typed).
     virtual std::optional<std::string> amend_last(std::string_view line) = 0;
+    // The answer to a question the job itself caused (replace stored
+    // points?), kept as a record of its own beside the events.
+    virtual std::optional<std::string> record_answer(std::string_view question, std::string_view answer) = 0;
     // How the run ended; `replayable` events (from the first) lead up to
     // the event that ended it.
     virtual void ended(RunEnding ending, long replayable) = 0;

@@ -57,6 +57,9 @@ public:
     explicit JobJournalSink(std::unique_ptr<job::Journal> journal) : journal_(std::move(journal)) {}
     std::optional<std::string> record(std::string_view line) override { return journal_->record(line); }
     std::optional<std::string> amend_last(std::string_view line) override { return journal_->amend_last(line); }
+    std::optional<std::string> record_answer(std::string_view question, std::string_view answer) override {
+        return journal_->record_answer(question, answer);
+    }
     void ended(RunEnding ending, long replayable) override { journal_->end_run(run_ending_name(ending), replayable); }
 
 private:
@@ -120,7 +123,11 @@ void start_journal(Runtime& rt, std::string_view program, bool script_mode) {
         unsetenv("MARULA_REOPEN");  // not handed on to a program started by RUN
     } else {
         const char* restore = std::getenv("MARULA_RESTORE");
-        const bool ask = !script_mode || (restore != nullptr && std::string_view(restore) == "ask");
+        // Script mode asks only when told to, and never in a program started
+        // by RUN (it goes on from a byte offset of the script).
+        const char* handed = std::getenv("MARULA_SCRIPT_OFFSET");
+        const bool started_by_run = handed != nullptr && *handed != '\0';
+        const bool ask = !script_mode || (restore != nullptr && std::string_view(restore) == "ask" && !started_by_run);
         const auto previous = journal->latest_run(program);
         if (ask && previous && job::offered_for_restore(*previous) && rt.ask_yes_no(kRestoreQuestion)) {
             replay = replay_events(*journal, *previous);

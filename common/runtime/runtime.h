@@ -195,6 +195,10 @@ public:
     // never depends on what the job holds later. Without a journal, or
     // when the last event recorded was no line, it does nothing.
     void answer_taken_as(std::string_view typed);
+    // The answer to a question the job itself caused (replace stored
+    // points?): kept in the journal as a record of its own, not as an
+    // input event. Such a question is not asked during a replay.
+    void job_question_answered(std::string_view question, std::string_view answer);
     // Feeds these events ahead of the backend's, as if they came now (they
     // are journaled again, into this run). While they last, and until the
     // program asks for input after the last of them, replaying() is true

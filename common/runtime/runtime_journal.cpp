@@ -114,6 +114,14 @@ void Runtime::answer_taken_as(std::string_view typed) {
     }
 }
 
+void Runtime::job_question_answered(std::string_view question, std::string_view answer) {
+    if (!journal_) return;
+    if (auto trouble = journal_->record_answer(question, answer)) {
+        journal_.reset();
+        journal_notice_ = *trouble;
+    }
+}
+
 void Runtime::journal_end(RunEnding ending, bool by_last_event) {
     if (!journal_) return;
     const long replayable = by_last_event && journal_count_ > 0 ? journal_count_ - 1 : journal_count_;

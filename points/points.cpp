@@ -111,7 +111,7 @@ int wait_bar_key(Runtime& rt, const Labels& labels) {
     for (;;) {
         auto ev = rt.wait_event();
         if (!ev || ev->type != Event::Type::Key || ev->key < 1 || ev->key > 8 || labels[ev->key - 1].empty()) continue;
-        flash_key(rt, KeyBar::A, ev->key);
+        flash_key(rt, KeyBar::Table, ev->key);
         rt.all_keys(Trap::Off);
         return ev->key;
     }
@@ -235,8 +235,11 @@ std::vector<fs::path> offered_files(const fs::path& job_folder) {
     return files;
 }
 
-constexpr ReportLayout kPointsReport{
-    1, "                        座 標 一 覧", "  By MARULA   ", {111, 222}, {111, 240}, 4, false, 2, true};
+constexpr ReportLayout kPointsReport{.paper = Paper::a4_portrait,
+                                     .title = "                        座 標 一 覧",
+                                     .by_line = "  By MARULA   ",
+                                     .body_pitch = {111, 240},
+                                     .empty_after_title = 2};
 constexpr int kReportRows = 40;
 constexpr int kPagesWithoutAsking = 10;
 
@@ -480,7 +483,7 @@ private:
     // ---- F1 correction ------------------------------------------------------
     void correct() {
         if (!writable()) return;
-        erase_key_bar(rt_, KeyBar::A);
+        erase_key_bar(rt_, KeyBar::Table);
         auto point = ask_point("訂正する点の番号は ");
         if (!point) return;
         show_number(point->number);
@@ -502,7 +505,7 @@ private:
     // ---- F2 addition ----------------------------------------------------------
     void add() {
         if (!writable()) return;
-        erase_key_bar(rt_, KeyBar::A);
+        erase_key_bar(rt_, KeyBar::Table);
         auto name = ask_name("追加する点名は ");
         if (!name) return;
         job::Point p;
@@ -516,7 +519,7 @@ private:
     // ---- F3 deletion ------------------------------------------------------------
     void remove() {
         if (!writable()) return;
-        erase_key_bar(rt_, KeyBar::A);
+        erase_key_bar(rt_, KeyBar::Table);
         auto point = ask_point("削除する点の番号は ");
         if (!point) return;
         show_number(point->number);
@@ -541,7 +544,7 @@ private:
         const int pages = int((points_.size() + kReportRows - 1) / kReportRows);
         // A long job would fill the printer's tray unasked.
         if (pages > kPagesWithoutAsking) {
-            erase_key_bar(rt_, KeyBar::A);
+            erase_key_bar(rt_, KeyBar::Table);
             if (!confirm(std::to_string(pages) + "枚になります。印刷しますか（Y/N） ")) return;
         }
         std::string header = "  現場：" + job_->display_name();
@@ -590,7 +593,7 @@ private:
 
     void import() {
         if (!writable()) return;
-        erase_key_bar(rt_, KeyBar::A);
+        erase_key_bar(rt_, KeyBar::Table);
         std::vector<fs::path> files = offered_files(job_->folder());
         std::vector<std::string> lines{" 読み込むファイル（.sim / .csv）"};
         for (std::size_t i = 0; i < files.size() && i < std::size_t(kPageRows - 1); ++i)
@@ -763,7 +766,7 @@ private:
     }
 
     void export_points() {
-        erase_key_bar(rt_, KeyBar::A);
+        erase_key_bar(rt_, KeyBar::Table);
         std::optional<int> format;
         for (;;) {
             const std::string typed = trimmed(ask_text(rt_, 2, "書き出す形式は（1:SIMA 2:CSV） "));
@@ -830,7 +833,7 @@ private:
     }
 
     void change_job() {
-        erase_key_bar(rt_, KeyBar::A);
+        erase_key_bar(rt_, KeyBar::Table);
         std::vector<job::JobSummary> jobs = job::list_jobs();
         std::vector<std::string> lines{" 現場の一覧（" + job::jobs_data_folder().string() + "）", "  0 新しい現場"};
         const std::size_t shown = std::min<std::size_t>(jobs.size(), kPageRows - 1);

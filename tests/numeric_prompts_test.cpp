@@ -82,10 +82,6 @@ std::vector<Prompt> prompts() {
         {"linktrav", kLinkStart, "K2のＸ座標は", kCoordinate},
         {"linktrav", kLinkStart + typed({"900.010"}), "K2のＹ座標は", kCoordinate},
         {"linktrav", kLinkStart + typed({"900.010", "1099.995"}), "K2からFへの方向角は", kAzimuth},
-        {"linktrav", kLinkWhole, "横の訂正番号", choice(7, 3)},
-        {"linktrav", kLinkWhole + typed({"3"}), "縦の訂正番号", {{"0", "4", "1.5", "1e300"}, "1", false}},
-        {"linktrav", kLinkWhole + typed({"3", "1"}), "正しい夾角は", kAngle},
-        {"linktrav", kLinkWhole + typed({"4", "1"}), "正しい距離は", kLeg},
         {"linktrav", kLinkWhole + typed({"5", "0"}), "K1からBへの方向角は", kAzimuth},
         {"linktrav", kLinkWhole + typed({"5", "3"}), "K2からFへの方向角は", kAzimuth},
         {"linktrav", kLinkWhole + typed({"6", "0"}), "正しいＸ座標は", kCoordinate},
@@ -93,20 +89,29 @@ std::vector<Prompt> prompts() {
         // Closed traverse.
         {"looptrav", kLoopStart + typed({"P1"}), "夾角は", kAngle},
         {"looptrav", kLoopStart + typed({"P1", "270"}), "距離は", kDistance},
-        {"looptrav", kLoopWhole, "横の訂正番号", choice(7, 3)},
-        {"looptrav", kLoopWhole + typed({"3"}), "縦の訂正番号", {{"0", "5", "1.5", "1e300"}, "1", false}},
-        {"looptrav", kLoopWhole + typed({"3", "1"}), "正しい夾角は", kAngle},
-        {"looptrav", kLoopWhole + typed({"4", "1"}), "正しい距離は", kDistance},
         {"looptrav", kLoopWhole + typed({"5"}), "方向角は", kAzimuth},
         {"looptrav", kLoopWhole + typed({"6"}), "正しいＸ座標は", kCoordinate},
         {"looptrav", kLoopWhole + typed({"7"}), "正しいＹ座標は", kCoordinate},
     };
-    // The adjusted traverses start alike: the backsight's azimuth, then the
-    // known station.
-    for (const auto& [program, start] : {std::pair{"linktrav", kLinkStart}, std::pair{"looptrav", kLoopStart}}) {
-        p.push_back({program, take(start, 1), "方向角は", kAzimuth});
-        p.push_back({program, take(start, 3), "既知点Ｘ座標は", kCoordinate});
-        p.push_back({program, take(start, 4), "既知点Ｙ座標は", kCoordinate});
+    // The adjusted traverses start alike (the backsight's azimuth, then the
+    // known station) and correct an angle or a leg alike; the connecting
+    // traverse has one more row and never a leg of no length.
+    struct Adjusted {
+        const char* program;
+        const Lines& start;
+        const Lines& whole;
+        const char* rows;  // the row after the last
+        const Bounds& leg;
+    };
+    for (const Adjusted& t : {Adjusted{"linktrav", kLinkStart, kLinkWhole, "4", kLeg},
+                              Adjusted{"looptrav", kLoopStart, kLoopWhole, "5", kDistance}}) {
+        p.push_back({t.program, take(t.start, 1), "方向角は", kAzimuth});
+        p.push_back({t.program, take(t.start, 3), "既知点Ｘ座標は", kCoordinate});
+        p.push_back({t.program, take(t.start, 4), "既知点Ｙ座標は", kCoordinate});
+        p.push_back({t.program, t.whole, "横の訂正番号", choice(7, 3)});
+        p.push_back({t.program, t.whole + typed({"3"}), "縦の訂正番号", {{"0", t.rows, "1.5", "1e300"}, "1", false}});
+        p.push_back({t.program, t.whole + typed({"3", "1"}), "正しい夾角は", kAngle});
+        p.push_back({t.program, t.whole + typed({"4", "1"}), "正しい距離は", t.leg});
     }
     // The open and the radial traverse ask alike; their tables differ.
     for (const char* program : {"opentrav", "radtrav"}) {
@@ -129,21 +134,20 @@ std::vector<Prompt> prompts() {
         };
         p.insert(p.end(), more.begin(), more.end());
     }
+    // The inverse programs ask their first point, then each further one.
+    for (const auto& [program, first] : {std::pair{"invchain", "開始点"}, std::pair{"invradial", "機械点"}}) {
+        p.push_back({program, typed({"A"}), std::string(first) + "Ｘ座標は", kCoordinate});
+        p.push_back({program, typed({"A", "0"}), std::string(first) + "Ｙ座標は", kCoordinate});
+        p.push_back({program, typed({"A", "0", "0", "B"}), "Ｘ座標は", kCoordinate});
+        p.push_back({program, typed({"A", "0", "0", "B", "10"}), "Ｙ座標は", kCoordinate});
+    }
     const std::vector<Prompt> rest = {
         // Chained inverse.
-        {"invchain", typed({"A"}), "開始点Ｘ座標は", kCoordinate},
-        {"invchain", typed({"A", "0"}), "開始点Ｙ座標は", kCoordinate},
-        {"invchain", typed({"A", "0", "0", "B"}), "Ｘ座標は", kCoordinate},
-        {"invchain", typed({"A", "0", "0", "B", "10"}), "Ｙ座標は", kCoordinate},
         {"invchain", kChainWhole, "横の訂正番号", choice(6, 2)},
         {"invchain", kChainWhole + typed({"2"}), "縦の訂正番号", {{"0", "3", "1.5", "1e300"}, "1", false}},
         {"invchain", kChainWhole + typed({"2", "1"}), "正しいＸ座標は", kCoordinate},
         {"invchain", kChainWhole + typed({"6", "2"}), "正しいＹ座標は", kCoordinate},
         // Radial inverse.
-        {"invradial", typed({"I"}), "機械点Ｘ座標は", kCoordinate},
-        {"invradial", typed({"I", "0"}), "機械点Ｙ座標は", kCoordinate},
-        {"invradial", typed({"I", "0", "0", "T"}), "Ｘ座標は", kCoordinate},
-        {"invradial", typed({"I", "0", "0", "T", "10"}), "Ｙ座標は", kCoordinate},
         {"invradial", kChainWhole, "横の訂正番号", choice(6, 5)},
         {"invradial", kChainWhole + typed({"5"}), "縦の訂正番号", {{"0", "3", "1.5", "1e300"}, "1", false}},
         {"invradial", kChainWhole + typed({"2"}), "正しい機械点Ｘ座標は", kCoordinate},

@@ -790,7 +790,7 @@ private:
     // The calculation programs' runs in this job, newest first; the one
     // chosen starts its program with that run replayed.
     void reopen() {
-        erase_key_bar(rt_, KeyBar::A);
+        erase_key_bar(rt_, KeyBar::Table);
         std::string why;
         const auto journal = job::Journal::open_for_reading(job_->folder(), why);
         if (!journal) {

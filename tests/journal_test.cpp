@@ -271,6 +271,30 @@ TEST(Journal, ADamagedRecordIsNotReplayed) {
     EXPECT_EQ(restored.events_starting("beep").size(), 1u);      // the notice
 }
 
+// A run that no longer fits its program (here a typed line where the
+// program now waits for a key) is replayed up to that event and no
+// further, with a notice naming it.
+TEST(Journal, AReplayStopsAtTheFirstEventThatNoLongerFits) {
+    JobFolder job;
+    auto finished = run_script("linktrav", kHalfTraverse + kRestOfTraverse + Lines{"snap table", "key F5", "key F8"},
+                               {job.env()});
+    ASSERT_EQ(finished.exit_status, 0) << finished.stderr_text;
+    const int changed = int(kHalfTraverse.size() + kRestOfTraverse.size());  // the F5 at the table
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((job.job() / "job.db").c_str(), &db), SQLITE_OK);
+        const std::string sql = "UPDATE journal_events SET line = 'type 5' WHERE seq = " + std::to_string(changed);
+        ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    auto reopened = run_script("linktrav", {}, {job.env(), "MARULA_REOPEN=1"});
+    ASSERT_EQ(reopened.exit_status, 0) << reopened.stderr_text;
+    EXPECT_EQ(reopened.events_starting("error replay"),
+              std::vector<std::string>{"error replay stopped at event " + std::to_string(changed + 1) + ": type 5"});
+    EXPECT_EQ(reopened.events_starting("beep").size(), 1u);  // the notice
+    EXPECT_EQ(reopened.screen("final"), finished.screen("table"));
+}
+
 // A job that cannot be written (a read-only job, or a disk that is full)
 // gives one notice and the program works as without a job.
 TEST(Journal, AJournalThatCannotBeWrittenGivesOneNoticeAndTheProgramWorks) {

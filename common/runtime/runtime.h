@@ -206,6 +206,9 @@ public:
     // printed or saved, no program is started, no beep sounds, no WAIT
     // waits. Code that writes to the job or asks a job question checks
     // replaying() and does neither.
+    // A replayed typed line that comes where no line entry asks (the
+    // program has changed since) stops the replay there, with a notice
+    // naming it; the program carries on with the backend's input.
     void start_replay(std::vector<InputEvent> events);
     bool replaying() const { return replaying_; }
     // A question answered by one key on the prompt row: Y (yes), N or Enter
@@ -261,6 +264,9 @@ private:
     void journal_end(RunEnding ending, bool by_last_event);
     void show_journal_notice();
     [[noreturn]] void stop_dead();
+    // Whether a replayed event fits where the program now is; when it does
+    // not, the replay stops there with a notice naming it.
+    bool replay_fits(const InputEvent& ev);
     // Escape during an entry: asks whether to leave for the menu.
     void escape_entry();
     // Sends a saved PDF to the system printer (not in script mode).
@@ -309,6 +315,7 @@ private:
     std::string escape_question_;  // asked at Escape during an entry; empty: Escape does nothing
     std::deque<InputEvent> replay_;
     bool replaying_ = false;
+    long replayed_ = 0;           // events of the replay taken so far
     long events_taken_ = 0;       // events the program has taken
     long stop_after_ = -1;        // script mode, tests: stop dead after this many
 

@@ -64,6 +64,8 @@ std::optional<InputEvent> Runtime::next_input(std::optional<Clock::time_point> d
         if (!replay_.empty()) {
             ev = std::move(replay_.front());
             replay_.pop_front();
+            ++replayed_;
+            if (!replay_fits(*ev)) continue;
         } else {
             replaying_ = false;  // the replay is over once the program asks past it
             ev = backend_->wait_event(deadline);

@@ -130,8 +130,21 @@ void Runtime::journal_end(RunEnding ending, bool by_last_event) {
 }
 
 void Runtime::start_replay(std::vector<InputEvent> events) {
+    replayed_ = 0;
     for (auto& ev : events) replay_.push_back(std::move(ev));
     replaying_ = !replay_.empty();
+}
+
+bool Runtime::replay_fits(const InputEvent& ev) {
+    // A line is recorded only where an entry took it: a replayed line that
+    // comes where no entry asks belongs to a program that has changed since.
+    if (ev.type != InputEvent::Type::TypeLine || entering_) return true;
+    const std::string line = "type " + ev.text;
+    log_event("error replay stopped at event " + std::to_string(replayed_) + ": " + line);
+    replay_.clear();
+    replaying_ = false;
+    notice("入力の再現を" + std::to_string(replayed_) + "番目（" + line + "）で中止しました。");
+    return false;
 }
 
 void Runtime::stop_dead() {

@@ -93,6 +93,11 @@ void start_journal(Runtime& rt, std::string_view program, bool script_mode) {
     // Escape at an entry leaves it for the menu, once confirmed; without a
     // journal the question says that the input is not kept.
     rt.set_escape_to_menu(std::string(kLeaveUnkept));
+    // The run to reopen is this start's only: not handed on to a program
+    // started by RUN.
+    const char* reopen_env = std::getenv("MARULA_REOPEN");
+    const std::string reopen = reopen_env != nullptr ? reopen_env : "";
+    unsetenv("MARULA_REOPEN");
     const auto folder = job::choose_job_folder(script_mode);
     if (!folder) return;
     {
@@ -112,15 +117,13 @@ void start_journal(Runtime& rt, std::string_view program, bool script_mode) {
     }
     std::optional<std::vector<InputEvent>> replay;
     std::optional<std::int64_t> reopened;
-    const char* reopen = std::getenv("MARULA_REOPEN");
-    if (reopen != nullptr && *reopen != '\0') {
-        const auto run = journal->run(std::atoll(reopen));
+    if (!reopen.empty()) {
+        const auto run = journal->run(std::atoll(reopen.c_str()));
         if (run && run->program == program) {
             replay = replay_events(*journal, *run);
             reopened = run->id;
             if (!replay) rt.notice_before_input(std::string(kDamagedRecord));
         }
-        unsetenv("MARULA_REOPEN");  // not handed on to a program started by RUN
     } else {
         const char* restore = std::getenv("MARULA_RESTORE");
         // Script mode asks only when told to, and never in a program started

@@ -295,6 +295,34 @@ TEST(Journal, AReplayStopsAtTheFirstEventThatNoLongerFits) {
     EXPECT_EQ(reopened.screen("final"), finished.screen("table"));
 }
 
+// A job made by the version before the journal is brought up to date at a
+// program's start: its points stay, the journal's tables are added and the
+// run is journaled.
+TEST(Journal, AnEarlierJobGainsItsJournalAndKeepsItsPoints) {
+    JobFolder job;
+    points_command({"--job", job.job().string(), "init", "--name", "J"});
+    const fs::path csv = job.path() / "p.csv";
+    std::ofstream(csv) << "点名,X,Y\nA,1.000,2.000\n";
+    points_command({"--job", job.job().string(), "import", csv.string()});
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((job.job() / "job.db").c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "DROP TABLE journal_runs; DROP TABLE journal_events; DROP TABLE journal_answers;"
+                               " PRAGMA user_version = 1;",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    auto r = run_script("linktrav", kHalfTraverse, {job.env()});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.events_starting("beep").size(), 0u);
+    EXPECT_EQ(points_command({"--job", job.job().string(), "list"}), "A\t1.000\t2.000\t\n");
+    const auto list = journal_list(job);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_NE(list[0].find("\tlinktrav\t"), std::string::npos) << list[0];
+}
+
 // A job that cannot be written (a read-only job, or a disk that is full)
 // gives one notice and the program works as without a job.
 TEST(Journal, AJournalThatCannotBeWrittenGivesOneNoticeAndTheProgramWorks) {

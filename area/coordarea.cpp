@@ -12,6 +12,7 @@
 #include "frame/key_bar.h"
 #include "frame/plot.h"
 #include "frame/point_list.h"
+#include "frame/program_job.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "runtime/format.h"
@@ -54,6 +55,7 @@ public:
         rt_.beep();
         rt_.wait(10);
         draw_headings();
+        open_program_job(rt_);
         enter();
         KeyActions keys;
         keys.redisplay = [this] { redisplay(); };
@@ -109,10 +111,12 @@ private:
         v.name = std::move(name);
         const int row = text_row(count() + 1);
         echo_name(rt_, 5, row, v.name, kEnteredColor);
-        v.at.x = ask_coordinate_entry(rt_, 5, "Ｘ座標は ");
-        echo_number(rt_, 12, row, "#######.###", v.at.x, kEnteredColor);
-        v.at.y = ask_coordinate_entry(rt_, 5, "Ｙ座標は ");
-        echo_number(rt_, 23, row, "######.###", v.at.y, kEnteredColor);
+        // A vertex the job holds offers its stored X and Y.
+        const KnownPoint known = ask_known_coordinates(
+            rt_, v.name, {.x_prompt = "Ｘ座標は ", .y_prompt = "Ｙ座標は "},
+            {.x = [&](double x) { echo_number(rt_, 12, row, "#######.###", x, kEnteredColor); },
+             .y = [&](double y) { echo_number(rt_, 23, row, "######.###", y, kEnteredColor); }});
+        v.at = known.at;
         vertices_.push_back(v);
     }
 

@@ -13,6 +13,7 @@
 #include "frame/key_bar.h"
 #include "frame/plot.h"
 #include "frame/point_form.h"
+#include "frame/program_job.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "runtime/format.h"
@@ -66,6 +67,7 @@ public:
         print_at(rt_, 22, 3, "Ｐ点Ｑ点の座標と隅切せん除長が算出されます。", kResultColor);
         rt_.wait(10);
         draw_form();
+        open_program_job(rt_);
         enter();
         calculate_and_show("######.#######");
         KeyActions keys;
@@ -135,10 +137,19 @@ private:
             const PointPrompts& prompts = kPointPrompts[k + 1];  // points are numbered from 1
             ask_text_keeping(rt_, 5, prompts.name, points_[k].name);
             show_field(3 * k + 1, kEnteredColor);
-            points_[k].at.x = ask_coordinate_entry(rt_, 5, prompts.x);
-            show_field(3 * k + 2, kEnteredColor);
-            points_[k].at.y = ask_coordinate_entry(rt_, 5, prompts.y);
-            show_field(3 * k + 3, kEnteredColor);
+            // A point the job holds offers its stored X and Y.
+            ask_known_coordinates(rt_, points_[k].name,
+                                  {.x_prompt = std::string(prompts.x), .y_prompt = std::string(prompts.y)},
+                                  {.x =
+                                       [&](double x) {
+                                           points_[k].at.x = x;
+                                           show_field(3 * k + 2, kEnteredColor);
+                                       },
+                                   .y =
+                                       [&](double y) {
+                                           points_[k].at.y = y;
+                                           show_field(3 * k + 3, kEnteredColor);
+                                       }});
         }
         chord_ = ask_chord_entry(rt_, 5, "隅切辺長は", chord_);
         show_field(kFields, kEnteredColor);
@@ -164,6 +175,15 @@ private:
                      kResultColor);
         }
         plot();
+        if (ok) {
+            // The cut points are named after the corner: K5-P and K5-Q.
+            // A corner without a name gives names the job cannot hold.
+            const std::string corner = job::check_name(points_[1].name).name;
+            auto cut_name = [&](std::string_view suffix) { return corner.empty() ? corner : corner + std::string(suffix); };
+            const std::array<ComputedPoint, 2> cut{{{cut_name("-P"), cut_.p_x, cut_.p_y},
+                                                    {cut_name("-Q"), cut_.q_x, cut_.q_y}}};
+            store_computed_points(rt_, cut);
+        }
     }
 
     // "2～1への方向角" (k = 0) or "2～3への方向角" (k = 2).

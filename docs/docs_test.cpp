@@ -37,17 +37,27 @@ const std::vector<Example> kExamples = {
     {"isect4p", "isect4p"},     {"perpfoot", "perpfoot"},     {"invchain", "invchain"},
     {"invradial", "invradial"}, {"coordarea", "coordarea"},   {"cornercut", "cornercut"},
     {"linktrav-plot", "linktrav"}, {"looptrav-plot", "looptrav"}, {"perpfoot-next", "perpfoot"},
-    {"points", "points"},
+    {"points", "points"}, {"linktrav-job", "linktrav"}, {"linktrav-offer", "linktrav"}, {"linktrav-clash", "linktrav"},
 };
 
 // The point list works on a job: each run of its example gets a fresh one
 // in a folder of its own (removed with the test's object).
 class ExampleJob {
 public:
-    explicit ExampleJob(const std::string& program) {
-        if (program != "points") return;
+    // An example with points of its own (NAME.csv beside its script) runs
+    // in a job that holds them, imported with marula-points as the
+    // guide's make-screens.sh does.
+    ExampleJob(const std::string& name, const std::string& program) {
+        const fs::path seed = docs_dir() / "examples" / (name + ".csv");
+        if (program != "points" && !fs::exists(seed)) return;
         std::string pattern = (fs::temp_directory_path() / "marula-docs-job-XXXXXX").string();
         if (::mkdtemp(pattern.data())) root_ = pattern;
+        if (root_.empty() || !fs::exists(seed)) return;
+        const char* bin = std::getenv("MARULA_BIN");
+        const std::string command = std::string(bin ? bin : ".") + "/marula-points --job '" +
+                                    (root_ / "神南一丁目").string() + "' ";
+        EXPECT_EQ(std::system((command + "init --name 神南一丁目 --zone 9 > /dev/null").c_str()), 0);
+        EXPECT_EQ(std::system((command + "import '" + seed.string() + "' > /dev/null").c_str()), 0);
     }
     ~ExampleJob() {
         std::error_code ec;
@@ -83,7 +93,7 @@ TEST(GuideExamples, ScreensMatchThePictures) {
         ASSERT_TRUE(fs::exists(expected)) << e.name << ": no screen text beside the picture; run make docs";
         ASSERT_TRUE(fs::exists(docs_dir() / "images" / (std::string(e.name) + ".png"))) << e.name;
 
-        const ExampleJob job(e.program);
+        const ExampleJob job(e.name, e.program);
         auto r = run_script(e.program, read_lines(script), job.env());
         EXPECT_EQ(r.exit_status, 0) << e.name << "\n" << r.stderr_text;
         EXPECT_TRUE(r.logged("idle")) << e.name << ": the example does not end waiting at the key bar";

@@ -28,9 +28,16 @@ for script in "$here"/examples/*.script; do
   rm -rf "${out:?}"/*
   # The point list works on a job: a fresh one for each run, with a home
   # and data folder of its own.
+  # An example with points of its own (PROGRAM-NAME.csv beside it) runs in a
+  # fresh job that holds them.
   job_env=()
-  if [ "$program" = points ]; then
+  seed="$here/examples/$name.csv"
+  if [ "$program" = points ] || [ -f "$seed" ]; then
     job_env=(MARULA_JOB="$out/神南一丁目" HOME="$out" XDG_DATA_HOME="$out/data" XDG_CONFIG_HOME="$out/config")
+  fi
+  if [ -f "$seed" ]; then
+    "$bin/marula-points" --job "$out/神南一丁目" init --name 神南一丁目 --zone 9 > /dev/null
+    "$bin/marula-points" --job "$out/神南一丁目" import "$seed" > /dev/null
   fi
   if ! env "${job_env[@]}" MARULA_HEADLESS=1 MARULA_SCRIPT="$script" MARULA_OUT="$out" MARULA_DATE=2026/12/08 \
        timeout 60 "$bin/$program" > /dev/null 2> "$out/stderr.txt"; then

@@ -6,6 +6,7 @@
 #include "frame/bounded_entry.h"
 #include "frame/correction.h"
 #include "frame/entry.h"
+#include "frame/program_job.h"
 
 namespace marula::isect {
 
@@ -22,6 +23,35 @@ void correct_point_field(Runtime& rt, NamedPoint& p, int field, const PointPromp
     case 1: p.at.x = ask_coordinate_entry(rt, 5, prompts.x, p.at.x) + nudge.x; break;
     default: p.at.y = ask_coordinate_entry(rt, 5, prompts.y, p.at.y) + nudge.y; break;
     }
+}
+
+void store_crossing(Runtime& rt, std::string_view name, const std::optional<Point>& crossing)
+{
+    if (!crossing) return;
+    const ComputedPoint point{std::string(name), crossing->x, crossing->y};
+    store_computed_points(rt, {&point, 1});
+}
+
+bool enter_known_coordinates(Runtime& rt, NamedPoint& p, const PointPrompts& prompts, bool presets,
+                             const std::function<void(int)>& show)
+{
+    KnownPointQuestions questions{.x_prompt = std::string(prompts.x), .y_prompt = std::string(prompts.y)};
+    if (presets) {
+        questions.x_preset = p.at.x;
+        questions.y_preset = p.at.y;
+    }
+    return ask_known_coordinates(rt, p.name, questions,
+                          {.x =
+                               [&](double x) {
+                                   p.at.x = x;
+                                   show(1);
+                               },
+                           .y =
+                               [&](double y) {
+                                   p.at.y = y;
+                                   show(2);
+                               }})
+        .from_preset;
 }
 
 bool same_place(Point a, Point b)

@@ -7,6 +7,7 @@
 // calculation frame's.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -95,6 +96,18 @@ Plot start_plot(Runtime& rt, std::span<const Point, 4> extent);
 // corrects the crossing's name) at column 30 of `hint_row` in colour 3,
 // then the frame's field question until one of 1 … N is typed.
 int ask_correction(Runtime& rt, int fields, int hint_row);
+
+// Stores the crossing (or foot) under its name in the job, when the lines
+// met (see store_computed_points).
+void store_crossing(Runtime& rt, std::string_view name, const std::optional<Point>& crossing);
+
+// Point k's X and Y asked with `prompts`, offered from the job when it
+// holds the point's name, each set into `p` and shown with `show(field)`
+// as it comes (field 1 X, 2 Y). `presets` are what an empty answer keeps
+// otherwise (the demonstration values and what stands), or nothing. True
+// when an empty answer took a preset.
+bool enter_known_coordinates(Runtime& rt, NamedPoint& p, const PointPrompts& prompts, bool presets,
+                             const std::function<void(int)>& show);
 
 // The crossing lines of a report: three (isect4p: two) empty lines before
 // come from the caller. `crossing_format` holds the name, X and Y fields;

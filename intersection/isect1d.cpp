@@ -10,6 +10,7 @@
 #include "frame/key_bar.h"
 #include "frame/report.h"
 #include "frame/screen.h"
+#include "frame/program_job.h"
 #include "intersection/intersection_frame.h"
 
 namespace marula {
@@ -44,6 +45,7 @@ public:
         print_at(rt_, 3, 2, "最初に直線上の２点の座標を入力してから３点目の座標と方向角を入力します", 1,
                  kStylePlain);
         rt_.wait(10);
+        open_program_job(rt_);
         draw_form(0);
         enter();
         calculate_and_show();
@@ -109,12 +111,13 @@ private:
         clear_prompt_row(rt_);
     }
 
+    // A point the job holds offers its stored X and Y in place of the
+    // presets.
     void enter_coordinates(int k)
     {
-        points_[k].at.x = ask_coordinate_entry(rt_, 5, kPointPrompts[k].x, points_[k].at.x);
-        show_field(3 * k - 1, kPromptColor);
-        points_[k].at.y = ask_coordinate_entry(rt_, 5, kPointPrompts[k].y, points_[k].at.y);
-        show_field(3 * k, kPromptColor);
+        if (enter_known_coordinates(rt_, points_[k], kPointPrompts[k], true,
+                                    [&](int field) { show_field(3 * k - 2 + field, kPromptColor); }))
+            demonstration_ = true;
     }
 
     // ---- calculation and result -------------------------------------------
@@ -138,6 +141,7 @@ private:
         plot.line(c.x, c.y, construction_.x, construction_.y, 6);
         for (int k = 1; k <= 3; ++k) plot.name(points_[k].at.x, points_[k].at.y, points_[k].name);
         plot.direction_mark();
+        if (!demonstration_) store_crossing(rt_, crossing_name_, crossing_);
     }
 
     std::span<const NamedPoint> known() const { return std::span(points_).subspan(1, 3); }
@@ -203,6 +207,9 @@ private:
     Point construction_;
     std::string crossing_name_ = "KOTEN";
     std::optional<Point> crossing_;
+    // A known point kept a demonstration preset: the crossing is the
+    // demonstration's too and is not stored in the job.
+    bool demonstration_ = false;
     std::string_view failure_ = kNoCrossing;  // why there is no crossing_
 };
 

@@ -10,6 +10,7 @@
 #include "frame/key_bar.h"
 #include "frame/report.h"
 #include "frame/screen.h"
+#include "frame/program_job.h"
 #include "intersection/intersection_frame.h"
 
 namespace marula {
@@ -51,6 +52,7 @@ public:
         draw_title(rt_, {" ２点２方向交点計算 ", 50, 0, {401, 0, 558, 16}, {400, 0, 559, 17}});
         rt_.beep();
         rt_.wait(10);
+        open_program_job(rt_);
         draw_form(0);
         enter();
         construct();
@@ -107,10 +109,8 @@ private:
             const int first = 4 * i + 1;
             s.point.name = ask_text(rt_, 5, prompts.name);
             show_field(first, kPromptColor);
-            s.point.at.x = ask_coordinate_entry(rt_, 5, prompts.x);
-            show_field(first + 1, kPromptColor);
-            s.point.at.y = ask_coordinate_entry(rt_, 5, prompts.y);
-            show_field(first + 2, kPromptColor);
+            enter_known_coordinates(rt_, s.point, prompts, false,
+                                    [&](int field) { show_field(first + field, kPromptColor); });
             s.direction.packed = ask_direction(rt_, kDirectionPrompt, kPromptColor, std::nullopt);
             convert(s.direction);
             show_field(first + 3, kPromptColor);
@@ -142,6 +142,7 @@ private:
         plot.line(two.point.at.x, two.point.at.y, two.construction.x, two.construction.y, 6);
         for (const Station& s : stations_) plot.name(s.point.at.x, s.point.at.y, s.point.name);
         plot.direction_mark();
+        store_crossing(rt_, crossing_name_, crossing_);
     }
 
     std::array<NamedPoint, 2> known() const { return {stations_[0].point, stations_[1].point}; }

@@ -10,6 +10,7 @@
 #include "frame/key_bar.h"
 #include "frame/report.h"
 #include "frame/screen.h"
+#include "frame/program_job.h"
 #include "intersection/intersection_frame.h"
 
 namespace marula {
@@ -52,6 +53,7 @@ public:
         draw_title();
         rt_.beep();
         rt_.wait(10);
+        open_program_job(rt_);
         draw_form(0);
         enter();
         calculate_and_show();
@@ -125,12 +127,13 @@ private:
         clear_prompt_row(rt_);
     }
 
+    // A point the job holds offers its stored X and Y in place of the
+    // presets.
     void enter_coordinates(int k)
     {
-        points_[k].at.x = ask_coordinate_entry(rt_, 5, kPointPrompts[k].x, points_[k].at.x);
-        show_field(3 * k - 1, kPromptColor);
-        points_[k].at.y = ask_coordinate_entry(rt_, 5, kPointPrompts[k].y, points_[k].at.y);
-        show_field(3 * k, kPromptColor);
+        if (enter_known_coordinates(rt_, points_[k], kPointPrompts[k], true,
+                                    [&](int field) { show_field(3 * k - 2 + field, kPromptColor); }))
+            demonstration_ = true;
     }
 
     // ---- calculation and result -------------------------------------------
@@ -152,6 +155,7 @@ private:
         plot.line(c.x, c.y, d.x, d.y, 6);
         for (int k = 1; k <= 4; ++k) plot.name(points_[k].at.x, points_[k].at.y, points_[k].name);
         plot.direction_mark();
+        if (!demonstration_) store_crossing(rt_, crossing_name_, crossing_);
     }
 
     std::span<const NamedPoint> known() const { return std::span(points_).subspan(1, 4); }
@@ -217,6 +221,9 @@ private:
     }};
     std::string crossing_name_ = "K.91";
     std::optional<Point> crossing_;
+    // A known point kept a demonstration preset: the crossing is the
+    // demonstration's too and is not stored in the job.
+    bool demonstration_ = false;
     std::string_view failure_ = kNoCrossing;  // why there is no crossing_
 };
 

@@ -11,6 +11,7 @@
 #include "frame/key_bar.h"
 #include "frame/report.h"
 #include "frame/screen.h"
+#include "frame/program_job.h"
 #include "intersection/intersection_frame.h"
 
 namespace marula {
@@ -53,6 +54,7 @@ public:
         rt_.beep();
         print_at(rt_, 10, 1, "最初に直線上の２点の座標を入力してから３点目の座標を入力します", 1, kStylePlain);
         print_at(rt_, 12, 2, "３点目の連続入力は【Ｆ７】キ－で行って下さい。", 1, kStylePlain);
+        open_program_job(rt_);
         draw_form(0);
         for (int k = 1; k <= 2; ++k) enter_point(k);
         enter_third();
@@ -111,10 +113,8 @@ private:
         points_[k].name = ask_text(rt_, 5, kPointPrompts[k].name);
         show_field(3 * k - 2, kPromptColor);
         for (;;) {
-            points_[k].at.x = ask_coordinate_entry(rt_, 5, kPointPrompts[k].x);
-            show_field(3 * k - 1, kPromptColor);
-            points_[k].at.y = ask_coordinate_entry(rt_, 5, kPointPrompts[k].y);
-            show_field(3 * k, kPromptColor);
+            enter_known_coordinates(rt_, points_[k], kPointPrompts[k], false,
+                                    [&](int field) { show_field(3 * k - 2 + field, kPromptColor); });
             // Point 2 on point 1 gives no line to project onto.
             if (k != 2 || !same_place(points_[1].at, points_[2].at)) return;
             rt_.notice(kSamePlace);
@@ -154,6 +154,7 @@ private:
         }
         for (int k = 1; k <= 3; ++k) plot.name(points_[k].at.x, points_[k].at.y, points_[k].name);
         plot.direction_mark();
+        store_crossing(rt_, foot_name_, foot_);
     }
 
     // The azimuth from point 1 to point 2 under "… から … への方向角"; no

@@ -11,6 +11,7 @@
 #include "frame/point_list.h"
 #include "frame/report.h"
 #include "frame/screen.h"
+#include "frame/program_job.h"
 #include "inverse/inverse_legs.h"
 
 namespace marula {
@@ -44,6 +45,7 @@ public:
         rt_.beep();
         rt_.wait(10);
         draw_heading(rt_, kHeading, 0);
+        open_program_job(rt_);
         enter();
         KeyActions keys;
         keys.correct = [this] { correct(); };

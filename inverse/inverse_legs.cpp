@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "frame/bounded_entry.h"
+#include "frame/program_job.h"
 #include "frame/entry.h"
 #include "frame/plot.h"
 #include "frame/screen.h"
@@ -82,21 +83,19 @@ void show_first_row_number(Runtime& rt) { print_at(rt, 0, kFirstTableRow, " 1", 
 
 NamedPoint ask_first_station(Runtime& rt, std::string_view what, int color) {
     const std::string lead(what);
-    NamedPoint p;
-    p.name = ask_text(rt, 5, lead + "名は");
-    show_from_name(rt, 1, p.name, color);
-    p.at.x = ask_coordinate_entry(rt, 5, lead + "Ｘ座標は ");
-    show_from_x(rt, 1, p.at.x, color);
-    p.at.y = ask_coordinate_entry(rt, 5, lead + "Ｙ座標は ");
-    show_from_y(rt, 1, p.at.y, color);
-    return p;
+    const KnownPoint known =
+        ask_known_point(rt, {.name_prompt = lead + "名は", .x_prompt = lead + "Ｘ座標は ", .y_prompt = lead + "Ｙ座標は "},
+                        {.name = [&](const std::string& name) { show_from_name(rt, 1, name, color); },
+                         .x = [&](double x) { show_from_x(rt, 1, x, color); },
+                         .y = [&](double y) { show_from_y(rt, 1, y, color); }});
+    return known;
 }
 
 void ask_to_coordinates(Runtime& rt, int table_row, NamedPoint& p, int color) {
-    p.at.x = ask_coordinate_entry(rt, 5, "Ｘ座標は ");
-    show_to_x(rt, table_row, p.at.x, color);
-    p.at.y = ask_coordinate_entry(rt, 5, "Ｙ座標は ");
-    show_to_y(rt, table_row, p.at.y, color);
+    p.at = ask_known_coordinates(rt, p.name, {.x_prompt = "Ｘ座標は ", .y_prompt = "Ｙ座標は "},
+                                 {.x = [&](double x) { show_to_x(rt, table_row, x, color); },
+                                  .y = [&](double y) { show_to_y(rt, table_row, y, color); }})
+               .at;
 }
 
 void plot_points(Runtime& rt, std::span<const NamedPoint> points, bool radial) {

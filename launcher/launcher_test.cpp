@@ -246,7 +246,10 @@ TEST(Launcher, KeepsWorkingWhenAProgramIsMissing) {
     ASSERT_NE(bin, nullptr);
     fs::path alone = fs::temp_directory_path() / ("marula-alone-" + std::to_string(::getpid()));
     fs::create_directories(alone);
-    fs::copy_file(fs::path(bin) / "marula", alone / "marula", fs::copy_options::overwrite_existing);
+    // The launcher with its font module (the shared glyph cache may lack
+    // glyphs it needs), its pictures, and none of the programs.
+    for (const char* file : {"marula", "libmarula_glyphs.so"})
+        fs::copy_file(fs::path(bin) / file, alone / file, fs::copy_options::overwrite_existing);
     for (const char* picture : {"Marula１.bmp", "Marula文字.bmp"})
         fs::copy_file(fs::path(bin) / fs::u8path(picture), alone / fs::u8path(picture),
                       fs::copy_options::overwrite_existing);

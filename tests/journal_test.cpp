@@ -241,7 +241,8 @@ TEST(Journal, ARunReopenedFromThePointListIsCorrectedAndPrinted) {
     EXPECT_TRUE(reopened.logged("run linktrav"));
     EXPECT_EQ(reopened.events_starting("print ").size(), 1u);  // only the new print: the replay printed nothing
 
-    auto typed = run_script("linktrav", kHalfTraverse + kRestOfTraverse + correction + Lines{"key F4"});
+    JobFolder other;  // a sheet printed in a job names it: the same name ("job") here
+    auto typed = run_script("linktrav", kHalfTraverse + kRestOfTraverse + correction + Lines{"key F4"}, {other.env()});
     ASSERT_FALSE(test::transcript(typed).empty());
     EXPECT_EQ(test::transcript(reopened), test::transcript(typed));
     EXPECT_NE(test::transcript(reopened), test::transcript(finished));  // the correction is in it
@@ -249,6 +250,43 @@ TEST(Journal, ARunReopenedFromThePointListIsCorrectedAndPrinted) {
     const auto list = journal_list(job);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_TRUE(list[0].starts_with("2\t")) << list[0];
+}
+
+// Known points and azimuths taken from the job are journaled as the values
+// taken, typed: the run replays the same after those points were changed
+// in the job, reopened in it or printed and run without a job.
+TEST(Journal, ValuesTakenFromTheJobReplayTheSameAfterTheJobChanged) {
+    JobFolder job;
+    const fs::path csv = job.path() / "given.csv";
+    std::ofstream(csv) << "点名,X,Y\nB,1100.000,1000.000\nK1,1000.000,1000.000\nK2,900.010,1099.995\n"
+                          "F,900.010,1199.995\n";
+    points_command({"--job", job.job().string(), "import", csv.string()});
+    // Enter at the starting azimuth, at each coordinate offered and at the
+    // closing azimuth.
+    const Lines by_name = {"type B",  "key Enter", "type K1",  "key Enter",    "key Enter", "type P1",
+                           "type 90", "type 100",  "type K2",  "type 270",     "type 100",  "type F",
+                           "type 90.0010", "type 0", "key Enter", "key Enter", "key Enter"};
+    auto original = run_script("linktrav", by_name, {job.env()});
+    ASSERT_EQ(original.exit_status, 0) << original.stderr_text;
+    const auto script = lines_of(points_command({"--job", job.job().string(), "journal", "1"}));
+    ASSERT_EQ(script.size(), by_name.size() + 1);
+    EXPECT_EQ(script[2], "type 0.0000");  // the starting azimuth, worked out from B and K1
+    EXPECT_EQ(script[4], "type 1000.000");
+    EXPECT_EQ(script[17], "type 90.0000");  // the closing azimuth, K2 to F
+
+    // The job's given points move.
+    const fs::path moved = job.path() / "moved.csv";
+    std::ofstream(moved) << "点名,X,Y\nB,1200.000,1300.000\nK1,1010.000,990.000\nF,1.000,2.000\n";
+    int status = 0;
+    points_command({"--job", job.job().string(), "import", moved.string(), "--on-conflict", "replace"}, &status);
+    ASSERT_EQ(status, 0);
+
+    auto without_job = run_script("linktrav", script);
+    EXPECT_EQ(without_job.screen("final"), original.screen("final"));
+    EXPECT_EQ(without_job.colors("final"), original.colors("final"));
+    auto reopened = run_script("linktrav", {}, {job.env(), "MARULA_REOPEN=1"});
+    ASSERT_EQ(reopened.exit_status, 0) << reopened.stderr_text;
+    EXPECT_EQ(reopened.screen("final"), original.screen("final"));
 }
 
 // A damaged record is never replayed in part: the restore says so and the
@@ -317,18 +355,22 @@ TEST(Journal, AnEarlierJobGainsItsJournalAndKeepsItsPoints) {
     auto r = run_script("linktrav", kHalfTraverse, {job.env()});
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
     EXPECT_EQ(r.events_starting("beep").size(), 0u);
-    EXPECT_EQ(points_command({"--job", job.job().string(), "list"}), "A\t1.000\t2.000\t\n");
+    EXPECT_TRUE(points_command({"--job", job.job().string(), "list"}).starts_with("A\t1.000\t2.000\t\n"));
     const auto list = journal_list(job);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_NE(list[0].find("\tlinktrav\t"), std::string::npos) << list[0];
 }
 
-// A job that cannot be written (a read-only job, or a disk that is full)
-// gives one notice and the program works as without a job.
+// A job that cannot be written gives one notice for the journal and the
+// program works as without a job: a read-only job is said once by the
+// program (the journal adds nothing to it); on a full disk the journal
+// says so once, beside the program's own notice of the known point it
+// could not add.
 TEST(Journal, AJournalThatCannotBeWrittenGivesOneNoticeAndTheProgramWorks) {
-    const std::vector<std::string> faults = {"MARULA_FAULT_READ_ONLY=job.db", "MARULA_FAULT_DISK_FULL=job.db-wal"};
+    const std::vector<std::pair<std::string, std::size_t>> faults = {{"MARULA_FAULT_READ_ONLY=job.db", 1},
+                                                                     {"MARULA_FAULT_DISK_FULL=job.db-wal", 2}};
     auto plain = run_script("linktrav", kHalfTraverse);
-    for (const std::string& fault : faults) {
+    for (const auto& [fault, notices] : faults) {
         SCOPED_TRACE(fault);
         JobFolder job;
         // The job exists beforehand, as a job a program made earlier.
@@ -337,7 +379,7 @@ TEST(Journal, AJournalThatCannotBeWrittenGivesOneNoticeAndTheProgramWorks) {
                             {job.env(), fault, std::string("LD_PRELOAD=") + MARULA_FAULT_LIBRARY,
                              "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"});
         ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-        EXPECT_EQ(r.events_starting("beep").size(), plain.events_starting("beep").size() + 1);  // the notice, once
+        EXPECT_EQ(r.events_starting("beep").size(), plain.events_starting("beep").size() + notices);
         EXPECT_EQ(r.screen("final"), plain.screen("final"));
         EXPECT_TRUE(journal_list(job).empty());
     }

@@ -1,6 +1,7 @@
 #include "adjusted_sheet.h"
 
 #include "frame/bounded_entry.h"
+#include "frame/program_job.h"
 #include "frame/report.h"
 #include "survey/survey.h"
 
@@ -46,15 +47,16 @@ std::string precision_text(const AdjustmentSummary& s) {
 }
 
 NamedPoint ask_known_station(Runtime& rt, const SheetCells& sheet) {
-    NamedPoint station;
-    station.name = ask_text(rt, 5, "既知点名は");
-    sheet.row_number(1);
-    sheet.name(0, kSheetFromCol, station.name, kEntered);
-    station.at.x = ask_coordinate_entry(rt, 5, "既知点Ｘ座標は ");
-    sheet.coordinate(0, kSheetXCol, station.at.x, kGiven, kStylePlain);
-    station.at.y = ask_coordinate_entry(rt, 5, "既知点Ｙ座標は ");
-    sheet.coordinate(0, kSheetYCol, station.at.y, kGiven, kStylePlain);
-    return station;
+    const KnownPoint known = ask_known_point(
+        rt, {.name_prompt = "既知点名は", .x_prompt = "既知点Ｘ座標は ", .y_prompt = "既知点Ｙ座標は "},
+        {.name =
+             [&](const std::string& name) {
+                 sheet.row_number(1);
+                 sheet.name(0, kSheetFromCol, name, kEntered);
+             },
+         .x = [&](double x) { sheet.coordinate(0, kSheetXCol, x, kGiven, kStylePlain); },
+         .y = [&](double y) { sheet.coordinate(0, kSheetYCol, y, kGiven, kStylePlain); }});
+    return known;
 }
 
 void show_adjustment_summary(Runtime& rt, const AdjustmentSummary& s, int style) {

@@ -65,7 +65,8 @@ private:
     Runtime& rt_;
 };
 
-// Asks the starting station's name, X and Y on the prompt row, each shown
+// Asks the starting station's name, X and Y on the prompt row (a point the
+// job holds offers its stored X and Y, see ask_known_point), each shown
 // in table row 0 as it comes (row number 1 with the name).
 NamedPoint ask_known_station(Runtime& rt, const SheetCells& sheet);
 

@@ -10,6 +10,7 @@
 
 #include "frame/bounded_entry.h"
 #include "frame/frame.h"
+#include "frame/program_job.h"
 #include "survey/survey.h"
 #include "traverse/adjusted_sheet.h"
 #include "traverse/adjustment.h"
@@ -23,6 +24,7 @@ constexpr int kSize = kLimit + 2;
 
 const Title kTitle{" 結合ﾄﾗﾊﾞ-ｽ （測点は16点迄です。）", 40, 0, {321, 0, 590, 16}, {320, 0, 591, 17}};
 
+constexpr std::string_view kStartPrompt = "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ";
 constexpr std::string_view kFirstLegRefusal = "最初の距離に０は入力できません。";
 constexpr std::string_view kZeroLegRefusal = "距離に０は入力できません。";
 
@@ -35,9 +37,11 @@ public:
         draw_title(rt_, kTitle);
         draw_heading(rt_, kAdjustedHeading, 0);
         rt_.console(kSheetFirstRow, 20);
+        open_program_job(rt_);
         if (enter()) {
             calculate();
             show_results();
+            store_points();
         }
         KeyActions keys;
         keys.correct = [this] { complete_ ? correct() : rt_.beep(); };
@@ -55,13 +59,23 @@ private:
         back_name_ = ask_text(rt_, 5, "後視点名は  ");
         sheet_.row_number(0);
         sheet_.name(0, kSheetToCol, back_name_, kEntered);
-        start_ = ask_angle_entry(rt_, 2, "方向角は（既知点から後視点へ例えば20度25分12秒は20.2512と入力）  ",
-                                 AngleKind::azimuth, kNudge1e7, kNudge1e7);
-        sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
+        // An empty answer, when the job holds the backsight, leaves the
+        // azimuth to the coordinates once the known station has them.
+        const std::optional<AngleEntry> typed_start =
+            ask_starting_azimuth(rt_, 2, kStartPrompt, back_name_, AngleKind::azimuth, kNudge1e7, kNudge1e7);
+        if (typed_start) {
+            start_ = *typed_start;
+            sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
+        }
         const NamedPoint known = ask_known_station(rt_, sheet_);
         names_[0] = known.name;
         x_[0] = known.at.x;
         y_[0] = known.at.y;
+        if (!typed_start) {
+            start_ = azimuth_to_backsight(rt_, 2, kStartPrompt, back_name_, x_[0], y_[0], AngleKind::azimuth,
+                                          kNudge1e7, kNudge1e7);
+            sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
+        }
 
         float running_total = 0;
         for (int k = 1;; ++k) {
@@ -95,12 +109,14 @@ private:
         summary_.total = static_cast<float>(round_total_mm(running_total));
 
         const int n = legs_;
-        x_[n] = ask_coordinate_entry(rt_, 5, names_[n] + "のＸ座標は");
-        sheet_.coordinate(n, kSheetXCol, x_[n], kGiven, kStylePlain);
-        y_[n] = ask_coordinate_entry(rt_, 5, names_[n] + "のＹ座標は");
-        sheet_.coordinate(n, kSheetYCol, y_[n], kGiven, kStylePlain);
-        closing_ = ask_angle_entry(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", AngleKind::azimuth,
-                                   kNudge1e6, kNudge1e7);
+        const KnownPoint closing_station = ask_known_coordinates(
+            rt_, names_[n], {.x_prompt = names_[n] + "のＸ座標は", .y_prompt = names_[n] + "のＹ座標は"},
+            {.x = [&](double x) { sheet_.coordinate(n, kSheetXCol, x, kGiven, kStylePlain); },
+             .y = [&](double y) { sheet_.coordinate(n, kSheetYCol, y, kGiven, kStylePlain); }});
+        x_[n] = closing_station.at.x;
+        y_[n] = closing_station.at.y;
+        closing_ = ask_azimuth_offering(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", x_[n], y_[n],
+                                        forward_name_, AngleKind::azimuth, kNudge1e6, kNudge1e7);
         sheet_.typed_azimuth(n + 1, closing_, kGiven, kStylePlain);
         complete_ = true;
         return true;
@@ -142,6 +158,13 @@ private:
         spread_misclosure(distances_, adjusted_, n, summary_.fx_mm, summary_.fy_mm, summary_.total);
         // Station n is given: only the stations between are placed.
         place_stations(x_, y_, adjusted_, n - 1);
+    }
+
+    // The adjusted stations 1 … n−1 (stations 0 and n are given).
+    void store_points() {
+        std::vector<ComputedPoint> points;
+        for (int i = 1; i < legs_; ++i) points.push_back({names_[i], x_[i], y_[i]});
+        store_computed_points(rt_, points);
     }
 
     void recalculate_distance_total() {
@@ -274,6 +297,7 @@ private:
         sheet_.angle(r, angles_[r], kEntered);
         calculate();
         show_results();
+        store_points();
     }
 
     void correct_azimuth(bool start) {
@@ -288,6 +312,7 @@ private:
         if (start) sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         calculate();
         show_results();
+        store_points();
     }
 
     void correct_distance(int r) {
@@ -298,6 +323,7 @@ private:
         recalculate_distance_total();
         adjust_coordinates();
         show_results();
+        store_points();
     }
 
     void correct_coordinate(int station, bool is_x) {
@@ -310,6 +336,7 @@ private:
         sheet_.coordinate(station, column, value, kGiven, kStylePlain);
         adjust_coordinates();
         show_results();
+        store_points();
     }
 
     // ---- plot ----------------------------------------------------------

@@ -10,6 +10,7 @@
 
 #include "frame/bounded_entry.h"
 #include "frame/frame.h"
+#include "frame/program_job.h"
 #include "frame/point_list.h"
 #include "survey/survey.h"
 #include "traverse/adjusted_sheet.h"
@@ -38,9 +39,11 @@ public:
         draw_title(rt_, kTitle);
         draw_heading(rt_, kAdjustedHeading, 0);
         rt_.console(kSheetFirstRow, 20);
+        open_program_job(rt_);
         enter();
         calculate();
         show_results();
+        store_points();
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.plot = [this] { plot(); };
@@ -56,12 +59,23 @@ private:
         back_name_ = ask_text(rt_, 5, "後視点名は  ");
         sheet_.row_number(0);
         sheet_.name(0, kSheetToCol, back_name_, kEntered);
-        start_ = ask_angle_entry(rt_, 2, kStartPrompt, AngleKind::azimuth, kNudge1e6, kNudge1e6);
-        show_start(kGiven, kStylePlain);
+        // An empty answer, when the job holds the backsight, leaves the
+        // azimuth to the coordinates once the known station has them.
+        const std::optional<AngleEntry> typed_start =
+            ask_starting_azimuth(rt_, 2, kStartPrompt, back_name_, AngleKind::azimuth, kNudge1e6, kNudge1e6);
+        if (typed_start) {
+            start_ = *typed_start;
+            show_start(kGiven, kStylePlain);
+        }
         const NamedPoint known = ask_known_station(rt_, sheet_);
         names_[0] = known.name;
         x_[0] = known.at.x;
         y_[0] = known.at.y;
+        if (!typed_start) {
+            start_ = azimuth_to_backsight(rt_, 2, kStartPrompt, back_name_, x_[0], y_[0], AngleKind::azimuth,
+                                          kNudge1e6, kNudge1e6);
+            show_start(kGiven, kStylePlain);
+        }
 
         int k = 1;
         for (;;) {
@@ -152,6 +166,14 @@ private:
     // Stations 1 … n by running sums of the stored legs and corrections;
     // station n comes back onto station 0 to the millimetre.
     void place_all_stations() { place_stations(x_, y_, adjusted_, legs_); }
+
+    // The adjusted stations 1 … n−1 (station n returns onto the given
+    // station 0).
+    void store_points() {
+        std::vector<ComputedPoint> points;
+        for (int i = 1; i < legs_; ++i) points.push_back({names_[i], x_[i], y_[i]});
+        store_computed_points(rt_, points);
+    }
 
     // ---- display -------------------------------------------------------
     void show_start(int color, int style) { sheet_.typed_azimuth(0, start_, color, style); }
@@ -262,6 +284,7 @@ private:
         sheet_.angle(r, angles_[r], kEntered);
         calculate();
         show_results();
+        store_points();
     }
 
     void correct_start() {
@@ -272,6 +295,7 @@ private:
         adjust_azimuths();
         adjust_coordinates();
         show_results();
+        store_points();
     }
 
     void correct_distance(int r) {
@@ -282,6 +306,7 @@ private:
         total_distance();
         adjust_coordinates();
         show_results();
+        store_points();
     }
 
     // Station 0 moved: the legs and their corrections stay as they are, so
@@ -295,6 +320,7 @@ private:
         sheet_.coordinate(0, column, value, kGiven, kStylePlain);
         place_all_stations();
         show_results();
+        store_points();
     }
 
     // ---- plot ----------------------------------------------------------

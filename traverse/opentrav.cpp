@@ -9,6 +9,7 @@
 
 #include "frame/bounded_entry.h"
 #include "frame/frame.h"
+#include "frame/program_job.h"
 #include "frame/point_list.h"
 #include "survey/survey.h"
 #include "traverse/unadjusted.h"
@@ -56,7 +57,9 @@ public:
         rt_.wait(10);
         draw_heading(rt_, kHeading, 0);
         rt_.console(3, 20);
+        open_program_job(rt_);
         enter();
+        store_points();
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.plot = [this] { plot(); };
@@ -71,15 +74,29 @@ private:
         names_[0] = ask_text(rt_, 5, "後視点名は  ");
         show_row_number(1);
         show_name(1, kToCol, names_[0], kGivenColor, kStylePlain);
-        backsight_ = ask_angle_entry(rt_, 2, kAzimuthPrompt, AngleKind::azimuth, kNudge1e7, kNudge1e7);
-        azimuths_[1] = backsight_.degrees;
-        echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kGivenColor, kStylePlain);
-        names_[1] = ask_text(rt_, 5, "機械点名は");
-        show_name(1, kFromCol, names_[1], kGivenColor, kStylePlain);
-        x_[1] = ask_coordinate_entry(rt_, 5, "機械点Ｘ座標は ");
-        show_coordinate(1, kXCol, x_[1], kGivenColor, kStylePlain);
-        y_[1] = ask_coordinate_entry(rt_, 5, "機械点Ｙ座標は ");
-        show_coordinate(1, kYCol, y_[1], kGivenColor, kStylePlain);
+        // An empty answer, when the job holds the backsight, leaves the
+        // azimuth to the coordinates once the instrument point has them.
+        const std::optional<AngleEntry> typed_start =
+            ask_starting_azimuth(rt_, 2, kAzimuthPrompt, names_[0], AngleKind::azimuth, kNudge1e7, kNudge1e7);
+        if (typed_start) {
+            backsight_ = *typed_start;
+            azimuths_[1] = backsight_.degrees;
+            echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kGivenColor, kStylePlain);
+        }
+        const KnownPoint instrument = ask_known_point(
+            rt_, {.name_prompt = "機械点名は", .x_prompt = "機械点Ｘ座標は ", .y_prompt = "機械点Ｙ座標は "},
+            {.name = [&](const std::string& name) { show_name(1, kFromCol, name, kGivenColor, kStylePlain); },
+             .x = [&](double x) { show_coordinate(1, kXCol, x, kGivenColor, kStylePlain); },
+             .y = [&](double y) { show_coordinate(1, kYCol, y, kGivenColor, kStylePlain); }});
+        names_[1] = instrument.name;
+        x_[1] = instrument.at.x;
+        y_[1] = instrument.at.y;
+        if (!typed_start) {
+            backsight_ = azimuth_to_backsight(rt_, 2, kAzimuthPrompt, names_[0], x_[1], y_[1], AngleKind::azimuth,
+                                              kNudge1e7, kNudge1e7);
+            azimuths_[1] = backsight_.degrees;
+            echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kGivenColor, kStylePlain);
+        }
 
         for (int k = 2;; ++k) {
             std::string name = ask_list_name(rt_);
@@ -240,6 +257,13 @@ private:
         if (p < last_) show_name(p + 1, kFromCol, names_[p], color);
     }
 
+    // The points 2 … n (point 1 is the instrument point, given).
+    void store_points() {
+        std::vector<ComputedPoint> points;
+        for (int k = 2; k <= last_; ++k) points.push_back({names_[k], x_[k], y_[k]});
+        store_computed_points(rt_, points);
+    }
+
     void correct_name(int p) {
         show_point_name(p, kOldValueColor);
         names_[p] = ask_text(rt_, 0, "正しい文字は  ");
@@ -254,6 +278,7 @@ private:
         recompute_azimuths();
         chain_coordinates(2);
         show_computed(2, true, true, true, kChangedColor);
+        store_points();
     }
 
     void correct_backsight_azimuth() {
@@ -266,6 +291,7 @@ private:
         recompute_azimuths();
         chain_coordinates(2);
         show_computed(2, true, true, true, kChangedColor);
+        store_points();
     }
 
     void correct_distance(int r) {
@@ -276,6 +302,7 @@ private:
         place_leg(r);
         chain_coordinates(r);
         show_computed(r, false, true, true, kChangedColor);
+        store_points();
     }
 
     void correct_instrument(bool is_x) {
@@ -287,6 +314,7 @@ private:
         show_coordinate(1, column, value, kChangedColor);
         chain_coordinates(2);
         show_computed(2, false, is_x, !is_x, kChangedColor);
+        store_points();
     }
 
     // ---- plot ----------------------------------------------------------

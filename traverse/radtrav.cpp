@@ -9,6 +9,7 @@
 
 #include "frame/bounded_entry.h"
 #include "frame/frame.h"
+#include "frame/program_job.h"
 #include "frame/point_list.h"
 #include "survey/survey.h"
 #include "traverse/unadjusted.h"
@@ -61,7 +62,10 @@ public:
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
         // After the last point the program shows the plot at once.
-        if (enter()) run_key_action(rt_, KeyBar::Table, KeyAction::Plot, keys);
+        open_program_job(rt_);
+        const bool full = enter();
+        store_points();
+        if (full) run_key_action(rt_, KeyBar::Table, KeyAction::Plot, keys);
         run_key_loop(rt_, KeyBar::Table, keys);
     }
 
@@ -72,15 +76,31 @@ private:
         names_[0] = ask_text(rt_, 5, "後視点名は  ");
         show_row_number(0);
         show_name(0, kGivenColor);
-        backsight_ = ask_angle_entry(rt_, 2, kAzimuthPrompt, AngleKind::azimuth, kNudge1e7, kNudge1e7);
-        show_backsight_azimuth(kGivenColor);
-        names_[1] = ask_text(rt_, 5, "機械点名は");
-        show_row_number(1);
-        show_name(1, kGivenColor);
-        x_[1] = ask_coordinate_entry(rt_, 5, "機械点Ｘ座標は ");
-        show_coordinate(1, kXCol, x_[1], kGivenColor);
-        y_[1] = ask_coordinate_entry(rt_, 5, "機械点Ｙ座標は ");
-        show_coordinate(1, kYCol, y_[1], kGivenColor);
+        // An empty answer, when the job holds the backsight, leaves the
+        // azimuth to the coordinates once the instrument point has them.
+        const std::optional<AngleEntry> typed_start =
+            ask_starting_azimuth(rt_, 2, kAzimuthPrompt, names_[0], AngleKind::azimuth, kNudge1e7, kNudge1e7);
+        if (typed_start) {
+            backsight_ = *typed_start;
+            show_backsight_azimuth(kGivenColor);
+        }
+        const KnownPoint instrument = ask_known_point(
+            rt_, {.name_prompt = "機械点名は", .x_prompt = "機械点Ｘ座標は ", .y_prompt = "機械点Ｙ座標は "},
+            {.name =
+                 [&](const std::string& name) {
+                     names_[1] = name;
+                     show_row_number(1);
+                     show_name(1, kGivenColor);
+                 },
+             .x = [&](double x) { show_coordinate(1, kXCol, x, kGivenColor); },
+             .y = [&](double y) { show_coordinate(1, kYCol, y, kGivenColor); }});
+        x_[1] = instrument.at.x;
+        y_[1] = instrument.at.y;
+        if (!typed_start) {
+            backsight_ = azimuth_to_backsight(rt_, 2, kAzimuthPrompt, names_[0], x_[1], y_[1], AngleKind::azimuth,
+                                              kNudge1e7, kNudge1e7);
+            show_backsight_azimuth(kGivenColor);
+        }
 
         for (int j = 2;; ++j) {
             std::string name = ask_list_name(rt_);
@@ -212,6 +232,13 @@ private:
         }
     }
 
+    // The observed points 2 … n (point 1 is the instrument point, given).
+    void store_points() {
+        std::vector<ComputedPoint> points;
+        for (int j = 2; j <= last_; ++j) points.push_back({names_[j], x_[j], y_[j]});
+        store_computed_points(rt_, points);
+    }
+
     void correct_name(int j) {
         show_name(j, kOldValueColor);
         names_[j] = ask_text(rt_, 0, "正しい文字は  ");
@@ -226,6 +253,7 @@ private:
         azimuths_[j] = radial_azimuth(backsight_.degrees, angles_[j].degrees);
         place(j);
         show_computed(j, j, true, true, true, kChangedColor);
+        store_points();
     }
 
     void correct_distance(int j) {
@@ -235,6 +263,7 @@ private:
         show_distance(j, kChangedColor);
         place(j);
         show_computed(j, j, false, true, true, kChangedColor);
+        store_points();
     }
 
     void correct_backsight_azimuth() {
@@ -248,6 +277,7 @@ private:
             place(j);
         }
         show_computed(2, last_, true, true, true, kChangedColor);
+        store_points();
     }
 
     void correct_instrument(bool is_x) {
@@ -259,6 +289,7 @@ private:
         show_coordinate(1, column, value, kChangedColor);
         for (int j = 2; j <= last_; ++j) place(j);
         show_computed(2, last_, false, is_x, !is_x, kChangedColor);
+        store_points();
     }
 
     // ---- plot ----------------------------------------------------------

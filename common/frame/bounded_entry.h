@@ -13,6 +13,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "entry.h"
@@ -91,5 +92,46 @@ AngleEntry ask_angle_entry(Runtime& rt, int column, std::string_view prompt, Ang
 // the prompt and the answer in `color`. Returns the packed value.
 double ask_packed_entry(Runtime& rt, int column, std::string_view prompt, int color, double nudge_in,
                         std::optional<double> preset = std::nullopt);
+
+// ---- offered values ----------------------------------------------------
+// A value the job offers (a stored coordinate, an azimuth worked out from
+// coordinates) stands after the prompt text in 〔〕 ("既知点Ｘ座標は
+// 〔-36012.345〕"); an empty answer takes it, a typed number wins. The
+// offer is text, exactly as it would be typed, and an empty answer reads
+// it exactly as typing it would: screens and sheets are those of typing it.
+
+// The one place where an offered value is taken in place of an empty
+// answer: the number `offer` reads as when typed.
+// It is journaled as if typed: at the empty answer given last, or at
+// `mark` (Runtime::answer_mark) for one taken later than its answer.
+double take_offered_value(Runtime& rt, std::string_view offer, std::optional<long> mark = std::nullopt);
+
+// The prompt with the offer after it, cut so that the offer and room for
+// the answer stay on the prompt row.
+std::string offering_prompt(std::string_view prompt, std::string_view offer, int column);
+
+// A numeric answer within `bounds` that may be left empty: nothing for an
+// empty answer (the caller decides what it means).
+std::optional<double> ask_bounded_number_or_empty(Runtime& rt, int column, std::string_view prompt,
+                                                  const NumberBounds& bounds);
+
+// A numeric answer within `bounds`, the offer standing after the prompt;
+// an empty answer takes it.
+struct OfferedAnswer {
+    double value = 0;
+    bool offer_taken = false;  // true when an empty answer took the offer
+};
+OfferedAnswer ask_offered_number(Runtime& rt, int column, std::string_view prompt, const NumberBounds& bounds,
+                                 const std::string& offer);
+
+// A packed angle as ask_angle_entry asks it, with `offer` (a packed value
+// as typed) taken by an empty answer.
+AngleEntry ask_offered_angle(Runtime& rt, int column, std::string_view prompt, AngleKind kind, double nudge_in,
+                             double nudge_out, const std::string& offer);
+
+// A packed angle that may be left empty: nothing when the answer is empty
+// (the caller works the value out later), else as ask_angle_entry.
+std::optional<AngleEntry> ask_angle_or_empty(Runtime& rt, int column, std::string_view prompt, AngleKind kind,
+                                             double nudge_in, double nudge_out);
 
 }  // namespace marula

@@ -18,10 +18,12 @@ void place_prompt(Runtime& rt, int column, int color = kPromptColor) {
 // Columns always left for the answer after the prompt.
 constexpr int kAnswerRoom = 12;
 
+}  // namespace
+
 // A prompt that carries a typed name can be as long as the name: it is cut
 // so that the answer still has room on the prompt row instead of wrapping
 // over the question's own start.
-std::string fit_prompt(std::string_view prompt, int column) {
+std::string detail::fit_prompt(std::string_view prompt, int column) {
     int room = kColumns - kAnswerRoom - column;
     std::string fitted;
     int width = 0;
@@ -34,11 +36,9 @@ std::string fit_prompt(std::string_view prompt, int column) {
     return fitted;
 }
 
-}  // namespace
-
 std::string ask_text(Runtime& rt, int column, std::string_view prompt) {
     place_prompt(rt, column);
-    std::string text = rt.input_text(fit_prompt(prompt, column));
+    std::string text = rt.input_text(detail::fit_prompt(prompt, column));
     clear_prompt_row(rt);
     return text;
 }
@@ -51,7 +51,7 @@ void ask_text_keeping(Runtime& rt, int column, std::string_view prompt, std::str
 double detail::ask_number(Runtime& rt, int column, std::string_view prompt, std::optional<double> preset,
                           int color) {
     place_prompt(rt, column, color);
-    double value = rt.input_number(fit_prompt(prompt, column), preset);
+    double value = rt.input_number(detail::fit_prompt(prompt, column), preset);
     // The answer is wiped from the prompt row once it is taken.
     rt.color(kPromptColor, kStyleNormal);
     clear_prompt_row(rt);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "runtime/runtime.h"
@@ -16,5 +17,9 @@ namespace marula::detail {
 // wiped once the answer is taken.
 double ask_number(Runtime& rt, int column, std::string_view prompt, std::optional<double> preset,
                   int color = kPromptColor);
+
+// The prompt cut where it would leave fewer than twelve columns for the
+// answer at `column` (see ask_text).
+std::string fit_prompt(std::string_view prompt, int column);
 
 }  // namespace marula::detail

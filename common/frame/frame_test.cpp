@@ -8,6 +8,7 @@
 #include <functional>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "frame/bounded_entry.h"
 #include "frame/frame.h"
@@ -351,6 +352,71 @@ TEST_F(FrameTest, ReportFrameLaysOutTitleByLineAndBody) {
         EXPECT_EQ(lines[c.empty_before + 1 + c.empty_after], "BODY");
         EXPECT_EQ(lines.back(), "\f");
     }
+}
+
+}  // namespace
+}  // namespace marula
+
+namespace marula {
+namespace {
+
+// Offers from the job: an empty answer takes the offer as if its text had
+// been typed; a typed number wins; out-of-bounds answers are refused first.
+TEST_F(FrameTest, OfferedAnswersTakeTheOfferOnlyForAnEmptyAnswer) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> script;
+        double value;
+        bool taken;
+        int refusals;
+    } const cases[] = {
+        {"Enter takes the offer, read as typed", {"key Enter"}, -36012.345, true, 0},
+        {"a typed number wins", {"type 12.5"}, 12.5, false, 0},
+        {"a typed number equal to the offer is typed", {"type -36012.345"}, -36012.345, false, 0},
+        {"out of bounds is refused, then Enter takes the offer", {"type 1e9", "key Enter"}, -36012.345, true, 1},
+    };
+    for (const auto& c : cases) {
+        auto rt = make(c.script);
+        const int before = beeps();
+        const OfferedAnswer a = ask_offered_number(*rt, 5, "既知点Ｘ座標は ", kCoordinateBounds, "-36012.345");
+        EXPECT_EQ(a.value, c.value) << c.what;
+        EXPECT_EQ(a.offer_taken, c.taken) << c.what;
+        EXPECT_EQ(beeps() - before, c.refusals) << c.what;
+    }
+}
+
+TEST_F(FrameTest, AnAzimuthLeftEmptyOrOfferedReadsAsTyped) {
+    {
+        auto rt = make({"key Enter"});
+        EXPECT_FALSE(ask_angle_or_empty(*rt, 2, "方向角は", AngleKind::azimuth, kNudge1e7, kNudge1e7));
+    }
+    {
+        auto rt = make({"type 20.7512", "type 20.2512"});
+        const auto a = ask_angle_or_empty(*rt, 2, "方向角は", AngleKind::azimuth, kNudge1e7, kNudge1e7);
+        ASSERT_TRUE(a);
+        EXPECT_EQ(beeps(), 1);  // 75 minutes refused first
+        EXPECT_EQ(a->packed, 20.2512);
+    }
+    {
+        auto offered = make({"key Enter"});
+        auto typed = make({"type 237.0712"});
+        const AngleEntry a =
+            ask_offered_angle(*offered, 5, "方向角は", AngleKind::azimuth, kNudge1e6, kNudge1e7, "237.0712");
+        const AngleEntry b = ask_angle_entry(*typed, 5, "方向角は", AngleKind::azimuth, kNudge1e6, kNudge1e7);
+        EXPECT_EQ(a.packed, b.packed);
+        EXPECT_EQ(a.degrees, b.degrees);
+        EXPECT_EQ(std::tie(a.d, a.m, a.s), std::tie(b.d, b.m, b.s));
+    }
+}
+
+TEST(OfferingPrompt, TheOfferStaysWholeWhenThePromptIsCut) {
+    EXPECT_EQ(offering_prompt("既知点Ｘ座標は ", "-36012.345", 5), "既知点Ｘ座標は 〔-36012.345〕");
+    // A long name: its prompt gives way, never the offer, and the answer
+    // keeps its twelve columns.
+    const std::string cut = offering_prompt("ＡＢＣＤＥＦＧＨＩＪＫＬＭＮＯＰＱＲＳＴＵＶＷＸＹのＸ座標は", "-36012.345", 5);
+    EXPECT_TRUE(cut.ends_with("〔-36012.345〕")) << cut;
+    EXPECT_LE(display_width(cut), kColumns - 12 - 5) << cut;
+    EXPECT_TRUE(cut.starts_with("ＡＢＣ")) << cut;
 }
 
 }  // namespace

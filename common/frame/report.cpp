@@ -1,5 +1,9 @@
 #include "report.h"
 
+#include <string>
+
+#include "program_job.h"
+
 namespace marula {
 
 void report_font(Runtime& rt, int size, int char_pitch, int line_pitch) {
@@ -18,7 +22,10 @@ void begin_report(Runtime& rt, const ReportLayout& layout) {
     report_font(rt, 160, layout.by_line_pitch.character, layout.by_line_pitch.line);
     rt.lprint(layout.by_line, false);
     rt.lprint(rt.date());
-    for (int i = 0; i < layout.empty_after_title; ++i) rt.lprint("");
+    // In a job, the line under the title names it (in the by-line's size),
+    // in place of the first empty line so the body stays where it was.
+    const std::string job_line = job_sheet_line();
+    for (int i = 0; i < layout.empty_after_title; ++i) rt.lprint(i == 0 && !job_line.empty() ? "    " + job_line : "");
     report_font(rt, 200, layout.body_pitch.character, layout.body_pitch.line);
     if (layout.empty_after_body_font) rt.lprint("");
 }

@@ -194,18 +194,30 @@ std::optional<std::string> Journal::record(std::string_view line) {
     return std::nullopt;
 }
 
-std::optional<std::string> Journal::amend_last(std::string_view line) {
-    if (impl_->next_seq == 0) return std::nullopt;
+std::optional<std::string> Journal::amend(std::int64_t index, std::string_view line) {
+    if (index < 0 || index >= impl_->next_seq) return std::nullopt;
     Query q(impl_->db, "UPDATE journal_events SET line = ? WHERE run = ? AND seq = ?");
-    q.bind(1, line).bind(2, impl_->run).bind(3, impl_->next_seq - 1);
+    q.bind(1, line).bind(2, impl_->run).bind(3, index);
     if (!q.done()) return std::string(kJournalTrouble);
     return std::nullopt;
 }
 
 std::optional<std::string> Journal::record_answer(std::string_view question, std::string_view answer) {
+    // The answer's typed line leaves the events for a record of its own, in
+    // one transaction.
+    if (impl_->next_seq == 0) return std::nullopt;
+    const std::int64_t seq = impl_->next_seq - 1;
+    if (sqlite3_exec(impl_->db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return std::string(kJournalTrouble);
+    Query drop(impl_->db, "DELETE FROM journal_events WHERE run = ? AND seq = ?");
+    drop.bind(1, impl_->run).bind(2, seq);
     Query q(impl_->db, "INSERT INTO journal_answers (run, seq, question, answer) VALUES (?, ?, ?, ?)");
-    q.bind(1, impl_->run).bind(2, impl_->next_seq).bind(3, question).bind(4, answer);
-    if (!q.done()) return std::string(kJournalTrouble);
+    q.bind(1, impl_->run).bind(2, seq).bind(3, question).bind(4, answer);
+    if (!drop.done() || !q.done() || sqlite3_exec(impl_->db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(impl_->db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return std::string(kJournalTrouble);
+    }
+    impl_->next_seq = seq;
     return std::nullopt;
 }
 

@@ -61,8 +61,10 @@ public:
     // nothing, or one line in Japanese when the journal cannot be written.
     std::optional<std::string> begin_run(std::string_view program, std::optional<std::int64_t> reopened_from = {});
     std::optional<std::string> record(std::string_view line);
-    std::optional<std::string> amend_last(std::string_view line);
-    // The answer to a question the job caused, after the events so far.
+    // Replaces the event recorded `index`-th (from 0) of the current run.
+    std::optional<std::string> amend(std::int64_t index, std::string_view line);
+    // The answer to a question the job caused: it replaces the event
+    // recorded last (the answer's typed line).
     std::optional<std::string> record_answer(std::string_view question, std::string_view answer);
     // Those answers of a run, in order: the event count before each, the
     // question and the answer.

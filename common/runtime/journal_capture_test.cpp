@@ -37,8 +37,8 @@ public:
         kept_.lines.emplace_back(line);
         return std::nullopt;
     }
-    std::optional<std::string> amend_last(std::string_view line) override {
-        kept_.lines.back() = std::string(line);
+    std::optional<std::string> amend(long index, std::string_view line) override {
+        kept_.lines.at(std::size_t(index)) = std::string(line);
         return std::nullopt;
     }
     std::optional<std::string> record_answer(std::string_view, std::string_view) override { return std::nullopt; }

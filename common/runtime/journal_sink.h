@@ -27,11 +27,13 @@ public:
     // "dblclick 400 100"), kept at once. Returns a one-line notice when the
     // journal can no longer be written; the runtime then stops using it.
     virtual std::optional<std::string> record(std::string_view line) = 0;
-    // Replaces the line recorded last (an empty answer that took an offered
-    // value is kept as that value typed).
-    virtual std::optional<std::string> amend_last(std::string_view line) = 0;
+    // Replaces the line recorded `index`-th (from 0): an empty answer that
+    // took an offered value is kept as that value typed.
+    virtual std::optional<std::string> amend(long index, std::string_view line) = 0;
     // The answer to a question the job itself caused (replace stored
-    // points?), kept as a record of its own beside the events.
+    // points?), kept as a record of its own beside the events: it takes the
+    // place of the typed line recorded last (the answer's), which is no
+    // longer an input event.
     virtual std::optional<std::string> record_answer(std::string_view question, std::string_view answer) = 0;
     // How the run ended; `replayable` events (from the first) lead up to
     // the event that ended it.

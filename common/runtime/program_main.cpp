@@ -56,7 +56,9 @@ class JobJournalSink final : public JournalSink {
 public:
     explicit JobJournalSink(std::unique_ptr<job::Journal> journal) : journal_(std::move(journal)) {}
     std::optional<std::string> record(std::string_view line) override { return journal_->record(line); }
-    std::optional<std::string> amend_last(std::string_view line) override { return journal_->amend_last(line); }
+    std::optional<std::string> amend(long index, std::string_view line) override {
+        return journal_->amend(index, line);
+    }
     std::optional<std::string> record_answer(std::string_view question, std::string_view answer) override {
         return journal_->record_answer(question, answer);
     }
@@ -104,10 +106,9 @@ void start_journal(Runtime& rt, std::string_view program, bool script_mode) {
         // Brings the job's schema up to date (or tells it cannot be used).
         auto opened = job::open_job(*folder);
         if (!opened.job) return;
-        if (opened.job->read_only()) {
-            rt.notice_before_input(std::string(job::kJournalTrouble));
-            return;
-        }
+        // A read-only job keeps no journal; the program's own notice of
+        // the read-only job says so once.
+        if (opened.job->read_only()) return;
     }
     std::string why;
     auto journal = job::Journal::open(*folder, why);

@@ -159,6 +159,13 @@ public:
     void form_feed();
     // Screen print: hardcopy-N.png and .pdf, sent like a report page.
     void hardcopy();
+    // From now on every page and screen print is also filed in `folder`
+    // (a job's reports/) as <program>-<YYYYMMDD>-<NNN>.pdf with its
+    // transcript (.txt) or picture (.png) beside it, NNN the first number
+    // whose files do not exist yet (nothing is ever overwritten); the
+    // notice on the prompt row names the file. In a window the filed copy
+    // is the only one; script mode keeps print-N.* in the print folder too.
+    void file_sheets_in(std::filesystem::path folder) { filing_folder_ = std::move(folder); }
 
     // ---- bitmaps ------------------------------------------------------
     // Loads a .bmp (looked up in the current folder, then beside the
@@ -195,9 +202,16 @@ public:
     // never depends on what the job holds later. Without a journal, or
     // when the last event recorded was no line, it does nothing.
     void answer_taken_as(std::string_view typed);
+    // For an offer taken later than its empty answer (an azimuth worked out
+    // once a station has its coordinates): answer_mark() right after the
+    // empty answer, then answer_taken_as(typed, mark) when it is taken.
+    // A mark is -1 when there is nothing to amend.
+    long answer_mark() const { return journal_ && journal_last_typed_ ? journal_count_ - 1 : -1; }
+    void answer_taken_as(std::string_view typed, long mark);
     // The answer to a question the job itself caused (replace stored
-    // points?): kept in the journal as a record of its own, not as an
-    // input event. Such a question is not asked during a replay.
+    // points?), called right after the line entry that took it: kept in
+    // the journal as a record of its own, not as an input event. Such a
+    // question is not asked during a replay (check replaying()).
     void job_question_answered(std::string_view question, std::string_view answer);
     // Feeds these events ahead of the backend's, as if they came now (they
     // are journaled again, into this run). While they last, and until the
@@ -276,6 +290,7 @@ private:
     std::unique_ptr<Backend> backend_;
     std::unique_ptr<GlyphFont> font_;
     std::filesystem::path out_dir_;
+    std::optional<std::filesystem::path> filing_folder_;  // see file_sheets_in
 
     std::array<std::array<Cell, kColumns>, kRows> text_{};
     GraphicsPlane pixels_;

@@ -104,22 +104,27 @@ void Runtime::journal_input(const InputEvent& ev) {
     }
 }
 
-void Runtime::answer_taken_as(std::string_view typed) {
-    if (!journal_ || !journal_last_typed_) return;
+void Runtime::answer_taken_as(std::string_view typed) { answer_taken_as(typed, answer_mark()); }
+
+void Runtime::answer_taken_as(std::string_view typed, long mark) {
+    if (!journal_ || mark < 0 || mark >= journal_count_) return;
     std::string line = "type ";
     line += typed;
-    if (auto trouble = journal_->amend_last(line)) {
+    if (auto trouble = journal_->amend(mark, line)) {
         journal_.reset();
         journal_notice_ = *trouble;
     }
 }
 
 void Runtime::job_question_answered(std::string_view question, std::string_view answer) {
-    if (!journal_) return;
+    if (!journal_ || !journal_last_typed_) return;
     if (auto trouble = journal_->record_answer(question, answer)) {
         journal_.reset();
         journal_notice_ = *trouble;
+        return;
     }
+    --journal_count_;
+    journal_last_typed_ = false;
 }
 
 void Runtime::journal_end(RunEnding ending, bool by_last_event) {

@@ -43,11 +43,15 @@ struct PageFile {
 // never replacing anything (pages printed at once by several programs into
 // one folder never take each other's place) and never through a link (a
 // link, even a dangling one, holds its name). `base` is STEM-N.
+// Numbers are written with at least `digits` digits (zeros in front).
 std::optional<std::string> place_numbered(const std::filesystem::path& dir, std::string_view stem,
-                                          std::initializer_list<PageFile*> files, std::string& base) {
+                                          std::initializer_list<PageFile*> files, std::string& base,
+                                          int digits = 1) {
     constexpr int kMostPages = 1000000;
     for (int n = 1; n <= kMostPages; ++n) {
-        const std::string candidate = std::string(stem) + "-" + std::to_string(n);
+        std::string number = std::to_string(n);
+        if (int(number.size()) < digits) number.insert(0, std::size_t(digits) - number.size(), '0');
+        const std::string candidate = std::string(stem) + "-" + number;
         bool free = true;
         for (const char* ext : {".pdf", ".txt", ".png"}) {
             struct stat info{};
@@ -82,6 +86,44 @@ std::optional<std::string> make_page_file(PageFile& page, const std::filesystem:
     return page.file.finish();
 }
 
+using PageContent = std::function<std::optional<std::string>(WholeFile&)>;
+
+// The job's copy of a page: its two files made again in the job's reports
+// folder as PROGRAM-YYYYMMDD-NNN.EXT, numbered there like the print
+// folder's pages (never replacing anything). The filed main file, or
+// nothing when it could not be filed (the notice says why).
+std::optional<std::filesystem::path> file_page(Runtime& rt, const std::filesystem::path& folder,
+                                               const char* main_ext, const PageContent& main_content,
+                                               const char* beside_ext, const PageContent& beside_content) {
+    std::string day = rt.date();
+    std::erase(day, '/');
+    const std::string stem = rt.program() + "-" + day;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);  // a reports folder removed by hand comes back
+    PageFile main{main_ext, {}}, beside{beside_ext, {}};
+    std::string base;
+    auto err = make_page_file(main, folder, stem, main_content);
+    if (!err) err = make_page_file(beside, folder, stem, beside_content);
+    if (!err) err = place_numbered(folder, stem, {&main, &beside}, base, 3);
+    if (err) {
+        rt.log_event("error filing " + *err);
+        rt.notice("帳票を現場に保存できません：" + *err);
+        return std::nullopt;
+    }
+    rt.log_event("filed " + base + main_ext);
+    rt.notice("帳票を現場に保存しました：" + base + main_ext);
+    return folder / (base + main_ext);
+}
+
+// In a window the job's copy is the sheet: the print folder's is not left
+// behind (script mode keeps both).
+void drop_unfiled(const Backend& backend, const std::filesystem::path& dir, const std::string& base,
+                  std::initializer_list<const char*> exts) {
+    if (backend.script_mode()) return;
+    std::error_code ec;
+    for (const char* ext : exts) std::filesystem::remove(dir / (base + ext), ec);
+}
+
 }  // namespace
 
 void Runtime::lprint(std::string_view text, bool end_line) { printer_.print(text, end_line); }
@@ -99,7 +141,9 @@ void Runtime::form_feed() {
     std::optional<std::string> err;
     if (writers != nullptr)
         err = make_page_file(pdf, out_dir_, "print", [&](WholeFile& f) { return writers->page(page, f.fd()); });
-    if (!err) err = make_page_file(txt, out_dir_, "print", [&](WholeFile& f) { return f.write(page_transcript(page)); });
+    const PageContent pdf_content = [&](WholeFile& f) { return writers->page(page, f.fd()); };
+    const PageContent txt_content = [&](WholeFile& f) { return f.write(page_transcript(page)); };
+    if (!err) err = make_page_file(txt, out_dir_, "print", txt_content);
     std::string base;
     if (!err) {
         err = writers != nullptr ? place_numbered(out_dir_, "print", {&pdf, &txt}, base)
@@ -118,6 +162,13 @@ void Runtime::form_feed() {
         return;
     }
     log_event("print " + base + ".pdf");
+    if (filing_folder_) {
+        if (auto filed = file_page(*this, *filing_folder_, ".pdf", pdf_content, ".txt", txt_content)) {
+            drop_unfiled(*backend_, out_dir_, base, {".pdf", ".txt"});
+            send(*filed);
+            return;
+        }
+    }
     send(out_dir_ / (base + ".pdf"));
 }
 
@@ -127,11 +178,12 @@ void Runtime::hardcopy() {
     std::string why;
     const PdfWriters* writers = pdf_writers(why);
     PageFile png{".png", {}}, pdf{".pdf", {}};
-    auto err = make_page_file(png, out_dir_, "hardcopy", [&](WholeFile& f) {
+    const PageContent png_content = [&](WholeFile& f) {
         return f.write(screen_png([&](int y) { return frame.data() + std::size_t(y) * kScreenWidth; }));
-    });
-    if (!err && writers != nullptr)
-        err = make_page_file(pdf, out_dir_, "hardcopy", [&](WholeFile& f) { return writers->screen(frame.data(), f.fd()); });
+    };
+    const PageContent pdf_content = [&](WholeFile& f) { return writers->screen(frame.data(), f.fd()); };
+    auto err = make_page_file(png, out_dir_, "hardcopy", png_content);
+    if (!err && writers != nullptr) err = make_page_file(pdf, out_dir_, "hardcopy", pdf_content);
     std::string base;
     if (!err) {
         err = writers != nullptr ? place_numbered(out_dir_, "hardcopy", {&png, &pdf}, base)
@@ -149,6 +201,13 @@ void Runtime::hardcopy() {
         return;
     }
     log_event("hardcopy " + base + ".png");
+    if (filing_folder_) {
+        if (auto filed = file_page(*this, *filing_folder_, ".pdf", pdf_content, ".png", png_content)) {
+            drop_unfiled(*backend_, out_dir_, base, {".pdf", ".png"});
+            send(*filed);
+            return;
+        }
+    }
     send(out_dir_ / (base + ".pdf"));
 }
 

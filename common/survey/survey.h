@@ -15,6 +15,8 @@
 // they are written as double(1e-7f) and never as a decimal expansion.
 #pragma once
 
+#include <optional>
+
 #include <bit>
 #include <cstdint>
 #include <string>
@@ -245,6 +247,15 @@ Bearing azimuth_from_deltas(double dx, double dy, const AzimuthNudges& nudges = 
 // The same for differences that already carry their nudges (kept by the
 // caller): only nudges.step and nudges.quadrant are used.
 double azimuth_from_nudged_deltas(double delta_x, double delta_y, const AzimuthNudges& nudges);
+
+// The azimuth from (x1, y1) to (x2, y2) in whole seconds of arc,
+// 0 … 1 295 999: atan2(ΔY, ΔX) in degrees brought into [0, 360), then
+// rounded to the nearest second (half away from zero); a direction that
+// rounds up to a whole turn gives 0. No nudges: this is the value a
+// surveyor would type from the coordinates. Nothing when the two points
+// stand in one place to the millimetre (no direction), or for input that
+// is not finite.
+std::optional<long> azimuth_seconds_between(double x1, double y1, double x2, double y2);
 
 // √(ΔX² + ΔY²) in metres, not rounded; 0 for (0, 0).
 double leg_distance(double delta_x, double delta_y);

@@ -240,3 +240,33 @@ TEST(Rounding, MillimetresHalfAwayFromZero) {
 
 }  // namespace
 }  // namespace marula
+
+namespace marula {
+namespace {
+
+// The azimuth a surveyor would type from two points' coordinates.
+TEST(AzimuthSecondsBetween, RoundsTheDirectionToTheNearestSecondWithinATurn) {
+    struct Case {
+        const char* what;
+        double x1, y1, x2, y2;
+        std::optional<long> seconds;
+    } cases[] = {
+        {"due north", 0, 0, 100, 0, 0},
+        {"due east", 0, 0, 0, 100, 90 * 3600},
+        {"due south", 0, 0, -100, 0, 180 * 3600},
+        {"due west", 0, 0, 0, -100, 270 * 3600},
+        {"north-west quadrant keeps within the turn", 0, 0, 100, -100, 315 * 3600},
+        // 57.735 / 100 falls just short of tan 30°: 29°59′59.96″ rounds up to 30°
+        {"a fraction of a second rounds to the nearest", 1000, 1000, 1100, 1057.735, 30 * 3600},
+        // 1 mm west over 1 km: 359°59′59.79″ rounds up to a whole turn, which is 0
+        {"a turn rounded up is 0, never 360", 0, 0, 1000, -0.001, 0},
+        {"the same millimetre both ways has no direction", 5, 5, 5.0004, 4.9996, std::nullopt},
+        {"one millimetre apart has one", 5, 5, 5.001, 5, 0},
+        {"not a number has none", 0, 0, std::nan(""), 1, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(azimuth_seconds_between(c.x1, c.y1, c.x2, c.y2), c.seconds) << c.what;
+}
+
+}  // namespace
+}  // namespace marula

@@ -1,0 +1,430 @@
+// Points flowing between the programs and a job: real programs in script
+// mode with MARULA_JOB over a real job in a temporary folder, the job's
+// store read back with `marula-points list`. Each case names what it
+// guards; MARULA_KEEP_OUT=1 keeps the dumps of a failing case.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "job/job.h"
+#include "script_run.h"
+
+namespace marula {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+// A job in a temporary folder, removed at the end of the test.
+class TempJob {
+public:
+    TempJob() {
+        std::string pattern = (fs::temp_directory_path() / "marula-flow-XXXXXX").string();
+        root_ = ::mkdtemp(pattern.data()) ? fs::path(pattern) : fs::path();
+        auto opened = job::open_job(folder());
+        EXPECT_TRUE(opened.job) << opened.message;
+        job_ = std::move(opened.job);
+        job_->set_header({"試験現場", 9}, {"job_flow_test", "test"});
+    }
+    ~TempJob() {
+        job_.reset();
+        std::error_code ec;
+        if (!root_.empty()) fs::remove_all(root_, ec);
+    }
+    fs::path folder() const { return root_ / "job"; }
+    std::vector<std::string> env() const {
+        return {"MARULA_JOB=" + folder().string(), "HOME=" + root_.string(),
+                "XDG_CONFIG_HOME=" + (root_ / "config").string(), "XDG_DATA_HOME=" + (root_ / "data").string()};
+    }
+    void add(const std::string& name, double x, double y) {
+        auto result = job_->add({0, name, *job::to_millimetres(x), *job::to_millimetres(y), std::nullopt},
+                                {"job_flow_test", "test"});
+        ASSERT_TRUE(result.ok()) << result.message;
+    }
+    // `marula-points --job DIR list`: name → "X<TAB>Y".
+    std::map<std::string, std::string> list() const {
+        std::map<std::string, std::string> points;
+        const std::string command =
+            std::string(MARULA_POINTS_COMMAND) + " --job '" + folder().string() + "' list 2>/dev/null";
+        FILE* out = ::popen(command.c_str(), "r");
+        if (!out) return points;
+        char line[512];
+        while (std::fgets(line, sizeof line, out)) {
+            std::string text(line);
+            if (!text.empty() && text.back() == '\n') text.pop_back();
+            const auto tab = text.find('\t');
+            const auto last = text.rfind('\t');
+            points[text.substr(0, tab)] = text.substr(tab + 1, last - tab - 1);
+        }
+        EXPECT_EQ(::pclose(out), 0);
+        return points;
+    }
+
+private:
+    fs::path root_;
+    std::unique_ptr<job::Job> job_;
+};
+
+std::string trim(std::string s) {
+    while (!s.empty() && s.front() == ' ') s.erase(s.begin());
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+// Rows first … last of a dump, text and colours.
+std::vector<std::string> rows(const ScriptResult& r, std::string_view snap, int first, int last) {
+    const auto text = r.screen(snap);
+    const auto colors = r.colors(snap);
+    std::vector<std::string> out;
+    for (int row = first; row <= last; ++row) out.push_back(text.at(row) + "|" + colors.at(row));
+    return out;
+}
+
+// The connecting traverse of the program's own tests: station K1 at
+// (1000, 1000) looking at B along 0°, two legs to K2, closing towards F
+// along 90°.
+const Lines kTypedTraverse = {
+    "type B",  "type 0",       "type K1", "type 1000", "type 1000", "type P1",      "type 90",      "type 100",
+    "type K2", "type 270",     "type 100", "type F",   "type 90.0010", "type 0", "type 900.010", "type 1099.995",
+    "type 90",
+};
+// The same with every given value taken from the job: Enter at the
+// starting azimuth, at each coordinate offered and at the closing azimuth.
+const Lines kTraverseByName = {
+    "type B",  "key Enter", "type K1", "key Enter", "key Enter", "type P1",      "type 90",   "type 100",
+    "type K2", "type 270",  "type 100", "type F",   "type 90.0010", "type 0", "key Enter", "key Enter",
+    "key Enter",
+};
+
+// The traverse's given points: B due north of K1 (azimuth 0), F due east
+// of K2 (azimuth 90).
+void add_given_points(TempJob& job) {
+    job.add("B", 1100, 1000);
+    job.add("K1", 1000, 1000);
+    job.add("K2", 900.010, 1099.995);
+    job.add("F", 900.010, 1199.995);
+}
+
+TEST(JobFlow, TraverseFromTheJobMatchesTheTypedOneAndStoresItsStation) {
+    TempJob job;
+    add_given_points(job);
+    auto typed = run_script("linktrav", kTypedTraverse + Lines{"snap result"});
+    auto named = run_script("linktrav", kTraverseByName + Lines{"snap result"}, job.env());
+    ASSERT_EQ(named.exit_status, 0) << named.stderr_text;
+    // The table, the summary and their colours, as if typed.
+    EXPECT_EQ(rows(named, "result", 0, 22), rows(typed, "result", 0, 22));
+    // The adjusted station is stored with the coordinates shown; the given
+    // stations are left as they were.
+    const auto points = job.list();
+    const std::string x1 = trim(cut_columns(named.row("result", 4), 53, 12));
+    const std::string y1 = trim(cut_columns(named.row("result", 4), 65, 12));
+    EXPECT_EQ(points.at("P1"), x1 + "\t" + y1);
+    EXPECT_EQ(points.at("K2"), "900.010\t1099.995");
+    EXPECT_EQ(points.size(), 5u);
+}
+
+TEST(JobFlow, OffersStandAfterThePromptsAndTheStartingAzimuthWaitsForTheStation) {
+    TempJob job;
+    add_given_points(job);
+    auto r = run_script("linktrav",
+                        Lines{"type B", "snap start", "key Enter", "type K1", "snap x", "key Enter", "snap y",
+                              "key Enter", "snap station"},
+                        job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("start", 23), "  方向角は（既知点から後視点へ）  〔座標から〕");
+    EXPECT_EQ(r.row("x", 23), "     既知点Ｘ座標は 〔1000.000〕");
+    EXPECT_EQ(r.row("y", 23), "     既知点Ｙ座標は 〔1000.000〕");
+    // Worked out once the station has its coordinates, shown in its cell.
+    EXPECT_EQ(trim(cut_columns(r.row("x", 3), 40, 10)), "");
+    EXPECT_EQ(cut_columns(r.row("station", 3), 40, 10), "   0- 0- 0");
+}
+
+TEST(JobFlow, AzimuthFromCoordinatesIsRoundedToTheSecondAndReadAsTyped) {
+    // K1 → B: ΔX = 100, ΔY = 57.735 gives 29°59′59.7…″, 30-00-00 once
+    // rounded; a typed 30 shows and computes the same.
+    TempJob job;
+    job.add("B", 1100, 1057.735);
+    job.add("K1", 1000, 1000);
+    const Lines tail = {"type P1", "type 90", "type 100", "type P2", "type 270", "type 100", "type F",
+                        "type 90",  "type 0",  "type 900",  "type 1100",  "type 90", "snap result"};
+    auto named = run_script("linktrav", Lines{"type B", "key Enter", "type K1", "key Enter", "key Enter"} + tail,
+                            job.env());
+    auto typed = run_script("linktrav", Lines{"type B", "type 30", "type K1", "type 1000", "type 1000"} + tail);
+    ASSERT_EQ(named.exit_status, 0) << named.stderr_text;
+    EXPECT_EQ(cut_columns(named.row("result", 3), 40, 10), "  30- 0- 0");
+    EXPECT_EQ(rows(named, "result", 0, 22), rows(typed, "result", 0, 22));
+}
+
+TEST(JobFlow, EveryTraverseTakesItsStartingAzimuthAndStationFromTheJob) {
+    TempJob job;
+    job.add("B", 1000, 1100);  // due east of K1: 90°
+    job.add("K1", 1000, 1000);
+    struct Case {
+        std::string program;
+        Lines typed, named, rest;
+        std::string stored;  // a point the run computes (each its own, so none clashes)
+    } cases[] = {
+        {"looptrav",
+         {"type B", "type 90", "type K1", "type 1000", "type 1000"},
+         {"type B", "key Enter", "type K1", "key Enter", "key Enter"},
+         {"type L1", "type 90", "type 100", "type L2", "type 90", "type 100", "type L3", "type 90", "type 100",
+          "type K1", "type 90", "type 100", "type *"},
+         "L2"},
+        {"opentrav",
+         {"type B", "type 90", "type K1", "type 1000", "type 1000"},
+         {"type B", "key Enter", "type K1", "key Enter", "key Enter"},
+         {"type O2", "type 90", "type 10", "type *"},
+         "O2"},
+        {"radtrav",
+         {"type B", "type 90", "type K1", "type 1000", "type 1000"},
+         {"type B", "key Enter", "type K1", "key Enter", "key Enter"},
+         {"type R2", "type 90", "type 10", "type *", "key F5"},
+         "R2"},
+    };
+    for (const Case& c : cases) {
+        auto typed = run_script(c.program, c.typed + c.rest + Lines{"snap result"});
+        auto named = run_script(c.program, c.named + c.rest + Lines{"snap result"}, job.env());
+        ASSERT_EQ(named.exit_status, 0) << c.program << "\n" << named.stderr_text;
+        EXPECT_EQ(rows(named, "result", 0, 22), rows(typed, "result", 0, 22)) << c.program;
+        EXPECT_TRUE(job.list().contains(c.stored)) << c.program;
+    }
+}
+
+TEST(JobFlow, BacksightOnTheStationAsksTheAzimuthAgain) {
+    TempJob job;
+    job.add("B", 1000, 1000);
+    job.add("K1", 1000, 1000);
+    auto r = run_script("linktrav", Lines{"type B", "key Enter", "type K1", "key Enter", "key Enter", "snap again",
+                                          "type 45", "snap typed"},
+                        job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_TRUE(r.logged("notice ２点が同じ位置なので方向角を計算できません。入力して下さい。"));
+    EXPECT_NE(r.row("again", 23).find("方向角は"), std::string::npos);
+    EXPECT_EQ(cut_columns(r.row("typed", 3), 40, 10), "  45- 0- 0");
+}
+
+TEST(JobFlow, InverseAndAreaTakeTheirPointsByName) {
+    TempJob job;
+    job.add("K1", 1000, 1000);
+    job.add("P1", 1000.006, 1099.996);
+    job.add("K2", 900.010, 1099.995);
+    struct Case {
+        std::string program;
+        Lines typed, named;
+    } cases[] = {
+        {"invchain",
+         {"type K1", "type 1000", "type 1000", "type P1", "type 1000.006", "type 1099.996", "type K2",
+          "type 900.010", "type 1099.995", "type *"},
+         {"type K1", "key Enter", "key Enter", "type P1", "key Enter", "key Enter", "type K2", "key Enter",
+          "key Enter", "type *"}},
+        {"invradial",
+         {"type K1", "type 1000", "type 1000", "type P1", "type 1000.006", "type 1099.996", "type *"},
+         {"type K1", "key Enter", "key Enter", "type P1", "key Enter", "key Enter", "type *"}},
+        {"coordarea",
+         {"type K1", "type 1000", "type 1000", "type P1", "type 1000.006", "type 1099.996", "type K2",
+          "type 900.010", "type 1099.995", "type *"},
+         {"type K1", "key Enter", "key Enter", "type P1", "key Enter", "key Enter", "type K2", "key Enter",
+          "key Enter", "type *"}},
+    };
+    for (const Case& c : cases) {
+        auto typed = run_script(c.program, c.typed + Lines{"snap result"});
+        auto named = run_script(c.program, c.named + Lines{"snap result"}, job.env());
+        ASSERT_EQ(named.exit_status, 0) << c.program << "\n" << named.stderr_text;
+        EXPECT_EQ(rows(named, "result", 0, 22), rows(typed, "result", 0, 22)) << c.program;
+    }
+    EXPECT_EQ(job.list().size(), 3u);  // they compute no points and store none
+}
+
+TEST(JobFlow, CornerCutPointsReachTheJobAndTheAreaOverThemMatches) {
+    TempJob job;
+    auto cut = run_script("cornercut",
+                          {"type A1", "type 10", "type 0", "type K5", "type 0", "type 0", "type A3", "type 0",
+                           "type 10", "type 4", "snap result"},
+                          job.env());
+    ASSERT_EQ(cut.exit_status, 0) << cut.stderr_text;
+    auto points = job.list();
+    ASSERT_TRUE(points.contains("K5-P") && points.contains("K5-Q")) << cut.row("result", 13);
+    // A typed known point under a new name is the job's too.
+    EXPECT_EQ(points.at("A1"), "10.000\t0.000");
+    EXPECT_EQ(points.size(), 5u);
+    auto split = [](const std::string& xy) {
+        return std::pair{xy.substr(0, xy.find('\t')), xy.substr(xy.find('\t') + 1)};
+    };
+    const auto [px, py] = split(points.at("K5-P"));
+    const auto [qx, qy] = split(points.at("K5-Q"));
+    // The cut points shown are those stored.
+    EXPECT_NE(cut.row("result", 13).find(px), std::string::npos) << cut.row("result", 13);
+    EXPECT_NE(cut.row("result", 14).find(qy), std::string::npos) << cut.row("result", 14);
+
+    auto typed = run_script("coordarea", {"type A1", "type 10", "type 0", "type K5-P", "type " + px, "type " + py,
+                                          "type K5-Q", "type " + qx, "type " + qy, "type A3", "type 0", "type 10",
+                                          "type *", "snap result"});
+    auto named = run_script("coordarea",
+                            {"type A1", "key Enter", "key Enter", "type K5-P", "key Enter", "key Enter", "type K5-Q",
+                             "key Enter", "key Enter", "type A3", "key Enter", "key Enter", "type *", "snap result"},
+                            job.env());
+    ASSERT_EQ(named.exit_status, 0) << named.stderr_text;
+    EXPECT_EQ(rows(named, "result", 0, 22), rows(typed, "result", 0, 22));
+}
+
+TEST(JobFlow, TypedValueAwayFromTheStoredOneIsSaidAndTheJobKeepsItsOwn) {
+    TempJob job;
+    job.add("K1", 1000, 1000);
+    struct Case {
+        std::string what, x;
+        bool said;
+        std::string shown;  // the typed value wins
+    } cases[] = {
+        {"2 mm away: said, and the typed value is used", "1000.002", true, "1000.002"},
+        {"1 mm away: said", "999.999", true, "999.999"},
+        {"under half a millimetre away is the same millimetre: nothing said", "1000.0004", false, "1000.000"},
+    };
+    for (const Case& c : cases) {
+        auto r = run_script("invchain", {"type K1", "type " + c.x, "key Enter", "snap result"}, job.env());
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        const bool said = !r.events_starting("notice Ｘは現場のK1と違います（現場 1000.000、入力 ").empty();
+        EXPECT_EQ(said, c.said) << c.what;
+        EXPECT_EQ(trim(cut_columns(r.row("result", 3), 12, 9)), c.shown) << c.what << "\n" << r.row("result", 3);
+        EXPECT_EQ(job.list().at("K1"), "1000.000\t1000.000") << c.what;
+    }
+}
+
+TEST(JobFlow, ClashWithAStoredPointIsAskedOnceAndNKeepsIt) {
+    TempJob job;
+    job.add("P1", 1, 2);
+    const Lines correction = {"key F1", "type 4", "type 1", "type 100.004", "snap corrected"};
+    auto r = run_script("linktrav", kTypedTraverse + Lines{"snap asked", "type N", "snap result"} + correction,
+                        job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_NE(r.row("asked", 23).find("計算値で現場の1点を置き換えますか（Y/N）P1"), std::string::npos)
+        << r.row("asked", 23);
+    EXPECT_TRUE(r.logged("notice 現場の点：P1 X=1.000 Y=2.000"));
+    // The sheet shows what was computed; the job keeps its point, and the
+    // answer holds through the correction (no second question).
+    EXPECT_EQ(cut_columns(r.row("result", 4), 53, 12), "    1000.006");
+    EXPECT_EQ(r.row("corrected", 23).find("置き換えますか"), std::string::npos);
+    EXPECT_EQ(job.list().at("P1"), "1.000\t2.000");
+
+    TempJob other;
+    other.add("P1", 1, 2);
+    auto replaced = run_script("linktrav", kTypedTraverse + Lines{"type Y"}, other.env());
+    EXPECT_EQ(other.list().at("P1"), "1000.006\t1099.996");
+}
+
+TEST(JobFlow, PointsThisRunCreatedFollowACorrectionQuietly) {
+    TempJob job;
+    auto r = run_script("linktrav",
+                        kTypedTraverse + Lines{"key F1", "type 4", "type 1", "type 100.004", "snap corrected"},
+                        job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("corrected", 23).find("置き換えますか"), std::string::npos);
+    const auto points = job.list();
+    EXPECT_EQ(points.at("P1"), "1000.006\t1099.998");
+    // Typed known stations under new names are the job's; the backsight
+    // and forward point had no coordinates and are not.
+    EXPECT_EQ(points.at("K1"), "1000.000\t1000.000");
+    EXPECT_EQ(points.at("K2"), "900.010\t1099.995");
+    EXPECT_FALSE(points.contains("B"));
+}
+
+TEST(JobFlow, NamesTheJobCannotHoldAreNamedOnceAndLeftOut) {
+    TempJob job;
+    const Lines open_traverse = {"type BS", "type 0", "type A", "type 1000", "type 1000",
+                                 "type P,1", "type 90", "type 10",
+                                 "type 123456789012345678901", "type 90", "type 20",
+                                 "type P3", "type 90", "type 30", "type *"};
+    auto r = run_script("opentrav", open_traverse + Lines{"key F1", "type 3", "type 2", "type 11"}, job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.times_logged("notice 現場に記憶できない点名です：「P,1」、「123456789012345678901」"), 1);
+    const auto points = job.list();
+    EXPECT_TRUE(points.contains("P3"));
+    EXPECT_FALSE(points.contains("P,1"));
+    EXPECT_EQ(points.size(), 2u);  // A and P3
+}
+
+TEST(JobFlow, DemonstrationPresetsAreUsedButNeverStored) {
+    TempJob job;
+    // Every answer empty: the form's own demonstration values.
+    auto r = run_script("isect4p", Lines(13, "key Enter") + Lines{"snap result"}, job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    auto without = run_script("isect4p", Lines(13, "key Enter") + Lines{"snap result"});
+    EXPECT_EQ(rows(r, "result", 0, 22), rows(without, "result", 0, 22));
+    EXPECT_TRUE(job.list().empty());
+}
+
+TEST(JobFlow, CrossingsAndFeetAreStored) {
+    TempJob job;
+    auto r = run_script("perpfoot",
+                        {"type L1", "type 0", "type 0", "type L2", "type 0", "type 100", "type C", "type 50",
+                         "type 30", "type FT", "snap result"},
+                        job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(job.list().at("FT"), "0.000\t30.000");
+}
+
+TEST(JobFlow, AJobThatCannotBeWrittenOffersItsPointsAndLosesNothing) {
+    struct Case {
+        std::string what, fault;
+    } cases[] = {
+        {"read-only: opened for its points, said once", "MARULA_FAULT_READ_ONLY=job.db"},
+        {"full disk: the store fails whole and says so", "MARULA_FAULT_DISK_FULL=job.db-wal"},
+    };
+    auto typed = run_script("linktrav", kTypedTraverse + Lines{"snap result"});
+    for (const Case& c : cases) {
+        TempJob job;
+        add_given_points(job);
+        auto env = job.env();
+        env.push_back(std::string("LD_PRELOAD=") + MARULA_FAULT_LIBRARY);
+        // Under the sanitizers the seam is loaded before their runtime.
+        env.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0");
+        env.push_back(c.fault);
+        auto r = run_script("linktrav", kTraverseByName + Lines{"snap result"}, env);
+        ASSERT_EQ(r.exit_status, 0) << c.what << "\n" << r.stderr_text;
+        EXPECT_EQ(rows(r, "result", 0, 22), rows(typed, "result", 0, 22)) << c.what;
+        EXPECT_EQ(r.events_starting("notice ").size(), 1u) << c.what;
+        const auto points = job.list();
+        EXPECT_EQ(points.size(), 4u) << c.what;
+        EXPECT_FALSE(points.contains("P1")) << c.what;
+    }
+}
+
+TEST(JobFlow, SheetsAreFiledInTheJobUnderTheProgramsNameAndNameTheJob) {
+    TempJob job;
+    add_given_points(job);
+    auto r = run_script("linktrav", kTraverseByName + Lines{"key F4", "key F4", "key F3"}, job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    const fs::path reports = job.folder() / "reports";
+    // Never overwritten: each sheet its own number, the hard copy too,
+    // each with its transcript or picture beside it.
+    EXPECT_EQ(r.events_starting("filed "),
+              (std::vector<std::string>{"filed linktrav-20260401-001.pdf", "filed linktrav-20260401-002.pdf",
+                                        "filed linktrav-20260401-003.pdf"}));
+    for (const char* name : {"linktrav-20260401-001.pdf", "linktrav-20260401-001.txt", "linktrav-20260401-002.pdf",
+                             "linktrav-20260401-002.txt", "linktrav-20260401-003.pdf", "linktrav-20260401-003.png"})
+        EXPECT_TRUE(fs::exists(reports / name)) << name;
+    // A later run numbers on from there; a reports/ removed by hand is
+    // made again.
+    auto again = run_script("linktrav", kTraverseByName + Lines{"key F4"}, job.env());
+    EXPECT_TRUE(again.logged("filed linktrav-20260401-004.pdf"));
+    fs::remove_all(job.folder() / "reports");
+    auto removed = run_script("linktrav", kTraverseByName + Lines{"key F4"}, job.env());
+    EXPECT_TRUE(removed.logged("filed linktrav-20260401-001.pdf"));
+    EXPECT_TRUE(fs::exists(reports / "linktrav-20260401-001.txt"));
+    const auto lines = read_lines(reports / "linktrav-20260401-001.txt");
+    EXPECT_TRUE(has_line_containing(lines, "現場：試験現場（第9系）"));
+    // Script mode keeps its own copies as before.
+    EXPECT_TRUE(fs::exists(r.out_dir / "print-1.pdf"));
+    EXPECT_TRUE(fs::exists(r.out_dir / "print-2.pdf"));
+    EXPECT_TRUE(fs::exists(r.out_dir / "hardcopy-1.png"));
+    // The same sheet without a job names none.
+    auto plain = run_script("linktrav", kTypedTraverse + Lines{"key F4"});
+    EXPECT_FALSE(has_line_containing(transcript(plain), "現場："));
+}
+
+}  // namespace
+}  // namespace marula

@@ -289,6 +289,25 @@ TEST(Journal, ValuesTakenFromTheJobReplayTheSameAfterTheJobChanged) {
     EXPECT_EQ(reopened.screen("final"), original.screen("final"));
 }
 
+// The answer to the job's own question (replace stored points?) is kept
+// apart from the input: the printed run holds it as a comment, not as a
+// typed line, and replays to the same screen without a job (where the
+// question never comes).
+TEST(Journal, TheJobsQuestionIsKeptApartFromTheInput) {
+    JobFolder job;
+    const fs::path csv = job.path() / "p1.csv";
+    std::ofstream(csv) << "点名,X,Y\nP1,1.000,2.000\n";
+    points_command({"--job", job.job().string(), "import", csv.string()});
+    auto original = run_script("linktrav", kHalfTraverse + kRestOfTraverse + Lines{"type N"}, {job.env()});
+    ASSERT_EQ(original.exit_status, 0) << original.stderr_text;
+    const auto script = lines_of(points_command({"--job", job.job().string(), "journal", "1"}));
+    EXPECT_TRUE(test::has_line(script, "# 計算値で現場の1点を置き換えますか（Y/N）P1 N"));
+    EXPECT_FALSE(test::has_line(script, "type N"));
+    auto without_job = run_script("linktrav", script);
+    EXPECT_EQ(without_job.screen("final"), original.screen("final"));
+    EXPECT_TRUE(points_command({"--job", job.job().string(), "list"}).starts_with("P1\t1.000\t2.000\t\n"));  // kept
+}
+
 // A damaged record is never replayed in part: the restore says so and the
 // program starts afresh; the question asked by a program started by RUN
 // never comes in script mode.

@@ -5,6 +5,7 @@
 //   marula-points --job DIR import FILE [--columns ORDER] [--on-conflict keep|replace|cancel]
 //   marula-points --job DIR export sima|csv FILE [--cp932]
 //   marula-points --job DIR rename OLD NEW | delete NAME
+//   marula-points --job DIR journal [N]
 //
 // Output is UTF-8 with LF line ends; refusals go to standard error as
 // FILE:LINE: CODE: text.
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "job/job.h"
+#include "job/journal.h"
 
 namespace {
 
@@ -57,6 +59,11 @@ Commands:
   delete NAME                     delete a point
   history                         the job's changes, oldest first, one a line:
                                   TIME<TAB>PROGRAM<TAB>ACTION<TAB>NAME<TAB>BEFORE<TAB>AFTER<TAB>SOURCE
+  journal                         the journaled runs of the calculation programs, newest first:
+                                  N<TAB>STARTED<TAB>PROGRAM<TAB>FIRST NAMES<TAB>ENDING
+                                  (ENDING: reinput, menu, end, run, closed, escaped or killed)
+  journal N                       run N as script lines (type ..., key ..., dblclick ...) that
+                                  MARULA_SCRIPT replays through its program to the same final screen
 
 A file that cannot be read is refused whole, with FILE:LINE: CODE: text on
 standard error (FILE: CODE: text where no line applies). Every change is one
@@ -206,6 +213,46 @@ int run_export(Job& job, const std::vector<std::string>& args) {
     return kDone;
 }
 
+// The journal: the list of runs, or one run as script lines.
+int run_journal(const std::string& folder, const std::vector<std::string>& params) {
+    if (params.size() > 1) return usage("journal [N]");
+    std::string why;
+    const auto journal = Journal::open_for_reading(folder, why);
+    if (!journal) return job_failure(why);
+    auto ending_of = [](const JournalRun& r) { return r.ending.value_or("killed"); };
+    if (params.empty()) {
+        std::string out;
+        for (const JournalRun& r : journal->runs()) {
+            std::string names;
+            for (const std::string& n : journal->first_names(r.id, 3)) names += (names.empty() ? "" : " ") + n;
+            out += std::to_string(r.id) + "\t" + r.started + "\t" + r.program + "\t" + names + "\t" + ending_of(r) + "\n";
+        }
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return kDone;
+    }
+    char* end = nullptr;
+    const long long id = std::strtoll(params[0].c_str(), &end, 10);
+    if (params[0].empty() || *end != '\0' || id < 1) return usage("journal N: N is a run's number");
+    const auto run = journal->run(id);
+    if (!run) {
+        std::cerr << kProgram << ": no run " << params[0] << " in the journal\n";
+        return kRefused;
+    }
+    std::string out = "# " + run->program + " " + run->started + " ended: " + ending_of(*run) + "\n";
+    // The answers to the job's own questions stand as comments where they
+    // were given: a replay never asks them.
+    const auto events = journal->events(id);
+    const auto answers = journal->answers(id);
+    std::size_t next_answer = 0;
+    for (std::size_t i = 0; i <= events.size(); ++i) {
+        for (; next_answer < answers.size() && answers[next_answer].after_events <= std::int64_t(i); ++next_answer)
+            out += "# " + answers[next_answer].question + " " + answers[next_answer].answer + "\n";
+        if (i < events.size()) out += events[i] + "\n";
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return kDone;
+}
+
 int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     std::optional<std::string> folder;
@@ -224,7 +271,7 @@ int run(int argc, char** argv) {
     if (!folder || folder->empty()) return usage("no job: give --job DIR or set MARULA_JOB");
     const std::string command = rest.front();
     const std::vector<std::string> params(rest.begin() + 1, rest.end());
-    static const char* const kCommands[] = {"init", "list", "import", "export", "rename", "delete", "history"};
+    static const char* const kCommands[] = {"init", "list", "import", "export", "rename", "delete", "history", "journal"};
     if (std::find(std::begin(kCommands), std::end(kCommands), command) == std::end(kCommands))
         return usage("unknown command: " + command);
 
@@ -266,6 +313,7 @@ int run(int argc, char** argv) {
                       << point_text(c.before) << "\t" << point_text(c.after) << "\t" << c.source << "\n";
         return kDone;
     }
+    if (command == "journal") return run_journal(*folder, params);
     if (command == "import") return run_import(job, params);
     if (command == "export") return run_export(job, params);
     if (command == "rename") {

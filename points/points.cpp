@@ -27,6 +27,7 @@
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "job/job.h"
+#include "job/journal.h"
 #include "runtime/format.h"
 
 namespace marula {
@@ -81,7 +82,7 @@ const Heading kHeading{placed({{kNameColumn + 2, "1"}, {kXColumn + 8, "2"}, {kYC
 using Labels = std::array<std::string_view, 8>;
 constexpr Labels kListBar{"F1 訂 正", "F2 追 加", "F3 削 除", "F4 印 刷",
                           "F5 前 頁", "F6 次 頁", "F7 その他", "F8 MENU"};
-constexpr Labels kOtherBar{"F1 読 込", "F2 書 出", "F3現場切替", "", "F5 戻 る", "", "F7 MENU", "F8 終 了"};
+constexpr Labels kOtherBar{"F1 読 込", "F2 書 出", "F3現場切替", "F4入力記録", "F5 戻 る", "", "F7 MENU", "F8 終 了"};
 constexpr Labels kNoJobBar{"", "", "", "", "", "", "F7 MENU", "F8 終 了"};
 constexpr Labels kNoJobWindowBar{"", "", "F3現場切替", "", "", "", "F7 MENU", "F8 終 了"};
 
@@ -571,6 +572,7 @@ private:
             case 1: import(); break;
             case 2: export_points(); break;
             case 3: change_job(); break;
+            case 4: reopen(); break;
             case 5: break;
             case 7: to_menu(); break;
             case 8: farewell(rt_);
@@ -784,6 +786,52 @@ private:
     }
 
     // ---- change of job -------------------------------------------------------------
+    // ---- F4 the journal: reopen an earlier calculation ------------------------------
+    // The calculation programs' runs in this job, newest first; the one
+    // chosen starts its program with that run replayed.
+    void reopen() {
+        erase_key_bar(rt_, KeyBar::Table);
+        std::string why;
+        const auto journal = job::Journal::open_for_reading(job_->folder(), why);
+        if (!journal) {
+            say(why);
+            return back_to_list();
+        }
+        const std::vector<job::JournalRun> runs = journal->runs();
+        std::vector<std::string> lines{" 入力の記録（新しい順）"};
+        const std::size_t shown = std::min<std::size_t>(runs.size(), kPageRows - 1);
+        for (std::size_t i = 0; i < shown; ++i) {
+            const job::JournalRun& r = runs[i];
+            std::string names;
+            for (const std::string& n : journal->first_names(r.id, 3)) names += (names.empty() ? "" : " ") + n;
+            lines.push_back(format_using(" ## ", {double(i + 1)}) + r.started.substr(0, 16) + " " +
+                            format_using("&        &", {r.program}) + format_using("&                  &", {names}) +
+                            " " + job::ending_label(r.ending));
+        }
+        if (runs.empty()) lines.push_back(" （記録はまだありません）");
+        show_lines(lines);
+        for (;;) {
+            const std::string typed = trimmed(ask_text(rt_, 2, "開く記録の番号は（Enterで一覧に戻ります） "));
+            if (typed.empty()) return back_to_list();
+            auto value = parse_number(typed);
+            auto index = value ? whole_number_in(*value, 1, int(shown)) : std::nullopt;
+            if (!index) {
+                say("一覧の番号を入力して下さい。");
+                continue;
+            }
+            const job::JournalRun& chosen = runs[*index - 1];
+            const fs::path folder = job_->folder();
+            // The program replays the run at its start (and keeps the
+            // variable from any program it starts in turn).
+            ::setenv("MARULA_REOPEN", std::to_string(chosen.id).c_str(), 1);
+            job_.reset();
+            rt_.run(chosen.program);
+            ::unsetenv("MARULA_REOPEN");
+            open(folder);
+            return;
+        }
+    }
+
     void change_job() {
         erase_key_bar(rt_, KeyBar::Table);
         std::vector<job::JobSummary> jobs = job::list_jobs();

@@ -78,7 +78,11 @@ double ask_packed_entry(Runtime& rt, int column, std::string_view prompt, int co
                        packed_minutes_and_seconds(rt, nudge_in));
 }
 
-double take_offered_value(Runtime&, std::string_view offer) {
+double take_offered_value(Runtime& rt, std::string_view offer, std::optional<long> mark) {
+    // Journaled as if typed, so a replay never depends on what the job
+    // holds later.
+    if (mark) rt.answer_taken_as(offer, *mark);
+    else rt.answer_taken_as(offer);
     // Read as the runtime reads a typed answer; an offer is always a number.
     return parse_number(offer).value_or(0.0);
 }

@@ -102,7 +102,9 @@ double ask_packed_entry(Runtime& rt, int column, std::string_view prompt, int co
 
 // The one place where an offered value is taken in place of an empty
 // answer: the number `offer` reads as when typed.
-double take_offered_value(Runtime& rt, std::string_view offer);
+// It is journaled as if typed: at the empty answer given last, or at
+// `mark` (Runtime::answer_mark) for one taken later than its answer.
+double take_offered_value(Runtime& rt, std::string_view offer, std::optional<long> mark = std::nullopt);
 
 // The prompt with the offer after it, cut so that the offer and room for
 // the answer stay on the prompt row.

@@ -26,6 +26,7 @@ struct Held {
     std::set<std::string> created;               // names this run added by calculation
     std::map<std::string, bool> replace_answer;  // names asked about: true to replace
     std::set<std::string> noted_unstorable;      // names already said to be unstorable
+    long starting_azimuth_mark = -1;             // the journal's place of an empty starting azimuth
 };
 
 Held& held() {
@@ -105,8 +106,10 @@ bool ask_to_replace(Runtime& rt, const std::vector<job::Point>& stored) {
     flush();
     std::string names;
     for (const job::Point& p : stored) names += (names.empty() ? "" : "、") + p.name;
-    const std::string answer =
-        ask_text(rt, 0, "計算値で現場の" + std::to_string(stored.size()) + "点を置き換えますか（Y/N）" + names + " ");
+    const std::string question = "計算値で現場の" + std::to_string(stored.size()) + "点を置き換えますか（Y/N）" + names;
+    const std::string answer = ask_text(rt, 0, question + " ");
+    // A question the job caused: its answer is kept apart from the input.
+    rt.job_question_answered(question, answer);
     return answer == "Y" || answer == "y" || answer == "Ｙ" || answer == "ｙ";
 }
 
@@ -164,7 +167,7 @@ KnownPoint ask_known_coordinates(Runtime& rt, std::string name, const KnownPoint
     point.from_preset = !stored && ((q.x_preset && !x.typed) || (q.y_preset && !y.typed));
 
     // A new point typed whole is the job's from now on.
-    if (job && !stored && !job->read_only() && x.typed && y.typed) {
+    if (job && !stored && !job->read_only() && !rt.replaying() && x.typed && y.typed) {
         const job::NameCheck check = job::check_name(point.name);
         const auto x_mm = job::to_millimetres(point.at.x), y_mm = job::to_millimetres(point.at.y);
         if (check.ok() && x_mm && y_mm) {
@@ -198,14 +201,18 @@ std::optional<AngleEntry> ask_starting_azimuth(Runtime& rt, int column, std::str
     if (const auto example = shown.find("例えば"); example != std::string::npos)
         if (const auto close = shown.find("）", example); close != std::string::npos)
             shown.erase(example, close - example);
-    return ask_angle_or_empty(rt, column, offering_prompt(shown, "座標から", column), kind, nudge_in, nudge_out);
+    auto answer = ask_angle_or_empty(rt, column, offering_prompt(shown, "座標から", column), kind, nudge_in, nudge_out);
+    // Taken later, once the station has its coordinates: journaled there.
+    held().starting_azimuth_mark = answer ? -1 : rt.answer_mark();
+    return answer;
 }
 
 AngleEntry azimuth_to_backsight(Runtime& rt, int column, std::string_view prompt, std::string_view backsight,
                                 double x, double y, AngleKind kind, double nudge_in, double nudge_out) {
     if (const auto stored = stored_point(backsight)) {
         if (const auto packed = packed_azimuth_text(x, y, job::to_metres(stored->x), job::to_metres(stored->y)))
-            return *read_angle(take_offered_value(rt, *packed), kind, nudge_in, nudge_out);
+            return *read_angle(take_offered_value(rt, *packed, held().starting_azimuth_mark), kind, nudge_in,
+                               nudge_out);
     }
     say(rt, kNoDirection);
     return ask_angle_entry(rt, column, prompt, kind, nudge_in, nudge_out);
@@ -248,6 +255,14 @@ void store_computed_points(Runtime& rt, std::span<const ComputedPoint> computed)
     for (const std::string& name : clashing) {
         std::erase_if(points, [&](const job::Point& p) { return p.name == name; });
         unstorable.push_back(name);
+    }
+    if (rt.replaying()) {
+        // A replay writes nothing and asks nothing; the points the replayed
+        // run stored (the job holds them where computed) count as this
+        // run's own, so a correction moves them quietly.
+        for (const job::Point& p : points)
+            if (const auto stored = job->find(p.name); stored && job::same_place(*stored, p)) h.created.insert(p.name);
+        return;
     }
     std::string unsaid;
     for (const std::string& name : unstorable) {

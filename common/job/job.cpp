@@ -1,13 +1,15 @@
 // The job's point store in SQLite.
 //
-// Schema, version 1 (PRAGMA user_version; application_id marks the file
+// Schema, version 2 (PRAGMA user_version; application_id marks the file
 // as a job's):
 //   job_header  one row: display name and zone
 //   points      number (AUTOINCREMENT, never reused), name (unique),
 //               folded name (for the width/case hint), x, y, h in whole mm
 //   history     every change with old and new values
-// Later versions add tables (a journal of runs) through kMigrations; a
-// database from a newer version is left alone.
+//   journal_*   (version 2) the runs of the calculation programs and their
+//               input, kept by job/journal.h
+// Later versions add tables through kMigrations; a database from a newer
+// version is left alone.
 #include "job/job.h"
 
 #include <sqlite3.h>
@@ -30,10 +32,10 @@ namespace marula::job {
 namespace {
 
 constexpr int kApplicationId = 0x4D524C41;  // "MRLA"
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 // Each entry takes the schema from version i to i + 1, in one transaction.
-constexpr std::array<const char*, 1> kMigrations = {
+constexpr std::array<const char*, 2> kMigrations = {
     R"sql(
 CREATE TABLE job_header (
     id INTEGER PRIMARY KEY CHECK (id = 1),
@@ -59,6 +61,33 @@ CREATE TABLE history (
     old_number INTEGER, old_name TEXT, old_x INTEGER, old_y INTEGER, old_h INTEGER,
     new_number INTEGER, new_name TEXT, new_x INTEGER, new_y INTEGER, new_h INTEGER,
     source TEXT NOT NULL
+);
+)sql",
+    // The journal: each run of a calculation program and the input it took,
+    // in script syntax, in order. `ending` is empty for a run that stopped
+    // without ending (killed); `replayable` counts the events before the
+    // one that ended it.
+    R"sql(
+CREATE TABLE journal_runs (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    program TEXT NOT NULL,
+    started TEXT NOT NULL,
+    ending TEXT,
+    replayable INTEGER,
+    reopened_from INTEGER
+);
+CREATE INDEX journal_runs_program ON journal_runs (program, id);
+CREATE TABLE journal_events (
+    run INTEGER NOT NULL,
+    seq INTEGER NOT NULL,
+    line TEXT NOT NULL,
+    PRIMARY KEY (run, seq)
+) WITHOUT ROWID;
+CREATE TABLE journal_answers (
+    run INTEGER NOT NULL,
+    seq INTEGER NOT NULL,
+    question TEXT NOT NULL,
+    answer TEXT NOT NULL
 );
 )sql",
 };
@@ -409,8 +438,11 @@ Attempt try_open(const std::filesystem::path& db_file, Access access) {
             exec(a.db, "PRAGMA journal_mode = WAL");
             exec(a.db, "PRAGMA synchronous = NORMAL");
         }
-        if (version < kSchemaVersion) {
-            if (a.read_only) throw DbError{SQLITE_READONLY, "読み取り専用で初期化できません"};
+        // A read-only job of an earlier version is read as it stands (its
+        // points are the same); only an empty one cannot be used.
+        if (version < kSchemaVersion && a.read_only && version == 0)
+            throw DbError{SQLITE_READONLY, "読み取り専用で初期化できません"};
+        if (version < kSchemaVersion && !a.read_only) {
             exec(a.db, "BEGIN IMMEDIATE");
             try {
                 for (auto v = static_cast<std::size_t>(pragma_integer(a.db, "PRAGMA user_version"));

@@ -25,6 +25,7 @@
 #include "format.h"
 #include "glyphs.h"
 #include "graphics_plane.h"
+#include "journal_sink.h"
 #include "printer.h"
 #include "screen_geometry.h"
 
@@ -182,6 +183,60 @@ public:
     // final.txt/.color/.png) and exits with status 0.
     [[noreturn]] void end();
 
+    // ---- journal and replay --------------------------------------------
+    // The sink that keeps this run's input (none: nothing is kept, and
+    // nothing else changes). Every input event the program takes passes
+    // one place, which records it in script syntax: a function key or a
+    // double-click as it comes, typing for a line entry as the line it
+    // makes once Enter ends it (`type …`). The ending is recorded by END,
+    // RUN, the window's closing (or an exhausted script) and leave_entry().
+    void set_journal(std::unique_ptr<JournalSink> sink);
+    bool journaling() const { return journal_ != nullptr; }
+    // A notice shown on the prompt row before the next entry or wait (the
+    // journal's troubles at start-up).
+    void notice_before_input(std::string message);
+    // This answer was taken as `typed`: call it right after an entry whose
+    // empty answer took a value the job offered (a stored coordinate, an
+    // azimuth from coordinates), with that value written as it would be
+    // typed. The journal then holds the value as if typed, so a replay
+    // never depends on what the job holds later. Without a journal, or
+    // when the last event recorded was no line, it does nothing.
+    void answer_taken_as(std::string_view typed);
+    // For an offer taken later than its empty answer (an azimuth worked out
+    // once a station has its coordinates): answer_mark() right after the
+    // empty answer, then answer_taken_as(typed, mark) when it is taken.
+    // A mark is -1 when there is nothing to amend.
+    long answer_mark() const { return journal_ && journal_last_typed_ ? journal_count_ - 1 : -1; }
+    void answer_taken_as(std::string_view typed, long mark);
+    // The answer to a question the job itself caused (replace stored
+    // points?), called right after the line entry that took it: kept in
+    // the journal as a record of its own, not as an input event. Such a
+    // question is not asked during a replay (check replaying()).
+    void job_question_answered(std::string_view question, std::string_view answer);
+    // Feeds these events ahead of the backend's, as if they came now (they
+    // are journaled again, into this run). While they last, and until the
+    // program asks for input after the last of them, replaying() is true
+    // and nothing reaches the outside world: no page or hard copy is
+    // printed or saved, no program is started, no beep sounds, no WAIT
+    // waits. Code that writes to the job or asks a job question checks
+    // replaying() and does neither.
+    // A replayed typed line that comes where no line entry asks (the
+    // program has changed since) stops the replay there, with a notice
+    // naming it; the program carries on with the backend's input.
+    void start_replay(std::vector<InputEvent> events);
+    bool replaying() const { return replaying_; }
+    // A question answered by one key on the prompt row: Y (yes), N or Enter
+    // (no); other keys are ignored, and keys typed before the question are
+    // dropped. In script mode a typed line answers (`type Y`). Its answer
+    // is not journaled. The prompt row is cleared afterwards.
+    bool ask_yes_no(std::string_view question);
+    // Escape at an entry asks `question` (ask_yes_no); Y ends the run as
+    // left unfinished (RunEnding::escaped) and starts the launcher, N goes
+    // back to the entry as it stood. Off (Escape does nothing) until set;
+    // an empty question switches it off again. In a replay Escape does
+    // nothing (a Y would have ended the run there).
+    void set_escape_to_menu(std::string question) { escape_question_ = std::move(question); }
+
     // ---- script mode and logs -------------------------------------------
     // The print folder (MARULA_OUT, else the current folder).
     const std::filesystem::path& out_dir() const { return out_dir_; }
@@ -217,6 +272,17 @@ private:
     void queue_trap_event(const InputEvent& ev);
     void handle_quit();
     void handle_snap_or_exhausted(const InputEvent& ev);
+    // The journal's one place: records an event the program takes.
+    void journal_input(const InputEvent& ev);
+    void journal_line(const std::string& line);
+    void journal_end(RunEnding ending, bool by_last_event);
+    void show_journal_notice();
+    [[noreturn]] void stop_dead();
+    // Whether a replayed event fits where the program now is; when it does
+    // not, the replay stops there with a notice naming it.
+    bool replay_fits(const InputEvent& ev);
+    // Escape during an entry: asks whether to leave for the menu.
+    void escape_entry();
     // Sends a saved PDF to the system printer (not in script mode).
     void send(const std::filesystem::path& pdf);
 
@@ -253,6 +319,20 @@ private:
     bool entering_ = false;
     int entry_col_ = 0, entry_row_ = 0;
     std::string preedit_;
+
+    // The journal of this run (none without a job).
+    std::unique_ptr<JournalSink> journal_;
+    std::optional<std::string> journal_notice_;  // shown before the next input
+    std::string journal_typing_;  // typing of a line entry not yet ended by Enter
+    long journal_count_ = 0;      // events recorded
+    bool journal_last_typed_ = false;  // the last event recorded was a typed line
+    bool waiting_ = false;        // in WAIT: typing is kept for the next entry
+    std::string escape_question_;  // asked at Escape during an entry; empty: Escape does nothing
+    std::deque<InputEvent> replay_;
+    bool replaying_ = false;
+    long replayed_ = 0;           // events of the replay taken so far
+    long events_taken_ = 0;       // events the program has taken
+    long stop_after_ = -1;        // script mode, tests: stop dead after this many
 
     std::vector<std::uint8_t> frame_;  // the last composed screen
     std::map<std::string, Picture, std::less<>> pictures_;  // bitmaps by file name, once loaded

@@ -39,6 +39,7 @@ void Runtime::queue_trap_event(const InputEvent& ev) {
 }
 
 void Runtime::handle_quit() {
+    journal_end(RunEnding::closed, false);
     log_event("end");
     std::exit(0);
 }
@@ -48,21 +49,36 @@ void Runtime::handle_snap_or_exhausted(const InputEvent& ev) {
         snap(ev.text);
         return;
     }
-    // The script is exhausted while the program waits for input.
+    // The script is exhausted while the program waits for input: the run
+    // ends as a closed window does.
+    journal_end(RunEnding::closed, false);
     snap("final");
     log_event("idle");
     std::exit(0);
 }
 
 std::optional<InputEvent> Runtime::next_input(std::optional<Clock::time_point> deadline) {
+    if (stop_after_ >= 0 && events_taken_ >= stop_after_) stop_dead();
     for (;;) {
-        auto ev = backend_->wait_event(deadline);
+        std::optional<InputEvent> ev;
+        if (!replay_.empty()) {
+            ev = std::move(replay_.front());
+            replay_.pop_front();
+            ++replayed_;
+            if (!replay_fits(*ev)) continue;
+        } else {
+            replaying_ = false;  // the replay is over once the program asks past it
+            ev = backend_->wait_event(deadline);
+        }
         if (!ev) return std::nullopt;
         switch (ev->type) {
             case InputEvent::Type::Quit: handle_quit(); break;
             case InputEvent::Type::Snap:
             case InputEvent::Type::Exhausted: handle_snap_or_exhausted(*ev); continue;
-            default: return ev;
+            default:
+                ++events_taken_;
+                journal_input(*ev);
+                return ev;
         }
     }
 }
@@ -80,6 +96,7 @@ std::optional<Event> Runtime::wait_event(int timeout_units) {
         return std::nullopt;
     };
     if (auto e = take_pending()) return e;
+    show_journal_notice();
     present();
     std::optional<Clock::time_point> deadline;
     if (timeout_units >= 0 && !backend_->virtual_clock())
@@ -102,8 +119,7 @@ std::optional<Event> Runtime::wait_event(int timeout_units) {
 
 std::string Runtime::inkey() {
     if (inkey_.empty() && !backend_->virtual_clock()) {
-        while (auto ev = backend_->wait_event(Clock::now())) {
-            if (ev->type == InputEvent::Type::Quit) handle_quit();
+        while (auto ev = next_input(Clock::now())) {
             if (ev->type == InputEvent::Type::Text) inkey_.push_back(ev->text);
             if (ev->type == InputEvent::Type::Key) {
                 int n = function_key_number(ev->key);
@@ -125,8 +141,13 @@ std::string Runtime::inkey() {
 
 void Runtime::wait(int units) {
     present();
-    if (backend_->virtual_clock() || units <= 0) return;
+    if (backend_->virtual_clock() || units <= 0 || replaying_) return;
     auto deadline = Clock::now() + std::chrono::milliseconds(10 * units);
+    waiting_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{waiting_};
     while (Clock::now() < deadline) {
         auto ev = next_input(deadline);
         if (!ev) break;
@@ -139,6 +160,7 @@ void Runtime::wait(int units) {
 }
 
 void Runtime::beep() {
+    if (replaying_) return;
     log_event("beep");
     backend_->beep();
 }

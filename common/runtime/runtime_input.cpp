@@ -34,6 +34,7 @@ std::string Runtime::read_line(int column, int row) {
             }
         }
     };
+    show_journal_notice();
     place();
     backend_->start_text_input();
     for (;;) {
@@ -62,6 +63,8 @@ std::string Runtime::read_line(int column, int row) {
             case InputEvent::Type::Key:
                 if (ev->key == Key::Enter) {
                     done = true;
+                } else if (ev->key == Key::Escape && !escape_question_.empty()) {
+                    escape_entry();
                 } else if (ev->key == Key::Backspace && !widths.empty()) {
                     int w = widths.back();
                     widths.pop_back();

@@ -134,6 +134,7 @@ void Runtime::lprint_using(std::string_view format, std::initializer_list<UsingA
 
 void Runtime::form_feed() {
     PrintedPage page = printer_.eject();
+    if (replaying_) return;  // a replay prints nothing
     std::string why;
     const PdfWriters* writers = pdf_writers(why);
     PageFile pdf{".pdf", {}}, txt{".txt", {}};
@@ -172,6 +173,7 @@ void Runtime::form_feed() {
 }
 
 void Runtime::hardcopy() {
+    if (replaying_) return;
     const auto& frame = compose();
     std::string why;
     const PdfWriters* writers = pdf_writers(why);

@@ -77,6 +77,7 @@ void Runtime::run(std::string_view requested) {
     std::string name;
     for (char c : requested) name += char(std::tolower(static_cast<unsigned char>(c)));
     if (name.size() > 4 && name.ends_with(".exe")) name.resize(name.size() - 4);
+    if (replaying_) return;  // a replay starts no program
     log_event("run " + name);
     bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
         return std::islower(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) || c == '_';
@@ -85,6 +86,9 @@ void Runtime::run(std::string_view requested) {
     const auto path = dir / name;
     const bool exists = plain && !dir.empty() && ::access(path.c_str(), F_OK) == 0;
     if (exists && startable(path)) {
+        std::string self;
+        for (char c : program_) self += char(std::tolower(static_cast<unsigned char>(c)));
+        journal_end(name == self ? RunEnding::reinput : name == "marula" ? RunEnding::menu : RunEnding::run, true);
         present();
         setenv("MARULA_SCRIPT_OFFSET", std::to_string(backend_->script_offset()).c_str(), 1);
         if (auto place = backend_->window_placement(); !place.empty()) setenv("MARULA_WINDOW_POS", place.c_str(), 1);
@@ -100,6 +104,7 @@ void Runtime::run(std::string_view requested) {
 }
 
 void Runtime::end() {
+    journal_end(RunEnding::end, true);
     log_event("end");
     // Script mode keeps the last screen (the farewell) as final.*.
     if (backend_->script_mode()) snap("final");

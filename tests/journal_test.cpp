@@ -386,17 +386,20 @@ TEST(Journal, AnEarlierJobGainsItsJournalAndKeepsItsPoints) {
 // says so once, beside the program's own notice of the known point it
 // could not add.
 TEST(Journal, AJournalThatCannotBeWrittenGivesOneNoticeAndTheProgramWorks) {
-    const std::vector<std::pair<std::string, std::size_t>> faults = {{"MARULA_FAULT_READ_ONLY=job.db", 1},
-                                                                     {"MARULA_FAULT_DISK_FULL=job.db-wal", 2}};
+    const std::vector<std::pair<Lines, std::size_t>> faults = {
+        {{"DISK_FAULT_CALL=open", "DISK_FAULT_PATH=job.db", "DISK_FAULT_ERRNO=EACCES"}, 1},
+        {{"DISK_FAULT_CALL=write", "DISK_FAULT_PATH=job.db-wal"}, 2}};
     auto plain = run_script("linktrav", kHalfTraverse);
     for (const auto& [fault, notices] : faults) {
-        SCOPED_TRACE(fault);
+        SCOPED_TRACE(fault.front());
         JobFolder job;
         // The job exists beforehand, as a job a program made earlier.
         points_command({"--job", job.job().string(), "init", "--name", "J"});
-        auto r = run_script("linktrav", kHalfTraverse,
-                            {job.env(), fault, std::string("LD_PRELOAD=") + MARULA_FAULT_LIBRARY,
-                             "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"});
+        Lines env = fault;
+        env.push_back(job.env());
+        env.push_back(std::string("LD_PRELOAD=") + MARULA_DISK_FAULTS);
+        env.push_back("ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0");
+        auto r = run_script("linktrav", kHalfTraverse, env);
         ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
         EXPECT_EQ(r.events_starting("beep").size(), plain.events_starting("beep").size() + notices);
         EXPECT_EQ(r.screen("final"), plain.screen("final"));

@@ -31,6 +31,9 @@
 
 namespace marula {
 
+class WholeFile;
+struct PdfWriters;
+
 // One cell of the text plane. A full-width character occupies two cells:
 // the first holds the character, the second is marked as its continuation.
 struct Cell {
@@ -283,6 +286,18 @@ private:
     bool replay_fits(const InputEvent& ev);
     // Escape during an entry: asks whether to leave for the menu.
     void escape_entry();
+    // A printed page or a hard copy: its companion (the transcript or the
+    // picture, which needs no PDF) and its PDF, saved whole as STEM-N in
+    // the print folder, filed in the job when sheets are filed, and sent.
+    struct SavedPage {
+        const char* stem;           // "print", "hardcopy"
+        const char* companion_ext;  // ".txt", ".png"
+        std::string refusal;        // the notice's start when nothing could be saved
+        bool logged_as_pdf;         // the event log names the PDF, else the companion
+    };
+    using PageContent = std::function<std::optional<std::string>(WholeFile&)>;
+    using PdfContent = std::function<std::optional<std::string>(const PdfWriters&, WholeFile&)>;
+    void save_page(const SavedPage& kind, const PageContent& companion_content, const PdfContent& pdf_content);
     // Sends a saved PDF to the system printer (not in script mode).
     void send(const std::filesystem::path& pdf);
 

@@ -135,75 +135,51 @@ void Runtime::lprint_using(std::string_view format, std::initializer_list<UsingA
 void Runtime::form_feed() {
     PrintedPage page = printer_.eject();
     if (replaying_) return;  // a replay prints nothing
-    std::string why;
-    const PdfWriters* writers = pdf_writers(why);
-    PageFile pdf{".pdf", {}}, txt{".txt", {}};
-    std::optional<std::string> err;
-    if (writers != nullptr)
-        err = make_page_file(pdf, out_dir_, "print", [&](WholeFile& f) { return writers->page(page, f.fd()); });
-    const PageContent pdf_content = [&](WholeFile& f) { return writers->page(page, f.fd()); };
-    const PageContent txt_content = [&](WholeFile& f) { return f.write(page_transcript(page)); };
-    if (!err) err = make_page_file(txt, out_dir_, "print", txt_content);
-    std::string base;
-    if (!err) {
-        err = writers != nullptr ? place_numbered(out_dir_, "print", {&pdf, &txt}, base)
-                                 : place_numbered(out_dir_, "print", {&txt}, base);
-    }
-    if (err) {  // nothing is left behind
-        log_event("error " + *err);
-        notice("印刷できません：" + *err);
-        return;
-    }
-    if (writers == nullptr) {
-        // The transcript needs no PDF: it is kept, and the notice says so.
-        log_event("error " + why);
-        log_event("print " + base + ".txt");
-        notice("ＰＤＦを作れません。" + base + ".txtだけ保存しました。");
-        return;
-    }
-    log_event("print " + base + ".pdf");
-    if (filing_folder_) {
-        if (auto filed = file_page(*this, *filing_folder_, ".pdf", pdf_content, ".txt", txt_content)) {
-            drop_unfiled(*backend_, out_dir_, base, {".pdf", ".txt"});
-            send(*filed);
-            return;
-        }
-    }
-    send(out_dir_ / (base + ".pdf"));
+    save_page({.stem = "print", .companion_ext = ".txt", .refusal = "印刷できません：", .logged_as_pdf = true},
+              [&](WholeFile& f) { return f.write(page_transcript(page)); },
+              [&](const PdfWriters& writers, WholeFile& f) { return writers.page(page, f.fd()); });
 }
 
 void Runtime::hardcopy() {
     if (replaying_) return;
     const auto& frame = compose();
+    save_page({.stem = "hardcopy", .companion_ext = ".png", .refusal = "画面印刷できません：", .logged_as_pdf = false},
+              [&](WholeFile& f) {
+                  return f.write(screen_png([&](int y) { return frame.data() + std::size_t(y) * kScreenWidth; }));
+              },
+              [&](const PdfWriters& writers, WholeFile& f) { return writers.screen(frame.data(), f.fd()); });
+}
+
+void Runtime::save_page(const SavedPage& kind, const PageContent& companion_content, const PdfContent& pdf_content) {
     std::string why;
     const PdfWriters* writers = pdf_writers(why);
-    PageFile png{".png", {}}, pdf{".pdf", {}};
-    const PageContent png_content = [&](WholeFile& f) {
-        return f.write(screen_png([&](int y) { return frame.data() + std::size_t(y) * kScreenWidth; }));
-    };
-    const PageContent pdf_content = [&](WholeFile& f) { return writers->screen(frame.data(), f.fd()); };
-    auto err = make_page_file(png, out_dir_, "hardcopy", png_content);
-    if (!err && writers != nullptr) err = make_page_file(pdf, out_dir_, "hardcopy", pdf_content);
+    const PageContent pdf_bytes = [&](WholeFile& f) { return pdf_content(*writers, f); };
+    PageFile companion{kind.companion_ext, {}}, pdf{".pdf", {}};
+    std::optional<std::string> err;
+    if (writers != nullptr) err = make_page_file(pdf, out_dir_, kind.stem, pdf_bytes);
+    if (!err) err = make_page_file(companion, out_dir_, kind.stem, companion_content);
     std::string base;
     if (!err) {
-        err = writers != nullptr ? place_numbered(out_dir_, "hardcopy", {&png, &pdf}, base)
-                                 : place_numbered(out_dir_, "hardcopy", {&png}, base);
+        err = writers != nullptr ? place_numbered(out_dir_, kind.stem, {&pdf, &companion}, base)
+                                 : place_numbered(out_dir_, kind.stem, {&companion}, base);
     }
-    if (err) {
+    if (err) {  // nothing is left behind
         log_event("error " + *err);
-        notice("画面印刷できません：" + *err);
+        notice(kind.refusal + *err);
         return;
     }
+    const std::string logged = std::string(kind.stem) + " " + base;
     if (writers == nullptr) {
+        // The companion needs no PDF: it is kept, and the notice says so.
         log_event("error " + why);
-        log_event("hardcopy " + base + ".png");
-        notice("ＰＤＦを作れません。" + base + ".pngだけ保存しました。");
+        log_event(logged + kind.companion_ext);
+        notice("ＰＤＦを作れません。" + base + kind.companion_ext + "だけ保存しました。");
         return;
     }
-    log_event("hardcopy " + base + ".png");
+    log_event(logged + (kind.logged_as_pdf ? ".pdf" : kind.companion_ext));
     if (filing_folder_) {
-        if (auto filed = file_page(*this, *filing_folder_, ".pdf", pdf_content, ".png", png_content)) {
-            drop_unfiled(*backend_, out_dir_, base, {".pdf", ".png"});
+        if (auto filed = file_page(*this, *filing_folder_, ".pdf", pdf_bytes, kind.companion_ext, companion_content)) {
+            drop_unfiled(*backend_, out_dir_, base, {".pdf", kind.companion_ext});
             send(*filed);
             return;
         }

@@ -289,13 +289,17 @@ private:
     // A printed page or a hard copy: its companion (the transcript or the
     // picture, which needs no PDF) and its PDF, saved whole as STEM-N in
     // the print folder, filed in the job when sheets are filed, and sent.
+public:
+    // What writes one file of a printed page, whole (checked writes).
+    using PageContent = std::function<std::optional<std::string>(WholeFile&)>;
+
+private:
     struct SavedPage {
         const char* stem;           // "print", "hardcopy"
         const char* companion_ext;  // ".txt", ".png"
         std::string refusal;        // the notice's start when nothing could be saved
         bool logged_as_pdf;         // the event log names the PDF, else the companion
     };
-    using PageContent = std::function<std::optional<std::string>(WholeFile&)>;
     using PdfContent = std::function<std::optional<std::string>(const PdfWriters&, WholeFile&)>;
     void save_page(const SavedPage& kind, const PageContent& companion_content, const PdfContent& pdf_content);
     // Sends a saved PDF to the system printer (not in script mode).

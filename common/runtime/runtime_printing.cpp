@@ -78,15 +78,15 @@ std::optional<std::string> place_numbered(const std::filesystem::path& dir, std:
     return std::string(stem) + "：空いている番号がありません";
 }
 
+using PageContent = Runtime::PageContent;
+
 // Writes `content` whole into a temporary of `page`.
 std::optional<std::string> make_page_file(PageFile& page, const std::filesystem::path& dir, std::string_view stem,
-                                          const std::function<std::optional<std::string>(WholeFile&)>& content) {
+                                          const PageContent& content) {
     if (auto err = page.file.open(dir, std::string(stem) + page.ext)) return err;
     if (auto err = content(page.file)) return err;
     return page.file.finish();
 }
-
-using PageContent = std::function<std::optional<std::string>(WholeFile&)>;
 
 // The job's copy of a page: its two files made again in the job's reports
 // folder as PROGRAM-YYYYMMDD-NNN.EXT, numbered there like the print

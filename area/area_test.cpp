@@ -7,7 +7,7 @@
 
 #include "area/corner_cut.h"
 #include "area/polygon_area.h"
-#include "runtime/format.h"
+#include "base/format.h"
 
 namespace marula::area {
 namespace {

@@ -16,7 +16,7 @@
 #include "frame/program_job.h"
 #include "frame/report.h"
 #include "frame/screen.h"
-#include "runtime/format.h"
+#include "base/format.h"
 
 namespace marula {
 namespace {

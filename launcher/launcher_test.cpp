@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "job/job.h"
-#include "runtime/format.h"
+#include "base/format.h"
 #include "script_run.h"
 
 namespace marula::test {

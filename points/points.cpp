@@ -28,7 +28,7 @@
 #include "frame/screen.h"
 #include "job/job.h"
 #include "job/journal.h"
-#include "runtime/format.h"
+#include "base/format.h"
 
 namespace marula {
 namespace {

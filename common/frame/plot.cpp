@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/format.h"
+#include "base/format.h"
 #include "screen.h"
 
 namespace marula {

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "runtime/format.h"
+#include "base/format.h"
 
 namespace marula {
 

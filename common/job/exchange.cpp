@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <unordered_map>
 
-#include "job/text_codec.h"
-#include "runtime/format.h"
+#include "base/text_codec.h"
+#include "base/format.h"
 
 namespace marula::job {
 

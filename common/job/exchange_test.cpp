@@ -11,7 +11,7 @@
 #include <iomanip>
 #include <limits>
 
-#include "runtime/format.h"
+#include "base/format.h"
 
 namespace marula::job {
 namespace {

@@ -25,7 +25,7 @@
 #include <system_error>
 #include <unordered_map>
 
-#include "job/text_codec.h"
+#include "base/text_codec.h"
 
 namespace marula::job {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "job/text_codec.h"
-#include "runtime/format.h"
+#include "base/text_codec.h"
+#include "base/format.h"
 
 namespace marula::job {
 
@@ -47,25 +47,6 @@ std::optional<Millimetres> parse_millimetres(std::string_view text) {
 
 bool same_place(const Point& a, const Point& b) {
     return a.x == b.x && a.y == b.y && (!a.h || !b.h || *a.h == *b.h);
-}
-
-std::string trim_blanks(std::string_view text) {
-    // Blanks, tabs and U+3000 (E3 80 80 in UTF-8) at both ends.
-    auto starts_blank = [](std::string_view t) -> std::size_t {
-        if (t.empty()) return 0;
-        if (t[0] == ' ' || t[0] == '\t') return 1;
-        if (t.substr(0, 3) == "\xE3\x80\x80") return 3;
-        return 0;
-    };
-    auto ends_blank = [](std::string_view t) -> std::size_t {
-        if (t.empty()) return 0;
-        if (t.back() == ' ' || t.back() == '\t') return 1;
-        if (t.size() >= 3 && t.substr(t.size() - 3) == "\xE3\x80\x80") return 3;
-        return 0;
-    };
-    while (std::size_t n = starts_blank(text)) text.remove_prefix(n);
-    while (std::size_t n = ends_blank(text)) text.remove_suffix(n);
-    return std::string(text);
 }
 
 NameCheck check_name(std::string_view typed) {

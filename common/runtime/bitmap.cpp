@@ -1,7 +1,7 @@
 #include "bitmap.h"
 
 
-#include "files.h"
+#include "base/files.h"
 #include "palette.h"
 
 namespace marula {

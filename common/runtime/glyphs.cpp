@@ -5,7 +5,7 @@
 
 #include "glyphs.h"
 
-#include "files.h"
+#include "base/files.h"
 #include "glyph_renderer.h"
 #include "module_entries.h"
 

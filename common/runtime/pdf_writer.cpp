@@ -20,7 +20,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "format.h"
+#include "base/format.h"
 #include "palette.h"
 #include "screen_geometry.h"
 

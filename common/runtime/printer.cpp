@@ -4,8 +4,8 @@
 
 #include "printer.h"
 
-#include "files.h"
-#include "format.h"
+#include "base/files.h"
+#include "base/format.h"
 
 
 #include <fcntl.h>

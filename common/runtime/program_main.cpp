@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "files.h"
+#include "base/files.h"
 #include "job/job.h"
 #include "job/journal.h"
 #include "module_entries.h"

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "files.h"
+#include "base/files.h"
 #include "runtime_internal.h"
 
 namespace marula {

@@ -22,7 +22,7 @@
 
 #include "backend.h"
 #include "bitmap.h"
-#include "format.h"
+#include "base/format.h"
 #include "glyphs.h"
 #include "graphics_plane.h"
 #include "journal_sink.h"

@@ -4,7 +4,7 @@
 
 #include <sys/stat.h>
 
-#include "files.h"
+#include "base/files.h"
 #include "module_entries.h"
 #include "pdf_writer.h"
 #include "runtime_internal.h"

@@ -12,7 +12,7 @@
 #include <array>
 #include <string>
 
-#include "files.h"
+#include "base/files.h"
 #include "palette.h"
 #include "printer.h"
 #include "screen_geometry.h"

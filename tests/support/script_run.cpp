@@ -14,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "runtime/format.h"
+#include "base/format.h"
 
 namespace marula::test {
 namespace fs = std::filesystem;

@@ -1,13 +1,13 @@
-// Text encodings inside the jobs library: UTF-8 and CP932 (through glibc's
+// Text encodings: UTF-8 and CP932 (through glibc's
 // iconv "CP932", which writes NEC and IBM extensions such as ① and 髙 that
-// strict Shift_JIS refuses). Not part of the public API.
+// strict Shift_JIS refuses).
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace marula::job {
+namespace marula {
 
 // Strict UTF-8 to code points; false on any invalid sequence.
 bool decode_utf8(std::string_view utf8, std::u32string& out);
@@ -21,4 +21,8 @@ std::optional<std::string> cp932_to_utf8(std::string_view cp932);
 // Blanks, tabs and U+3000 taken off both ends.
 std::string trim_blanks(std::string_view text);
 
-}  // namespace marula::job
+// Whether an answer says yes: Y or y, half- or full-width, blanks around
+// it ignored. Anything else (an empty answer too) is no.
+bool is_yes(std::string_view answer);
+
+}  // namespace marula

@@ -1,11 +1,11 @@
 // UTF-8 and CP932.
-#include "job/text_codec.h"
+#include "base/text_codec.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 
-namespace marula::job {
+namespace marula {
 
 namespace {
 
@@ -134,4 +134,28 @@ std::optional<std::string> cp932_to_utf8(std::string_view cp932) {
     return converter.convert(cp932);
 }
 
-}  // namespace marula::job
+std::string trim_blanks(std::string_view text) {
+    // Blanks, tabs and U+3000 (E3 80 80 in UTF-8) at both ends.
+    auto starts_blank = [](std::string_view t) -> std::size_t {
+        if (t.empty()) return 0;
+        if (t[0] == ' ' || t[0] == '\t') return 1;
+        if (t.substr(0, 3) == "\xE3\x80\x80") return 3;
+        return 0;
+    };
+    auto ends_blank = [](std::string_view t) -> std::size_t {
+        if (t.empty()) return 0;
+        if (t.back() == ' ' || t.back() == '\t') return 1;
+        if (t.size() >= 3 && t.substr(t.size() - 3) == "\xE3\x80\x80") return 3;
+        return 0;
+    };
+    while (std::size_t n = starts_blank(text)) text.remove_prefix(n);
+    while (std::size_t n = ends_blank(text)) text.remove_suffix(n);
+    return std::string(text);
+}
+
+bool is_yes(std::string_view answer) {
+    const std::string a = trim_blanks(answer);
+    return a == "Y" || a == "y" || a == "Ｙ" || a == "ｙ";
+}
+
+}  // namespace marula

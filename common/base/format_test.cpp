@@ -1,4 +1,4 @@
-#include "runtime/format.h"
+#include "base/format.h"
 
 #include "cp932_test_support.h"
 

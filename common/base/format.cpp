@@ -1,5 +1,5 @@
 // Display widths, PRINT USING and number entry.
-#include "format.h"
+#include "base/format.h"
 
 #include <algorithm>
 #include <array>

@@ -12,7 +12,7 @@
 #include "frame/key_bar.h"
 #include "frame/plot.h"
 #include "frame/point_list.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "base/format.h"
@@ -47,7 +47,7 @@ int text_row(int vertex) { return vertex + 2; }
 
 class CoordinateArea {
 public:
-    explicit CoordinateArea(Runtime& rt) : rt_(rt) {}
+    explicit CoordinateArea(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run() {
         start_screen(rt_);
@@ -55,19 +55,20 @@ public:
         rt_.beep();
         rt_.wait(10);
         draw_headings();
-        open_program_job(rt_);
-        enter();
         KeyActions keys;
         keys.redisplay = [this] { redisplay(); };
-        if (result_) {
-            show_result();
-            keys.correct = [this] { correct(); };
-            keys.plot = [this] { plot(); };
-            keys.print = [this] { report(); };
-        }
         // With too many vertices there is no area: correction, plot and
-        // report are left unbound and beep.
-        run_key_loop(rt_, KeyBar::Table, keys);
+        // report only beep.
+        keys.correct = [this] { result_ ? correct() : rt_.beep(); };
+        keys.plot = [this] { result_ ? plot() : rt_.beep(); };
+        keys.print = [this] { result_ ? report() : rt_.beep(); };
+        run_calculation(calc_, {.bar = KeyBar::Table,
+                                .enter =
+                                    [this] {
+                                        enter();
+                                        if (result_) show_result();
+                                    },
+                                .keys = keys});
     }
 
 private:
@@ -112,8 +113,7 @@ private:
         const int row = text_row(count() + 1);
         echo_name(rt_, 5, row, v.name, kEnteredColor);
         // A vertex the job holds offers its stored X and Y.
-        const KnownPoint known = ask_known_coordinates(
-            rt_, v.name, {.x_prompt = "Ｘ座標は ", .y_prompt = "Ｙ座標は "},
+        const KnownPoint known = ask_known_coordinates(calc_, v.name, {.x_prompt = "Ｘ座標は ", .y_prompt = "Ｙ座標は "},
             {.x = [&](double x) { echo_number(rt_, 12, row, "#######.###", x, kEnteredColor); },
              .y = [&](double y) { echo_number(rt_, 23, row, "######.###", y, kEnteredColor); }});
         v.at = known.at;
@@ -264,6 +264,8 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
+
     Runtime& rt_;
     std::vector<NamedPoint> vertices_;
     std::vector<Side> sides_;
@@ -274,6 +276,6 @@ private:
 }  // namespace marula
 
 int main(int argc, char** argv) {
-    return marula::run_program("coordarea", argc, argv,
-                               [](marula::Runtime& rt) { marula::CoordinateArea(rt).run(); });
+    return marula::run_calculation_program("coordarea", argc, argv,
+                                           [](marula::Calculation& calc) { marula::CoordinateArea(calc).run(); });
 }

@@ -13,7 +13,7 @@
 #include "frame/key_bar.h"
 #include "frame/plot.h"
 #include "frame/point_form.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "base/format.h"
@@ -56,7 +56,7 @@ std::string_view fault_message(CornerFault fault) {
 
 class CornerCutForm {
 public:
-    explicit CornerCutForm(Runtime& rt) : rt_(rt) {}
+    explicit CornerCutForm(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run() {
         start_screen(rt_);
@@ -67,13 +67,17 @@ public:
         print_at(rt_, 22, 3, "Ｐ点Ｑ点の座標と隅切せん除長が算出されます。", kResultColor);
         rt_.wait(10);
         draw_form();
-        open_program_job(rt_);
-        enter();
-        calculate_and_show("######.#######");
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::Form, keys);
+        run_calculation(calc_, {.bar = KeyBar::Form,
+                                .enter =
+                                    [this] {
+                                        enter();
+                                        calculate_and_show("######.#######");
+                                    },
+                                .computed = [this] { return cut_points(); },
+                                .keys = keys});
     }
 
 private:
@@ -138,7 +142,7 @@ private:
             ask_text_keeping(rt_, 5, prompts.name, points_[k].name);
             show_field(3 * k + 1, kEnteredColor);
             // A point the job holds offers its stored X and Y.
-            ask_known_coordinates(rt_, points_[k].name,
+            ask_known_coordinates(calc_, points_[k].name,
                                   {.x_prompt = std::string(prompts.x), .y_prompt = std::string(prompts.y)},
                                   {.x =
                                        [&](double x) {
@@ -175,15 +179,15 @@ private:
                      kResultColor);
         }
         plot();
-        if (ok) {
-            // The cut points are named after the corner: K5-P and K5-Q.
-            // A corner without a name gives names the job cannot hold.
-            const std::string corner = job::check_name(points_[1].name).name;
-            auto cut_name = [&](std::string_view suffix) { return corner.empty() ? corner : corner + std::string(suffix); };
-            const std::array<ComputedPoint, 2> cut{{{cut_name("-P"), cut_.p_x, cut_.p_y},
-                                                    {cut_name("-Q"), cut_.q_x, cut_.q_y}}};
-            store_computed_points(rt_, cut);
-        }
+    }
+
+    // The cut points, named after the corner: K5-P and K5-Q. A corner
+    // without a name gives names the job cannot hold.
+    std::vector<NamedPoint> cut_points() const {
+        if (cut_.fault != CornerFault::None) return {};
+        const std::string corner = job::check_name(points_[1].name).name;
+        auto cut_name = [&](std::string_view suffix) { return corner.empty() ? corner : corner + std::string(suffix); };
+        return {{cut_name("-P"), {cut_.p_x, cut_.p_y}}, {cut_name("-Q"), {cut_.q_x, cut_.q_y}}};
     }
 
     // "2～1への方向角" (k = 0) or "2～3への方向角" (k = 2).
@@ -284,6 +288,8 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
+
     Runtime& rt_;
     std::array<NamedPoint, 3> points_{{{"P1", {}}, {"P4", {}}, {"P7", {}}}};
     double chord_ = 5;
@@ -294,6 +300,6 @@ private:
 }  // namespace marula
 
 int main(int argc, char** argv) {
-    return marula::run_program("cornercut", argc, argv,
-                               [](marula::Runtime& rt) { marula::CornerCutForm(rt).run(); });
+    return marula::run_calculation_program("cornercut", argc, argv,
+                                           [](marula::Calculation& calc) { marula::CornerCutForm(calc).run(); });
 }

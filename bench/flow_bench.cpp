@@ -39,25 +39,29 @@ void report(const char* what, std::vector<double> times) {
 bool look_up(const job::Job& j, const std::string& typed) {
     const job::NameCheck check = job::check_name(typed);
     if (!check.ok()) return false;
-    if (j.find(check.name)) return true;
-    return j.near_miss(check.name).has_value();
+    if (j.find(check.name).value) return true;
+    return j.near_miss(check.name).value.has_value();
 }
 
 // The store after a calculation: sixteen stations checked and converted,
 // the moved ones looked for, the new ones noted, one transaction.
 bool store(job::Job& j, int round, bool moved) {
-    std::vector<job::Point> points;
+    std::vector<job::StoreRequest> points;
     for (int k = 1; k <= kStations; ++k) {
         const job::NameCheck check = job::check_name("R" + std::to_string(round) + "-" + std::to_string(k));
         const double x = -36000.0 + k * 12.345 + (moved ? 0.01 : 0), y = -8000.0 + k * 6.789;
-        points.push_back({0, check.name, *job::to_millimetres(x), *job::to_millimetres(y), std::nullopt});
+        points.push_back({check.name, *job::to_millimetres(x), *job::to_millimetres(y)});
     }
-    const auto differing = j.differing(points);
+    const auto differing = j.moved_by(points);
+    // A correction moves the run's own points: it may replace them as stored.
+    if (moved)
+        for (std::size_t i = 0; i < points.size() && i < differing.value.size(); ++i)
+            points[i].may_replace = differing.value[i];
     int fresh = 0;
-    for (const job::Point& p : points)
-        if (!j.find(p.name)) ++fresh;
-    const bool ok = j.store(points, true, kOrigin).ok();
-    return ok && (moved ? differing.size() == kStations : fresh == kStations);
+    for (const job::StoreRequest& p : points)
+        if (!j.find(p.name).value) ++fresh;
+    const auto stored = j.store(points, kOrigin);
+    return stored.result.ok() && (moved ? differing.value.size() == kStations : fresh == kStations);
 }
 
 }  // namespace
@@ -73,24 +77,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", opened.message.c_str());
         return 1;
     }
-    job::Job& j = *opened.job;
-    if (j.count() < kJobPoints) {
-        std::vector<job::Point> points;
+    if (opened.job->count().value < kJobPoints) {
+        std::vector<job::StoreRequest> points;
         for (int i = 0; i < kJobPoints; ++i)
-            points.push_back({0, "P" + std::to_string(i), *job::to_millimetres(-36000.0 - i * 0.013),
-                              *job::to_millimetres(-8000.0 + (i % 997) * 0.211), std::nullopt});
-        if (!j.store(points, false, kOrigin).ok()) return 1;
+            points.push_back({"P" + std::to_string(i), *job::to_millimetres(-36000.0 - i * 0.013),
+                              *job::to_millimetres(-8000.0 + (i % 997) * 0.211)});
+        if (!opened.job->store(points, kOrigin).result.ok()) return 1;
     }
-    std::printf("%lld points in the job\n", static_cast<long long>(j.count()));
-    // Opening it again, as each program does once as it starts (the
-    // library checks the database whole then).
+    // Opening it again, as each program does once as it starts (one
+    // connection at a time: the one before is closed first).
     std::vector<double> opens;
     for (int r = 0; r < 5; ++r) {
+        opened.job.reset();
         const auto start = std::chrono::steady_clock::now();
-        auto again = job::open_job(argv[1]);
+        opened = job::open_job(argv[1]);
         opens.push_back(ms_since(start));
-        if (!again.job) return 1;
+        if (!opened.job) return 1;
     }
+    job::Job& j = *opened.job;
+    std::printf("%lld points in the job\n", static_cast<long long>(j.count().value));
 
     std::vector<double> found, missed, added, replaced;
     bool ok = true;

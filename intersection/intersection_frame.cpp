@@ -6,7 +6,7 @@
 #include "frame/bounded_entry.h"
 #include "frame/correction.h"
 #include "frame/entry.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 
 namespace marula::isect {
 
@@ -25,14 +25,13 @@ void correct_point_field(Runtime& rt, NamedPoint& p, int field, const PointPromp
     }
 }
 
-void store_crossing(Runtime& rt, std::string_view name, const std::optional<Point>& crossing)
+std::vector<NamedPoint> crossing_to_store(std::string_view name, const std::optional<Point>& crossing)
 {
-    if (!crossing) return;
-    const ComputedPoint point{std::string(name), crossing->x, crossing->y};
-    store_computed_points(rt, {&point, 1});
+    if (!crossing) return {};
+    return {NamedPoint{std::string(name), *crossing}};
 }
 
-bool enter_known_coordinates(Runtime& rt, NamedPoint& p, const PointPrompts& prompts, bool presets,
+bool enter_known_coordinates(Calculation& calc, NamedPoint& p, const PointPrompts& prompts, bool presets,
                              const std::function<void(int)>& show)
 {
     KnownPointQuestions questions{.x_prompt = std::string(prompts.x), .y_prompt = std::string(prompts.y)};
@@ -40,7 +39,7 @@ bool enter_known_coordinates(Runtime& rt, NamedPoint& p, const PointPrompts& pro
         questions.x_preset = p.at.x;
         questions.y_preset = p.at.y;
     }
-    return ask_known_coordinates(rt, p.name, questions,
+    return ask_known_coordinates(calc, p.name, questions,
                           {.x =
                                [&](double x) {
                                    p.at.x = x;

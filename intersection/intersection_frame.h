@@ -17,6 +17,7 @@
 #include "frame/point_form.h"
 #include "frame/screen.h"
 #include "intersection/crossing.h"
+#include "frame/calculation.h"
 #include "runtime/runtime.h"
 #include "survey/survey.h"
 
@@ -97,16 +98,16 @@ Plot start_plot(Runtime& rt, std::span<const Point, 4> extent);
 // then the frame's field question until one of 1 … N is typed.
 int ask_correction(Runtime& rt, int fields, int hint_row);
 
-// Stores the crossing (or foot) under its name in the job, when the lines
-// met (see store_computed_points).
-void store_crossing(Runtime& rt, std::string_view name, const std::optional<Point>& crossing);
+// The crossing (or foot) under its name, to store in the job, when the
+// lines met; nothing otherwise.
+std::vector<NamedPoint> crossing_to_store(std::string_view name, const std::optional<Point>& crossing);
 
 // Point k's X and Y asked with `prompts`, offered from the job when it
 // holds the point's name, each set into `p` and shown with `show(field)`
 // as it comes (field 1 X, 2 Y). `presets` are what an empty answer keeps
 // otherwise (the demonstration values and what stands), or nothing. True
 // when an empty answer took a preset.
-bool enter_known_coordinates(Runtime& rt, NamedPoint& p, const PointPrompts& prompts, bool presets,
+bool enter_known_coordinates(Calculation& calc, NamedPoint& p, const PointPrompts& prompts, bool presets,
                              const std::function<void(int)>& show);
 
 // The crossing lines of a report: three (isect4p: two) empty lines before

@@ -10,7 +10,7 @@
 #include "frame/key_bar.h"
 #include "frame/report.h"
 #include "frame/screen.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "intersection/intersection_frame.h"
 
 namespace marula {
@@ -35,7 +35,7 @@ const std::array<PointPlace, 4> kPlaces{{{}, {5, 13, 26, 5}, {46, 54, 67, 5}, {1
 
 class OneDirection {
 public:
-    explicit OneDirection(Runtime& rt) : rt_(rt) {}
+    explicit OneDirection(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run()
     {
@@ -45,14 +45,18 @@ public:
         print_at(rt_, 3, 2, "最初に直線上の２点の座標を入力してから３点目の座標と方向角を入力します", 1,
                  kStylePlain);
         rt_.wait(10);
-        open_program_job(rt_);
         draw_form(0);
-        enter();
-        calculate_and_show();
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::Form, keys);
+        run_calculation(calc_, {.bar = KeyBar::Form,
+                                .enter =
+                                    [this] {
+                                        enter();
+                                        calculate_and_show();
+                                    },
+                                .computed = [this] { return demonstration_ ? std::vector<NamedPoint>{} : crossing_to_store(crossing_name_, crossing_); },
+                                .keys = keys});
     }
 
 private:
@@ -115,7 +119,7 @@ private:
     // presets.
     void enter_coordinates(int k)
     {
-        if (enter_known_coordinates(rt_, points_[k], kPointPrompts[k], true,
+        if (enter_known_coordinates(calc_, points_[k], kPointPrompts[k], true,
                                     [&](int field) { show_field(3 * k - 2 + field, kPromptColor); }))
             demonstration_ = true;
     }
@@ -141,7 +145,6 @@ private:
         plot.line(c.x, c.y, construction_.x, construction_.y, 6);
         for (int k = 1; k <= 3; ++k) plot.name(points_[k].at.x, points_[k].at.y, points_[k].name);
         plot.direction_mark();
-        if (!demonstration_) store_crossing(rt_, crossing_name_, crossing_);
     }
 
     std::span<const NamedPoint> known() const { return std::span(points_).subspan(1, 3); }
@@ -195,6 +198,8 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
+
     Runtime& rt_;
     std::array<NamedPoint, 4> points_{{
         {},
@@ -218,5 +223,6 @@ private:
 
 int main(int argc, char** argv)
 {
-    return marula::run_program("isect1d", argc, argv, [](marula::Runtime& rt) { marula::OneDirection(rt).run(); });
+    return marula::run_calculation_program("isect1d", argc, argv,
+                                           [](marula::Calculation& calc) { marula::OneDirection(calc).run(); });
 }

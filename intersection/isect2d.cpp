@@ -10,7 +10,7 @@
 #include "frame/key_bar.h"
 #include "frame/report.h"
 #include "frame/screen.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "intersection/intersection_frame.h"
 
 namespace marula {
@@ -44,7 +44,7 @@ struct Station {
 
 class TwoDirections {
 public:
-    explicit TwoDirections(Runtime& rt) : rt_(rt) {}
+    explicit TwoDirections(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run()
     {
@@ -52,16 +52,20 @@ public:
         draw_title(rt_, {" ２点２方向交点計算 ", 50, 0, {401, 0, 558, 16}, {400, 0, 559, 17}});
         rt_.beep();
         rt_.wait(10);
-        open_program_job(rt_);
         draw_form(0);
-        enter();
-        construct();
-        for (int i : {kLine1, kLine2}) add_nudge(stations_[i].point.at, kFirstNudge[i]);
-        calculate_and_show();
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::Form, keys);
+        run_calculation(calc_, {.bar = KeyBar::Form,
+                                .enter =
+                                    [this] {
+                                        enter();
+                                        construct();
+                                        for (int i : {kLine1, kLine2}) add_nudge(stations_[i].point.at, kFirstNudge[i]);
+                                        calculate_and_show();
+                                    },
+                                .computed = [this] { return crossing_to_store(crossing_name_, crossing_); },
+                                .keys = keys});
     }
 
 private:
@@ -109,7 +113,7 @@ private:
             const int first = 4 * i + 1;
             s.point.name = ask_text(rt_, 5, prompts.name);
             show_field(first, kPromptColor);
-            enter_known_coordinates(rt_, s.point, prompts, false,
+            enter_known_coordinates(calc_, s.point, prompts, false,
                                     [&](int field) { show_field(first + field, kPromptColor); });
             s.direction.packed = ask_direction(rt_, kDirectionPrompt, kPromptColor, std::nullopt);
             convert(s.direction);
@@ -142,7 +146,6 @@ private:
         plot.line(two.point.at.x, two.point.at.y, two.construction.x, two.construction.y, 6);
         for (const Station& s : stations_) plot.name(s.point.at.x, s.point.at.y, s.point.name);
         plot.direction_mark();
-        store_crossing(rt_, crossing_name_, crossing_);
     }
 
     std::array<NamedPoint, 2> known() const { return {stations_[0].point, stations_[1].point}; }
@@ -224,6 +227,8 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
+
     Runtime& rt_;
     std::array<Station, 2> stations_;
     std::string crossing_name_;
@@ -235,5 +240,6 @@ private:
 
 int main(int argc, char** argv)
 {
-    return marula::run_program("isect2d", argc, argv, [](marula::Runtime& rt) { marula::TwoDirections(rt).run(); });
+    return marula::run_calculation_program("isect2d", argc, argv,
+                                           [](marula::Calculation& calc) { marula::TwoDirections(calc).run(); });
 }

@@ -10,7 +10,7 @@
 #include "frame/key_bar.h"
 #include "frame/report.h"
 #include "frame/screen.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "intersection/intersection_frame.h"
 
 namespace marula {
@@ -45,7 +45,7 @@ const std::array<PointPrompts, 5> kCorrectionPrompts{{
 
 class FourPoint {
 public:
-    explicit FourPoint(Runtime& rt) : rt_(rt) {}
+    explicit FourPoint(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run()
     {
@@ -53,14 +53,18 @@ public:
         draw_title();
         rt_.beep();
         rt_.wait(10);
-        open_program_job(rt_);
         draw_form(0);
-        enter();
-        calculate_and_show();
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
-        run_key_loop(rt_, KeyBar::Form, keys);
+        run_calculation(calc_, {.bar = KeyBar::Form,
+                                .enter =
+                                    [this] {
+                                        enter();
+                                        calculate_and_show();
+                                    },
+                                .computed = [this] { return demonstration_ ? std::vector<NamedPoint>{} : crossing_to_store(crossing_name_, crossing_); },
+                                .keys = keys});
     }
 
 private:
@@ -131,7 +135,7 @@ private:
     // presets.
     void enter_coordinates(int k)
     {
-        if (enter_known_coordinates(rt_, points_[k], kPointPrompts[k], true,
+        if (enter_known_coordinates(calc_, points_[k], kPointPrompts[k], true,
                                     [&](int field) { show_field(3 * k - 2 + field, kPromptColor); }))
             demonstration_ = true;
     }
@@ -155,7 +159,6 @@ private:
         plot.line(c.x, c.y, d.x, d.y, 6);
         for (int k = 1; k <= 4; ++k) plot.name(points_[k].at.x, points_[k].at.y, points_[k].name);
         plot.direction_mark();
-        if (!demonstration_) store_crossing(rt_, crossing_name_, crossing_);
     }
 
     std::span<const NamedPoint> known() const { return std::span(points_).subspan(1, 4); }
@@ -211,6 +214,8 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
+
     Runtime& rt_;
     std::array<NamedPoint, 5> points_{{
         {},
@@ -232,5 +237,6 @@ private:
 
 int main(int argc, char** argv)
 {
-    return marula::run_program("isect4p", argc, argv, [](marula::Runtime& rt) { marula::FourPoint(rt).run(); });
+    return marula::run_calculation_program("isect4p", argc, argv,
+                                           [](marula::Calculation& calc) { marula::FourPoint(calc).run(); });
 }

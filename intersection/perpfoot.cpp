@@ -11,7 +11,7 @@
 #include "frame/key_bar.h"
 #include "frame/report.h"
 #include "frame/screen.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "intersection/intersection_frame.h"
 
 namespace marula {
@@ -45,7 +45,7 @@ double perpendicular(double azimuth)
 
 class PerpendicularFoot {
 public:
-    explicit PerpendicularFoot(Runtime& rt) : rt_(rt) {}
+    explicit PerpendicularFoot(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run()
     {
@@ -54,15 +54,19 @@ public:
         rt_.beep();
         print_at(rt_, 10, 1, "最初に直線上の２点の座標を入力してから３点目の座標を入力します", 1, kStylePlain);
         print_at(rt_, 12, 2, "３点目の連続入力は【Ｆ７】キ－で行って下さい。", 1, kStylePlain);
-        open_program_job(rt_);
         draw_form(0);
-        for (int k = 1; k <= 2; ++k) enter_point(k);
-        enter_third();
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.print = [this] { report(); };
         keys.extra = [this] { next_point(); };
-        run_key_loop(rt_, KeyBar::FormWithNext, keys);
+        run_calculation(calc_, {.bar = KeyBar::FormWithNext,
+                                .enter =
+                                    [this] {
+                                        for (int k = 1; k <= 2; ++k) enter_point(k);
+                                        enter_third();
+                                    },
+                                .computed = [this] { return crossing_to_store(foot_name_, foot_); },
+                                .keys = keys});
     }
 
 private:
@@ -113,7 +117,7 @@ private:
         points_[k].name = ask_text(rt_, 5, kPointPrompts[k].name);
         show_field(3 * k - 2, kPromptColor);
         for (;;) {
-            enter_known_coordinates(rt_, points_[k], kPointPrompts[k], false,
+            enter_known_coordinates(calc_, points_[k], kPointPrompts[k], false,
                                     [&](int field) { show_field(3 * k - 2 + field, kPromptColor); });
             // Point 2 on point 1 gives no line to project onto.
             if (k != 2 || !same_place(points_[1].at, points_[2].at)) return;
@@ -154,7 +158,6 @@ private:
         }
         for (int k = 1; k <= 3; ++k) plot.name(points_[k].at.x, points_[k].at.y, points_[k].name);
         plot.direction_mark();
-        store_crossing(rt_, foot_name_, foot_);
     }
 
     // The azimuth from point 1 to point 2 under "… から … への方向角"; no
@@ -227,6 +230,8 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
+
     Runtime& rt_;
     std::array<NamedPoint, 4> points_;
     std::string foot_name_;
@@ -242,6 +247,6 @@ private:
 
 int main(int argc, char** argv)
 {
-    return marula::run_program("perpfoot", argc, argv,
-                               [](marula::Runtime& rt) { marula::PerpendicularFoot(rt).run(); });
+    return marula::run_calculation_program("perpfoot", argc, argv,
+                                           [](marula::Calculation& calc) { marula::PerpendicularFoot(calc).run(); });
 }

@@ -11,7 +11,7 @@
 #include "frame/point_list.h"
 #include "frame/report.h"
 #include "frame/screen.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "inverse/inverse_legs.h"
 
 namespace marula {
@@ -37,7 +37,7 @@ enum class Field { Name, X, Y };
 
 class ChainedInverse {
 public:
-    explicit ChainedInverse(Runtime& rt) : rt_(rt) {}
+    explicit ChainedInverse(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run() {
         start_screen(rt_);
@@ -45,14 +45,13 @@ public:
         rt_.beep();
         rt_.wait(10);
         draw_heading(rt_, kHeading, 0);
-        open_program_job(rt_);
-        enter();
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.plot = [this] { plot_points(rt_, points_, /*radial=*/false); };
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
-        run_key_loop(rt_, KeyBar::Table, keys);
+        // An inverse computes azimuths and distances, never a point to store.
+        run_calculation(calc_, {.bar = KeyBar::Table, .enter = [this] { enter(); }, .keys = keys});
     }
 
 private:
@@ -64,7 +63,7 @@ private:
     void enter() {
         rt_.console(3, 20);
         show_first_row_number(rt_);
-        points_.push_back(ask_first_station(rt_, "開始点", kGivenColor));
+        points_.push_back(ask_first_station(calc_, "開始点", kGivenColor));
 
         for (;;) {
             NamedPoint next;
@@ -74,7 +73,7 @@ private:
             show_row_number(rt_, row);
             show_from_point(rt_, row, points_.back(), kComputedColor);
             show_to_name(rt_, row, next.name, kComputedColor);
-            ask_to_coordinates(rt_, row, next, kComputedColor);
+            ask_to_coordinates(calc_, row, next, kComputedColor);
             points_.push_back(next);
             legs_.push_back(compute_leg(points_[row - 1], points_[row]));
             show_leg(rt_, row, legs_.back(), kComputedColor);
@@ -191,6 +190,8 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
+
     Runtime& rt_;
     std::vector<NamedPoint> points_;
     std::vector<Leg> legs_;
@@ -200,6 +201,6 @@ private:
 }  // namespace marula
 
 int main(int argc, char** argv) {
-    return marula::run_program("invchain", argc, argv,
-                               [](marula::Runtime& rt) { marula::ChainedInverse(rt).run(); });
+    return marula::run_calculation_program("invchain", argc, argv,
+                                           [](marula::Calculation& calc) { marula::ChainedInverse(calc).run(); });
 }

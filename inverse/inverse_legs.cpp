@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "frame/bounded_entry.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "frame/entry.h"
 #include "frame/plot.h"
 #include "frame/screen.h"
@@ -81,18 +81,20 @@ void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style) 
 
 void show_first_row_number(Runtime& rt) { print_at(rt, 0, kFirstTableRow, " 1", kRowNumberColor); }
 
-NamedPoint ask_first_station(Runtime& rt, std::string_view what, int color) {
+NamedPoint ask_first_station(Calculation& calc, std::string_view what, int color) {
+    Runtime& rt = calc.rt();
     const std::string lead(what);
     const KnownPoint known =
-        ask_known_point(rt, {.name_prompt = lead + "名は", .x_prompt = lead + "Ｘ座標は ", .y_prompt = lead + "Ｙ座標は "},
+        ask_known_point(calc, {.name_prompt = lead + "名は", .x_prompt = lead + "Ｘ座標は ", .y_prompt = lead + "Ｙ座標は "},
                         {.name = [&](const std::string& name) { show_from_name(rt, 1, name, color); },
                          .x = [&](double x) { show_from_x(rt, 1, x, color); },
                          .y = [&](double y) { show_from_y(rt, 1, y, color); }});
     return known;
 }
 
-void ask_to_coordinates(Runtime& rt, int table_row, NamedPoint& p, int color) {
-    p.at = ask_known_coordinates(rt, p.name, {.x_prompt = "Ｘ座標は ", .y_prompt = "Ｙ座標は "},
+void ask_to_coordinates(Calculation& calc, int table_row, NamedPoint& p, int color) {
+    Runtime& rt = calc.rt();
+    p.at = ask_known_coordinates(calc, p.name, {.x_prompt = "Ｘ座標は ", .y_prompt = "Ｙ座標は "},
                                  {.x = [&](double x) { show_to_x(rt, table_row, x, color); },
                                   .y = [&](double y) { show_to_y(rt, table_row, y, color); }})
                .at;

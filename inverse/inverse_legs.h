@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "frame/screen.h"
+#include "frame/calculation.h"
 #include "runtime/runtime.h"
 #include "survey/survey.h"
 
@@ -70,10 +71,10 @@ void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style =
 void show_first_row_number(Runtime& rt);
 // The first point, asked as `what` + "名は", `what` + "Ｘ座標は " and
 // `what` + "Ｙ座標は ", each shown in row 1's first columns in `color`.
-NamedPoint ask_first_station(Runtime& rt, std::string_view what, int color);
+NamedPoint ask_first_station(Calculation& calc, std::string_view what, int color);
 // A further point's X and Y ("Ｘ座標は ", "Ｙ座標は "), each shown in table
 // row `table_row`'s last point columns in `color` once typed.
-void ask_to_coordinates(Runtime& rt, int table_row, NamedPoint& p, int color);
+void ask_to_coordinates(Calculation& calc, int table_row, NamedPoint& p, int color);
 
 // The plot of either program: the first point a filled circle of two
 // marker units in colour 5, the others circles of one unit in colour 0,

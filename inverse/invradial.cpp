@@ -11,7 +11,7 @@
 #include "frame/point_list.h"
 #include "frame/report.h"
 #include "frame/screen.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "inverse/inverse_legs.h"
 
 namespace marula {
@@ -35,7 +35,7 @@ const Heading kRedisplayHeading{std::string(kColumnNumbers), 0, 1,
 
 class RadialInverse {
 public:
-    explicit RadialInverse(Runtime& rt) : rt_(rt) {}
+    explicit RadialInverse(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run() {
         start_screen(rt_);
@@ -43,14 +43,13 @@ public:
         rt_.beep();
         rt_.wait(10);
         draw_heading(rt_, kHeading, 0);
-        open_program_job(rt_);
-        enter();
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.plot = [this] { plot_points(rt_, points_, /*radial=*/true); };
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
-        run_key_loop(rt_, KeyBar::Table, keys);
+        // An inverse computes azimuths and distances, never a point to store.
+        run_calculation(calc_, {.bar = KeyBar::Table, .enter = [this] { enter(); }, .keys = keys});
     }
 
 private:
@@ -63,7 +62,7 @@ private:
     void enter() {
         rt_.console(3, 20);
         show_first_row_number(rt_);
-        points_.push_back(ask_first_station(rt_, "機械点", kGivenColor));
+        points_.push_back(ask_first_station(calc_, "機械点", kGivenColor));
 
         for (;;) {
             NamedPoint target;
@@ -72,7 +71,7 @@ private:
             const int row = target_count() + 1;
             show_row_number(rt_, row);
             show_to_name(rt_, row, target.name, kComputedColor);
-            ask_to_coordinates(rt_, row, target, kComputedColor);
+            ask_to_coordinates(calc_, row, target, kComputedColor);
             points_.push_back(target);
             legs_.push_back(compute_leg(instrument(), target));
             show_leg(rt_, row, legs_.back(), kComputedColor);
@@ -213,6 +212,8 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
+
     Runtime& rt_;
     std::vector<NamedPoint> points_;
     std::vector<Leg> legs_;
@@ -222,6 +223,6 @@ private:
 }  // namespace marula
 
 int main(int argc, char** argv) {
-    return marula::run_program("invradial", argc, argv,
-                               [](marula::Runtime& rt) { marula::RadialInverse(rt).run(); });
+    return marula::run_calculation_program("invradial", argc, argv,
+                                           [](marula::Calculation& calc) { marula::RadialInverse(calc).run(); });
 }

@@ -17,7 +17,6 @@
 #include <string_view>
 #include <vector>
 
-#include "job/job.h"
 #include "launcher.h"
 
 namespace marula {
@@ -35,7 +34,6 @@ constexpr int kLightCyan = 11;
 constexpr int kLightMagenta = 13;
 constexpr int kYellow = 14;
 
-constexpr int kPromptRow = 23;
 
 struct Rect {
     int x1, y1, x2, y2;
@@ -315,23 +313,10 @@ void draw_group(Runtime& rt, int index) {
         text_at(rt, 23, g.badge_row(), g.label, kBlue, 0);
 }
 
-// The text's first characters that fit in `columns` columns.
-std::string fitted(std::string_view text, int columns) {
-    std::string out;
-    int width = 0;
-    for (const std::string& ch : split_chars(text)) {
-        int w = char_width(decode_char(ch));
-        if (width + w > columns) break;
-        out += ch;
-        width += w;
-    }
-    return out;
-}
-
 // The job's name beside the title, cut where the screen ends.
 void draw_job_name(Runtime& rt, std::string_view name) {
     text_at(rt, kJobColumn, kJobRow, "現場：", kGreen);
-    text_at(rt, kJobColumn + 6, kJobRow, fitted(name, kColumns - 1 - kJobColumn - 6), kBlue);
+    text_at(rt, kJobColumn + 6, kJobRow, cut_to_width(name, kColumns - 1 - kJobColumn - 6), kBlue);
 }
 
 void draw_main_menu(Runtime& rt, const std::optional<std::string>& job_name) {
@@ -405,27 +390,21 @@ void draw_sub_menu(Runtime& rt, int index, bool with_points_key) {
 // The job's name for the main menu, or nothing when there is no job: in
 // script mode only MARULA_JOB names one. A job that cannot be opened is
 // said once on the prompt row and the menu goes on as without a job.
-std::optional<std::string> job_name(Runtime& rt) {
-    const char* headless = std::getenv("MARULA_HEADLESS");
-    const bool script_mode = headless && std::strcmp(headless, "1") == 0;
-    const auto folder = job::choose_job_folder(script_mode);
-    if (!folder) return std::nullopt;
-    job::OpenResult opened = job::open_job(*folder);
-    if (!opened.job) {
-        // Cut to the prompt row: a longer notice would wrap and scroll the menu.
-        rt.notice(fitted(opened.message, kColumns - 1));
+std::optional<std::string> job_name(Runtime& rt, const Session& session) {
+    if (!session.job()) {
+        if (session.chosen_folder() && !session.open_message().empty()) rt.say(session.open_message());
         return std::nullopt;
     }
-    return opened.job->display_name();
+    return session.job()->display_name();
 }
 
 class Launcher {
 public:
-    explicit Launcher(Runtime& rt) : rt_(rt) {}
+    Launcher(Runtime& rt, Session& session) : rt_(rt), session_(session) {}
 
     [[noreturn]] void run() {
         play_opening(rt_);
-        job_name_ = job_name(rt_);
+        job_name_ = job_name(rt_, session_);
         enter_main_menu();
         for (;;) {
             if (sub_group_) {
@@ -538,12 +517,13 @@ private:
 
     Runtime& rt_;
     std::optional<int> sub_group_;  // the group whose sub-menu is shown
+    Session& session_;
     std::optional<std::string> job_name_;  // the job's name; none without a job
     bool eyes_shut_ = true;
 };
 
 }  // namespace
 
-void run_launcher(Runtime& rt) { Launcher(rt).run(); }
+void run_launcher(Runtime& rt, Session& session) { Launcher(rt, session).run(); }
 
 }  // namespace marula

@@ -3,9 +3,10 @@
 #pragma once
 
 #include "runtime/runtime.h"
+#include "session/session.h"
 
 namespace marula {
 
-[[noreturn]] void run_launcher(Runtime& rt);
+[[noreturn]] void run_launcher(Runtime& rt, Session& session);
 
 }  // namespace marula

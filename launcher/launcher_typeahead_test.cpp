@@ -20,7 +20,10 @@ TEST(LauncherTypeahead, AKeyPressedWhileTheSubMenuIsWipedIsHandledOnceItStands) 
         },
         live);
     ASSERT_TRUE(rt);
-    EXPECT_THROW(run_launcher(*rt), LiveBackend::Exhausted);
+    LaunchSettings launch;
+    launch.script_mode = true;  // and no MARULA_JOB: no job
+    Session session(*rt, ProgramKind::launcher, launch);
+    EXPECT_THROW(run_launcher(*rt, session), LiveBackend::Exhausted);
     EXPECT_EQ(live->left(), 0u);
     const std::string screen = rt->text_dump();
     // Back in the main menu, the sub-menu's prompt gone.

@@ -24,13 +24,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", opened.message.c_str());
         return 1;
     }
-    const long points = static_cast<long>(opened.job->count());
+    const long points = static_cast<long>(opened.job->count().value);
     long found = 0;
     const auto start = std::chrono::steady_clock::now();
     for (long i = 0; i < count; ++i) {
         // A stride prime to the count visits names all over the job.
         const long n = points > 0 ? (i * 7919) % points : 0;
-        if (opened.job->find(prefix + std::to_string(n))) ++found;
+        if (opened.job->find(prefix + std::to_string(n)).value) ++found;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%ld lookups among %ld points, %ld found, %.3f us each\n", count, points, found,

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "base/files.h"
 #include "job/job.h"
 #include "job/journal.h"
 
@@ -109,13 +110,6 @@ std::string point_text(const std::optional<Point>& p) {
     return p->name + " " + format_metres(p->x) + " " + format_metres(p->y) + " " + (p->h ? format_metres(*p->h) : "-");
 }
 
-std::optional<std::string> read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return bytes;
-}
 
 // FILE:LINE: CODE: text, or FILE: CODE: text.
 std::string located(const std::string& file, const Diagnostic& d) {
@@ -158,7 +152,7 @@ int run_import(Job& job, const std::vector<std::string>& args) {
     }
     const auto format = format_of(*file);
     if (!format) return usage("import: FILE must end in .sim or .csv");
-    const auto bytes = read_file(*file);
+    const auto bytes = marula::read_file(*file);
     if (!bytes) {
         std::cerr << located(*file, Diagnostic{Code::E_READ, 0, 0, std::strerror(errno)}) << "\n";
         return kRefused;
@@ -169,6 +163,7 @@ int run_import(Job& job, const std::vector<std::string>& args) {
         return kRefused;
     }
     const ImportPreview preview = job.preview_import(read.file);
+    if (preview.trouble) return job_failure(*preview.trouble);
     std::cout << "new " << preview.new_points.size() << "\n"
               << "identical " << preview.identical.size() << "\n"
               << "height-added " << preview.heights_added.size() << "\n"
@@ -191,7 +186,7 @@ int run_import(Job& job, const std::vector<std::string>& args) {
         return kNotChosen;
     }
     const ImportOutcome outcome =
-        job.apply_import(read.file, choice.value_or(OnConflict::keep), file_name_of(*file), kOrigin);
+        job.apply_import(read.file, choice.value_or(OnConflict::keep), {kProgram, file_name_of(*file)});
     if (!outcome.result.ok()) return write_failure(outcome.result);
     std::cout << "imported: added " << outcome.added << ", heights added " << outcome.heights_added
               << ", replaced " << outcome.replaced << ", kept " << outcome.kept << "\n";
@@ -202,11 +197,12 @@ int run_export(Job& job, const std::vector<std::string>& args) {
     if (args.size() < 2 || args.size() > 3) return usage("export: sima|csv FILE [--cp932]");
     const bool cp932 = args.size() == 3 && args[2] == "--cp932";
     if (args.size() == 3 && !cp932) return usage("export: unexpected argument: " + args[2]);
-    std::string bytes;
+    Read<std::string> bytes;
     if (args[0] == "sima" && !cp932) bytes = job.export_sima();
     else if (args[0] == "csv") bytes = job.export_csv(cp932 ? CsvEncoding::cp932 : CsvEncoding::utf8_bom);
     else return usage("export: sima|csv FILE [--cp932]");
-    if (const auto failed = save_file(args[1], bytes)) {
+    if (!bytes.ok()) return job_failure(*bytes.trouble);
+    if (const auto failed = save_file(args[1], bytes.value)) {
         std::cerr << args[1] << ": E_WRITE: " << *failed << "\n";
         return kJobFailed;
     }
@@ -214,17 +210,17 @@ int run_export(Job& job, const std::vector<std::string>& args) {
 }
 
 // The journal: the list of runs, or one run as script lines.
-int run_journal(const std::string& folder, const std::vector<std::string>& params) {
+int run_journal(Job& job, const std::vector<std::string>& params) {
     if (params.size() > 1) return usage("journal [N]");
-    std::string why;
-    const auto journal = Journal::open_for_reading(folder, why);
-    if (!journal) return job_failure(why);
+    const Journal journal(job.database());
     auto ending_of = [](const JournalRun& r) { return r.ending.value_or("killed"); };
     if (params.empty()) {
+        const auto runs = journal.runs();
+        if (!runs.ok()) return job_failure(*runs.trouble);
         std::string out;
-        for (const JournalRun& r : journal->runs()) {
+        for (const JournalRun& r : runs.value) {
             std::string names;
-            for (const std::string& n : journal->first_names(r.id, 3)) names += (names.empty() ? "" : " ") + n;
+            for (const std::string& n : journal.first_names(r.id, 3).value) names += (names.empty() ? "" : " ") + n;
             out += std::to_string(r.id) + "\t" + r.started + "\t" + r.program + "\t" + names + "\t" + ending_of(r) + "\n";
         }
         std::fwrite(out.data(), 1, out.size(), stdout);
@@ -233,7 +229,9 @@ int run_journal(const std::string& folder, const std::vector<std::string>& param
     char* end = nullptr;
     const long long id = std::strtoll(params[0].c_str(), &end, 10);
     if (params[0].empty() || *end != '\0' || id < 1) return usage("journal N: N is a run's number");
-    const auto run = journal->run(id);
+    const auto found = journal.run(id);
+    if (!found.ok()) return job_failure(*found.trouble);
+    const auto& run = found.value;
     if (!run) {
         std::cerr << kProgram << ": no run " << params[0] << " in the journal\n";
         return kRefused;
@@ -241,8 +239,12 @@ int run_journal(const std::string& folder, const std::vector<std::string>& param
     std::string out = "# " + run->program + " " + run->started + " ended: " + ending_of(*run) + "\n";
     // The answers to the job's own questions stand as comments where they
     // were given: a replay never asks them.
-    const auto events = journal->events(id);
-    const auto answers = journal->answers(id);
+    const auto read_events = journal.events(id);
+    const auto read_answers = journal.answers(id);
+    if (!read_events.ok() || !read_answers.ok())
+        return job_failure(read_events.trouble ? *read_events.trouble : *read_answers.trouble);
+    const auto& events = read_events.value;
+    const auto& answers = read_answers.value;
     std::size_t next_answer = 0;
     for (std::size_t i = 0; i <= events.size(); ++i) {
         for (; next_answer < answers.size() && answers[next_answer].after_events <= std::int64_t(i); ++next_answer)
@@ -300,20 +302,27 @@ int run(int argc, char** argv) {
     }
     if (command == "list") {
         if (!params.empty()) return usage("list takes no arguments");
+        const auto points = job.points();
+        if (!points.ok()) return job_failure(*points.trouble);
         std::string out;
-        for (const Point& p : job.points())
+        for (const Point& p : points.value)
             out += p.name + "\t" + format_metres(p.x) + "\t" + format_metres(p.y) + "\t" + h_text(p.h) + "\n";
         std::fwrite(out.data(), 1, out.size(), stdout);
         return kDone;
     }
     if (command == "history") {
         if (!params.empty()) return usage("history takes no arguments");
-        for (const Change& c : job.history())
-            std::cout << c.time << "\t" << c.program << "\t" << action_name(c.action) << "\t" << c.name << "\t"
-                      << point_text(c.before) << "\t" << point_text(c.after) << "\t" << c.source << "\n";
+        const auto history = job.history();
+        if (!history.ok()) return job_failure(*history.trouble);
+        for (const Change& c : history.value) {
+            const std::string before = c.before_text ? *c.before_text : point_text(c.before);
+            const std::string after = c.after_text ? *c.after_text : point_text(c.after);
+            std::cout << c.time << "\t" << c.program << "\t" << c.action << "\t" << c.name << "\t" << before << "\t"
+                      << after << "\t" << c.source << "\n";
+        }
         return kDone;
     }
-    if (command == "journal") return run_journal(*folder, params);
+    if (command == "journal") return run_journal(job, params);
     if (command == "import") return run_import(job, params);
     if (command == "export") return run_export(job, params);
     if (command == "rename") {

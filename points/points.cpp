@@ -28,7 +28,10 @@
 #include "frame/screen.h"
 #include "job/job.h"
 #include "job/journal.h"
+#include "base/files.h"
 #include "base/format.h"
+#include "base/text_codec.h"
+#include "session/session.h"
 
 namespace marula {
 namespace {
@@ -117,24 +120,8 @@ int wait_bar_key(Runtime& rt, const Labels& labels) {
     }
 }
 
-bool script_mode() {
-    const char* headless = std::getenv("MARULA_HEADLESS");
-    return headless && std::strcmp(headless, "1") == 0;
-}
-
 // An answer without the blanks (half- and full-width) typed around it.
-std::string trimmed(std::string_view text) {
-    auto blank_at_start = [&] { return text.starts_with(' ') || text.starts_with('\t') || text.starts_with("　"); };
-    auto blank_at_end = [&] { return text.ends_with(' ') || text.ends_with('\t') || text.ends_with("　"); };
-    while (!text.empty() && blank_at_start()) text.remove_prefix(text.starts_with("　") ? 3 : 1);
-    while (!text.empty() && blank_at_end()) text.remove_suffix(text.ends_with("　") ? 3 : 1);
-    return std::string(text);
-}
-
-bool is_yes(std::string_view answer) {
-    const std::string a = trimmed(answer);
-    return a == "Y" || a == "y" || a == "Ｙ" || a == "ｙ";
-}
+std::string trimmed(std::string_view text) { return trim_blanks(text); }
 
 // A line cut into rows of the screen's width; the rows after the first
 // start with `indent` blanks.
@@ -160,36 +147,6 @@ std::optional<int> choice_of(std::string_view answer, int last) {
 }
 
 std::string metres(job::Millimetres mm) { return format_using(kCoordinateField, {job::to_metres(mm)}); }
-
-std::optional<std::string> read_file(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return bytes;
-}
-
-// Writes through a temporary file renamed over the name, so a failed write
-// never leaves half a file under it.
-bool write_file(const fs::path& file, const std::string& bytes) {
-    fs::path partial = file;
-    partial += ".part";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(bytes.data(), std::streamsize(bytes.size()));
-        out.flush();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(partial, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(partial, file, ec);
-    if (ec) fs::remove(partial, ec);
-    return !ec;
-}
 
 // A file name made of a job's name: characters a folder name cannot hold
 // become '_'.
@@ -245,13 +202,13 @@ constexpr int kPagesWithoutAsking = 10;
 
 class PointList {
 public:
-    explicit PointList(Runtime& rt) : rt_(rt) {}
+    PointList(Runtime& rt, Session& session) : rt_(rt), session_(session) {}
 
     [[noreturn]] void run() {
         start_screen(rt_);
-        open(job::choose_job_folder(script_mode()));
+        shown_job();
         for (;;) {
-            if (!job_) {
+            if (!job_()) {
                 without_job();
                 continue;
             }
@@ -270,47 +227,36 @@ public:
     }
 
 private:
-    // A notice on the prompt row, cut to the row: a longer one (a path, a
-    // message of the job library) would wrap and scroll the screen.
-    void say(std::string_view message) {
-        std::string fitted;
-        int width = 0;
-        for (const std::string& ch : split_chars(message)) {
-            int w = char_width(decode_char(ch));
-            if (width + w > kColumns - 1) break;
-            fitted += ch;
-            width += w;
-        }
-        rt_.notice(fitted);
-    }
+    // A notice on the prompt row, cut to the row (a damaged job said once).
+    void say(std::string_view message) { session_.say(message); }
 
-    // The menu: the job is closed first, so the next program finds it
-    // free; when the menu cannot be started the job is opened again.
-    void to_menu() {
-        const std::optional<fs::path> folder = job_ ? std::optional<fs::path>(job_->folder()) : std::nullopt;
-        job_.reset();
-        rt_.run("MARULA");
-        if (folder) open(folder);
-    }
+    // The menu (RUN closes the job first, so the next program finds it free).
+    void to_menu() { rt_.run(rt_.menu_program()); }
 
     // ---- the job --------------------------------------------------------
-    void open(const std::optional<fs::path>& folder) {
-        job_.reset();
-        open_message_.clear();
-        if (folder) {
-            job::OpenResult opened = job::open_job(*folder);
-            job_ = std::move(opened.job);
-            open_message_ = opened.message;
-        }
+    job::Job* job_() { return session_.job(); }
+    const job::Job* job_() const { return session_.job(); }
+
+    // The session's job shown from its first page.
+    void shown_job() {
         page_ = 0;
         reload();
         redraw();
-        if (job_ && !open_message_.empty()) say(open_message_);  // read-only: said once
+        if (job_() && !session_.open_message().empty()) say(session_.open_message());  // read-only: said once
+    }
+
+    void open(const fs::path& folder) {
+        session_.switch_to(folder);
+        shown_job();
     }
 
     void reload() {
         points_.clear();
-        if (job_) points_ = job_->points();
+        if (job_()) {
+            auto all = job_()->points();
+            session_.say_trouble(all.trouble);
+            points_ = std::move(all.value);
+        }
         page_ = std::clamp(page_, 0, page_count() - 1);
     }
 
@@ -329,14 +275,14 @@ private:
         rt_.view(0, 0, 639, 431);
         rt_.cls(0);
         draw_title(rt_, kTitle);
-        if (job_) {
-            std::string header = "現場：" + job_->display_name();
-            if (auto zone = job_->header().zone) header += "　座標系：" + std::to_string(*zone) + "系";
-            if (job_->read_only()) header += "　（読み取り専用）";
+        if (job_()) {
+            std::string header = "現場：" + job_()->display_name();
+            if (auto zone = job_()->header().zone) header += "　座標系：" + std::to_string(*zone) + "系";
+            if (job_()->read_only()) header += "　（読み取り専用）";
             print_at(rt_, 16, 0, header, kMessageColor, kStylePlain);
         }
         draw_heading(rt_, kHeading, 0);
-        if (job_) show_page();
+        if (job_()) show_page();
     }
 
     void clear_table() {
@@ -409,8 +355,14 @@ private:
             if (typed.empty()) return std::nullopt;
             auto value = parse_number(typed);
             auto number = value ? whole_number_in(*value, 1, 2'000'000'000) : std::nullopt;
-            if (number)
-                if (auto p = job_->find_number(*number)) return p;
+            if (number) {
+                const auto p = job_()->find_number(*number);
+                if (!p.ok()) {
+                    say(*p.trouble);
+                    continue;
+                }
+                if (p.value) return p.value;
+            }
             say("その番号の点はありません。");
         }
     }
@@ -426,12 +378,17 @@ private:
                 say(job::describe(check.problem));
                 continue;
             }
-            if (auto stored = job_->find(check.name); stored && stored->number != own_number) {
-                say("その点名はすでにあります（番号" + std::to_string(stored->number) + "）。");
+            const auto stored = job_()->find(check.name);
+            if (!stored.ok()) {
+                say(*stored.trouble);
                 continue;
             }
-            if (auto near = job_->near_miss(check.name))
-                say("似た点名「" + *near + "」があります（全角・半角、大文字・小文字の違い）。");
+            if (stored.value && stored.value->number != own_number) {
+                say("その点名はすでにあります（番号" + std::to_string(stored.value->number) + "）。");
+                continue;
+            }
+            if (auto near = job_()->near_miss(check.name); near.ok() && near.value)
+                say("似た点名「" + *near.value + "」があります（全角・半角、大文字・小文字の違い）。");
             return check.name;
         }
     }
@@ -475,7 +432,7 @@ private:
     // A read-only job offers its points but takes no change: said at once,
     // before any question.
     bool writable() {
-        if (!job_->read_only()) return true;
+        if (!job_()->read_only()) return true;
         say(kReadOnlyNotice);
         return false;
     }
@@ -499,7 +456,7 @@ private:
             show_page();
             return;
         }
-        report(job_->correct(point->number, edit, origin()), "訂正しました：番号" + std::to_string(point->number));
+        report(job_()->correct(point->number, edit, origin()), "訂正しました：番号" + std::to_string(point->number));
     }
 
     // ---- F2 addition ----------------------------------------------------------
@@ -513,7 +470,7 @@ private:
         p.x = ask_coordinate("Ｘ座標は ");
         p.y = ask_coordinate("Ｙ座標は ");
         p.h = ask_height("標高は（無しはEnter） ", std::nullopt);
-        report(job_->add(p, origin()), "追加しました：" + p.name);
+        report(job_()->add(p, origin()), "追加しました：" + p.name);
     }
 
     // ---- F3 deletion ------------------------------------------------------------
@@ -529,7 +486,7 @@ private:
             show_page();
             return;
         }
-        job::WriteResult result = job_->remove(point->name, origin());
+        job::WriteResult result = job_()->remove(point->name, origin());
         if (result.ok()) result.number = 0;
         report(result, "削除しました：" + point->name);
     }
@@ -547,8 +504,8 @@ private:
             erase_key_bar(rt_, KeyBar::Table);
             if (!confirm(std::to_string(pages) + "枚になります。印刷しますか（Y/N） ")) return;
         }
-        std::string header = "  現場：" + job_->display_name();
-        if (auto zone = job_->header().zone) header += "　座標系：" + std::to_string(*zone) + "系";
+        std::string header = "  現場：" + job_()->display_name();
+        if (auto zone = job_()->header().zone) header += "　座標系：" + std::to_string(*zone) + "系";
         for (int page = 0; page < pages; ++page) {
             begin_report(rt_, kPointsReport);
             rt_.lprint(header + "　（" + std::to_string(page + 1) + "/" + std::to_string(pages) + "頁）");
@@ -594,7 +551,7 @@ private:
     void import() {
         if (!writable()) return;
         erase_key_bar(rt_, KeyBar::Table);
-        std::vector<fs::path> files = offered_files(job_->folder());
+        std::vector<fs::path> files = offered_files(job_()->folder());
         std::vector<std::string> lines{" 読み込むファイル（.sim / .csv）"};
         for (std::size_t i = 0; i < files.size() && i < std::size_t(kPageRows - 1); ++i)
             lines.push_back(format_using(" ## ", {double(i + 1)}) + files[i].string());
@@ -614,7 +571,7 @@ private:
             // start at the job's folder.
             if (const char* home = std::getenv("HOME"); !index && home && typed.starts_with("~/"))
                 file = fs::path(home) / typed.substr(2);
-            if (file.is_relative() && !index) file = job_->folder() / file;
+            if (file.is_relative() && !index) file = job_()->folder() / file;
             if (!job::format_of(file.filename().string())) {
                 say("拡張子が .sim か .csv のファイルを選んで下さい。");
                 continue;
@@ -651,7 +608,7 @@ private:
             return show_page();
         }
 
-        const job::ImportPreview preview = job_->preview_import(read.file);
+        const job::ImportPreview preview = job_()->preview_import(read.file);
         show_preview(shown_name, preview);
         job::OnConflict choice = job::OnConflict::keep;
         if (!preview.conflicts.empty()) {
@@ -668,7 +625,7 @@ private:
             }
         }
         if (!confirm("読み込みますか（Y/N） ")) return cancelled();
-        job::ImportOutcome outcome = job_->apply_import(read.file, choice, shown_name, {std::string(kProgram), ""});
+        job::ImportOutcome outcome = job_()->apply_import(read.file, choice, {std::string(kProgram), shown_name});
         if (!outcome.result.ok()) {
             say(outcome.result.message);
             reload();
@@ -742,7 +699,7 @@ private:
         if (p.zone_mismatch) {
             auto zone = [](std::optional<int> z) { return z ? std::to_string(*z) + "系" : std::string("なし"); };
             lines.push_back(" 注意：ファイルの座標系（" + zone(p.file_zone) + "）が現場の座標系（" +
-                            zone(job_->header().zone) + "）と違います。");
+                            zone(job_()->header().zone) + "）と違います。");
         }
         // Each conflict: its name and line, the stored values over the file's.
         auto values = [](const job::Point& point) {
@@ -775,9 +732,13 @@ private:
             say("1か2を入力して下さい。");
         }
         const bool sima = format == 1;
-        const std::string bytes = sima ? job_->export_sima() : job_->export_csv();
-        const fs::path file = free_file_name(job_->folder(), file_stem(job_->display_name()), sima ? ".sim" : ".csv");
-        if (!write_file(file, bytes)) {
+        const auto bytes = sima ? job_()->export_sima() : job_()->export_csv();
+        if (!bytes.ok()) {
+            say(*bytes.trouble);
+            return show_page();
+        }
+        const fs::path file = free_file_name(job_()->folder(), file_stem(job_()->display_name()), sima ? ".sim" : ".csv");
+        if (job::save_file(file, bytes.value)) {
             say("書き出せません：" + file.string());
             return show_page();
         }
@@ -791,19 +752,19 @@ private:
     // chosen starts its program with that run replayed.
     void reopen() {
         erase_key_bar(rt_, KeyBar::Table);
-        std::string why;
-        const auto journal = job::Journal::open_for_reading(job_->folder(), why);
-        if (!journal) {
-            say(why);
+        const job::Journal journal(job_()->database());
+        const auto listed = journal.runs();
+        if (!listed.ok()) {
+            say(*listed.trouble);
             return back_to_list();
         }
-        const std::vector<job::JournalRun> runs = journal->runs();
+        const std::vector<job::JournalRun>& runs = listed.value;
         std::vector<std::string> lines{" 入力の記録（新しい順）"};
         const std::size_t shown = std::min<std::size_t>(runs.size(), kPageRows - 1);
         for (std::size_t i = 0; i < shown; ++i) {
             const job::JournalRun& r = runs[i];
             std::string names;
-            for (const std::string& n : journal->first_names(r.id, 3)) names += (names.empty() ? "" : " ") + n;
+            for (const std::string& n : journal.first_names(r.id, 3).value) names += (names.empty() ? "" : " ") + n;
             lines.push_back(format_using(" ## ", {double(i + 1)}) + r.started.substr(0, 16) + " " +
                             format_using("&        &", {r.program}) + format_using("&                  &", {names}) +
                             " " + job::ending_label(r.ending));
@@ -820,22 +781,34 @@ private:
                 continue;
             }
             const job::JournalRun& chosen = runs[*index - 1];
-            const fs::path folder = job_->folder();
-            // The program replays the run at its start (and keeps the
-            // variable from any program it starts in turn).
+            // The program replays the run at its start (and takes the
+            // variable away from any program it starts in turn). RUN closes
+            // the job first; when the program cannot be started the job
+            // stays open here.
             ::setenv("MARULA_REOPEN", std::to_string(chosen.id).c_str(), 1);
-            job_.reset();
             rt_.run(chosen.program);
             ::unsetenv("MARULA_REOPEN");
-            open(folder);
-            return;
+            return back_to_list();
         }
     }
 
     void change_job() {
         erase_key_bar(rt_, KeyBar::Table);
-        std::vector<job::JobSummary> jobs = job::list_jobs();
-        std::vector<std::string> lines{" 現場の一覧（" + job::jobs_data_folder().string() + "）", "  0 新しい現場"};
+        const std::vector<fs::path> folders = job::job_list_folders();
+        std::vector<job::JobSummary> jobs = job::list_jobs(folders, session_.chosen_folder());
+        // The job open here is read through this program's own connection.
+        for (job::JobSummary& j : jobs) {
+            if (!j.current || !job_()) continue;
+            const auto header = job_()->read_header();
+            const auto count = job_()->count();
+            j.usable = header.ok() && count.ok();
+            j.header = header.value;
+            if (j.header.display_name.empty()) j.header.display_name = job_()->display_name();
+            j.points = count.value;
+        }
+        std::string where;
+        for (const fs::path& f : folders) where += (where.empty() ? "" : "、") + f.string();
+        std::vector<std::string> lines{" 現場の一覧（" + where + "）", "  0 新しい現場"};
         const std::size_t shown = std::min<std::size_t>(jobs.size(), kPageRows - 1);
         for (std::size_t i = 0; i < shown; ++i) {
             const auto& j = jobs[i];
@@ -882,12 +855,12 @@ private:
             }
             say("座標系は1～19で入力して下さい。");
         }
-        job::OpenResult created = job::create_job(header);
-        if (!created.job) {
-            say(created.message);
+        if (const auto trouble = session_.create_and_switch(header)) {
+            say(*trouble);
             return false;
         }
-        switch_to(created.job->folder());
+        make_current(session_.job()->folder());
+        shown_job();
         return true;
     }
 
@@ -895,12 +868,16 @@ private:
     // current job as well (MARULA_JOB, when set, still names the job of
     // every later start).
     void switch_to(const fs::path& folder) {
-        if (!script_mode() && !job::job_from_environment()) job::set_current_job(folder);
+        make_current(folder);
         open(folder);
     }
 
+    void make_current(const fs::path& folder) {
+        if (!session_.launch().script_mode && !session_.launch().job) job::set_current_job(folder);
+    }
+
     void back_to_list() {
-        if (job_) {
+        if (job_()) {
             show_page();
         } else {
             redraw();
@@ -911,11 +888,12 @@ private:
     void without_job() {
         redraw();
         print_at(rt_, 4, 8, "現場が選ばれていないので、座標の一覧はありません。", kChangedColor, kStylePlain);
-        if (!open_message_.empty()) print_at(rt_, 4, 10, open_message_, kMessageColor, kStylePlain);
-        if (script_mode())
+        if (!session_.open_message().empty())
+            print_at(rt_, 4, 10, session_.open_message(), kMessageColor, kStylePlain);
+        if (session_.launch().script_mode)
             print_at(rt_, 4, 12, "現場は MARULA_JOB で指定して下さい。F7 でメニューに戻ります。", kMessageColor,
                      kStylePlain);
-        const Labels& bar = script_mode() ? kNoJobBar : kNoJobWindowBar;
+        const Labels& bar = session_.launch().script_mode ? kNoJobBar : kNoJobWindowBar;
         draw_bar(rt_, bar);
         switch (wait_bar_key(rt_, bar)) {
             case 3: change_job(); break;
@@ -925,8 +903,7 @@ private:
     }
 
     Runtime& rt_;
-    std::unique_ptr<job::Job> job_;
-    std::string open_message_;
+    Session& session_;
     std::vector<job::Point> points_;
     int page_ = 0;
 };
@@ -935,5 +912,6 @@ private:
 }  // namespace marula
 
 int main(int argc, char** argv) {
-    return marula::run_program("points", argc, argv, [](marula::Runtime& rt) { marula::PointList(rt).run(); });
+    return marula::run_program(marula::ProgramKind::point_list, "points", argc, argv,
+                               [](marula::Runtime& rt, marula::Session& session) { marula::PointList(rt, session).run(); });
 }

@@ -77,13 +77,13 @@ const job::Origin kTestOrigin{"points_test", "test"};
 
 // A job of `n` points P1 … Pn at (i, 2i), H only on the even ones.
 void fill(job::Job& j, int n) {
-    std::vector<job::Point> points;
+    job::PointFile file;
     for (int i = 1; i <= n; ++i) {
         auto h = i % 2 == 0 ? std::optional<job::Millimetres>(i * 100) : std::nullopt;
-        points.push_back(point("P" + std::to_string(i), i * 1000, i * 2000, h));
+        file.points.push_back({point("P" + std::to_string(i), i * 1000, i * 2000, h), i});
     }
-    ASSERT_TRUE(j.store(points, false, kTestOrigin).ok());
-    ASSERT_EQ(j.count(), n);
+    ASSERT_TRUE(j.apply_import(file, job::OnConflict::keep, kTestOrigin).result.ok());
+    ASSERT_EQ(j.count().value, n);
 }
 
 // Point rows stand on text rows 3-21: number, name, X, Y, H.
@@ -133,12 +133,12 @@ TEST(Points, CorrectionChangesOnlyWhatIsTyped) {
         fill(*w.job(), 3);
         auto r = run_script("points", Lines{"key F1", "type 2"} + c.answers + Lines{"snap after"}, w.env());
         ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-        auto stored = w.job()->find_number(2);
+        auto stored = w.job()->find_number(2).value;
         ASSERT_TRUE(stored);
         job::Point expected = c.expected;
         expected.number = 2;
         EXPECT_EQ(*stored, expected);
-        EXPECT_EQ(w.job()->count(), 3);
+        EXPECT_EQ(w.job()->count().value, 3);
         EXPECT_EQ(name_cell(r, "after", 4), r.cells("after", 4, 7, 20));
         EXPECT_EQ(r.cells("after", 4, 7, 20).substr(0, expected.name.size()), expected.name);
     }
@@ -153,8 +153,8 @@ TEST(Points, CorrectionRefusesATakenNameAndAMissingNumber) {
                          "key Enter", "key Enter", "snap after"},
                         w.env());
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-    EXPECT_EQ(w.job()->find_number(2)->name, "P2");
-    EXPECT_EQ(w.job()->find_number(3)->name, "P3");
+    EXPECT_EQ(w.job()->find_number(2).value->name, "P2");
+    EXPECT_EQ(w.job()->find_number(3).value->name, "P3");
     EXPECT_EQ(r.events_starting("beep").size(), 2u);  // one notice for each refusal
 }
 
@@ -173,9 +173,9 @@ TEST(Points, DeleteAsksFirstAndNoKeepsThePoint) {
     // A number is never given again: the point added after gets 5, not 3.
     EXPECT_EQ(r.row("added", 6), "     5 P3                           7.000         8.000");
     auto j = w.job();
-    EXPECT_EQ(j->count(), 4);
-    EXPECT_FALSE(j->find_number(3));
-    EXPECT_EQ(j->find("P3")->number, 5);
+    EXPECT_EQ(j->count().value, 4);
+    EXPECT_FALSE(j->find_number(3).value);
+    EXPECT_EQ(j->find("P3").value->number, 5);
 }
 
 // The job of the samples: store_before.sim imported into a job named
@@ -185,7 +185,7 @@ void prepare_store(const Workspace& w) {
     ASSERT_TRUE(j->set_header({"神南一丁目境界確定", 9}, kTestOrigin).ok());
     auto before = job::read_sima(bytes_of(samples_dir() / "store_before.sim"));
     ASSERT_TRUE(before.ok());
-    ASSERT_TRUE(j->apply_import(before.file, job::OnConflict::keep, "store_before.sim", kTestOrigin).result.ok());
+    ASSERT_TRUE(j->apply_import(before.file, job::OnConflict::keep, {"points_test", "store_before.sim"}).result.ok());
     fs::copy_file(samples_dir() / "s01_cad_standard.sim", w.job_folder() / "s01_cad_standard.sim");
 }
 
@@ -193,7 +193,7 @@ void prepare_store(const Workspace& w) {
 void expect_store_is(const Workspace& w, const std::string& sample) {
     auto expected = job::read_sima(bytes_of(samples_dir() / sample));
     ASSERT_TRUE(expected.ok());
-    auto stored = w.job()->points();
+    auto stored = w.job()->points().value;
     ASSERT_EQ(stored.size(), expected.file.points.size()) << sample;
     for (std::size_t i = 0; i < stored.size(); ++i) EXPECT_EQ(stored[i], expected.file.points[i].point) << sample;
 }
@@ -289,7 +289,7 @@ TEST(Points, ThePreviewCountsSkippedRecordsInFull) {
     EXPECT_NE(preview[9].find("N_SKIPPED_RECORDS"), std::string::npos) << preview[9];
     EXPECT_TRUE(preview[9].ends_with("B01×6 C03×5 D00×2")) << preview[9];
     EXPECT_EQ(preview[10], "   D99×1");
-    EXPECT_EQ(w.job()->count(), 6);
+    EXPECT_EQ(w.job()->count().value, 6);
 }
 
 TEST(Points, ARefusedFileImportsNothingAndNamesItsLine) {
@@ -316,8 +316,8 @@ TEST(Points, ACsvWithoutHeaderIsReadInTheChosenColumnOrder) {
     EXPECT_NE(r.row("mapped", 5).find("T1"), std::string::npos) << r.row("mapped", 5);
     EXPECT_NE(r.row("mapped", 5).find("-36012.345"), std::string::npos) << r.row("mapped", 5);
     auto j = w.job();
-    ASSERT_EQ(j->count(), 5);
-    EXPECT_EQ(*j->find("12*"), (job::Point{5, "12*", -36025000, -8140500, std::nullopt}));
+    ASSERT_EQ(j->count().value, 5);
+    EXPECT_EQ(*j->find("12*").value, (job::Point{5, "12*", -36025000, -8140500, std::nullopt}));
 }
 
 TEST(Points, ExportWritesTheJobsFileIntoItsFolderAndNamesIt) {
@@ -326,7 +326,7 @@ TEST(Points, ExportWritesTheJobsFileIntoItsFolderAndNamesIt) {
     {
         auto s01 = job::read_sima(bytes_of(samples_dir() / "s01_cad_standard.sim"));
         ASSERT_TRUE(s01.ok());
-        ASSERT_TRUE(w.job()->apply_import(s01.file, job::OnConflict::keep, "s01", kTestOrigin).result.ok());
+        ASSERT_TRUE(w.job()->apply_import(s01.file, job::OnConflict::keep, {"points_test", "s01"}).result.ok());
     }
     auto r = run_script("points",
                         {"key F7", "key F2", "type 1", "snap sima", "key F7", "key F2", "type 2", "snap csv", "key F7",
@@ -358,7 +358,7 @@ TEST(Points, ChangeOfJobToAListedOneAndToANewOne) {
     const fs::path other_folder = other.job->folder();
     other.job.reset();
 
-    auto listed = job::list_jobs(w.data() / "marula" / "jobs");
+    auto listed = job::list_jobs({w.data() / "marula" / "jobs"}, std::nullopt);
     ASSERT_EQ(listed.size(), 2u);
     const int other_index = listed[0].folder == other_folder ? 1 : 2;
 
@@ -375,7 +375,7 @@ TEST(Points, ChangeOfJobToAListedOneAndToANewOne) {
     EXPECT_EQ(r.row("other", 4), "");
     EXPECT_NE(r.row("new", 0).find("現場：新しい境界　座標系：9系"), std::string::npos) << r.row("new", 0);
     EXPECT_NE(status(r, "new").find("全0点"), std::string::npos);
-    auto after = job::list_jobs(w.data() / "marula" / "jobs");
+    auto after = job::list_jobs({w.data() / "marula" / "jobs"}, std::nullopt);
     ASSERT_EQ(after.size(), 3u);
     // In script mode the change holds for the run only: no current job is written.
     EXPECT_FALSE(fs::exists(fs::path(w.data()).parent_path() / "config" / "marula" / "current-job"));
@@ -428,7 +428,7 @@ TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
         SCOPED_TRACE(c.what);
         Workspace w;
         fill(*w.job(), 3);
-        const auto before = w.job()->points();
+        const auto before = w.job()->points().value;
         auto env = w.env();
         env.insert(env.end(), c.fault.begin(), c.fault.end());
         env.push_back(std::string("LD_PRELOAD=") + MARULA_DISK_FAULTS);
@@ -441,7 +441,7 @@ TEST(Points, AJobThatCannotBeWrittenLosesNothing) {
         EXPECT_EQ(r.events_starting("beep").size(), std::size_t(c.beeps));
         EXPECT_EQ(r.row("first", 0).find("（読み取り専用）") != std::string::npos, c.read_only)
             << r.row("first", 0);
-        EXPECT_EQ(w.job()->points(), before);
+        EXPECT_EQ(w.job()->points().value, before);
     }
 }
 
@@ -460,7 +460,7 @@ TEST(Points, TheSecondBarReturnsStartsTheMenuOrEnds) {
     auto end = run_script("points", {"key F7", "key F8"}, w.env());
     EXPECT_TRUE(end.logged("end"));
     EXPECT_NE(end.row("final", 15).find("お疲れさまでした。"), std::string::npos);
-    EXPECT_EQ(w.job()->count(), 2);
+    EXPECT_EQ(w.job()->count().value, 2);
 }
 
 // The menu that cannot be started (the program alone in a folder) leaves the
@@ -481,7 +481,7 @@ TEST(Points, AMissingMenuLeavesTheJobOpen) {
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
     EXPECT_EQ(r.events_starting("error program not found"), std::vector<std::string>{"error program not found: marula"});
     EXPECT_EQ(r.screen("after"), r.screen("before"));
-    EXPECT_EQ(w.job()->find("P3")->number, 3);
+    EXPECT_EQ(w.job()->find("P3").value->number, 3);
 }
 
 TEST(Points, PrintedListRunsOntoMorePagesWhenLong) {

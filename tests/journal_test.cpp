@@ -17,6 +17,7 @@
 
 #include <sqlite3.h>
 
+#include "job/schema.h"
 #include "script_run.h"
 
 namespace marula {
@@ -357,18 +358,20 @@ TEST(Journal, AReplayStopsAtTheFirstEventThatNoLongerFits) {
 // run is journaled.
 TEST(Journal, AnEarlierJobGainsItsJournalAndKeepsItsPoints) {
     JobFolder job;
-    points_command({"--job", job.job().string(), "init", "--name", "J"});
-    const fs::path csv = job.path() / "p.csv";
-    std::ofstream(csv) << "点名,X,Y\nA,1.000,2.000\n";
-    points_command({"--job", job.job().string(), "import", csv.string()});
+    fs::create_directories(job.job());
     {
+        // The job as the first version made it: a header, one point and its history.
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open((job.job() / "job.db").c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db,
-                               "DROP TABLE journal_runs; DROP TABLE journal_events; DROP TABLE journal_answers;"
-                               " PRAGMA user_version = 1;",
-                               nullptr, nullptr, nullptr),
-                  SQLITE_OK);
+        const std::string sql = job::migration_statements(1) +
+                                "UPDATE job_header SET display_name = 'J';"
+                                "INSERT INTO points (name, folded, x, y) VALUES ('A', 'A', 1000, 2000);"
+                                "INSERT INTO history (time, program, action, name, new_number, new_name, new_x, new_y,"
+                                " source) VALUES ('2026-12-01 10:00:00', 'marula-points', 'import', 'A', 1, 'A',"
+                                " 1000, 2000, 'p.csv:2');"
+                                "PRAGMA application_id = " + std::to_string(job::kApplicationId) +
+                                "; PRAGMA user_version = 1;";
+        ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     }
     auto r = run_script("linktrav", kHalfTraverse, {job.env()});

@@ -1,7 +1,7 @@
 #include "adjusted_sheet.h"
 
 #include "frame/bounded_entry.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "frame/report.h"
 #include "survey/survey.h"
 
@@ -46,9 +46,9 @@ std::string precision_text(const AdjustmentSummary& s) {
     return format_using("#######", {s.precision});
 }
 
-NamedPoint ask_known_station(Runtime& rt, const SheetCells& sheet) {
+NamedPoint ask_known_station(Calculation& calc, const SheetCells& sheet) {
     const KnownPoint known = ask_known_point(
-        rt, {.name_prompt = "既知点名は", .x_prompt = "既知点Ｘ座標は ", .y_prompt = "既知点Ｙ座標は "},
+        calc, {.name_prompt = "既知点名は", .x_prompt = "既知点Ｘ座標は ", .y_prompt = "既知点Ｙ座標は "},
         {.name =
              [&](const std::string& name) {
                  sheet.row_number(1);

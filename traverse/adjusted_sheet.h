@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "frame/calculation.h"
 #include "frame/entry.h"
 #include "frame/report.h"
 #include "frame/screen.h"
@@ -68,7 +69,7 @@ private:
 // Asks the starting station's name, X and Y on the prompt row (a point the
 // job holds offers its stored X and Y, see ask_known_point), each shown
 // in table row 0 as it comes (row number 1 with the name).
-NamedPoint ask_known_station(Runtime& rt, const SheetCells& sheet);
+NamedPoint ask_known_station(Calculation& calc, const SheetCells& sheet);
 
 // Column numbers and headings of the table.
 extern const Heading kAdjustedHeading;

@@ -10,7 +10,7 @@
 
 #include "frame/bounded_entry.h"
 #include "frame/frame.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "survey/survey.h"
 #include "traverse/adjusted_sheet.h"
 #include "traverse/adjustment.h"
@@ -30,26 +30,28 @@ constexpr std::string_view kZeroLegRefusal = "距離に０は入力できませ�
 
 class LinkTraverse {
 public:
-    explicit LinkTraverse(Runtime& rt) : rt_(rt) {}
+    explicit LinkTraverse(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run() {
         start_screen(rt_);
         draw_title(rt_, kTitle);
         draw_heading(rt_, kAdjustedHeading, 0);
         rt_.console(kSheetFirstRow, 20);
-        open_program_job(rt_);
-        if (enter()) {
-            calculate();
-            show_results();
-            store_points();
-        }
         KeyActions keys;
         keys.correct = [this] { complete_ ? correct() : rt_.beep(); };
         keys.plot = [this] { complete_ ? plot() : rt_.beep(); };
         keys.print = [this] { complete_ ? report() : rt_.beep(); };
         keys.redisplay = [this] { redisplay(); };
         keys.landscape_screen_print = true;
-        run_key_loop(rt_, KeyBar::Table, keys);
+        run_calculation(calc_, {.bar = KeyBar::Table,
+                                .enter =
+                                    [this] {
+                                        if (!enter()) return;
+                                        calculate();
+                                        show_results();
+                                    },
+                                .computed = [this] { return computed_points(); },
+                                .keys = keys});
     }
 
 private:
@@ -62,17 +64,17 @@ private:
         // An empty answer, when the job holds the backsight, leaves the
         // azimuth to the coordinates once the known station has them.
         const std::optional<AngleEntry> typed_start =
-            ask_starting_azimuth(rt_, 2, kStartPrompt, back_name_, AngleKind::azimuth, kNudge1e7, kNudge1e7);
+            ask_starting_azimuth(calc_, 2, kStartPrompt, back_name_, AngleKind::azimuth, kNudge1e7, kNudge1e7);
         if (typed_start) {
             start_ = *typed_start;
             sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         }
-        const NamedPoint known = ask_known_station(rt_, sheet_);
+        const NamedPoint known = ask_known_station(calc_, sheet_);
         names_[0] = known.name;
         x_[0] = known.at.x;
         y_[0] = known.at.y;
         if (!typed_start) {
-            start_ = azimuth_to_backsight(rt_, 2, kStartPrompt, back_name_, x_[0], y_[0], AngleKind::azimuth,
+            start_ = azimuth_to_backsight(calc_, 2, kStartPrompt, back_name_, x_[0], y_[0], AngleKind::azimuth,
                                           kNudge1e7, kNudge1e7);
             sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         }
@@ -110,12 +112,12 @@ private:
 
         const int n = legs_;
         const KnownPoint closing_station = ask_known_coordinates(
-            rt_, names_[n], {.x_prompt = names_[n] + "のＸ座標は", .y_prompt = names_[n] + "のＹ座標は"},
+            calc_, names_[n], {.x_prompt = names_[n] + "のＸ座標は", .y_prompt = names_[n] + "のＹ座標は"},
             {.x = [&](double x) { sheet_.coordinate(n, kSheetXCol, x, kGiven, kStylePlain); },
              .y = [&](double y) { sheet_.coordinate(n, kSheetYCol, y, kGiven, kStylePlain); }});
         x_[n] = closing_station.at.x;
         y_[n] = closing_station.at.y;
-        closing_ = ask_azimuth_offering(rt_, 5, names_[n] + "から" + forward_name_ + "への方向角は", x_[n], y_[n],
+        closing_ = ask_azimuth_offering(calc_, 5, names_[n] + "から" + forward_name_ + "への方向角は", x_[n], y_[n],
                                         forward_name_, AngleKind::azimuth, kNudge1e6, kNudge1e7);
         sheet_.typed_azimuth(n + 1, closing_, kGiven, kStylePlain);
         complete_ = true;
@@ -161,10 +163,11 @@ private:
     }
 
     // The adjusted stations 1 … n−1 (stations 0 and n are given).
-    void store_points() {
-        std::vector<ComputedPoint> points;
-        for (int i = 1; i < legs_; ++i) points.push_back({names_[i], x_[i], y_[i]});
-        store_computed_points(rt_, points);
+    std::vector<NamedPoint> computed_points() const {
+        std::vector<NamedPoint> points;
+        if (!complete_) return points;
+        for (int i = 1; i < legs_; ++i) points.push_back({names_[i], {x_[i], y_[i]}});
+        return points;
     }
 
     void recalculate_distance_total() {
@@ -297,7 +300,6 @@ private:
         sheet_.angle(r, angles_[r], kEntered);
         calculate();
         show_results();
-        store_points();
     }
 
     void correct_azimuth(bool start) {
@@ -312,7 +314,6 @@ private:
         if (start) sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         calculate();
         show_results();
-        store_points();
     }
 
     void correct_distance(int r) {
@@ -323,7 +324,6 @@ private:
         recalculate_distance_total();
         adjust_coordinates();
         show_results();
-        store_points();
     }
 
     void correct_coordinate(int station, bool is_x) {
@@ -336,7 +336,6 @@ private:
         sheet_.coordinate(station, column, value, kGiven, kStylePlain);
         adjust_coordinates();
         show_results();
-        store_points();
     }
 
     // ---- plot ----------------------------------------------------------
@@ -383,6 +382,7 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
     Runtime& rt_;
     SheetCells sheet_{rt_};
     bool complete_ = false;
@@ -402,5 +402,6 @@ private:
 }  // namespace marula
 
 int main(int argc, char** argv) {
-    return marula::run_program("linktrav", argc, argv, [](marula::Runtime& rt) { marula::LinkTraverse(rt).run(); });
+    return marula::run_calculation_program("linktrav", argc, argv,
+                                           [](marula::Calculation& calc) { marula::LinkTraverse(calc).run(); });
 }

@@ -10,7 +10,7 @@
 
 #include "frame/bounded_entry.h"
 #include "frame/frame.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "frame/point_list.h"
 #include "survey/survey.h"
 #include "traverse/adjusted_sheet.h"
@@ -32,25 +32,28 @@ constexpr std::string_view kTooFewLegs = "閉合トラバースは３辺以上�
 
 class LoopTraverse {
 public:
-    explicit LoopTraverse(Runtime& rt) : rt_(rt) {}
+    explicit LoopTraverse(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run() {
         start_screen(rt_);
         draw_title(rt_, kTitle);
         draw_heading(rt_, kAdjustedHeading, 0);
         rt_.console(kSheetFirstRow, 20);
-        open_program_job(rt_);
-        enter();
-        calculate();
-        show_results();
-        store_points();
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.plot = [this] { plot(); };
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
         keys.landscape_screen_print = true;
-        run_key_loop(rt_, KeyBar::Table, keys);
+        run_calculation(calc_, {.bar = KeyBar::Table,
+                                .enter =
+                                    [this] {
+                                        enter();
+                                        calculate();
+                                        show_results();
+                                    },
+                                .computed = [this] { return computed_points(); },
+                                .keys = keys});
     }
 
 private:
@@ -62,17 +65,17 @@ private:
         // An empty answer, when the job holds the backsight, leaves the
         // azimuth to the coordinates once the known station has them.
         const std::optional<AngleEntry> typed_start =
-            ask_starting_azimuth(rt_, 2, kStartPrompt, back_name_, AngleKind::azimuth, kNudge1e6, kNudge1e6);
+            ask_starting_azimuth(calc_, 2, kStartPrompt, back_name_, AngleKind::azimuth, kNudge1e6, kNudge1e6);
         if (typed_start) {
             start_ = *typed_start;
             show_start(kGiven, kStylePlain);
         }
-        const NamedPoint known = ask_known_station(rt_, sheet_);
+        const NamedPoint known = ask_known_station(calc_, sheet_);
         names_[0] = known.name;
         x_[0] = known.at.x;
         y_[0] = known.at.y;
         if (!typed_start) {
-            start_ = azimuth_to_backsight(rt_, 2, kStartPrompt, back_name_, x_[0], y_[0], AngleKind::azimuth,
+            start_ = azimuth_to_backsight(calc_, 2, kStartPrompt, back_name_, x_[0], y_[0], AngleKind::azimuth,
                                           kNudge1e6, kNudge1e6);
             show_start(kGiven, kStylePlain);
         }
@@ -169,10 +172,10 @@ private:
 
     // The adjusted stations 1 … n−1 (station n returns onto the given
     // station 0).
-    void store_points() {
-        std::vector<ComputedPoint> points;
-        for (int i = 1; i < legs_; ++i) points.push_back({names_[i], x_[i], y_[i]});
-        store_computed_points(rt_, points);
+    std::vector<NamedPoint> computed_points() const {
+        std::vector<NamedPoint> points;
+        for (int i = 1; i < legs_; ++i) points.push_back({names_[i], {x_[i], y_[i]}});
+        return points;
     }
 
     // ---- display -------------------------------------------------------
@@ -284,7 +287,6 @@ private:
         sheet_.angle(r, angles_[r], kEntered);
         calculate();
         show_results();
-        store_points();
     }
 
     void correct_start() {
@@ -295,7 +297,6 @@ private:
         adjust_azimuths();
         adjust_coordinates();
         show_results();
-        store_points();
     }
 
     void correct_distance(int r) {
@@ -306,7 +307,6 @@ private:
         total_distance();
         adjust_coordinates();
         show_results();
-        store_points();
     }
 
     // Station 0 moved: the legs and their corrections stay as they are, so
@@ -320,7 +320,6 @@ private:
         sheet_.coordinate(0, column, value, kGiven, kStylePlain);
         place_all_stations();
         show_results();
-        store_points();
     }
 
     // ---- plot ----------------------------------------------------------
@@ -352,6 +351,8 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
+
     Runtime& rt_;
     SheetCells sheet_{rt_};
     int legs_ = 0;  // n: legs and angles; station n is the return to station 0
@@ -369,5 +370,6 @@ private:
 }  // namespace marula
 
 int main(int argc, char** argv) {
-    return marula::run_program("looptrav", argc, argv, [](marula::Runtime& rt) { marula::LoopTraverse(rt).run(); });
+    return marula::run_calculation_program("looptrav", argc, argv,
+                                           [](marula::Calculation& calc) { marula::LoopTraverse(calc).run(); });
 }

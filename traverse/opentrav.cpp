@@ -9,7 +9,7 @@
 
 #include "frame/bounded_entry.h"
 #include "frame/frame.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "frame/point_list.h"
 #include "survey/survey.h"
 #include "traverse/unadjusted.h"
@@ -48,7 +48,7 @@ constexpr int kChangedColor = 4;  // values typed or recomputed by a correction
 
 class OpenTraverse {
 public:
-    explicit OpenTraverse(Runtime& rt) : rt_(rt) {}
+    explicit OpenTraverse(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run() {
         start_screen(rt_);
@@ -57,15 +57,15 @@ public:
         rt_.wait(10);
         draw_heading(rt_, kHeading, 0);
         rt_.console(3, 20);
-        open_program_job(rt_);
-        enter();
-        store_points();
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.plot = [this] { plot(); };
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
-        run_key_loop(rt_, KeyBar::Table, keys);
+        run_calculation(calc_, {.bar = KeyBar::Table,
+                                .enter = [this] { enter(); },
+                                .computed = [this] { return computed_points(); },
+                                .keys = keys});
     }
 
 private:
@@ -77,14 +77,13 @@ private:
         // An empty answer, when the job holds the backsight, leaves the
         // azimuth to the coordinates once the instrument point has them.
         const std::optional<AngleEntry> typed_start =
-            ask_starting_azimuth(rt_, 2, kAzimuthPrompt, names_[0], AngleKind::azimuth, kNudge1e7, kNudge1e7);
+            ask_starting_azimuth(calc_, 2, kAzimuthPrompt, names_[0], AngleKind::azimuth, kNudge1e7, kNudge1e7);
         if (typed_start) {
             backsight_ = *typed_start;
             azimuths_[1] = backsight_.degrees;
             echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kGivenColor, kStylePlain);
         }
-        const KnownPoint instrument = ask_known_point(
-            rt_, {.name_prompt = "機械点名は", .x_prompt = "機械点Ｘ座標は ", .y_prompt = "機械点Ｙ座標は "},
+        const KnownPoint instrument = ask_known_point(calc_, {.name_prompt = "機械点名は", .x_prompt = "機械点Ｘ座標は ", .y_prompt = "機械点Ｙ座標は "},
             {.name = [&](const std::string& name) { show_name(1, kFromCol, name, kGivenColor, kStylePlain); },
              .x = [&](double x) { show_coordinate(1, kXCol, x, kGivenColor, kStylePlain); },
              .y = [&](double y) { show_coordinate(1, kYCol, y, kGivenColor, kStylePlain); }});
@@ -92,7 +91,7 @@ private:
         x_[1] = instrument.at.x;
         y_[1] = instrument.at.y;
         if (!typed_start) {
-            backsight_ = azimuth_to_backsight(rt_, 2, kAzimuthPrompt, names_[0], x_[1], y_[1], AngleKind::azimuth,
+            backsight_ = azimuth_to_backsight(calc_, 2, kAzimuthPrompt, names_[0], x_[1], y_[1], AngleKind::azimuth,
                                               kNudge1e7, kNudge1e7);
             azimuths_[1] = backsight_.degrees;
             echo_dms(rt_, kAzimuthCol, text_row(1), backsight_, kGivenColor, kStylePlain);
@@ -258,10 +257,10 @@ private:
     }
 
     // The points 2 … n (point 1 is the instrument point, given).
-    void store_points() {
-        std::vector<ComputedPoint> points;
-        for (int k = 2; k <= last_; ++k) points.push_back({names_[k], x_[k], y_[k]});
-        store_computed_points(rt_, points);
+    std::vector<NamedPoint> computed_points() const {
+        std::vector<NamedPoint> points;
+        for (int k = 2; k <= last_; ++k) points.push_back({names_[k], {x_[k], y_[k]}});
+        return points;
     }
 
     void correct_name(int p) {
@@ -278,7 +277,6 @@ private:
         recompute_azimuths();
         chain_coordinates(2);
         show_computed(2, true, true, true, kChangedColor);
-        store_points();
     }
 
     void correct_backsight_azimuth() {
@@ -291,7 +289,6 @@ private:
         recompute_azimuths();
         chain_coordinates(2);
         show_computed(2, true, true, true, kChangedColor);
-        store_points();
     }
 
     void correct_distance(int r) {
@@ -302,7 +299,6 @@ private:
         place_leg(r);
         chain_coordinates(r);
         show_computed(r, false, true, true, kChangedColor);
-        store_points();
     }
 
     void correct_instrument(bool is_x) {
@@ -314,7 +310,6 @@ private:
         show_coordinate(1, column, value, kChangedColor);
         chain_coordinates(2);
         show_computed(2, false, is_x, !is_x, kChangedColor);
-        store_points();
     }
 
     // ---- plot ----------------------------------------------------------
@@ -358,6 +353,8 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
+
     Runtime& rt_;
     int last_ = 1;  // n: the index of the last point; 1 while no new point exists
     AngleEntry backsight_;
@@ -370,5 +367,6 @@ private:
 }  // namespace marula
 
 int main(int argc, char** argv) {
-    return marula::run_program("opentrav", argc, argv, [](marula::Runtime& rt) { marula::OpenTraverse(rt).run(); });
+    return marula::run_calculation_program("opentrav", argc, argv,
+                                           [](marula::Calculation& calc) { marula::OpenTraverse(calc).run(); });
 }

@@ -9,7 +9,7 @@
 
 #include "frame/bounded_entry.h"
 #include "frame/frame.h"
-#include "frame/program_job.h"
+#include "frame/calculation.h"
 #include "frame/point_list.h"
 #include "survey/survey.h"
 #include "traverse/unadjusted.h"
@@ -49,7 +49,7 @@ constexpr int kChangedColor = 4;  // values typed or recomputed by a correction
 
 class RadialTraverse {
 public:
-    explicit RadialTraverse(Runtime& rt) : rt_(rt) {}
+    explicit RadialTraverse(Calculation& calc) : calc_(calc), rt_(calc.rt()) {}
 
     void run() {
         start_screen(rt_);
@@ -62,11 +62,15 @@ public:
         keys.print = [this] { report(); };
         keys.redisplay = [this] { redisplay(); };
         // After the last point the program shows the plot at once.
-        open_program_job(rt_);
-        const bool full = enter();
-        store_points();
-        if (full) run_key_action(rt_, KeyBar::Table, KeyAction::Plot, keys);
-        run_key_loop(rt_, KeyBar::Table, keys);
+        bool full = false;
+        run_calculation(calc_, {.bar = KeyBar::Table,
+                                .enter = [&] { full = enter(); },
+                                .computed = [this] { return computed_points(); },
+                                .opening =
+                                    [&] {
+                                        if (full) run_key_action(rt_, KeyBar::Table, KeyAction::Plot, keys);
+                                    },
+                                .keys = keys});
     }
 
 private:
@@ -79,13 +83,12 @@ private:
         // An empty answer, when the job holds the backsight, leaves the
         // azimuth to the coordinates once the instrument point has them.
         const std::optional<AngleEntry> typed_start =
-            ask_starting_azimuth(rt_, 2, kAzimuthPrompt, names_[0], AngleKind::azimuth, kNudge1e7, kNudge1e7);
+            ask_starting_azimuth(calc_, 2, kAzimuthPrompt, names_[0], AngleKind::azimuth, kNudge1e7, kNudge1e7);
         if (typed_start) {
             backsight_ = *typed_start;
             show_backsight_azimuth(kGivenColor);
         }
-        const KnownPoint instrument = ask_known_point(
-            rt_, {.name_prompt = "機械点名は", .x_prompt = "機械点Ｘ座標は ", .y_prompt = "機械点Ｙ座標は "},
+        const KnownPoint instrument = ask_known_point(calc_, {.name_prompt = "機械点名は", .x_prompt = "機械点Ｘ座標は ", .y_prompt = "機械点Ｙ座標は "},
             {.name =
                  [&](const std::string& name) {
                      names_[1] = name;
@@ -97,7 +100,7 @@ private:
         x_[1] = instrument.at.x;
         y_[1] = instrument.at.y;
         if (!typed_start) {
-            backsight_ = azimuth_to_backsight(rt_, 2, kAzimuthPrompt, names_[0], x_[1], y_[1], AngleKind::azimuth,
+            backsight_ = azimuth_to_backsight(calc_, 2, kAzimuthPrompt, names_[0], x_[1], y_[1], AngleKind::azimuth,
                                               kNudge1e7, kNudge1e7);
             show_backsight_azimuth(kGivenColor);
         }
@@ -233,10 +236,10 @@ private:
     }
 
     // The observed points 2 … n (point 1 is the instrument point, given).
-    void store_points() {
-        std::vector<ComputedPoint> points;
-        for (int j = 2; j <= last_; ++j) points.push_back({names_[j], x_[j], y_[j]});
-        store_computed_points(rt_, points);
+    std::vector<NamedPoint> computed_points() const {
+        std::vector<NamedPoint> points;
+        for (int j = 2; j <= last_; ++j) points.push_back({names_[j], {x_[j], y_[j]}});
+        return points;
     }
 
     void correct_name(int j) {
@@ -253,7 +256,6 @@ private:
         azimuths_[j] = radial_azimuth(backsight_.degrees, angles_[j].degrees);
         place(j);
         show_computed(j, j, true, true, true, kChangedColor);
-        store_points();
     }
 
     void correct_distance(int j) {
@@ -263,7 +265,6 @@ private:
         show_distance(j, kChangedColor);
         place(j);
         show_computed(j, j, false, true, true, kChangedColor);
-        store_points();
     }
 
     void correct_backsight_azimuth() {
@@ -277,7 +278,6 @@ private:
             place(j);
         }
         show_computed(2, last_, true, true, true, kChangedColor);
-        store_points();
     }
 
     void correct_instrument(bool is_x) {
@@ -289,7 +289,6 @@ private:
         show_coordinate(1, column, value, kChangedColor);
         for (int j = 2; j <= last_; ++j) place(j);
         show_computed(2, last_, false, is_x, !is_x, kChangedColor);
-        store_points();
     }
 
     // ---- plot ----------------------------------------------------------
@@ -331,6 +330,8 @@ private:
         end_report(rt_);
     }
 
+    Calculation& calc_;
+
     Runtime& rt_;
     int last_ = 1;  // n: the index of the last observed point; 1 while none exists
     AngleEntry backsight_;
@@ -343,5 +344,6 @@ private:
 }  // namespace marula
 
 int main(int argc, char** argv) {
-    return marula::run_program("radtrav", argc, argv, [](marula::Runtime& rt) { marula::RadialTraverse(rt).run(); });
+    return marula::run_calculation_program("radtrav", argc, argv,
+                                           [](marula::Calculation& calc) { marula::RadialTraverse(calc).run(); });
 }

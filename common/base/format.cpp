@@ -256,6 +256,18 @@ std::vector<std::string> split_chars(std::string_view utf8) {
     return chars;
 }
 
+std::string cut_to_width(std::string_view utf8, int columns) {
+    std::string fitted;
+    int width = 0;
+    for (const std::string& ch : split_chars(utf8)) {
+        const int w = char_width(decode_char(ch));
+        if (width + w > columns) break;
+        fitted += ch;
+        width += w;
+    }
+    return fitted;
+}
+
 char32_t decode_char(std::string_view one_char) {
     char32_t cp;
     if (utf8_sequence(one_char, cp) == 0) return 0xFFFD;

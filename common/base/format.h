@@ -26,6 +26,10 @@ int display_width(std::string_view utf8);
 // becomes "?".
 std::vector<std::string> split_chars(std::string_view utf8);
 
+// The longest start of a UTF-8 text that takes at most `columns` columns
+// (see display_width), never splitting a character.
+std::string cut_to_width(std::string_view utf8, int columns);
+
 // Decodes one UTF-8 character; invalid input gives U+FFFD.
 char32_t decode_char(std::string_view one_char);
 // Appends the UTF-8 of a code point (U+FFFD for one that has none).

@@ -169,7 +169,7 @@ void run_key_action(Runtime& rt, KeyBar bar, KeyAction action, const KeyActions&
             rt.hardcopy();
             break;
         case KeyAction::Reinput: rt.run(rt.program()); break;
-        case KeyAction::Menu: rt.run("MARULA"); break;
+        case KeyAction::Menu: rt.run(rt.menu_program()); break;
         case KeyAction::End: farewell(rt);
     }
     (void)bar;
@@ -177,6 +177,7 @@ void run_key_action(Runtime& rt, KeyBar bar, KeyAction action, const KeyActions&
 
 void run_key_loop(Runtime& rt, KeyBar bar, const KeyActions& actions) {
     for (;;) {
+        if (actions.before_bar) actions.before_bar();
         draw_key_bar(rt, bar);
         std::optional<Event> event;
         while (!event || event->type != Event::Type::Key || event->key < 1 || event->key > key_count(bar))

@@ -60,6 +60,9 @@ struct KeyActions {
     // Set A4 landscape before a screen print (for a table as wide as a
     // landscape page).
     bool landscape_screen_print = false;
+    // Run by the loop each time before it draws the bar and waits: after
+    // the entry and after every action.
+    std::function<void()> before_bar;
 };
 
 // Runs one action as the key loop would (without the flash), for programs

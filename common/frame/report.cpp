@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "program_job.h"
 
 namespace marula {
 
@@ -24,7 +23,7 @@ void begin_report(Runtime& rt, const ReportLayout& layout) {
     rt.lprint(rt.date());
     // In a job, the line under the title names it (in the by-line's size),
     // in place of the first empty line so the body stays where it was.
-    const std::string job_line = job_sheet_line();
+    const std::string& job_line = rt.sheet_line();
     for (int i = 0; i < layout.empty_after_title; ++i) rt.lprint(i == 0 && !job_line.empty() ? "    " + job_line : "");
     report_font(rt, 200, layout.body_pitch.character, layout.body_pitch.line);
     if (layout.empty_after_body_font) rt.lprint("");

@@ -43,8 +43,6 @@ inline constexpr int kHiddenColor = 15;   // the background: printing in it eras
 inline constexpr int kWarningColor = 10;
 inline constexpr int kFarewellColor = 12;
 
-// The prompt row and the rows the key bar covers.
-inline constexpr int kPromptRow = 23;
 
 // Start-up of every calculation program: COLOR 0 on white, the whole
 // screen as console, the printer set up for reports, and a clear screen

@@ -1,17 +1,20 @@
 // A job (現場): a folder holding job.db, the job's point store with its
-// change history and header, and reports/. Programs call this API; the
-// database stays behind it.
+// change history, header and journal, and reports/. Programs reach the job
+// through this API; the database stays behind it.
 //
 //   auto opened = marula::job::open_job(folder);
-//   if (!opened.job) notice(opened.message);       // no job: carry on without
-//   else if (auto p = opened.job->find("T1")) …     // a stored point
+//   if (!opened.job) notice(opened.message);          // no job: carry on without
+//   else if (auto p = opened.job->find("T1"); !p.ok()) notice(*p.trouble);
+//   else if (p.value) …                                // a stored point
 //
-// Every write is one transaction: it is done whole or not at all, and a
-// write that fails says why in its WriteResult and loses nothing already
-// stored. Two programs may work on one job at once (waiting up to the busy
-// timeout for each other: 5 s, or MARULA_JOB_BUSY_TIMEOUT_MS milliseconds).
-// For tests, MARULA_JOB_KILL_DURING_IMPORT=N kills the process after N
-// points of an import are written, inside its transaction.
+// Every write is one transaction: done whole or not at all, and a write
+// that fails says why in its WriteResult and loses nothing already stored.
+// Several programs may work on one job at once (each waits up to the busy
+// timeout for the others' writes: 5 s, or MARULA_JOB_BUSY_TIMEOUT_MS).
+// Whatever a write decides from what is stored (whether a point moved, a
+// name is free) it decides again inside its own transaction. For tests,
+// MARULA_JOB_KILL_DURING_IMPORT=N kills the process after N points of an
+// import are written, inside its transaction.
 #pragma once
 
 #include <cstdint>
@@ -23,26 +26,14 @@
 #include <string_view>
 #include <vector>
 
+#include "job/database.h"
 #include "job/exchange.h"
+#include "job/history.h"
+#include "job/places.h"
 #include "job/point.h"
+#include "job/schema.h"
 
 namespace marula::job {
-
-// The job's header.
-struct JobHeader {
-    std::string display_name;  // shown on the menu and sheets; may be empty
-    std::optional<int> zone;   // 1–19, the plane rectangular coordinate system's zone
-};
-
-// How opening a job went.
-enum class OpenStatus {
-    opened,       // readable and writable
-    read_only,    // readable only: points offered, nothing stored (message says so)
-    cannot_open,  // the folder or database cannot be opened or created
-    not_a_job,    // job.db is some other file or database: left untouched
-    damaged,      // job.db is a damaged database: left untouched
-    too_new,      // written by a later version of this program: left untouched
-};
 
 class Job;
 
@@ -53,54 +44,20 @@ struct OpenResult {
 };
 
 // Opens the job in `folder`, creating the folder, job.db and reports/ when
-// the folder holds no job.db yet (a missing folder is created too). A
-// database that is not ours or is damaged is never overwritten.
+// the folder holds no job.db yet (a missing folder is created too). What is
+// checked costs the same whatever the job holds: the application id, the
+// versions and the schema's objects. A database that is not ours, holds
+// anything but data, is damaged or is too new is never changed.
 OpenResult open_job(const std::filesystem::path& folder);
 
-// Who changed a point and from where, for the history.
-struct Origin {
-    std::string program;  // "points", "marula-points", "linktrav", …
-    std::string source;   // "入力", or a file and line such as "s01.sim:6"
-};
-
-// How a write went.
-enum class WriteStatus {
-    done,
-    read_only,     // the job is read-only: nothing stored
-    busy,          // another program held the job beyond the busy timeout: nothing stored
-    failed,        // the write failed (disk full, I/O error): rolled back, nothing stored
-    not_found,     // no point of that name or number
-    name_taken,    // the new name belongs to another point
-    invalid_name,  // the name breaks the rules (message gives the reason)
-    out_of_range,  // a coordinate of 1e8 m or more
-};
-
-struct WriteResult {
-    WriteStatus status = WriteStatus::done;
-    std::string message;      // one line in Japanese for the prompt row; empty when done
-    std::int64_t number = 0;  // the point's number after add or correct
-    bool ok() const { return status == WriteStatus::done; }
-};
+// A new job under `parent` (see new_job_folder), its header set.
+OpenResult create_job(const JobHeader& header, const std::filesystem::path& parent = new_jobs_folder());
 
 // What a correction changes of a point (fields left empty stay).
 struct PointEdit {
     std::optional<std::string> name;
     std::optional<Millimetres> x, y;
     std::optional<std::optional<Millimetres>> h;  // a value, or an empty optional to remove H
-};
-
-// One change in the history.
-enum class Action { add, import, replace, h_added, rename, remove };
-std::string_view action_name(Action action);  // "add", "import", "replace", "h-added", "rename", "delete"
-
-struct Change {
-    std::int64_t id = 0;
-    std::string time;     // local time "YYYY-MM-DD HH:MM:SS"
-    std::string program;
-    Action action = Action::add;
-    std::string name;     // the point's name (for a rename, the new one)
-    std::optional<Point> before, after;
-    std::string source;
 };
 
 // The conflict choice of an import, for the whole file.
@@ -126,6 +83,7 @@ struct ImportPreview {
     std::vector<Diagnostic> warnings;    // the file's warnings and notes, and W_ZONE_MISMATCH
     std::optional<int> file_zone;
     bool zone_mismatch = false;          // the file's Z01 differs from the job's zone
+    ReadTrouble trouble;                 // the job could not be read: nothing classified
 };
 
 // What an applied import did.
@@ -135,12 +93,33 @@ struct ImportOutcome {
     bool cancelled = false;
 };
 
-// A job under the data folder, for the change-of-job list.
-struct JobSummary {
-    std::filesystem::path folder;
-    JobHeader header;
-    std::int64_t points = 0;
-    bool usable = true;  // false when its database cannot be read
+// One computed point a calculation stores, with what it may replace.
+struct StoreRequest {
+    std::string name;  // checked with check_name
+    Millimetres x = 0, y = 0;
+    // The stored point this run may move, as it stood when that was
+    // decided (the point this run last stored, or the one the user agreed
+    // to replace). Nothing: a stored point elsewhere is left.
+    std::optional<Point> may_replace = std::nullopt;
+};
+
+// What storing one point did.
+enum class Stored {
+    added,              // a new name
+    same,               // stored at this X and Y to the millimetre already (its height kept)
+    replaced,           // moved here, its height kept
+    left,               // stored elsewhere, and this run may not move it
+    changed_meanwhile,  // stored elsewhere than when the run was allowed to move it: left
+};
+
+struct StoreOutcome {
+    Stored what = Stored::added;
+    Point now;  // the point as the job holds it after the write
+};
+
+struct StoreResult {
+    WriteResult result;
+    std::vector<StoreOutcome> outcomes;  // one a request, in order (none when the write failed)
 };
 
 class Job {
@@ -152,26 +131,30 @@ public:
     const std::filesystem::path& folder() const;
     std::filesystem::path reports_folder() const;  // folder()/reports
     bool read_only() const;
+    // SQLite found the file damaged during this run: nothing more is written.
+    bool damaged() const;
+    // The connection, for the other stores of the job (the journal).
+    Database& database();
 
     // The header (display name falls back to the folder's name when empty).
-    JobHeader header() const;
+    Read<JobHeader> read_header() const;
+    JobHeader header() const { return read_header().value; }
     std::string display_name() const;
     WriteResult set_header(const JobHeader& header, const Origin& origin);
 
     // Points in number order: `limit` points with a number above
-    // `after_number` (all when limit < 0); count() of them in all.
-    std::vector<Point> points(std::int64_t after_number = 0, int limit = -1) const;
-    std::int64_t count() const;
-    // A page by position: `limit` points from the `first`-th (0-based) in
-    // number order, for "page n of m".
-    std::vector<Point> page(std::int64_t first, int limit) const;
+    // `after_number` (all when limit < 0).
+    Read<std::vector<Point>> points(std::int64_t after_number = 0, int limit = -1) const;
+    // The `limit` points numbered below `before_number`, in number order.
+    Read<std::vector<Point>> points_before(std::int64_t before_number, int limit) const;
+    Read<std::int64_t> count() const;
     // The point with this exact name (trimmed first), or this number.
-    std::optional<Point> find(std::string_view name) const;
-    std::optional<Point> find_number(std::int64_t number) const;
+    Read<std::optional<Point>> find(std::string_view name) const;
+    Read<std::optional<Point>> find_number(std::int64_t number) const;
     // The stored name that `name` misses only by width or case ("t1" →
     // "T1"), when there is one and no exact match; for a hint, never a
     // substitution.
-    std::optional<std::string> near_miss(std::string_view name) const;
+    Read<std::optional<std::string>> near_miss(std::string_view name) const;
 
     // Adds a new point (its number is the next never used). name_taken
     // when the name is stored already.
@@ -181,31 +164,33 @@ public:
     WriteResult rename(std::string_view old_name, std::string_view new_name, const Origin& origin);
     WriteResult remove(std::string_view name, const Origin& origin);
 
-    // Stores computed points in one transaction: new names are added,
-    // stored ones at the same place are left, stored ones elsewhere are
-    // replaced only when `replace_moved` (else left as they are). A name
-    // that breaks the rules refuses the whole store (invalid_name): check
-    // names with check_name first to leave out those a job cannot hold.
-    WriteResult store(std::span<const Point> points, bool replace_moved, const Origin& origin);
+    // Stores computed points in one transaction, deciding inside it: a new
+    // name is added; a stored point at the same X and Y to the millimetre
+    // is the same point (its height kept); one elsewhere is moved (keeping
+    // its height) only when the request may replace it and it still stands
+    // as it did then, else left. A name that breaks the rules refuses the
+    // whole store (invalid_name): check names with check_name first.
+    StoreResult store(std::span<const StoreRequest> requests, const Origin& origin);
+    // The stored points that storing `requests` would move (same name,
+    // another X or Y), as stored; for the question before a replace.
+    Read<std::vector<Point>> moved_by(std::span<const StoreRequest> requests) const;
 
-    // The stored points that storing `points` would move (same name, other
-    // X, Y or H), as stored; for the question before a replace.
-    std::vector<Point> differing(std::span<const Point> points) const;
-
-    // The history, oldest first (`limit` newest entries when limit ≥ 0).
-    std::vector<Change> history(int limit = -1) const;
+    // The history, oldest first (`limit` newest changes when limit ≥ 0).
+    Read<std::vector<Change>> history(int limit = -1) const;
 
     // Classifies a read file against the job; writes nothing.
     ImportPreview preview_import(const PointFile& file) const;
     // Applies a read file in one transaction, classifying it again inside
-    // it (another program may have written in between). `source_name`
-    // names the file in the history ("s01.sim", with ":line" added).
-    ImportOutcome apply_import(const PointFile& file, OnConflict choice, std::string_view source_name,
-                               const Origin& origin);
+    // it (another program may have written in between). `origin.source`
+    // names the file in the history.
+    ImportOutcome apply_import(const PointFile& file, OnConflict choice, const Origin& origin);
 
     // The job's points as a SIMA or CSV file (bytes to write).
-    std::string export_sima() const;
-    std::string export_csv(CsvEncoding encoding = CsvEncoding::utf8_bom) const;
+    Read<std::string> export_sima() const;
+    Read<std::string> export_csv(CsvEncoding encoding = CsvEncoding::utf8_bom) const;
+
+    // The full integrity check: "ok" alone, or SQLite's first ten problems.
+    Read<std::vector<std::string>> check() const;
 
     struct Impl;
 
@@ -218,29 +203,5 @@ private:
 // Writes a file whole or not at all (written beside it, then renamed
 // over it): nothing when done, else one line saying why, in Japanese.
 std::optional<std::string> save_file(const std::filesystem::path& file, std::string_view bytes);
-
-// Where jobs live. Script mode counts only MARULA_JOB.
-
-// MARULA_JOB when set and not empty.
-std::optional<std::filesystem::path> job_from_environment();
-// $XDG_DATA_HOME/marula/jobs (or ~/.local/share/marula/jobs).
-std::filesystem::path jobs_data_folder();
-// $XDG_CONFIG_HOME/marula/current-job (or ~/.config/marula/current-job).
-std::filesystem::path current_job_file();
-// The name of the job made on the very first start in a window.
-inline constexpr std::string_view kDefaultJobName = "既定";
-
-// The job a program should use: MARULA_JOB when set; in script mode
-// nothing else; in a window the current job, or on the very first start a
-// job "既定" under the data folder, made current.
-std::optional<std::filesystem::path> choose_job_folder(bool script_mode);
-// Makes `folder` the current job (writes current-job); false when it cannot.
-bool set_current_job(const std::filesystem::path& folder);
-
-// The jobs under the data folder, by folder name.
-std::vector<JobSummary> list_jobs(const std::filesystem::path& data_folder = jobs_data_folder());
-// A new job under the data folder: a folder named after `display_name`
-// (made safe for a file name; a number added when it exists), its header set.
-OpenResult create_job(const JobHeader& header, const std::filesystem::path& data_folder = jobs_data_folder());
 
 }  // namespace marula::job

@@ -59,11 +59,11 @@ TEST(Job, NumbersAreNeverReusedAndNamesAreUnique) {
     EXPECT_EQ(job->add({0, "a", 5, 6, std::nullopt}, kTyped).number, 5);  // case is significant
     EXPECT_EQ(job->add({0, "*", 5, 6, std::nullopt}, kTyped).status, WriteStatus::invalid_name);
     EXPECT_EQ(job->add({0, "E", kCoordinateLimit, 6, std::nullopt}, kTyped).status, WriteStatus::out_of_range);
-    EXPECT_EQ(names(job->points()), (std::vector<std::string>{"1:A", "2:B", "4:D", "5:a"}));
-    EXPECT_EQ(names(job->points(2, 2)), (std::vector<std::string>{"4:D", "5:a"}));  // a page after number 2
-    EXPECT_EQ(job->count(), 4);
-    EXPECT_EQ(names(job->page(1, 2)), (std::vector<std::string>{"2:B", "4:D"}));  // the 2nd and 3rd
-    EXPECT_EQ(names(job->page(3, 10)), (std::vector<std::string>{"5:a"}));
+    EXPECT_EQ(names(job->points().value), (std::vector<std::string>{"1:A", "2:B", "4:D", "5:a"}));
+    EXPECT_EQ(names(job->points(2, 2).value), (std::vector<std::string>{"4:D", "5:a"}));  // a page after number 2
+    EXPECT_EQ(job->count().value, 4);
+    EXPECT_EQ(names(job->points_before(5, 2).value), (std::vector<std::string>{"2:B", "4:D"}));  // the page before 5
+    EXPECT_EQ(names(job->points_before(2, 10).value), (std::vector<std::string>{"1:A"}));
     // A reopened job carries on numbering where it was.
     job.reset();
     job = fresh(t.path() / "神南");
@@ -75,13 +75,13 @@ TEST(Job, NearMissHintsTheStoredNameOnlyWithoutAnExactOne) {
     auto job = fresh(t.path());
     ASSERT_TRUE(job->add({0, "T1", 1, 2, std::nullopt}, kTyped).ok());
     ASSERT_TRUE(job->add({0, "ｺｳ4", 1, 2, std::nullopt}, kTyped).ok());
-    EXPECT_EQ(job->near_miss("t1"), "T1");
-    EXPECT_EQ(job->near_miss("Ｔ１"), "T1");
-    EXPECT_EQ(job->near_miss("コウ４"), "ｺｳ4");
-    EXPECT_EQ(job->near_miss("T1"), std::nullopt);  // found as typed
-    EXPECT_EQ(job->near_miss("T2"), std::nullopt);
-    EXPECT_EQ(job->find("t1"), std::nullopt);        // never a substitution
-    EXPECT_EQ(job->find(" T1 ")->number, 1);
+    EXPECT_EQ(job->near_miss("t1").value, "T1");
+    EXPECT_EQ(job->near_miss("Ｔ１").value, "T1");
+    EXPECT_EQ(job->near_miss("コウ４").value, "ｺｳ4");
+    EXPECT_EQ(job->near_miss("T1").value, std::nullopt);  // found as typed
+    EXPECT_EQ(job->near_miss("T2").value, std::nullopt);
+    EXPECT_EQ(job->find("t1").value, std::nullopt);        // never a substitution
+    EXPECT_EQ(job->find(" T1 ").value->number, 1);
 }
 
 TEST(Job, CorrectionsAndRenamesAreInTheHistoryWithOldAndNewValues) {
@@ -94,35 +94,35 @@ TEST(Job, CorrectionsAndRenamesAreInTheHistoryWithOldAndNewValues) {
     edit.x = 1500;
     edit.h = std::optional<Millimetres>(30000);
     ASSERT_TRUE(job->correct(1, edit, kTyped).ok());
-    EXPECT_EQ(job->find("P2"), (Point{1, "P2", 1500, 2000, 30000}));
+    EXPECT_EQ(job->find("P2").value, (Point{1, "P2", 1500, 2000, 30000}));
     PointEdit clash;
     clash.name = "Q";
     clash.x = 9;
     EXPECT_EQ(job->correct(1, clash, kTyped).status, WriteStatus::name_taken);
-    EXPECT_EQ(job->find("P2"), (Point{1, "P2", 1500, 2000, 30000}));  // nothing of the refused edit stayed
+    EXPECT_EQ(job->find("P2").value, (Point{1, "P2", 1500, 2000, 30000}));  // nothing of the refused edit stayed
     EXPECT_EQ(job->correct(9, edit, kTyped).status, WriteStatus::not_found);
     ASSERT_TRUE(job->rename("Q", "R", kTyped).ok());
     ASSERT_TRUE(job->remove("R", kTyped).ok());
-    const std::vector<Change> h = job->history();
+    const std::vector<Change> h = job->history().value;
     ASSERT_EQ(h.size(), 6u);
-    EXPECT_EQ(h[2].action, Action::rename);
+    EXPECT_EQ(h[2].action, "rename");
     EXPECT_EQ(h[2].before->name, "P");
     EXPECT_EQ(h[2].after->name, "P2");
-    EXPECT_EQ(h[3].action, Action::replace);
+    EXPECT_EQ(h[3].action, "replace");
     EXPECT_EQ(h[3].before, (Point{1, "P2", 1000, 2000, std::nullopt}));
     EXPECT_EQ(h[3].after, (Point{1, "P2", 1500, 2000, 30000}));
-    EXPECT_EQ(h[5].action, Action::remove);
+    EXPECT_EQ(h[5].action, "delete");
     EXPECT_EQ(h[5].name, "R");
     EXPECT_EQ(h[5].after, std::nullopt);
     EXPECT_EQ(h[5].source, "入力");
-    EXPECT_EQ(job->history(1).size(), 1u);
+    EXPECT_EQ(job->history(1).value.size(), 1u);
 }
 
 TEST(Job, ImportClassifiesAgainstTheStore) {
     TempFolder t;
     auto job = fresh(t.path());
     ASSERT_TRUE(job->set_header({"神南一丁目境界確定", 9}, kTyped).ok());
-    ASSERT_TRUE(job->apply_import(read("store_before.sim"), OnConflict::keep, "store_before.sim", kTyped).result.ok());
+    ASSERT_TRUE(job->apply_import(read("store_before.sim"), OnConflict::keep, {"test", "store_before.sim"}).result.ok());
     const PointFile s01 = read("s01_cad_standard.sim");
     const ImportPreview p = job->preview_import(s01);
     std::vector<std::string> added;
@@ -148,43 +148,82 @@ TEST(Job, ImportClassifiesAgainstTheStore) {
     EXPECT_EQ(other_zone.warnings[0].code, Code::W_ZONE_MISMATCH);
 
     // Cancel writes nothing; replace keeps T2's number and logs both values.
-    const auto before = job->points();
-    EXPECT_TRUE(job->apply_import(s01, OnConflict::cancel, "s01.sim", kTyped).cancelled);
-    EXPECT_EQ(job->points(), before);
-    const std::size_t logged = job->history().size();
-    const ImportOutcome done = job->apply_import(s01, OnConflict::replace, "s01.sim", kTyped);
+    const auto before = job->points().value;
+    EXPECT_TRUE(job->apply_import(s01, OnConflict::cancel, {"test", "s01.sim"}).cancelled);
+    EXPECT_EQ(job->points().value, before);
+    const std::size_t logged = job->history().value.size();
+    const ImportOutcome done = job->apply_import(s01, OnConflict::replace, {"test", "s01.sim"});
     ASSERT_TRUE(done.result.ok());
     EXPECT_EQ(done.added, 5);
     EXPECT_EQ(done.heights_added, 1);
     EXPECT_EQ(done.replaced, 1);
     EXPECT_EQ(done.identical, 2);
-    EXPECT_EQ(job->find("T2"), (Point{2, "T2", -36045118, -8098702, 34887}));
-    const auto h = job->history();
+    EXPECT_EQ(job->find("T2").value, (Point{2, "T2", -36045118, -8098702, 34887}));
+    const auto h = job->history().value;
     EXPECT_EQ(h.size(), logged + 7);
-    EXPECT_EQ(h.back().action, Action::replace);
+    EXPECT_EQ(h.back().action, "replace");
     EXPECT_EQ(h.back().before->x, -36045120);
     EXPECT_EQ(h.back().after->x, -36045118);
     EXPECT_EQ(h.back().source, "s01.sim:6");
 }
 
-TEST(Job, StoreAddsNewLeavesSameAndReplacesMovedOnlyWhenAsked) {
+// The store's rules, decided inside the write: each case stores one
+// computed point over what the job holds and checks what the job holds
+// afterwards.
+TEST(Job, StoreDecidesWhatMovedInsideTheWrite) {
+    struct Case {
+        const char* what;
+        std::optional<Point> stored;        // in the job before the store
+        std::optional<Point> may_replace;   // what the run may replace
+        std::optional<Point> meanwhile;     // written by another program after the run decided
+        Millimetres x;                      // where the run computed K1 (Y 5000)
+        Stored outcome;
+        Point after;
+    };
+    const Point k1{1, "K1", 5000, 5000, std::nullopt};
+    const Point k1_high{1, "K1", 5000, 5000, 42000};
+    const Point k1_elsewhere{1, "K1", 4000, 5000, 42000};
+    const Case cases[] = {
+        {"a new name is added", std::nullopt, std::nullopt, std::nullopt, 6000, Stored::added,
+         {1, "K1", 6000, 5000, {}}},
+        {"the same place to the mm is the same point, its height kept", k1_high, std::nullopt, std::nullopt, 5000,
+         Stored::same, k1_high},
+        {"a point elsewhere is left without leave", k1, std::nullopt, std::nullopt, 6000, Stored::left, k1},
+        {"a point the run may replace moves and keeps its height", k1_elsewhere, k1_elsewhere, std::nullopt, 6000,
+         Stored::replaced, {1, "K1", 6000, 5000, 42000}},
+        {"a point changed meanwhile is never replaced unasked", k1, k1, k1_elsewhere, 6000,
+         Stored::changed_meanwhile, k1_elsewhere},
+        {"a height added meanwhile is a change too", k1, k1, k1_high, 6000, Stored::changed_meanwhile, k1_high},
+    };
+    for (const Case& c : cases) {
+        TempFolder t;
+        auto job = fresh(t.path());
+        if (c.stored) ASSERT_TRUE(job->add(*c.stored, kTyped).ok()) << c.what;
+        if (c.meanwhile) {
+            PointEdit edit;
+            edit.x = c.meanwhile->x;
+            edit.h = c.meanwhile->h;
+            ASSERT_TRUE(job->correct(1, edit, kTyped).ok()) << c.what;
+        }
+        const StoreRequest request{"K1", c.x, 5000, c.may_replace};
+        const StoreResult r = job->store({&request, 1}, kTyped);
+        ASSERT_TRUE(r.result.ok()) << c.what << ": " << r.result.message;
+        ASSERT_EQ(r.outcomes.size(), 1u) << c.what;
+        EXPECT_EQ(r.outcomes[0].what, c.outcome) << c.what;
+        EXPECT_EQ(r.outcomes[0].now, c.after) << c.what;
+        EXPECT_EQ(job->find("K1").value, c.after) << c.what;
+    }
+}
+
+TEST(Job, StoreRefusesABadNameWholeAndNamesWhatWouldMove) {
     TempFolder t;
     auto job = fresh(t.path());
-    ASSERT_TRUE(job->add({0, "K1", 0, 0, std::nullopt}, kTyped).ok());
-    ASSERT_TRUE(job->add({0, "K2", 5, 5, std::nullopt}, kTyped).ok());
-    const std::vector<Point> computed = {{0, "K1", 0, 0, std::nullopt}, {0, "K2", 6, 5, std::nullopt},
-                                         {0, "P1", 7, 7, std::nullopt}};
-    EXPECT_EQ(job->differing(computed), (std::vector<Point>{{2, "K2", 5, 5, std::nullopt}}));
-    ASSERT_TRUE(job->store(computed, false, kTyped).ok());
-    EXPECT_EQ(job->find("K2")->x, 5);
-    EXPECT_EQ(job->find("P1")->number, 3);
-    ASSERT_TRUE(job->store(computed, true, kTyped).ok());
-    EXPECT_EQ(job->find("K2")->x, 6);
-    EXPECT_EQ(job->count(), 3);
-    // One bad name refuses the whole store.
-    const std::vector<Point> bad = {{0, "P9", 1, 1, std::nullopt}, {0, "A,B", 1, 1, std::nullopt}};
-    EXPECT_EQ(job->store(bad, true, kTyped).status, WriteStatus::invalid_name);
-    EXPECT_EQ(job->find("P9"), std::nullopt);
+    ASSERT_TRUE(job->add({0, "K2", 5, 5, 9}, kTyped).ok());
+    const std::vector<StoreRequest> computed = {{"K2", 5, 5}, {"K3", 1, 1}, {"K2 ", 6, 5}};
+    EXPECT_EQ(job->moved_by(computed).value, (std::vector<Point>{{1, "K2", 5, 5, 9}}));  // moved by the third only
+    const std::vector<StoreRequest> bad = {{"P9", 1, 1}, {"A,B", 1, 1}};
+    EXPECT_EQ(job->store(bad, kTyped).result.status, WriteStatus::invalid_name);
+    EXPECT_EQ(job->find("P9").value, std::nullopt);
 }
 
 // Writes raw SQL into a database file, for files a job must refuse.
@@ -211,29 +250,29 @@ TEST(Job, ForeignDamagedOrNewerDatabasesAreRefusedAndLeftUntouched) {
              { fresh(f.parent_path()); }
              sql(f, "PRAGMA user_version = 99;");
          }},
-        {"a job with a damaged page", OpenStatus::damaged,
+        // A job carries data, never code: a trigger would run at the next
+        // import, a view in place of a table would answer for it.
+        {"a job with a trigger", OpenStatus::not_a_job,
          [](const fs::path& f) {
-             {
-                 auto job = fresh(f.parent_path());
-                 for (int i = 0; i < 400; ++i)
-                     job->add({0, "P" + std::to_string(i), i, i, std::nullopt}, kTyped);
-             }
-             // The whole root page of the points table, garbled.
-             sqlite3* db = nullptr;
-             sqlite3_open(f.c_str(), &db);
-             sqlite3_stmt* stmt = nullptr;
-             sqlite3_prepare_v2(db,
-                                "SELECT (SELECT page_size FROM pragma_page_size), rootpage FROM sqlite_schema "
-                                "WHERE name = 'points'",
-                                -1, &stmt, nullptr);
-             ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-             const auto page_size = sqlite3_column_int64(stmt, 0), root = sqlite3_column_int64(stmt, 1);
-             sqlite3_finalize(stmt);
-             sqlite3_close(db);
-             std::fstream io(f, std::ios::in | std::ios::out | std::ios::binary);
-             io.seekp(page_size * (root - 1));
-             const std::string garbage(static_cast<std::size_t>(page_size), '\xA5');
-             io.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+             { fresh(f.parent_path()); }
+             sql(f, "CREATE TRIGGER move AFTER INSERT ON points BEGIN UPDATE points SET x = x + 1000000; END;");
+         }},
+        {"a job with a view", OpenStatus::not_a_job,
+         [](const fs::path& f) {
+             { fresh(f.parent_path()); }
+             sql(f, "CREATE VIEW every_point AS SELECT * FROM points;");
+         }},
+        {"a job whose points table is another's", OpenStatus::not_a_job,
+         [](const fs::path& f) {
+             { fresh(f.parent_path()); }
+             sql(f, "DROP TABLE points; CREATE TABLE points (number INTEGER PRIMARY KEY, name TEXT, x, y, h, folded);");
+         }},
+        {"a job whose points table is a view", OpenStatus::not_a_job,
+         [](const fs::path& f) {
+             { fresh(f.parent_path()); }
+             sql(f, "DROP TABLE points; CREATE VIEW points AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+                    "SELECT i + 1 FROM n) SELECT i AS number, 'P' AS name, 0 AS x, 0 AS y, NULL AS h, NULL AS folded "
+                    "FROM n;");
          }},
     };
     for (const Case& c : cases) {
@@ -247,6 +286,127 @@ TEST(Job, ForeignDamagedOrNewerDatabasesAreRefusedAndLeftUntouched) {
         EXPECT_NE(opened.message.find("job.db"), std::string::npos) << c.what;
         EXPECT_EQ(slurp(file), bytes) << c.what << ": the file was changed";
     }
+}
+
+// The whole root page of a table, garbled.
+void garble_root_page(const fs::path& file, const char* table) {
+    sqlite3* db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "SELECT (SELECT page_size FROM pragma_page_size), rootpage FROM sqlite_schema WHERE name = ?",
+                       -1, &stmt, nullptr);
+    sqlite3_bind_text(stmt, 1, table, -1, SQLITE_STATIC);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    const auto page_size = sqlite3_column_int64(stmt, 0), root = sqlite3_column_int64(stmt, 1);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    std::fstream io(file, std::ios::in | std::ios::out | std::ios::binary);
+    io.seekp(page_size * (root - 1));
+    const std::string garbage(static_cast<std::size_t>(page_size), '\xA5');
+    io.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+}
+
+// Opening reads no table, so a damaged page is found when the run reads it:
+// the reader is told, never handed "nothing stored", and from then on
+// nothing is written to the job.
+TEST(Job, ADamagedPageFoundDuringARunStopsEveryWrite) {
+    TempFolder t;
+    {
+        auto job = fresh(t.path());
+        for (int i = 0; i < 400; ++i) job->add({0, "P" + std::to_string(i), i, i, std::nullopt}, kTyped);
+    }
+    garble_root_page(t.path() / "job.db", "points");
+    const std::string bytes = slurp(t.path() / "job.db");
+    auto job = fresh(t.path());
+    ASSERT_TRUE(job);
+    const auto found = job->find("P7");
+    ASSERT_FALSE(found.ok());
+    EXPECT_NE(found.trouble->find("壊れています"), std::string::npos) << *found.trouble;
+    EXPECT_TRUE(job->damaged());
+    EXPECT_EQ(job->add({0, "Q", 1, 1, std::nullopt}, kTyped).status, WriteStatus::damaged);
+    EXPECT_EQ(job->set_header({"x", 9}, kTyped).status, WriteStatus::damaged);
+    job.reset();
+    EXPECT_EQ(slurp(t.path() / "job.db"), bytes);
+}
+
+// A later version that only adds tables keeps this one working: its own
+// tables are left alone, never read or written.
+TEST(Job, TablesOfALaterCompatibleVersionAreLeftAlone) {
+    TempFolder t;
+    { fresh(t.path()); }
+    sql(t.path() / "job.db",
+        "CREATE TABLE later_things (id INTEGER PRIMARY KEY, what TEXT); INSERT INTO later_things VALUES (1, 'x');"
+        "CREATE INDEX later_points ON points (x); UPDATE job_meta SET version = 9;");
+    auto job = fresh(t.path());
+    ASSERT_TRUE(job);
+    ASSERT_TRUE(job->add({0, "A", 1, 2, std::nullopt}, kTyped).ok());
+    job.reset();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((t.path() / "job.db").c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT (SELECT version FROM job_meta), (SELECT count(*) FROM later_things),"
+                           " (SELECT user_version FROM pragma_user_version)", -1, &s, nullptr);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(s, 0), 9);  // not brought "down" to this version
+    EXPECT_EQ(sqlite3_column_int(s, 1), 1);
+    EXPECT_EQ(sqlite3_column_int(s, 2), kCompatibleVersion);
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+}
+
+// A job as the version before kept it (one history row a change, with its
+// file and line in one text) is brought up to date in place: its points
+// stay and its history reads as it did.
+TEST(Job, AnEarlierJobKeepsItsPointsAndHistory) {
+    TempFolder t;
+    const fs::path file = t.path() / "job.db";
+    sql(file, (migration_statements(1) + migration_statements(2) +
+               "INSERT INTO points (number, name, folded, x, y, h) VALUES (1, 'T1', 'T1', 100, 200, NULL),"
+               " (2, 't2', 'T2', 300, 400, 5);"
+               "INSERT INTO history (time, program, action, name, new_number, new_name, new_x, new_y, new_h, source)"
+               " VALUES ('2026-12-01 10:00:00', 'marula-points', 'import', 'T1', 1, 'T1', 100, 200, NULL, 'a.sim:6'),"
+               " ('2026-12-01 10:00:00', 'marula-points', 'import', 't2', 2, 't2', 300, 400, 5, 'a.sim:7');"
+               "INSERT INTO history (time, program, action, name, old_number, old_name, old_x, old_y, old_h,"
+               " new_number, new_name, new_x, new_y, new_h, source) VALUES ('2026-12-02 09:00:00', 'points',"
+               " 'rename', 'T9', 1, 'T1', 100, 200, NULL, 1, 'T9', 100, 200, NULL, '入力');"
+               "UPDATE points SET name = 'T9', folded = 'T9' WHERE number = 1;"
+               "PRAGMA application_id = " + std::to_string(kApplicationId) + "; PRAGMA user_version = 2;")
+                  .c_str());
+    auto job = fresh(t.path());
+    ASSERT_TRUE(job);
+    EXPECT_EQ(names(job->points().value), (std::vector<std::string>{"1:T9", "2:t2"}));
+    EXPECT_EQ(job->near_miss("T2").value, "t2");  // the folded names carried over
+    EXPECT_EQ(job->near_miss("t9").value, "T9");
+    const auto h = job->history().value;
+    ASSERT_EQ(h.size(), 3u);
+    EXPECT_EQ(h[0].action, "import");
+    EXPECT_EQ(h[0].source, "a.sim:6");
+    EXPECT_EQ(h[1].after, (Point{2, "t2", 300, 400, 5}));
+    EXPECT_EQ(h[2].action, "rename");
+    EXPECT_EQ(h[2].before->name, "T1");
+    EXPECT_EQ(h[2].after->name, "T9");
+    EXPECT_EQ(h[2].source, "入力");
+}
+
+// Opening checks what it can in constant time; the whole file is read only
+// when asked.
+TEST(Job, TheFullCheckFindsWhatOpeningDoesNotRead) {
+    TempFolder t;
+    {
+        auto job = fresh(t.path());
+        for (int i = 0; i < 2000; ++i) job->add({0, "P" + std::to_string(i), i, i, std::nullopt}, kTyped);
+        EXPECT_EQ(job->check().value, (std::vector<std::string>{"ok"}));
+    }
+    // A page of the name index garbled: the points table itself reads well.
+    garble_root_page(t.path() / "job.db", "sqlite_autoindex_points_1");
+    auto job = fresh(t.path());
+    ASSERT_TRUE(job);
+    const auto problems = job->check();
+    ASSERT_TRUE(problems.ok());
+    ASSERT_FALSE(problems.value.empty());
+    EXPECT_NE(problems.value.front(), "ok");
+    EXPECT_LE(problems.value.size(), 10u);
 }
 
 TEST(Job, HeaderKeepsNameAndZone) {
@@ -283,17 +443,17 @@ TEST(Jobs, ChoiceFollowsTheEnvironmentAndTheFirstStartMakesTheDefault) {
     setenv("XDG_DATA_HOME", (t.path() / "data").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (t.path() / "config").c_str(), 1);
     unsetenv("MARULA_JOB");
-    EXPECT_EQ(choose_job_folder(true), std::nullopt);  // script mode without MARULA_JOB: no job
+    EXPECT_EQ(choose_job_folder(job_from_environment(), true), std::nullopt);  // script mode without MARULA_JOB: no job
     EXPECT_FALSE(fs::exists(t.path() / "config"));
-    const auto first = choose_job_folder(false);
+    const auto first = choose_job_folder(job_from_environment(), false);
     ASSERT_TRUE(first);
     EXPECT_EQ(*first, t.path() / "data" / "marula" / "jobs" / "既定");
     EXPECT_EQ(slurp(t.path() / "config" / "marula" / "current-job"), first->string() + "\n");
     ASSERT_TRUE(set_current_job(t.path() / "other"));
-    EXPECT_EQ(choose_job_folder(false), t.path() / "other");
+    EXPECT_EQ(choose_job_folder(job_from_environment(), false), t.path() / "other");
     setenv("MARULA_JOB", (t.path() / "env").c_str(), 1);
-    EXPECT_EQ(choose_job_folder(true), t.path() / "env");
-    EXPECT_EQ(choose_job_folder(false), t.path() / "env");
+    EXPECT_EQ(choose_job_folder(job_from_environment(), true), t.path() / "env");
+    EXPECT_EQ(choose_job_folder(job_from_environment(), false), t.path() / "env");
 }
 
 TEST(Jobs, ListedUnderTheDataFolderAndCreatedByName) {
@@ -307,14 +467,15 @@ TEST(Jobs, ListedUnderTheDataFolderAndCreatedByName) {
     EXPECT_EQ(b.job->folder(), t.path() / "神南_一丁目-2");  // never into an existing folder
     fs::create_directories(t.path() / "broken");
     std::ofstream(t.path() / "broken" / "job.db") << "garbage";
-    const auto jobs = list_jobs(t.path());
+    const auto jobs = list_jobs({t.path()}, b.job->folder());
     ASSERT_EQ(jobs.size(), 3u);
     EXPECT_EQ(jobs[0].header.display_name, "broken");
     EXPECT_FALSE(jobs[0].usable);
     EXPECT_EQ(jobs[1].header.display_name, "神南/一丁目");
     EXPECT_EQ(jobs[1].header.zone, 9);
     EXPECT_EQ(jobs[1].points, 1);
-    EXPECT_TRUE(jobs[2].usable);
+    EXPECT_TRUE(jobs[2].current);  // the caller's own: not opened a second time
+    EXPECT_EQ(jobs[2].points, 0);
     EXPECT_EQ(slurp(t.path() / "broken" / "job.db"), "garbage");
 }
 

@@ -1,23 +1,27 @@
 // The journal of a job: each run of a calculation program, its start, the
 // input it took (one event a line in script syntax: `type …`, `key F3`,
 // `dblclick X Y`) and how it ended. Each event is committed as it comes
-// (WAL, synchronous=NORMAL): a crash or a kill loses nothing committed.
+// (WAL, synchronous=NORMAL): a crash or a kill loses nothing committed. It
+// is kept in the job's database, through the job's own connection.
 //
-//   std::string why;
-//   auto journal = marula::job::Journal::open(folder, why);  // after open_job
-//   auto run = journal->begin_run("linktrav");
-//   journal->record("type T1");
+//   JournalWriter journal(job->database(), "linktrav");
+//   journal.record("type T1");       // the run's row is written with its first event
+//   journal.end_run("end", 1);
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "job/database.h"
+
 namespace marula::job {
+
+// The most events a run may hold: a longer record is damaged (it would
+// take minutes to replay, with no way out).
+inline constexpr std::int64_t kJournalEventLimit = 100'000;
 
 struct JournalRun {
     std::int64_t id = 0;
@@ -26,6 +30,7 @@ struct JournalRun {
     std::optional<std::string> ending;  // "reinput", "menu", "end", "run", "closed", "escaped"; none: killed
     std::int64_t events = 0;            // events recorded
     std::int64_t replayable = 0;        // events before the one that ended it (all when it ended by none)
+    std::int64_t answers = 0;           // answers to the job's own questions
 };
 
 // How a run's ending reads in the list ("終了", "強制終了", …).
@@ -34,53 +39,56 @@ std::string ending_label(const std::optional<std::string>& ending);
 // start (it ended otherwise than by re-input, menu, end or RUN).
 bool offered_for_restore(const JournalRun& run);
 
+// Reading the journal.
 class Journal {
 public:
-    ~Journal();
-    Journal(const Journal&) = delete;
-    Journal& operator=(const Journal&) = delete;
-
-    // Opens the journal of the job in `folder` (open_job has made it ready).
-    // None, with one line in Japanese in `message`, when it cannot be
-    // written (a read-only job, an earlier version that could not be
-    // brought up to date, a database that cannot be opened).
-    static std::unique_ptr<Journal> open(const std::filesystem::path& folder, std::string& message);
-    // The same, for reading only (listing and printing runs).
-    static std::unique_ptr<Journal> open_for_reading(const std::filesystem::path& folder, std::string& message);
+    explicit Journal(const Database& db) : db_(db) {}
 
     // Runs newest first; the newest run of a program.
-    std::vector<JournalRun> runs() const;
-    std::optional<JournalRun> run(std::int64_t id) const;
-    std::optional<JournalRun> latest_run(std::string_view program) const;
+    Read<std::vector<JournalRun>> runs() const;
+    Read<std::optional<JournalRun>> run(std::int64_t id) const;
+    Read<std::optional<JournalRun>> latest_run(std::string_view program) const;
     // A run's events in order.
-    std::vector<std::string> events(std::int64_t id) const;
+    Read<std::vector<std::string>> events(std::int64_t id) const;
     // The first names typed in a run (typed lines that are not numbers).
-    std::vector<std::string> first_names(std::int64_t id, int count) const;
-
-    // Writing: begins a new run of `program` (recording goes to it);
-    // nothing, or one line in Japanese when the journal cannot be written.
-    std::optional<std::string> begin_run(std::string_view program, std::optional<std::int64_t> reopened_from = {});
-    std::optional<std::string> record(std::string_view line);
-    // Replaces the event recorded `index`-th (from 0) of the current run.
-    std::optional<std::string> amend(std::int64_t index, std::string_view line);
-    // The answer to a question the job caused: it replaces the event
-    // recorded last (the answer's typed line).
-    std::optional<std::string> record_answer(std::string_view question, std::string_view answer);
-    // Those answers of a run, in order: the event count before each, the
-    // question and the answer.
+    Read<std::vector<std::string>> first_names(std::int64_t id, int count) const;
+    // The answers to questions the job caused: the event count before
+    // each, the question and the answer.
     struct Answer {
         std::int64_t after_events = 0;
         std::string question, answer;
     };
-    std::vector<Answer> answers(std::int64_t id) const;
-    std::optional<std::string> end_run(std::string_view ending, std::int64_t replayable);
-    std::int64_t current_run() const;
-
-    struct Impl;
+    Read<std::vector<Answer>> answers(std::int64_t id) const;
 
 private:
-    explicit Journal(std::unique_ptr<Impl> impl);
-    std::unique_ptr<Impl> impl_;
+    const Database& db_;
+};
+
+// Writing one run. Nothing is written until its first event: a start that
+// takes no input leaves no run. Every function gives nothing, or one line
+// in Japanese when the journal cannot be written.
+class JournalWriter {
+public:
+    JournalWriter(Database& db, std::string program, std::optional<std::int64_t> reopened_from = std::nullopt)
+        : db_(db), program_(std::move(program)), reopened_from_(reopened_from) {}
+
+    std::optional<std::string> record(std::string_view line);
+    // Replaces the event recorded `index`-th (from 0) of this run.
+    std::optional<std::string> amend(std::int64_t index, std::string_view line);
+    // The answer to a question the job caused: it replaces the event
+    // recorded last (the answer's typed line).
+    std::optional<std::string> record_answer(std::string_view question, std::string_view answer);
+    std::optional<std::string> end_run(std::string_view ending, std::int64_t replayable);
+    // The run's number once it has begun.
+    std::optional<std::int64_t> run() const { return run_; }
+
+private:
+    std::optional<std::string> begin();
+    Database& db_;
+    std::string program_;
+    std::optional<std::int64_t> reopened_from_;
+    std::optional<std::int64_t> run_;
+    std::int64_t next_seq_ = 0;
 };
 
 // The notice when the journal cannot be written.

@@ -123,6 +123,10 @@ public:
     // A short message on the prompt row (row 23) in colour 10, held for a
     // moment; used for refusals and for the runtime's own troubles.
     void notice(std::string_view message);
+    // A notice that may be longer than the row (a path, a message of the
+    // job): logged whole in script mode's events.log ("notice …") and shown
+    // cut to the prompt row, never wrapping into a scroll.
+    void say(std::string_view message);
 
     // ---- events -------------------------------------------------------
     // KEY(n) ON/OFF/STOP for F1..F8; MOUSE(8) ON/OFF for the double-click.
@@ -169,6 +173,10 @@ public:
     // notice on the prompt row names the file. In a window the filed copy
     // is the only one; script mode keeps print-N.* in the print folder too.
     void file_sheets_in(std::filesystem::path folder) { filing_folder_ = std::move(folder); }
+    // A line every report carries under its title (the job it was printed
+    // in); empty for none.
+    void set_sheet_line(std::string line) { sheet_line_ = std::move(line); }
+    const std::string& sheet_line() const { return sheet_line_; }
 
     // ---- bitmaps ------------------------------------------------------
     // Loads a .bmp (looked up in the current folder, then beside the
@@ -182,6 +190,13 @@ public:
     // ".exe" stripped) from the folder of the running one, ending this
     // program. Returns only when that fails, after a notice on the prompt row.
     void run(std::string_view name);
+    // The program RUN starts for the menu (an ending of "menu", and where
+    // Escape leaves an entry for); start-up sets it.
+    void set_menu_program(std::string name) { menu_program_ = std::move(name); }
+    const std::string& menu_program() const { return menu_program_; }
+    // Called once right before RUN hands the process to another program,
+    // after the run's journal has ended (start-up closes the job there).
+    void set_before_run(std::function<void()> hook) { before_run_ = std::move(hook); }
     // END: logs "end", shows the last frame (in script mode also written as
     // final.txt/.color/.png) and exits with status 0.
     [[noreturn]] void end();
@@ -228,6 +243,9 @@ public:
     // naming it; the program carries on with the backend's input.
     void start_replay(std::vector<InputEvent> events);
     bool replaying() const { return replaying_; }
+    // Replayed events not yet taken: once none are left, the program is
+    // where the replayed run was, and what it does next is live.
+    bool replay_pending() const { return !replay_.empty(); }
     // A question answered by one key on the prompt row: Y (yes), N or Enter
     // (no); other keys are ignored, and keys typed before the question are
     // dropped. In script mode a typed line answers (`type Y`). Its answer
@@ -306,10 +324,13 @@ private:
     void send(const std::filesystem::path& pdf);
 
     std::string program_;
+    std::string menu_program_;
+    std::function<void()> before_run_;
     std::unique_ptr<Backend> backend_;
     std::unique_ptr<GlyphFont> font_;
     std::filesystem::path out_dir_;
     std::optional<std::filesystem::path> filing_folder_;  // see file_sheets_in
+    std::string sheet_line_;                              // see set_sheet_line
 
     std::array<std::array<Cell, kColumns>, kRows> text_{};
     GraphicsPlane pixels_;
@@ -357,10 +378,5 @@ private:
     std::map<std::string, Picture, std::less<>> pictures_;  // bitmaps by file name, once loaded
 };
 
-// Program start: picks the backend (script mode when MARULA_HEADLESS=1,
-// else an SDL window), builds the runtime and runs `body`. Prints start-up
-// failures on stderr and returns a non-zero status; returns 0 when body
-// returns. Linked only into program executables.
-int run_program(const char* program, int argc, char** argv, const std::function<void(Runtime&)>& body);
 
 }  // namespace marula

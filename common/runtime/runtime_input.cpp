@@ -129,6 +129,11 @@ double Runtime::input_number(std::string_view prompt, std::optional<double> pres
     }
 }
 
+void Runtime::say(std::string_view message) {
+    log_event("notice " + std::string(message));
+    notice(cut_to_width(message, kColumns - 1));
+}
+
 void Runtime::notice(std::string_view message) {
     int col = cursor_col_, row = cursor_row_, color = color_, style = style_;
     std::array<Cell, kColumns> saved = text_[kPromptRow];

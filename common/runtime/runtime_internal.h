@@ -9,11 +9,11 @@
 #include <string_view>
 
 #include "backend.h"
+#include "screen_geometry.h"
 
 namespace marula::detail {
 
 constexpr int kBackground = 15;
-constexpr int kPromptRow = 23;
 
 inline int clamp_color(int c) { return (c >= 0 && c < 16) ? c : 0; }
 

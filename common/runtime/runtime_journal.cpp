@@ -213,7 +213,7 @@ void Runtime::escape_entry() {
     if (replaying_) return;
     if (!ask_yes_no(escape_question_)) return;
     journal_end(RunEnding::escaped, true);  // up to the Escape: offered at the next start
-    run("MARULA");
+    run(menu_program_);
 }
 
 }  // namespace marula

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "bitmap.h"
 #include "modules.h"
@@ -88,15 +89,16 @@ void Runtime::run(std::string_view requested) {
     if (exists && startable(path)) {
         std::string self;
         for (char c : program_) self += char(std::tolower(static_cast<unsigned char>(c)));
-        journal_end(name == self ? RunEnding::reinput : name == "marula" ? RunEnding::menu : RunEnding::run, true);
+        journal_end(name == self ? RunEnding::reinput : name == menu_program_ ? RunEnding::menu : RunEnding::run, true);
         present();
+        if (before_run_) std::exchange(before_run_, nullptr)();
         setenv("MARULA_SCRIPT_OFFSET", std::to_string(backend_->script_offset()).c_str(), 1);
         if (auto place = backend_->window_placement(); !place.empty()) setenv("MARULA_WINDOW_POS", place.c_str(), 1);
         backend_.reset();  // closes the window before the next program opens its own
         char* argv[] = {name.data(), nullptr};
         ::execv(path.c_str(), argv);
         // exec failed: nothing sensible is left to show on; report and stop.
-        std::fprintf(stderr, "marula: cannot start %s\n", path.c_str());
+        std::fprintf(stderr, "%s: cannot start %s\n", program_.c_str(), path.c_str());
         std::exit(1);
     }
     log_event((exists ? "error program cannot be started: " : "error program not found: ") + name);

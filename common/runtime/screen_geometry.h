@@ -10,6 +10,8 @@ inline constexpr int kColumns = 80;
 inline constexpr int kRows = 24;
 inline constexpr int kCellWidth = 8;
 inline constexpr int kCellHeight = 18;
+// Questions, answers and notices stand on the last text row.
+inline constexpr int kPromptRow = kRows - 1;
 static_assert(kColumns * kCellWidth == kScreenWidth && kRows * kCellHeight == kScreenHeight);
 
 }  // namespace marula

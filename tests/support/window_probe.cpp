@@ -2,10 +2,11 @@
 // window tests start it under displays and sound systems of every kind.
 #include <cstdlib>
 
-#include "runtime/runtime.h"
+#include "session/session.h"
 
 int main(int argc, char** argv) {
-    return marula::run_program("window_probe", argc, argv, [](marula::Runtime& rt) {
+    return marula::run_program(marula::ProgramKind::standalone, "window_probe", argc, argv,
+                               [](marula::Runtime& rt, marula::Session&) {
         rt.locate(0, 0);
         rt.print_line("画面の確認");
         rt.present();

@@ -1,0 +1,363 @@
+// Every table of the job, from the first version on. A migration takes the
+// job from one version to the next in the transaction that opened it; the
+// statements of a version once released are never edited (the check at
+// opening compares each table's definition with what they create).
+#include "job/schema.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <chrono>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "job/point.h"
+
+namespace marula::job {
+
+namespace {
+
+struct Migration {
+    const char* create;            // run first
+    void (*move)(Database&);       // then this, when there is data to carry
+    const char* finish;            // then this
+};
+
+// Version 2 kept one history row a change, each with its time, program and
+// "file:line"; version 3 keeps a batch a write with its changes under it.
+void move_history_into_batches(Database& db) {
+    Statement old = db.prepare(
+        "SELECT time, program, action, name, old_number, old_name, old_x, old_y, old_h, new_number, new_name, "
+        "new_x, new_y, new_h, source FROM history ORDER BY id");
+    Statement batch = db.prepare("INSERT INTO history_batches (time, program, source) VALUES (?, ?, ?)");
+    Statement change = db.prepare(
+        "INSERT INTO history_changes (batch, action, point, line, name, old_name, old_x, old_y, old_h, new_x, "
+        "new_y, new_h) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    static constexpr std::array<const char*, 6> kActions = {"add", "import", "replace", "h-added", "rename", "delete"};
+    std::string last_key;
+    std::int64_t batch_id = 0;
+    while (old.step()) {
+        // "s01.sim:6" is the file and its line; anything else a source alone.
+        std::string source = old.text(14);
+        std::optional<std::int64_t> line;
+        if (const auto colon = source.rfind(':'); colon != std::string::npos && colon + 1 < source.size() &&
+                                                  source.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
+            line = std::stoll(source.substr(colon + 1));
+            source.resize(colon);
+        }
+        const std::string key = old.text(0) + '\t' + old.text(1) + '\t' + source;
+        if (key != last_key) {
+            batch.reset();
+            batch.bind(1, old.text(0)).bind(2, old.text(1)).bind(3, source).run();
+            batch_id = db.last_insert_rowid();
+            last_key = key;
+        }
+        int action = 0;
+        for (std::size_t a = 0; a < kActions.size(); ++a)
+            if (old.text(2) == kActions[a]) action = int(a) + 1;
+        const std::optional<std::int64_t> number = old.null(9) ? old.maybe(4) : old.maybe(9);
+        const std::optional<std::string> old_name = old.maybe_text(5);
+        const std::string name = old.text(3);
+        change.reset();
+        change.bind(1, batch_id).bind(2, std::int64_t{action}).bind(3, number).bind(4, line).bind(5, name);
+        // The old name is kept where it differs from the one the change is under (a rename).
+        if (old_name && *old_name != name) change.bind(6, *old_name);
+        change.bind(7, old.maybe(6)).bind(8, old.maybe(7)).bind(9, old.maybe(8));
+        change.bind(10, old.maybe(11)).bind(11, old.maybe(12)).bind(12, old.maybe(13));
+        change.run();
+    }
+}
+
+constexpr std::array<Migration, 3> kMigrations = {{
+    // 1: the header, the points and their history.
+    {R"sql(
+CREATE TABLE job_header (
+    id INTEGER PRIMARY KEY CHECK (id = 1),
+    display_name TEXT NOT NULL DEFAULT '',
+    zone INTEGER CHECK (zone IS NULL OR zone BETWEEN 1 AND 19)
+);
+INSERT INTO job_header (id, display_name) VALUES (1, '');
+CREATE TABLE points (
+    number INTEGER PRIMARY KEY AUTOINCREMENT,
+    name TEXT NOT NULL UNIQUE,
+    folded TEXT NOT NULL,
+    x INTEGER NOT NULL,
+    y INTEGER NOT NULL,
+    h INTEGER
+);
+CREATE INDEX points_folded ON points (folded);
+CREATE TABLE history (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    time TEXT NOT NULL,
+    program TEXT NOT NULL,
+    action TEXT NOT NULL,
+    name TEXT NOT NULL,
+    old_number INTEGER, old_name TEXT, old_x INTEGER, old_y INTEGER, old_h INTEGER,
+    new_number INTEGER, new_name TEXT, new_x INTEGER, new_y INTEGER, new_h INTEGER,
+    source TEXT NOT NULL
+);
+)sql",
+     nullptr, ""},
+    // 2: the journal: each run of a calculation program and the input it
+    // took, in script syntax, in order. `ending` is empty for a run that
+    // stopped without ending (killed); `replayable` counts the events
+    // before the one that ended it.
+    {R"sql(
+CREATE TABLE journal_runs (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    program TEXT NOT NULL,
+    started TEXT NOT NULL,
+    ending TEXT,
+    replayable INTEGER,
+    reopened_from INTEGER
+);
+CREATE INDEX journal_runs_program ON journal_runs (program, id);
+CREATE TABLE journal_events (
+    run INTEGER NOT NULL,
+    seq INTEGER NOT NULL,
+    line TEXT NOT NULL,
+    PRIMARY KEY (run, seq)
+) WITHOUT ROWID;
+CREATE TABLE journal_answers (
+    run INTEGER NOT NULL,
+    seq INTEGER NOT NULL,
+    question TEXT NOT NULL,
+    answer TEXT NOT NULL
+);
+)sql",
+     nullptr, ""},
+    // 3: the job's own version apart from the compatible one; the history
+    // as batches (one a write: its time, program, file and journal run) and
+    // their changes (the point by number, or a setting's key or a parcel's
+    // name, the file's line, the values before and after); a folded name
+    // only where it differs from the name.
+    {R"sql(
+CREATE TABLE job_meta (
+    id INTEGER PRIMARY KEY CHECK (id = 1),
+    version INTEGER NOT NULL
+);
+INSERT INTO job_meta (id, version) VALUES (1, 3);
+CREATE TABLE history_batches (
+    id INTEGER PRIMARY KEY,
+    time TEXT NOT NULL,
+    program TEXT NOT NULL,
+    source TEXT,
+    run INTEGER
+);
+CREATE TABLE history_changes (
+    id INTEGER PRIMARY KEY,
+    batch INTEGER NOT NULL,
+    action INTEGER NOT NULL,
+    point INTEGER,
+    key TEXT,
+    line INTEGER,
+    name TEXT,
+    old_name TEXT,
+    old_x INTEGER, old_y INTEGER, old_h INTEGER,
+    new_x INTEGER, new_y INTEGER, new_h INTEGER,
+    old_text TEXT,
+    new_text TEXT
+);
+CREATE INDEX journal_answers_run ON journal_answers (run);
+)sql",
+     move_history_into_batches, R"sql(
+DROP TABLE history;
+DROP INDEX points_folded;
+UPDATE points SET folded = '' WHERE folded = name;
+CREATE INDEX points_folded ON points (folded) WHERE folded <> '';
+)sql"},
+}};
+static_assert(kMigrations.size() == kSchemaVersion);
+
+// Versions 1 and 2 kept only user_version; from 3 on the job's own version
+// is in job_meta.
+std::int64_t job_version(const Database& db, std::int64_t user_version, bool has_meta) {
+    if (!has_meta) return user_version;
+    return db.integer("SELECT version FROM job_meta WHERE id = 1");
+}
+
+void run_migration(Database& db, std::size_t index) {
+    const Migration& m = kMigrations[index];
+    db.exec(m.create);
+    if (m.move) m.move(db);
+    if (m.finish && *m.finish) db.exec(m.finish);
+    if (index + 1 >= 3) db.exec("UPDATE job_meta SET version = " + std::to_string(index + 1) + " WHERE id = 1");
+}
+
+// A schema object as SQLite keeps it.
+struct Definition {
+    std::string type;
+    std::string sql;
+    bool operator==(const Definition&) const = default;
+};
+using Objects = std::map<std::string, Definition>;
+
+Objects objects_of(const Database& db) {
+    Objects out;
+    Statement s = db.prepare("SELECT type, name, sql FROM sqlite_schema");
+    while (s.step()) out[s.text(1)] = {s.text(0), s.text(2)};
+    return out;
+}
+
+// What each version's tables and indexes are, made once by running the
+// migrations on an empty database in memory.
+struct Expected {
+    std::vector<Objects> at;       // at[v]: the objects of version v
+    std::set<std::string> names;   // every name that is ours at some version
+};
+
+const Expected& expected() {
+    static const Expected built = [] {
+        Expected e;
+        e.at.emplace_back();
+        DbError error;
+        auto memory = Database::open(":memory:", OpenMode::read_write, error);
+        if (!memory) return e;
+        for (std::size_t i = 0; i < kMigrations.size(); ++i) {
+            run_migration(*memory, i);
+            Objects now = objects_of(*memory);
+            std::erase_if(now, [](const auto& o) { return o.first.starts_with("sqlite_"); });
+            for (const auto& [name, definition] : now) e.names.insert(name);
+            e.at.push_back(std::move(now));
+        }
+        return e;
+    }();
+    return built;
+}
+
+// A job is data: no trigger and no view anywhere, and each table and index
+// of ours as we define it at the job's version. Tables and indexes of a
+// later compatible version, and SQLite's own, are left alone.
+bool only_data(const Objects& objects, std::int64_t version) {
+    const Expected& e = expected();
+    if (e.at.size() <= std::size_t(kSchemaVersion)) return false;
+    const Objects& ours = e.at[std::size_t(std::min<std::int64_t>(version, kSchemaVersion))];
+    for (const auto& [name, definition] : objects) {
+        if (definition.type == "trigger" || definition.type == "view") return false;
+        if (name.starts_with("sqlite_")) continue;
+        if (const auto mine = ours.find(name); mine != ours.end()) {
+            if (mine->second != definition) return false;
+        } else if (e.names.contains(name)) {
+            return false;  // ours at another version: not what this version holds
+        }
+    }
+    for (const auto& [name, definition] : ours)
+        if (!objects.contains(name)) return false;
+    return true;
+}
+
+// WAL, set before anything is written; pages of 16 KiB for a new job (set
+// before its first table), so a large import reaches the disk in a quarter
+// of the writes. Changing the journal mode does not wait for a neighbour
+// that is making the same job: it is tried again for the busy timeout.
+void set_up_file(Database& db, bool empty) {
+    if (db.read_only()) return;
+    if (empty) db.exec("PRAGMA page_size = 16384");
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        try {
+            db.exec("PRAGMA journal_mode = WAL");
+            break;
+        } catch (const DbError& e) {
+            if (e.primary() != SQLITE_BUSY || std::chrono::steady_clock::now() > give_up) throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    db.exec("PRAGMA synchronous = NORMAL");
+}
+
+// What opening finds of a job, inside a transaction.
+struct SchemaState {
+    std::optional<OpenStatus> verdict;  // why it cannot be used
+    bool fresh = false;                 // an empty file: to be made a job
+    std::int64_t version = 0;           // the job's schema version
+    bool needs_migration = false;       // older than this build
+};
+
+SchemaState inspect(const Database& db) {
+    SchemaState state;
+    const Objects objects = objects_of(db);
+    const std::int64_t application = db.integer("PRAGMA application_id");
+    const std::int64_t compatible = db.integer("PRAGMA user_version");
+    state.fresh = objects.empty() && application == 0 && compatible == 0;
+    if (!state.fresh && application != kApplicationId) {
+        state.verdict = OpenStatus::not_a_job;
+    } else if (compatible > kSchemaVersion) {
+        state.verdict = OpenStatus::too_new;
+    } else {
+        state.version = state.fresh ? 0 : job_version(db, compatible, objects.contains("job_meta"));
+        if (!state.fresh && !only_data(objects, state.version)) state.verdict = OpenStatus::not_a_job;
+        // A read-only job of an earlier version is read as it stands (its
+        // points are the same); an empty one cannot be.
+        state.needs_migration = state.version < kSchemaVersion;
+    }
+    return state;
+}
+
+}  // namespace
+
+std::optional<OpenStatus> prepare_schema(Database& db) {
+    // A file that is not a database at all says so at its first read.
+    bool empty = false;
+    try {
+        empty = db.integer("SELECT count(*) FROM sqlite_schema") == 0;
+    } catch (const DbError& e) {
+        if (e.primary() == SQLITE_NOTADB) return OpenStatus::not_a_job;
+        if (e.primary() == SQLITE_CORRUPT) return OpenStatus::damaged;
+        throw;
+    }
+    const std::int64_t application_before = db.integer("PRAGMA application_id");
+    if (application_before != kApplicationId && !(application_before == 0 && empty)) return OpenStatus::not_a_job;
+    set_up_file(db, empty);
+
+    // A job at this version is checked in a read transaction (another
+    // program may be writing meanwhile); one to bring up to date is checked
+    // again inside the write that migrates it, since a neighbour may have
+    // made or migrated it in between.
+    try {
+        db.exec("BEGIN");
+        SchemaState state = inspect(db);
+        if (!state.verdict && state.needs_migration && !db.read_only()) {
+            db.exec("COMMIT");
+            db.exec("BEGIN IMMEDIATE");
+            state = inspect(db);
+            if (!state.verdict && state.needs_migration) {
+                for (auto v = std::size_t(state.version); v < kMigrations.size(); ++v) run_migration(db, v);
+                db.exec("PRAGMA application_id = " + std::to_string(kApplicationId));
+                db.exec("PRAGMA user_version = " + std::to_string(kCompatibleVersion));
+            }
+        } else if (!state.verdict && state.fresh && db.read_only()) {
+            throw DbError{SQLITE_READONLY, "読み取り専用で初期化できません"};
+        }
+        db.exec(state.verdict ? "ROLLBACK" : "COMMIT");
+        return state.verdict;
+    } catch (...) {
+        if (db.in_transaction()) sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+std::string migration_statements(int version) {
+    if (version < 1 || version > kSchemaVersion) return {};
+    const Migration& m = kMigrations[std::size_t(version - 1)];
+    return std::string(m.create) + (m.finish ? m.finish : "");
+}
+
+Read<std::vector<std::string>> check_integrity(const Database& db) {
+    Read<std::vector<std::string>> out;
+    try {
+        Statement s = db.prepare("PRAGMA integrity_check(10)");
+        while (s.step()) out.value.push_back(s.text(0));
+    } catch (const DbError& e) {
+        // A page too damaged to walk stops the check: that is its finding.
+        const std::string trouble = db.trouble(e);
+        if (db.damaged()) out.value.push_back(e.text);
+        else out.trouble = trouble;
+    }
+    return out;
+}
+
+}  // namespace marula::job

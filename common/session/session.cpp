@@ -1,0 +1,208 @@
+#include "session/session.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/script_backend.h"
+
+namespace marula {
+
+namespace {
+
+constexpr std::string_view kRestoreQuestion = "前回の入力を復元しますか（Y/N）";
+constexpr std::string_view kLeaveKept = "入力を中止してメニューに戻りますか（Y/N）";
+constexpr std::string_view kLeaveUnkept = "入力を中止してメニューに戻りますか（入力は保存されません）（Y/N）";
+constexpr std::string_view kDamagedRecord = "前回の入力の記録が壊れているため復元できません。";
+
+// The events of a journaled run, up to the one that ended it; nothing
+// (the record is damaged) when a line of it is not an event or it is
+// longer than any run can be.
+std::optional<std::vector<InputEvent>> replay_events(const job::Journal& journal, const job::JournalRun& run) {
+    if (run.events > job::kJournalEventLimit) return std::nullopt;
+    const auto lines = journal.events(run.id);
+    if (!lines.ok()) return std::nullopt;
+    std::vector<InputEvent> events;
+    for (std::size_t i = 0; i < lines.value.size() && std::int64_t(i) < run.replayable; ++i) {
+        const ScriptLine parsed = parse_script_line(lines.value[i]);
+        if (parsed.error || !parsed.event) return std::nullopt;  // never replayed in part
+        events.push_back(*parsed.event);
+    }
+    return events;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> reopened_run_number(std::string_view text) {
+    if (text.empty() || text.size() > 18) return std::nullopt;
+    std::int64_t n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    if (n <= 0) return std::nullopt;
+    return n;
+}
+
+LaunchSettings LaunchSettings::from_environment() {
+    auto text = [](const char* name) {
+        const char* v = std::getenv(name);
+        return std::string(v ? v : "");
+    };
+    LaunchSettings s;
+    s.script_mode = text("MARULA_HEADLESS") == "1";
+    if (const std::string job = text("MARULA_JOB"); !job.empty()) s.job = std::filesystem::path(job);
+    s.reopen = text("MARULA_REOPEN");
+    // The run to reopen is this start's only: not handed on to a program
+    // started by RUN.
+    unsetenv("MARULA_REOPEN");
+    s.restore = text("MARULA_RESTORE");
+    s.started_by_run = !text("MARULA_SCRIPT_OFFSET").empty();
+    s.window_position = text("MARULA_WINDOW_POS");
+    return s;
+}
+
+// The journal of the running calculation: the runtime's sink writes
+// through the session's writer, which goes when the job closes.
+struct Session::JournalOfRun {
+    std::unique_ptr<job::JournalWriter> writer;
+};
+
+namespace {
+
+class JournalSinkOfJob final : public JournalSink {
+public:
+    explicit JournalSinkOfJob(std::shared_ptr<Session::JournalOfRun> journal) : journal_(std::move(journal)) {}
+    std::optional<std::string> record(std::string_view line) override {
+        return writer() ? writer()->record(line) : std::string(job::kJournalTrouble);
+    }
+    std::optional<std::string> amend(long index, std::string_view line) override {
+        return writer() ? writer()->amend(index, line) : std::nullopt;
+    }
+    std::optional<std::string> record_answer(std::string_view question, std::string_view answer) override {
+        return writer() ? writer()->record_answer(question, answer) : std::nullopt;
+    }
+    void ended(RunEnding ending, long replayable) override {
+        if (writer()) writer()->end_run(run_ending_name(ending), replayable);
+    }
+
+private:
+    job::JournalWriter* writer() { return journal_->writer.get(); }
+    std::shared_ptr<Session::JournalOfRun> journal_;
+};
+
+}  // namespace
+
+Session::Session(Runtime& rt, ProgramKind kind, LaunchSettings launch)
+    : rt_(rt), kind_(kind), launch_(std::move(launch)) {
+    rt_.set_menu_program(std::string(kLauncherName));
+    // The job is left free for the program RUN starts.
+    rt_.set_before_run([this] { close_job(); });
+    if (kind_ == ProgramKind::standalone) return;
+    chosen_ = job::choose_job_folder(launch_.job, launch_.script_mode);
+    if (chosen_) open(*chosen_);
+}
+
+Session::~Session() { close_job(); }
+
+bool Session::writable() const { return job_ && !job_->read_only() && !job_->damaged(); }
+
+void Session::open(const std::filesystem::path& folder) {
+    close_job();
+    job::OpenResult opened = job::open_job(folder);
+    job_ = std::move(opened.job);
+    open_message_ = opened.message;
+    damage_said_ = false;
+}
+
+void Session::close_job() {
+    if (journal_) journal_->writer.reset();
+    job_.reset();
+}
+
+void Session::switch_to(const std::filesystem::path& folder) {
+    chosen_ = folder;
+    open(folder);
+}
+
+std::optional<std::string> Session::create_and_switch(const job::JobHeader& header) {
+    close_job();
+    job::OpenResult created = job::create_job(header);
+    if (!created.job) {
+        if (chosen_) open(*chosen_);  // the job before stays this program's
+        return created.message;
+    }
+    chosen_ = created.job->folder();
+    job_ = std::move(created.job);
+    open_message_ = created.message;
+    damage_said_ = false;
+    return std::nullopt;
+}
+
+std::string Session::sheet_line() const {
+    if (!job_) return {};
+    std::string line = "現場：" + job_->display_name();
+    if (const auto zone = job_->header().zone) line += "（第" + std::to_string(*zone) + "系）";
+    return line;
+}
+
+void Session::say(std::string_view message) {
+    const bool damage = job_ && job_->damaged();
+    if (damage && damage_said_) return;
+    if (damage) {
+        damage_said_ = true;
+        rt_.say(job::damaged_message(job_->folder() / "job.db"));
+        return;
+    }
+    rt_.say(message);
+}
+
+void Session::say_trouble(const job::ReadTrouble& trouble) {
+    if (trouble) say(*trouble);
+}
+
+std::optional<std::int64_t> Session::journal_run() const {
+    return journal_ && journal_->writer ? journal_->writer->run() : std::nullopt;
+}
+
+void Session::begin_journal(std::string_view) {
+    // Escape at an entry leaves it for the menu, once confirmed; without a
+    // journal the question says that the input is not kept.
+    rt_.set_escape_to_menu(std::string(kLeaveUnkept));
+    // A read-only job keeps no journal; the program's own notice of the
+    // read-only job says so once.
+    if (!writable() || journal_) return;
+    const job::Journal journal(job_->database());
+    std::optional<std::vector<InputEvent>> replay;
+    std::optional<std::int64_t> reopened;
+    if (!launch_.reopen.empty()) {
+        const auto number = reopened_run_number(launch_.reopen);
+        const auto run = number ? journal.run(*number) : job::Read<std::optional<job::JournalRun>>{};
+        if (run.ok() && run.value && run.value->program == rt_.program()) {
+            replay = replay_events(journal, *run.value);
+            reopened = run.value->id;
+            if (!replay) rt_.notice_before_input(std::string(kDamagedRecord));
+        } else {
+            const std::string why = "MARULA_REOPEN=" + launch_.reopen + " は" + rt_.program() +
+                                    "の記録の番号ではありません。新しく始めます。";
+            rt_.log_event("error " + why);
+            std::fprintf(stderr, "%s: %s\n", rt_.program().c_str(), why.c_str());
+        }
+    } else {
+        // Script mode asks only when told to, and never in a program started
+        // by RUN (it goes on from a byte offset of the script).
+        const bool ask = !launch_.script_mode || (launch_.restore == "ask" && !launch_.started_by_run);
+        const auto previous = journal.latest_run(rt_.program());
+        if (ask && previous.ok() && previous.value && job::offered_for_restore(*previous.value) &&
+            rt_.ask_yes_no(kRestoreQuestion)) {
+            replay = replay_events(journal, *previous.value);
+            if (!replay) rt_.notice_before_input(std::string(kDamagedRecord));
+        }
+    }
+    journal_ = std::make_shared<JournalOfRun>();
+    journal_->writer = std::make_unique<job::JournalWriter>(job_->database(), rt_.program(), reopened);
+    rt_.set_journal(std::make_unique<JournalSinkOfJob>(journal_));
+    rt_.set_escape_to_menu(std::string(kLeaveKept));
+    if (replay) rt_.start_replay(std::move(*replay));
+}
+
+}  // namespace marula

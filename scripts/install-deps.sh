@@ -6,7 +6,7 @@
 #   scripts/install-deps.sh
 set -euo pipefail
 
-required=(cmake g++ make pkg-config libsdl2-dev libfreetype-dev libcairo2-dev zlib1g-dev libsqlite3-dev libgtest-dev
+required=(cmake g++ make pkg-config libsdl2-dev libfreetype-dev libcairo2-dev zlib1g-dev libsqlite3-dev libgtest-dev libgeographiclib-dev
           fonts-unifont fonts-ipafont-gothic poppler-utils cups-client python3
           desktop-file-utils time bc)
 # Only the window tests use these; a build without them still passes its tests.

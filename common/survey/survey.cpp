@@ -145,15 +145,34 @@ Bearing azimuth_from_deltas(double dx, double dy, const AzimuthNudges& nudges) {
     return r;
 }
 
-std::optional<long> azimuth_seconds_between(double x1, double y1, double x2, double y2) {
+std::optional<double> azimuth_degrees_between(double x1, double y1, double x2, double y2) {
     const double dx = x2 - x1, dy = y2 - y1;
     if (!std::isfinite(dx) || !std::isfinite(dy)) return std::nullopt;
     // Millimetre coordinates: a difference under half a millimetre both
     // ways is one place, whatever the binary fractions left over.
     if (std::fabs(dx) < 0.0005 && std::fabs(dy) < 0.0005) return std::nullopt;
-    const double degrees = azimuth_in_turn(std::atan2(dy, dx) * (180 / kPi));
-    const long seconds = std::lround(degrees * 3600);
+    return azimuth_in_turn(std::atan2(dy, dx) * (180 / kPi));
+}
+
+long seconds_in_turn(double degrees) {
+    const long seconds = std::lround(azimuth_in_turn(degrees) * 3600);
     return seconds >= 360L * 3600 ? 0 : seconds;
+}
+
+Dms dms_of_seconds(long seconds) {
+    // Whole numbers below 2^53 throughout: every step is exact.
+    const double all = static_cast<double>(seconds);
+    Dms r;
+    r.degrees = fix(all / 3600);
+    r.minutes = fix((all - r.degrees * 3600) / 60);
+    r.seconds = all - r.degrees * 3600 - r.minutes * 60 + 0.0;
+    return r;
+}
+
+std::optional<long> azimuth_seconds_between(double x1, double y1, double x2, double y2) {
+    const std::optional<double> degrees = azimuth_degrees_between(x1, y1, x2, y2);
+    if (!degrees) return std::nullopt;
+    return seconds_in_turn(*degrees);
 }
 
 double leg_distance(double delta_x, double delta_y) { return std::sqrt(delta_x * delta_x + delta_y * delta_y); }

@@ -248,6 +248,25 @@ Bearing azimuth_from_deltas(double dx, double dy, const AzimuthNudges& nudges = 
 // caller): only nudges.step and nudges.quadrant are used.
 double azimuth_from_nudged_deltas(double delta_x, double delta_y, const AzimuthNudges& nudges);
 
+// The azimuth from (x1, y1) to (x2, y2) in degrees, [0, 360), not rounded:
+// atan2(ΔY, ΔX) turned into degrees with the suite's π and brought into the
+// turn by azimuth_in_turn. No nudges. Nothing when the two points stand in
+// one place to the millimetre (both differences under 0.5 mm: no
+// direction), or for input that is not finite.
+std::optional<double> azimuth_degrees_between(double x1, double y1, double x2, double y2);
+
+// Any finite angle in degrees as whole seconds of arc within the turn,
+// 0 … 1 295 999: brought into [0, 360) by azimuth_in_turn (angles already
+// there are untouched), then degrees·3600 rounded half up (half away from
+// zero, the value being non-negative); an angle that rounds up to a whole
+// turn gives 0, so 359°59′59.5″ shows as 0°00′00″.
+long seconds_in_turn(double degrees);
+
+// Whole seconds of arc split into degrees, minutes and seconds, each a
+// whole number: 1 295 999 gives 359-59-59. A negative count gives
+// non-positive parts.
+Dms dms_of_seconds(long seconds);
+
 // The azimuth from (x1, y1) to (x2, y2) in whole seconds of arc,
 // 0 … 1 295 999: atan2(ΔY, ΔX) in degrees brought into [0, 360), then
 // rounded to the nearest second (half away from zero); a direction that

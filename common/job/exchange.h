@@ -190,7 +190,8 @@ ReadResult read_csv(std::string_view bytes, const std::optional<ColumnOrder>& or
 
 // An angle as a file gives a latitude or longitude, to degrees: decimal
 // degrees ("36.1037748", never the packed DDD.MMSS the programs take), or
-// degrees, minutes and seconds "36°06′13.58925″" (also ' and ") or
+// degrees, minutes and seconds "36°06′13.58925″" (also ' and ", half- or
+// full-width) or
 // "36 06 13.58925", minutes and seconds optional from the end. A sign may
 // lead; full-width digits count. Only the last part may have decimals;
 // minutes and seconds must be below 60. Result d + m/60 + s/3600, summed in

@@ -32,15 +32,21 @@ constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // and notes whether a character of three or more bytes, or the degree
 // sign, was met: real UTF-8 Japanese text always has one, while pairs of
 // half-width katakana in CP932 can pass for two-byte UTF-8 (ﾎｳ = CE B3 = γ).
+//
+// It also stops at a line too long to be read: the file is refused there
+// anyway, and a file of one endless line must not be read to its end.
 class Utf8Scan {
 public:
     void feed(std::string_view bytes) {
         for (const char c : bytes) {
-            if (!valid_) return;
+            if (!valid_ || too_long_) return;
+            run_ = c == '\n' ? 0 : run_ + 1;
+            too_long_ = run_ > kLineLimit + 1;  // one more for the CR that goes
             take(static_cast<unsigned char>(c));
         }
     }
     bool failed() const { return !valid_; }
+    bool met_long_line() const { return too_long_; }
     bool valid_at_end() const { return valid_ && need_ == 0; }
     bool wide() const { return wide_; }
 
@@ -75,10 +81,13 @@ private:
     char32_t cp_ = 0;
     bool valid_ = true;
     bool wide_ = false;
+    std::size_t run_ = 0;  // bytes since the last LF
+    bool too_long_ = false;
 };
 
 // A UTF-8 BOM is UTF-8; else valid UTF-8 with a wide character is UTF-8;
-// else CP932. Stops as soon as the answer is known.
+// else CP932. Stops as soon as the answer is known, and at a line too long
+// (judged on what came before it: the read stops at that line whatever).
 std::optional<Encoding> tell_encoding(ByteSource& source, std::string& failure) {
     Utf8Scan scan;
     std::string head;
@@ -95,8 +104,11 @@ std::optional<Encoding> tell_encoding(ByteSource& source, std::string& failure) 
         }
         scan.feed(chunk);
         if (scan.failed()) return Encoding::cp932;
+        if (scan.met_long_line()) break;
     }
-    return scan.valid_at_end() && scan.wide() ? Encoding::utf8 : Encoding::cp932;
+    // Cut at a long line, a character may be cut too: what came whole counts.
+    const bool valid = scan.met_long_line() ? !scan.failed() : scan.valid_at_end();
+    return valid && scan.wide() ? Encoding::utf8 : Encoding::cp932;
 }
 
 // ---- Lines -------------------------------------------------------------
@@ -796,7 +808,8 @@ std::optional<int> mark_at(std::string_view text, std::size_t& length) {
         int unit;
     };
     static constexpr Mark kMarks[] = {
-        {"°", 0}, {"′", 1}, {"'", 1}, {"’", 1}, {"″", 2}, {"\"", 2}, {"”", 2}, {" ", -1}, {"\t", -1}, {"\u3000", -1},
+        {"°", 0},  {"′", 1},  {"'", 1},  {"’", 1},  {"＇", 1},  {"″", 2},
+        {"\"", 2}, {"”", 2},  {"＂", 2}, {" ", -1}, {"\t", -1}, {"\u3000", -1},
     };
     for (const Mark& m : kMarks)
         if (text.starts_with(m.text)) {

@@ -84,6 +84,9 @@ INSTANTIATE_TEST_SUITE_P(
                    {"境界1 -36030.551 -8150.033 -", "境界2 -36061.207 -8166.480 -", "境界3 -36072.880 -8139.114 -",
                     "境界4 -36041.902 -8122.760 -", "道路1 -36085.310 -8170.002 -", "道路2 -36090.118 -8120.457 -"},
                    9, {"N_SKIPPED_RECORDS@0"}},
+        SampleCase{"s09_halfwidth_kana.sim", nullptr,
+                   {"ﾎｳ1 -36012.345 -8123.456 35.120", "ﾐｷ2 -36045.118 -8098.702 -", "ﾐｽ3 -36078.903 -8131.245 -"},
+                   std::nullopt, {}},
         SampleCase{"c01_utf8_bom_header.csv", nullptr,
                    {"T1 -36012.345 -8123.456 35.120", "T2 -36045.118 -8098.702 34.887", "T3 -36078.903 -8131.245 -",
                     "境界① -36058.004 -8110.917 -", "髙田杭3 -36020.778 -8102.634 35.402",
@@ -144,15 +147,27 @@ struct InlineCase {
     std::optional<Code> error;
     int line = 0;
     std::vector<std::string> notes = {};
+    ReadOptions options = {};
 };
 void PrintTo(const InlineCase& c, std::ostream* os) { *os << c.what; }
+
+// A plain map for latitude and longitude, exact enough to check by hand:
+// 0.00001° is 1 m, from 36° N 140° E.
+PlaneXY affine(double latitude, double longitude) { return {(latitude - 36) * 100000, (longitude - 140) * 100000}; }
+
+ReadOptions with_zone(std::optional<double> geoid = std::nullopt) {
+    ReadOptions options;
+    options.to_plane = affine;
+    options.geoid_height = geoid;
+    return options;
+}
 
 class InlineFiles : public ::testing::TestWithParam<InlineCase> {};
 
 TEST_P(InlineFiles, ReadAsExpected) {
     const InlineCase& c = GetParam();
-    const ReadResult r = c.csv ? read_csv(c.bytes, c.columns ? parse_column_order(c.columns) : std::nullopt)
-                               : read_sima(c.bytes);
+    const ReadResult r = c.csv ? read_csv(c.bytes, c.columns ? parse_column_order(c.columns) : std::nullopt, c.options)
+                               : read_sima(c.bytes, c.options);
     if (c.error) {
         ASSERT_FALSE(r.ok()) << c.what;
         EXPECT_EQ(code_name(r.error->code), code_name(*c.error)) << c.what;
@@ -212,6 +227,72 @@ INSTANTIATE_TEST_SUITE_P(
                    std::nullopt},
         InlineCase{"a CSV name may be taken from its number", true, "No,Name,X,Y\n7,,1,2\n", nullptr,
                    {"7 1.000 2.000 -"}, std::nullopt, 0, {"W_NAME_FROM_NUMBER@2"}}));
+
+const std::string kLine4096(4096, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, InlineFiles,
+    ::testing::Values(
+        InlineCase{"a line of 4,097 bytes", false, "A01,1,P,1,2\n" + kLine4096 + "x\nA01,2,Q,1,2\n", nullptr, {},
+                   Code::E_LINE_TOO_LONG, 2},
+        InlineCase{"a last line of 4,097 bytes and no line end", false, "A01,1,P,1,2\n" + kLine4096 + "x", nullptr,
+                   {}, Code::E_LINE_TOO_LONG, 2},
+        InlineCase{"4,096 bytes and a CR are a line", false, "A01,1,P,1,2\r\n" + kLine4096 + "\r\n", nullptr,
+                   {"P 1.000 2.000 -"}, std::nullopt, 0, {"W_SKIPPED_LINE@2"}},
+        InlineCase{"an empty file", false, "", nullptr, {}, Code::E_NO_RECORDS, 0},
+        InlineCase{"structure and lots but no point", false, "G00,04,X,\r\nA00,\r\nA99,\r\nD00,1,L,1,\r\nD99,\r\n",
+                   nullptr, {}, Code::E_NO_RECORDS, 0},
+        InlineCase{"text that is no record at all", false, "hello\n", nullptr, {}, Code::E_NO_RECORDS, 0},
+        InlineCase{"a CSV header and nothing under it", true, "点名,X,Y\r\n\r\n", nullptr, {}, Code::E_NO_RECORDS, 0},
+        InlineCase{"a doubled BOM", false, "\xEF\xBB\xBF\xEF\xBB\xBF" "A01,1,P,1,2\n", nullptr, {}, Code::E_ENCODING, 1},
+        InlineCase{"a doubled BOM on a CSV", true, "\xEF\xBB\xBF\xEF\xBB\xBF点名,X,Y\r\nP,1,2\r\n", nullptr, {},
+                   Code::E_ENCODING, 1},
+        InlineCase{"a formula: =", true, "点名,X,Y\n\"=HYPERLINK(\"\"http://example.invalid\"\",\"\"x\"\")\",1,2\n",
+                   nullptr, {}, Code::E_NAME_CHARACTER, 2},
+        InlineCase{"a formula: +", false, "A01,1,P,1,2\nA01,2,+SUM(1+1),1,2\n", nullptr, {}, Code::E_NAME_CHARACTER, 2},
+        InlineCase{"a formula: -", false, "A01,1,-2+3,1,2\n", nullptr, {}, Code::E_NAME_CHARACTER, 1},
+        InlineCase{"a formula: @", true, "name,x,y\n@SUM(1),1,2\n", nullptr, {}, Code::E_NAME_CHARACTER, 2},
+        InlineCase{"a range of names", false, "A01,1,A..B,1,2\n", nullptr, {}, Code::E_NAME_CHARACTER, 1},
+        InlineCase{"a '-' or '.' inside a name is no formula and no range", false, "A01,1,A-1.2,1,2\n", nullptr,
+                   {"A-1.2 1.000 2.000 -"}, std::nullopt}));
+
+INSTANTIATE_TEST_SUITE_P(
+    LatitudeLongitude, InlineFiles,
+    ::testing::Values(
+        InlineCase{"decimal degrees, D°M′S″ and D M S give one place", true,
+                   "点名,緯度,経度,標高\r\nA,36.11,140.25,35.1\r\nB,36°06′36″,140°15′,35.1\r\n"
+                   "C,36 06 36,140 15 00,\r\nD,36°06'36\",140°15'00\",\r\n",
+                   nullptr,
+                   {"A 11000.000 25000.000 35.100", "B 11000.000 25000.000 35.100", "C 11000.000 25000.000 -",
+                    "D 11000.000 25000.000 -"},
+                   std::nullopt, 0, {}, with_zone()},
+        InlineCase{"lat/lon and B/L labels; a plain number is never DDD.MMSS", true,
+                   "name;lat;lon\r\nP;36,3;140,3\r\n", nullptr, {"P 30000.000 30000.000 -"}, std::nullopt, 0, {},
+                   with_zone()},
+        InlineCase{"B/L labels, south and west signs", true, "NAME,B,L\nP,-36°00′00″,-140\n", nullptr,
+                   {"P -7200000.000 -28000000.000 -"}, std::nullopt, 0, {"W_FAR_FROM_ZONE@2"}, with_zone()},
+        InlineCase{"X and Y win over latitude and longitude", true, "点名,X,Y,緯度,経度\n P,1,2,99,99\n", nullptr,
+                   {"P 1.000 2.000 -"}, std::nullopt},
+        InlineCase{"250 km from the origin is near, beyond it far", true,
+                   "点名,緯度,経度\nNEAR,38.5,140\nFAR,38.50001,140\n", nullptr,
+                   {"NEAR 250000.000 0.000 -", "FAR 250001.000 0.000 -"}, std::nullopt, 0, {"W_FAR_FROM_ZONE@3"},
+                   with_zone()},
+        InlineCase{"楕円体高 less the geoid height", true, "点名,緯度,経度,楕円体高\nP,36,140,76.82\nQ,36,140,\n",
+                   nullptr, {"P 0.000 0.000 40.120", "Q 0.000 0.000 -"}, std::nullopt, 0, {}, with_zone(36.7)},
+        InlineCase{"楕円体高 with no geoid height", true, "点名,緯度,経度,楕円体高\nP,36,140,76.82\n", nullptr, {},
+                   Code::E_NEEDS_GEOID, 1, {}, with_zone()},
+        InlineCase{"楕円体高 beside 標高 needs none", true, "点名,緯度,経度,標高,楕円体高\nP,36,140,40.12,76.82\n",
+                   nullptr, {"P 0.000 0.000 40.120"}, std::nullopt, 0, {}, with_zone()},
+        InlineCase{"latitude and longitude with no zone", true, "点名,緯度,経度\nP,36,140\n", nullptr, {},
+                   Code::E_NO_ZONE, 1},
+        InlineCase{"60 minutes", true, "点名,緯度,経度\nP,36°60′00″,140\n", nullptr, {}, Code::E_NOT_NUMBER, 2, {},
+                   with_zone()},
+        InlineCase{"60 seconds", true, "点名,緯度,経度\nP,36,140 00 60\n", nullptr, {}, Code::E_NOT_NUMBER, 2, {},
+                   with_zone()},
+        InlineCase{"a latitude past the pole", true, "点名,緯度,経度\nP,90.5,140\n", nullptr, {},
+                   Code::E_OUT_OF_RANGE, 2, {}, with_zone()},
+        InlineCase{"a missing longitude", true, "点名,緯度,経度\nP,36,\n", nullptr, {}, Code::E_MISSING_Y, 2, {},
+                   with_zone()}));
 
 TEST(Millimetres, RoundHalfAwayFromZeroOnTheBinaryValue) {
     struct Case {
@@ -286,6 +367,16 @@ TEST(Names, FollowTheRules) {
         {"‾2", "‾2", NameProblem::not_cp932},   // and this as "~2"
         {"\\1", "\\1", NameProblem::none},
         {"P\xFF", "P\xFF", NameProblem::not_cp932},
+        {"=SUM(1)", "=SUM(1)", NameProblem::formula_start},
+        {"+SUM(1+1)", "+SUM(1+1)", NameProblem::formula_start},
+        {"-2+3", "-2+3", NameProblem::formula_start},
+        {"@SUM(1)", "@SUM(1)", NameProblem::formula_start},
+        {" =A", "=A", NameProblem::formula_start},  // judged after trimming
+        {"A=1", "A=1", NameProblem::none},
+        {"＝A", "＝A", NameProblem::none},           // a spreadsheet reads the full-width sign as text
+        {"A..B", "A..B", NameProblem::double_dot},
+        {"K1..", "K1..", NameProblem::double_dot},
+        {"A.B.", "A.B.", NameProblem::none},
     };
     for (const Case& c : cases) {
         const NameCheck check = check_name(c.typed);

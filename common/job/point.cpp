@@ -75,6 +75,16 @@ NameCheck check_name(std::string_view typed) {
             return check;
         }
     }
+    // A spreadsheet opening an export would run "=…", "+…", "-…" and "@…" as
+    // formulas; "@" and ".." are also how parcels and ranges are typed.
+    if (name.find_first_of("=+-@") == 0) {
+        check.problem = NameProblem::formula_start;
+        return check;
+    }
+    if (name.find("..") != std::string::npos) {
+        check.problem = NameProblem::double_dot;
+        return check;
+    }
     const auto length = cp932_length(name);
     if (!length) check.problem = NameProblem::not_cp932;
     else if (*length > 20) check.problem = NameProblem::too_long;
@@ -90,8 +100,64 @@ std::string describe(NameProblem problem) {
     case NameProblem::control_character: return "点名に制御文字があります";
     case NameProblem::comma_or_quote: return "点名に「,」「\"」は使えません";
     case NameProblem::lone_asterisk: return "「*」だけの点名は使えません";
+    case NameProblem::formula_start: return "点名の先頭に「=」「+」「-」「@」は使えません";
+    case NameProblem::double_dot: return "点名に「..」は使えません";
     }
     return "";
+}
+
+namespace {
+
+// The length of the UTF-8 character at the start of `text`, or 1 for a
+// byte that starts none (counted as a character of its own).
+std::size_t character_length(std::string_view text) {
+    const unsigned char lead = static_cast<unsigned char>(text[0]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (length > text.size()) return 1;
+    std::u32string ignored;
+    return decode_utf8(text.substr(0, length), ignored) ? length : 1;
+}
+
+}  // namespace
+
+JobNameCheck check_job_name(std::string_view typed) {
+    JobNameCheck check{trim_blanks(typed), JobNameProblem::none};
+    std::u32string chars;
+    if (!decode_utf8(check.name, chars)) {
+        check.problem = JobNameProblem::not_cp932;
+        return check;
+    }
+    for (const char32_t cp : chars) {
+        if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) {
+            check.problem = JobNameProblem::control_character;
+            return check;
+        }
+        if (cp == U',' || cp == U'"') {
+            check.problem = JobNameProblem::comma_or_quote;
+            return check;
+        }
+    }
+    if (chars.size() > std::size_t(kJobNameCharacters)) check.problem = JobNameProblem::too_long;
+    else if (!cp932_length(check.name)) check.problem = JobNameProblem::not_cp932;
+    return check;
+}
+
+std::string describe(JobNameProblem problem) {
+    switch (problem) {
+    case JobNameProblem::none: return "";
+    case JobNameProblem::too_long: return "現場名が長すぎます（40字まで）";
+    case JobNameProblem::not_cp932: return "現場名に使えない文字があります";
+    case JobNameProblem::control_character: return "現場名に制御文字があります";
+    case JobNameProblem::comma_or_quote: return "現場名に「,」「\"」は使えません";
+    }
+    return "";
+}
+
+std::string cut_job_name(std::string_view name) {
+    std::size_t end = 0;
+    for (int count = 0; count < kJobNameCharacters && end < name.size(); ++count)
+        end += character_length(name.substr(end));
+    return std::string(name.substr(0, end));
 }
 
 namespace {

@@ -64,6 +64,8 @@ enum class NameProblem {
     control_character, // a control character
     comma_or_quote,    // ',' or '"'
     lone_asterisk,     // the one-byte "*" alone: it ends station lists
+    formula_start,     // begins with '=', '+', '-' or '@': a spreadsheet takes it as a formula, '@' names a parcel
+    double_dot,        // holds "..": "K1..K7" is a range of names
 };
 
 // A name as typed or read, checked.
@@ -76,12 +78,43 @@ struct NameCheck {
 // The names' rules: trimmed at both ends of blanks, tabs and U+3000; 1–20
 // bytes in CP932; every character CP932-encodable; no control characters,
 // no ',' or '"'; the lone one-byte "*" is refused ("＊", "12*", "A*" are
-// names). Case and width are significant: "T1", "t1" and "Ｔ１" differ.
+// names); no '=', '+', '-' or '@' first ("A-1", "1+" are names) and no ".."
+// anywhere ("A.B" is a name). Case and width are significant: "T1", "t1"
+// and "Ｔ１" differ.
 NameCheck check_name(std::string_view typed);
 
 // The reason for a refused name, one short line in Japanese for the prompt
 // row ("" for NameProblem::none).
 std::string describe(NameProblem problem);
+
+// A job's display name: empty (the folder's name is shown instead) or 1 to
+// 40 characters, each one a point name could hold.
+inline constexpr int kJobNameCharacters = 40;
+
+enum class JobNameProblem {
+    none,
+    too_long,           // more than 40 characters
+    not_cp932,          // a character CP932 cannot write (or invalid UTF-8)
+    control_character,  // a control character: a line break would split the SIMA header
+    comma_or_quote,     // ',' or '"'
+};
+
+struct JobNameCheck {
+    std::string name;  // trimmed of blanks, tabs and U+3000 at both ends
+    JobNameProblem problem = JobNameProblem::none;
+    bool ok() const { return problem == JobNameProblem::none; }
+};
+
+// A job's name as typed, checked (empty is a name: the folder's).
+JobNameCheck check_job_name(std::string_view typed);
+
+// One short line in Japanese ("" for JobNameProblem::none).
+std::string describe(JobNameProblem problem);
+
+// The first 40 characters of a name stored before names were checked, for
+// showing and exporting it; a shorter name as it is. A byte that is no part
+// of valid UTF-8 counts as one character.
+std::string cut_job_name(std::string_view name);
 
 // A key under which names that differ only by width or case meet
 // ("Ｔ１", "t1" and "T1" give the same key; "ｺｳ4" and "コウ４" too). Used

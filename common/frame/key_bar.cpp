@@ -18,13 +18,15 @@ constexpr std::array<int, 7> kColumnsC{1, 11, 23, 34, 45, 56, 68};
 constexpr int kBarColor = 14;
 constexpr int kBarShadow = 1;
 
-void draw_table_bar(Runtime& rt) {
+// The boxes and labels of the eight-key bar; an empty label has no box.
+void draw_table_bar(Runtime& rt, const BarLabels& labels) {
     for (int k = 0; k < 8; ++k) {
+        if (labels[k].empty()) continue;
         int x = 80 * k;
         rt.fill_box(x, 412, x + 76, 429, kBarColor);
         rt.fill_box(x, 412, x + 16, 429, kBarShadow);
         shadowed_box(rt, {x, 412, x + 76, 429}, kBarShadow, kBarShadow);
-        print_at(rt, 10 * k, kPromptRow, kLabelsA[k], 0, kStyleNormal);
+        print_at(rt, 10 * k, kPromptRow, labels[k], 0, kStyleNormal);
     }
 }
 
@@ -120,13 +122,26 @@ void draw_key_bar(Runtime& rt, KeyBar bar) {
     rt.view(0, 0, 639, 431);
     clear_prompt_row(rt);
     switch (bar) {
-        case KeyBar::Table: draw_table_bar(rt); break;
+        case KeyBar::Table: draw_table_bar(rt, kLabelsA); break;
         case KeyBar::Form: draw_form_bar(rt); break;
         case KeyBar::FormWithNext: draw_form_with_next_bar(rt); break;
     }
     rt.color(0, kStyleNormal);
     rt.all_keys(Trap::Off);
     for (int k = 1; k <= key_count(bar); ++k) rt.key_trap(k, Trap::On);
+}
+
+void draw_labelled_bar(Runtime& rt, const BarLabels& labels) {
+    rt.console(kPromptRow, 1);
+    rt.window(0, 0, 639, 431);
+    rt.view(0, 0, 639, 431);
+    rt.fill_box(0, 400, 640, 432, 15);
+    clear_prompt_row(rt);
+    draw_table_bar(rt, labels);
+    rt.color(0, kStyleNormal);
+    rt.all_keys(Trap::Off);
+    for (int k = 0; k < 8; ++k)
+        if (!labels[k].empty()) rt.key_trap(k + 1, Trap::On);
 }
 
 void erase_key_bar(Runtime& rt, KeyBar bar) {

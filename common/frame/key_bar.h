@@ -19,7 +19,9 @@
 // than run half-way through it.
 #pragma once
 
+#include <array>
 #include <functional>
+#include <string_view>
 
 #include "runtime/runtime.h"
 #include "screen.h"
@@ -44,6 +46,13 @@ KeyAction key_action(KeyBar bar, int key);
 // CONSOLE 23,1; WINDOW and VIEW to the whole screen; the boxes and labels
 // of the bar (row 23 blanked first); keys 1 … key_count switched on.
 void draw_key_bar(Runtime& rt, KeyBar bar);
+
+// The table programs' eight-key bar with other labels, for screens of
+// their own (the point list): the same boxes at the same places, the keys
+// whose label is empty neither drawn nor switched on. The area under it
+// is wiped first; the keys of the labels are on, the others off.
+using BarLabels = std::array<std::string_view, 8>;
+void draw_labelled_bar(Runtime& rt, const BarLabels& labels);
 // The key-bar area wiped for a dialogue: a white box (0,400)-(640,432) on
 // the table bar, (20,412)-(630,431) on the form bars, and row 23 blanked.
 void erase_key_bar(Runtime& rt, KeyBar bar);

@@ -198,7 +198,9 @@ TEST(Job, StoreDecidesWhatMovedInsideTheWrite) {
     for (const Case& c : cases) {
         TempFolder t;
         auto job = fresh(t.path());
-        if (c.stored) ASSERT_TRUE(job->add(*c.stored, kTyped).ok()) << c.what;
+        if (c.stored) {
+            ASSERT_TRUE(job->add(*c.stored, kTyped).ok()) << c.what;
+        }
         if (c.meanwhile) {
             PointEdit edit;
             edit.x = c.meanwhile->x;

@@ -71,7 +71,7 @@ void move_history_into_batches(Database& db) {
     }
 }
 
-constexpr std::array<Migration, 3> kMigrations = {{
+constexpr std::array<Migration, 6> kMigrations = {{
     // 1: the header, the points and their history.
     {R"sql(
 CREATE TABLE job_header (
@@ -169,6 +169,53 @@ DROP INDEX points_folded;
 UPDATE points SET folded = '' WHERE folded = name;
 CREATE INDEX points_folded ON points (folded) WHERE folded <> '';
 )sql"},
+    // 4: the job's settings, a value a key ("reduction", "height", "geoid",
+    // "class"), so a later version adds keys without another table; a key
+    // not stored has its default.
+    {R"sql(
+CREATE TABLE job_settings (
+    key TEXT PRIMARY KEY,
+    value TEXT NOT NULL
+) WITHOUT ROWID;
+)sql",
+     nullptr, ""},
+    // 5: parcels (画地): a name and its vertices in order, kept as point
+    // numbers so that they follow a rename; the index finds the parcels a
+    // point is a vertex of.
+    {R"sql(
+CREATE TABLE parcels (
+    id INTEGER PRIMARY KEY,
+    name TEXT NOT NULL UNIQUE
+);
+CREATE TABLE parcel_vertices (
+    parcel INTEGER NOT NULL,
+    seq INTEGER NOT NULL,
+    point INTEGER NOT NULL,
+    PRIMARY KEY (parcel, seq)
+) WITHOUT ROWID;
+CREATE INDEX parcel_vertices_point ON parcel_vertices (point);
+)sql",
+     nullptr, ""},
+    // 6: where a run's values came from: each stored point (or azimuth
+    // between points) a run took from the job by Enter, with the value it
+    // took and the event that took it; and the history's changes by point,
+    // to find the run that last stored a point (all but an import's
+    // additions: a point's first change, never a run's, and the bulk of a
+    // large job).
+    {R"sql(
+CREATE TABLE run_inputs (
+    run INTEGER NOT NULL,
+    seq INTEGER NOT NULL,
+    name TEXT NOT NULL,
+    point INTEGER,
+    x INTEGER NOT NULL,
+    y INTEGER NOT NULL,
+    event INTEGER NOT NULL,
+    PRIMARY KEY (run, seq)
+) WITHOUT ROWID;
+CREATE INDEX history_changes_point ON history_changes (point) WHERE action <> 2;
+)sql",
+     nullptr, ""},
 }};
 static_assert(kMigrations.size() == kSchemaVersion);
 

@@ -43,7 +43,8 @@ void Runtime::show_journal_notice() {
     if (!journal_notice_) return;
     const std::string message = std::move(*journal_notice_);
     journal_notice_.reset();
-    notice(message);
+    // An empty one: the trouble was said already, by whoever found it.
+    if (!message.empty()) notice(message);
 }
 
 void Runtime::journal_line(const std::string& line) {

@@ -64,6 +64,7 @@ LaunchSettings LaunchSettings::from_environment() {
 // The journal of the running calculation: the runtime's sink writes
 // through the session's writer, which goes when the job closes.
 struct Session::JournalOfRun {
+    Session& session;
     std::unique_ptr<job::JournalWriter> writer;
 };
 
@@ -73,7 +74,9 @@ class JournalSinkOfJob final : public JournalSink {
 public:
     explicit JournalSinkOfJob(std::shared_ptr<Session::JournalOfRun> journal) : journal_(std::move(journal)) {}
     std::optional<std::string> record(std::string_view line) override {
-        return writer() ? writer()->record(line) : std::string(job::kJournalTrouble);
+        if (!writer()) return journal_->session.journal_trouble();
+        if (writer()->record(line)) return journal_->session.journal_trouble();
+        return std::nullopt;
     }
     std::optional<std::string> amend(long index, std::string_view line) override {
         return writer() ? writer()->amend(index, line) : std::nullopt;
@@ -164,6 +167,13 @@ std::optional<std::int64_t> Session::journal_run() const {
     return journal_ && journal_->writer ? journal_->writer->run() : std::nullopt;
 }
 
+std::string Session::journal_trouble() {
+    if (!job_ || !job_->damaged()) return std::string(job::kJournalTrouble);
+    if (damage_said_) return {};
+    damage_said_ = true;
+    return job::damaged_message(job_->folder() / "job.db");
+}
+
 void Session::begin_journal(std::string_view) {
     // Escape at an entry leaves it for the menu, once confirmed; without a
     // journal the question says that the input is not kept.
@@ -198,7 +208,7 @@ void Session::begin_journal(std::string_view) {
             if (!replay) rt_.notice_before_input(std::string(kDamagedRecord));
         }
     }
-    journal_ = std::make_shared<JournalOfRun>();
+    journal_ = std::make_shared<JournalOfRun>(JournalOfRun{*this, nullptr});
     journal_->writer = std::make_unique<job::JournalWriter>(job_->database(), rt_.program(), reopened);
     rt_.set_journal(std::make_unique<JournalSinkOfJob>(journal_));
     rt_.set_escape_to_menu(std::string(kLeaveKept));

@@ -167,6 +167,37 @@ TEST(JobSession, ARunKilledBeforeItsStoreStoresOnceRestored) {
     EXPECT_NE(history.find("\tlinktrav\treplace\tP1\tP1 1.000 2.000 35.120\t"), std::string::npos) << history;
 }
 
+// Several programs making the same new job at once each wait their turn:
+// none fails, none sees a job half made.
+TEST(JobSession, ProgramsMakingOneNewJobAtOnceAllSucceed) {
+    for (int round = 0; round < 3; ++round) {
+        TempFolder t;
+        const fs::path job = t.path() / "new";
+        std::vector<pid_t> started;
+        for (int i = 0; i < 8; ++i) {
+            const pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                const int null = ::open("/dev/null", O_WRONLY);
+                ::dup2(null, 1);
+                ::dup2(null, 2);
+                const std::string program = (bin() / "marula-points").string();
+                ::execl(program.c_str(), "marula-points", "--job", job.c_str(), "init", "--name", "新", nullptr);
+                ::_exit(127);
+            }
+            started.push_back(pid);
+        }
+        for (const pid_t pid : started) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round << ": " << status;
+        }
+        int checked = -1;
+        EXPECT_EQ(points_command({"--job", job.string(), "list"}, &checked), "");
+        EXPECT_EQ(checked, 0);
+    }
+}
+
 // The whole root page of a table of a job, garbled.
 void garble_root_page(const fs::path& file, const char* table) {
     sqlite3* db = nullptr;

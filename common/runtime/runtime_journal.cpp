@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "base/text_codec.h"
 #include "runtime.h"
 #include "runtime_internal.h"
 
@@ -186,7 +187,7 @@ bool Runtime::ask_yes_no(std::string_view question) {
         auto ev = backend_->wait_event(std::nullopt);
         if (!ev) continue;
         auto from_text = [&](std::string_view text) -> std::optional<bool> {
-            if (text == "Y" || text == "y" || text == "Ｙ" || text == "ｙ") return true;
+            if (!text.empty() && text.front() != ' ' && is_yes(text)) return true;
             if (text == "N" || text == "n" || text == "Ｎ" || text == "ｎ" || text.empty()) return false;
             return std::nullopt;
         };

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "points_command.h"
 #include "script_run.h"
 
 #include "temp_folder.h"
@@ -26,26 +27,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Lines;
+using test::points_command;
 using test::operator+;
 using test::run_script;
 using test_support::TempFolder;
 
 fs::path bin() { return test::bin_dir(); }
 
-// marula-points with these arguments: its standard output, and its status.
-std::string points_command(const std::vector<std::string>& args, int* status = nullptr) {
-    std::string command = (bin() / "marula-points").string();
-    for (const auto& a : args) command += " '" + a + "'";
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    const int rc = ::pclose(pipe);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return out;
-}
 
 // A connecting traverse from K1 through P1 to P2, closing on K2: the known
 // points K1 and P2, typed, are added to the job; the station P1 is stored.

@@ -18,6 +18,7 @@
 #include <sqlite3.h>
 
 #include "job/schema.h"
+#include "points_command.h"
 #include "script_run.h"
 
 namespace marula {
@@ -25,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Lines;
+using test::points_command;
 using test::operator+;
 using test::run_script;
 using test::ScriptResult;
@@ -59,21 +61,6 @@ private:
     fs::path folder_;
 };
 
-// marula-points with these arguments: its standard output, and its status.
-std::string points_command(const std::vector<std::string>& args, int* status = nullptr) {
-    const char* bin = std::getenv("MARULA_BIN");
-    std::string command = std::string(bin ? bin : ".") + "/marula-points";
-    for (const auto& a : args) command += " '" + a + "'";
-    std::string out;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    const int rc = ::pclose(pipe);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return out;
-}
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;

@@ -20,6 +20,7 @@
 #include "points_command.h"
 #include "script_run.h"
 
+#include "damaged_job.h"
 #include "temp_folder.h"
 
 namespace marula {
@@ -31,6 +32,7 @@ using test::points_command;
 using test::operator+;
 using test::run_script;
 using test_support::TempFolder;
+using test_support::garble_root_page;
 
 fs::path bin() { return test::bin_dir(); }
 
@@ -186,24 +188,6 @@ TEST(JobSession, ProgramsMakingOneNewJobAtOnceAllSucceed) {
     }
 }
 
-// The whole root page of a table of a job, garbled.
-void garble_root_page(const fs::path& file, const char* table) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "SELECT (SELECT page_size FROM pragma_page_size), rootpage FROM sqlite_schema WHERE name = ?",
-                       -1, &stmt, nullptr);
-    sqlite3_bind_text(stmt, 1, table, -1, SQLITE_STATIC);
-    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-    const auto page_size = sqlite3_column_int64(stmt, 0), root = sqlite3_column_int64(stmt, 1);
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    std::fstream io(file, std::ios::in | std::ios::out | std::ios::binary);
-    io.seekp(page_size * (root - 1));
-    const std::string garbage(static_cast<std::size_t>(page_size), '\xA5');
-    io.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
-}
 
 // A job found damaged during a run is said once, naming it; the program
 // goes on as without a job and writes nothing more to it.

@@ -11,7 +11,7 @@ void report_reduction_table(Runtime& rt, const CalculationSettings& settings, co
     if (!settings.reducing()) return;
     rt.lprint("");
     rt.lprint("      " + reduction_settings_line(settings));
-    rt.lprint("      測点    測点       地上距離Ｄ    楕円体面Ｓ    線縮尺係数     平面距離ｓ");
+    rt.lprint("      測点    測点    地上距離Ｄ    楕円体面Ｓ    線縮尺係数     平面距離ｓ");
     for (const ReductionRow& r : rows)
         rt.lprint_using("      &    &  &    &   #####.###     #####.###   #.#########      #####.###",
                         {r.from, r.to, r.leg.ground, r.leg.ellipsoid, r.leg.line_factor, r.leg.plane});

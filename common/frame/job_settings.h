@@ -34,7 +34,7 @@ void show_reduction_label(Runtime& rt, const CalculationSettings& settings);
 
 // What a sheet names of the reduction (empty when there is none):
 // "距離の補正：標高・縮尺補正　第9系　平均標高Ｈ＝42.000 m　ジオイド高Ｎ＝37.000 m
-// Ｒ＝6370000 m　Ｒ０＝6369809.437 m　ｍ０＝0.9999"; the heights and R only
+// Ｒ＝6370000 m　Ｒ０＝6371488.621 m　ｍ０＝0.9999" (zone 9); the heights and R only
 // in 標高・縮尺補正, where they take part.
 std::string reduction_settings_line(const CalculationSettings& settings);
 

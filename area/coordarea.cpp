@@ -16,6 +16,7 @@
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "base/format.h"
+#include "survey/tolerance.h"
 
 namespace marula {
 namespace {
@@ -261,7 +262,18 @@ private:
             {result_->double_area, result_->second_double_area});
         report_font(rt_, 260, 180, 240);
         rt_.lprint_using("                                  面積#######.######", {result_->area});
+        report_area_tolerance();
         end_report(rt_);
+    }
+
+    // Under a cadastral class, the tolerance of the area as computed (its
+    // size, whichever way round the vertices went), to 0.01 ㎡.
+    void report_area_tolerance() {
+        const ToleranceClass c = calc_.settings().tolerance;
+        const std::optional<double> tolerance = area_tolerance_m2(c, result_->area);
+        if (!tolerance) return;
+        rt_.lprint("                                  面積の許容誤差（" + std::string(tolerance_class_label(c)) + "）" +
+                   format_using("######.##", {*tolerance}) + " ㎡");
     }
 
     Calculation& calc_;

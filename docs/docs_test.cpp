@@ -38,6 +38,7 @@ const std::vector<Example> kExamples = {
     {"invradial", "invradial"}, {"coordarea", "coordarea"},   {"cornercut", "cornercut"},
     {"linktrav-plot", "linktrav"}, {"looptrav-plot", "looptrav"}, {"perpfoot-next", "perpfoot"},
     {"points", "points"}, {"linktrav-job", "linktrav"}, {"linktrav-offer", "linktrav"}, {"linktrav-clash", "linktrav"},
+    {"linktrav-reduced", "linktrav"},
 };
 
 // The point list works on a job: each run of its example gets a fresh one
@@ -47,17 +48,26 @@ public:
     // An example with points of its own (NAME.csv beside its script) runs
     // in a job that holds them, imported with marula-points as the
     // guide's make-screens.sh does.
+    // An example with settings of its own (NAME.settings, the options of
+    // `marula-points settings`) runs in a job that has them.
     ExampleJob(const std::string& name, const std::string& program) {
         const fs::path seed = docs_dir() / "examples" / (name + ".csv");
-        if (program != "points" && !fs::exists(seed)) return;
+        const fs::path settings = docs_dir() / "examples" / (name + ".settings");
+        if (program != "points" && !fs::exists(seed) && !fs::exists(settings)) return;
         std::string pattern = (fs::temp_directory_path() / "marula-docs-job-XXXXXX").string();
         if (::mkdtemp(pattern.data())) root_ = pattern;
-        if (root_.empty() || !fs::exists(seed)) return;
+        if (root_.empty() || (!fs::exists(seed) && !fs::exists(settings))) return;
         const char* bin = std::getenv("MARULA_BIN");
         const std::string command = std::string(bin ? bin : ".") + "/marula-points --job '" +
                                     (root_ / "神南一丁目").string() + "' ";
         EXPECT_EQ(std::system((command + "init --name 神南一丁目 --zone 9 > /dev/null").c_str()), 0);
-        EXPECT_EQ(std::system((command + "import '" + seed.string() + "' > /dev/null").c_str()), 0);
+        if (fs::exists(seed)) {
+            EXPECT_EQ(std::system((command + "import '" + seed.string() + "' > /dev/null").c_str()), 0);
+        }
+        if (fs::exists(settings)) {
+            const std::vector<std::string> options = read_lines(settings);
+            EXPECT_EQ(std::system((command + "settings " + options.at(0)).c_str()), 0);
+        }
     }
     ~ExampleJob() {
         std::error_code ec;

@@ -30,14 +30,23 @@ for script in "$here"/examples/*.script; do
   # and data folder of its own.
   # An example with points of its own (PROGRAM-NAME.csv beside it) runs in a
   # fresh job that holds them.
+  # An example with settings of its own (PROGRAM-NAME.settings, the options
+  # of marula-points settings) runs in a fresh job that has them.
   job_env=()
   seed="$here/examples/$name.csv"
-  if [ "$program" = points ] || [ -f "$seed" ]; then
+  settings="$here/examples/$name.settings"
+  if [ "$program" = points ] || [ -f "$seed" ] || [ -f "$settings" ]; then
     job_env=(MARULA_JOB="$out/神南一丁目" HOME="$out" XDG_DATA_HOME="$out/data" XDG_CONFIG_HOME="$out/config")
   fi
-  if [ -f "$seed" ]; then
+  if [ -f "$seed" ] || [ -f "$settings" ]; then
     "$bin/marula-points" --job "$out/神南一丁目" init --name 神南一丁目 --zone 9 > /dev/null
+  fi
+  if [ -f "$seed" ]; then
     "$bin/marula-points" --job "$out/神南一丁目" import "$seed" > /dev/null
+  fi
+  if [ -f "$settings" ]; then
+    # shellcheck disable=SC2046  # the options are words on one line
+    "$bin/marula-points" --job "$out/神南一丁目" settings $(head -n 1 "$settings")
   fi
   if ! env "${job_env[@]}" MARULA_HEADLESS=1 MARULA_SCRIPT="$script" MARULA_OUT="$out" MARULA_DATE=2026/12/08 \
        timeout 60 "$bin/$program" > /dev/null 2> "$out/stderr.txt"; then

@@ -76,7 +76,7 @@ private:
             ask_to_coordinates(calc_, row, next, kComputedColor);
             points_.push_back(next);
             legs_.push_back(compute_leg(points_[row - 1], points_[row]));
-            show_leg(rt_, row, legs_.back(), kComputedColor);
+            show(row, kComputedColor);
             if (leg_count() == kMaxLegs) {
                 show_limit_message(rt_, kMaxLegs);
                 return;
@@ -110,7 +110,7 @@ private:
             return;
         }
         const std::vector<int> rows = rows_of(point);
-        for (int row : rows) show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
+        for (int row : rows) show(row, kHiddenColor, kStyleHidden);
         if (field == Field::X) {
             p.at.x = ask_coordinate_entry(rt_, 5, "正しいＸ座標は ", p.at.x);
         } else {
@@ -127,7 +127,7 @@ private:
                 set_leg_delta_y(leg, from.at.y, to.at.y);
             }
             finish_leg(leg);
-            show_leg(rt_, row, leg, kCorrectedColor);
+            show(row, kCorrectedColor);
         }
     }
 
@@ -158,24 +158,39 @@ private:
         }
     }
 
+    // Table row r's azimuth and distance (plane, or ground while F5 has
+    // turned the table to them).
+    void show(int row, int color, int style = kStyleNormal) {
+        const Leg& leg = legs_[row - 1];
+        show_leg(rt_, row, leg, color, style, shown_.of(leg, points_[row - 1].at.y, points_[row].at.y));
+    }
+
     // ---- redisplay --------------------------------------------------------
+    // With the job's reduction each F5 turns the table between plane and
+    // ground distances; without it F5 only draws the table again.
     void redisplay() {
+        shown_.turn();
         rt_.cls(0);
-        draw_heading(rt_, kRedisplayHeading, 1);
+        draw_heading(rt_, Heading{kRedisplayHeading.numbers, kRedisplayHeading.numbers_column,
+                                  kRedisplayHeading.numbers_row, shown_.heading(kRedisplayHeading.headings),
+                                  kRedisplayHeading.headings_column, kRedisplayHeading.headings_row,
+                                  kRedisplayHeading.box},
+                     1);
         show_first_row_number(rt_);
         show_from_point(rt_, 1, points_[0], kComputedColor);
         for (int row = 1; row <= leg_count(); ++row) {
             show_row_number(rt_, row);
             show_from_point(rt_, row, points_[row - 1], kComputedColor);
             show_to_point(rt_, row, points_[row], kComputedColor);
-            show_leg(rt_, row, legs_[row - 1], kComputedColor);
+            show(row, kComputedColor);
         }
     }
 
     // ---- report -----------------------------------------------------------
     void report() {
+        const CalculationSettings& settings = calc_.settings();
         begin_report(rt_, kReport);
-        rt_.lprint(kReportHeading);
+        rt_.lprint(std::string(kReportHeading) + report_heading_extras(settings, /*tolerance=*/true));
         if (legs_.empty()) report_lone_point(rt_, points_[0]);
         for (int row = 1; row <= leg_count(); ++row) {
             const NamedPoint& from = points_[row - 1];
@@ -183,10 +198,14 @@ private:
             const Leg& leg = legs_[row - 1];
             rt_.lprint_using("        &    &  #######.### ######.###  &    &  #######.### ######.###",
                              {from.name, from.at.x, from.at.y, to.name, to.at.x, to.at.y}, false);
+            const std::string extras = report_leg_extras(settings, /*tolerance=*/true, leg, from.at.y, to.at.y);
             rt_.lprint_using("  #####.### ####.###    ###°##′##″####.###",
                              {leg.delta_x, leg.delta_y, leg.dms.degrees, leg.dms.minutes, leg.dms.seconds,
-                              leg.distance});
+                              leg.distance},
+                             extras.empty());
+            if (!extras.empty()) rt_.lprint(extras);
         }
+        report_settings_lines(rt_, settings, /*tolerance=*/true);
         end_report(rt_);
     }
 
@@ -195,6 +214,7 @@ private:
     Runtime& rt_;
     std::vector<NamedPoint> points_;
     std::vector<Leg> legs_;
+    ShownDistances shown_{calc_};
 };
 
 }  // namespace

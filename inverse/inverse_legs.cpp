@@ -7,6 +7,8 @@
 #include "frame/entry.h"
 #include "frame/plot.h"
 #include "frame/screen.h"
+#include "base/format.h"
+#include "survey/tolerance.h"
 
 namespace marula::inverse {
 
@@ -71,10 +73,58 @@ void show_to_point(Runtime& rt, int table_row, const NamedPoint& p, int color) {
     show_to_y(rt, table_row, p.at.y, color);
 }
 
-void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style) {
+void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style, std::optional<double> distance) {
     const int row = text_row(table_row);
     echo_dms(rt, 62, row, int(leg.dms.degrees), int(leg.dms.minutes), int(leg.dms.seconds), color, style, "###");
-    echo_number(rt, 72, row, "####.###", leg.distance, color, style);
+    echo_number(rt, 72, row, "####.###", distance.value_or(leg.distance), color, style);
+}
+
+// ---- the job's settings -------------------------------------------------------
+
+double ShownDistances::of(const Leg& leg, double y1, double y2) const {
+    return ground_ ? ground_distance(leg.distance, calc_.settings().reduction, y1, y2) : leg.distance;
+}
+
+std::string ShownDistances::heading(const std::string& redisplay_heading) const {
+    if (!ground_) return redisplay_heading;
+    // "方向角    距 離 " and "方向角  地上距離" take the same columns.
+    std::string text = redisplay_heading;
+    if (const auto at = text.rfind("  距 離 "); at != std::string::npos) text.replace(at, std::string("  距 離 ").size(), "地上距離");
+    return text;
+}
+
+namespace {
+
+bool shows_tolerance(const CalculationSettings& settings, bool tolerance) {
+    return tolerance && is_cadastral(settings.tolerance);
+}
+
+}  // namespace
+
+std::string report_heading_extras(const CalculationSettings& settings, bool tolerance) {
+    std::string extras;
+    if (settings.reducing()) extras += "　 地上距離";
+    if (shows_tolerance(settings, tolerance)) extras += "　許容誤差";
+    return extras;
+}
+
+std::string report_leg_extras(const CalculationSettings& settings, bool tolerance, const Leg& leg, double y1,
+                              double y2) {
+    std::string extras;
+    if (settings.reducing())
+        extras += format_using("  ####.###", {ground_distance(leg.distance, settings.reduction, y1, y2)});
+    if (shows_tolerance(settings, tolerance))
+        extras += format_using("  ###.###", {distance_tolerance_m(settings.tolerance, leg.distance).value_or(0)});
+    return extras;
+}
+
+void report_settings_lines(Runtime& rt, const CalculationSettings& settings, bool tolerance) {
+    if (!settings.reducing() && !shows_tolerance(settings, tolerance)) return;
+    rt.lprint("");
+    if (settings.reducing()) rt.lprint("        " + reduction_settings_line(settings));
+    if (shows_tolerance(settings, tolerance))
+        rt.lprint("        精度区分：" + std::string(tolerance_class_label(settings.tolerance)) +
+                  "（許容誤差は筆界点間距離の公差）");
 }
 
 // ---- entry ------------------------------------------------------------------

@@ -11,12 +11,14 @@
 //     finish_leg(leg);
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "frame/screen.h"
 #include "frame/calculation.h"
+#include "frame/job_settings.h"
 #include "runtime/runtime.h"
 #include "survey/survey.h"
 
@@ -63,8 +65,42 @@ void show_to_y(Runtime& rt, int table_row, double y, int color);
 void show_from_point(Runtime& rt, int table_row, const NamedPoint& p, int color);
 void show_to_point(Runtime& rt, int table_row, const NamedPoint& p, int color);
 // The azimuth as "###-##-##" from column 62 and the distance "####.###" at
-// column 72. Colour 15 with the hidden style blanks a leg about to change.
-void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style = kStyleNormal);
+// column 72 (the leg's own, or `distance` when given). Colour 15 with the
+// hidden style blanks a leg about to change.
+void show_leg(Runtime& rt, int table_row, const Leg& leg, int color, int style = kStyleNormal,
+              std::optional<double> distance = std::nullopt);
+
+// ---- the job's settings -------------------------------------------------------
+// The table's distances: the plane distances as computed, or, once F5 has
+// turned them with the job's reduction on, the ground distances D for
+// setting out (the line factor from the leg's two ends' own Y).
+class ShownDistances {
+public:
+    explicit ShownDistances(Calculation& calc) : calc_(calc) {}
+    // F5: with reduction the table turns to the other distance; without
+    // it the plane distances stay.
+    void turn() { ground_ = calc_.settings().reducing() && !ground_; }
+    bool ground() const { return ground_; }
+    // The distance to show of a leg between points of plane Y y1 and y2.
+    double of(const Leg& leg, double y1, double y2) const;
+    // The redisplay's heading with its 距 離 read as 地上距離 while ground
+    // distances stand.
+    std::string heading(const std::string& redisplay_heading) const;
+
+private:
+    Calculation& calc_;
+    bool ground_ = false;
+};
+
+// What the job's settings add to a report: after each leg's distance the
+// ground distance (reduction on) and, when `tolerance`, the cadastral
+// distance tolerance of the plane distance to the mm; the heading gains
+// their names; under the table the settings they were made with. All empty
+// with the default settings.
+std::string report_heading_extras(const CalculationSettings& settings, bool tolerance);
+std::string report_leg_extras(const CalculationSettings& settings, bool tolerance, const Leg& leg, double y1,
+                              double y2);
+void report_settings_lines(Runtime& rt, const CalculationSettings& settings, bool tolerance);
 
 // ---- entry ------------------------------------------------------------------
 // Row 1's number, which stands before the first point is asked.

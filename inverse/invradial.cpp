@@ -74,7 +74,7 @@ private:
             ask_to_coordinates(calc_, row, target, kComputedColor);
             points_.push_back(target);
             legs_.push_back(compute_leg(instrument(), target));
-            show_leg(rt_, row, legs_.back(), kComputedColor);
+            show(row, kComputedColor);
             if (target_count() == kMaxLegs) {
                 show_limit_message(rt_, kMaxLegs);
                 return;
@@ -143,7 +143,7 @@ private:
     void correct_target_x(int row) {
         NamedPoint& target = points_[row];
         show_to_x(rt_, row, target.at.x, kOldValueColor);
-        show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
+        show(row, kHiddenColor, kStyleHidden);
         target.at.x = ask_coordinate_entry(rt_, 5, "正しいＸ座標は ", target.at.x);
         show_to_x(rt_, row, target.at.x, kCorrectedColor);
         set_leg_delta_x(legs_[row - 1], instrument().at.x, target.at.x);
@@ -153,7 +153,7 @@ private:
     void correct_target_y(int row) {
         NamedPoint& target = points_[row];
         show_to_y(rt_, row, target.at.y, kOldValueColor);
-        show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
+        show(row, kHiddenColor, kStyleHidden);
         target.at.y = ask_coordinate_entry(rt_, 5, "正しいY座標は ", target.at.y);
         show_to_y(rt_, row, target.at.y, kCorrectedColor);
         set_leg_delta_y(legs_[row - 1], instrument().at.y, target.at.y);
@@ -162,24 +162,38 @@ private:
 
     void hide_all_legs() {
         for (int row = 1; row <= target_count(); ++row)
-            show_leg(rt_, row, legs_[row - 1], kHiddenColor, kStyleHidden);
+            show(row, kHiddenColor, kStyleHidden);
     }
 
     void finish_and_show(int row) {
         finish_leg(legs_[row - 1]);
-        show_leg(rt_, row, legs_[row - 1], kCorrectedColor);
+        show(row, kCorrectedColor);
+    }
+
+    // Table row r's azimuth and distance (plane, or ground while F5 has
+    // turned the table to them).
+    void show(int row, int color, int style = kStyleNormal) {
+        const Leg& leg = legs_[row - 1];
+        show_leg(rt_, row, leg, color, style, shown_.of(leg, instrument().at.y, points_[row].at.y));
     }
 
     // ---- redisplay --------------------------------------------------------
+    // With the job's reduction each F5 turns the table between plane and
+    // ground distances; without it F5 only draws the table again.
     void redisplay() {
+        shown_.turn();
         rt_.cls(0);
-        draw_heading(rt_, kRedisplayHeading, 14);
+        draw_heading(rt_, Heading{kRedisplayHeading.numbers, kRedisplayHeading.numbers_column,
+                                  kRedisplayHeading.numbers_row, shown_.heading(kRedisplayHeading.headings),
+                                  kRedisplayHeading.headings_column, kRedisplayHeading.headings_row,
+                                  kRedisplayHeading.box},
+                     14);
         show_first_row_number(rt_);
         show_from_point(rt_, 1, instrument(), kGivenColor);
         for (int row = 1; row <= target_count(); ++row) {
             show_row_number(rt_, row);
             show_to_point(rt_, row, points_[row], kComputedColor);
-            show_leg(rt_, row, legs_[row - 1], kComputedColor);
+            show(row, kComputedColor);
         }
     }
 
@@ -187,12 +201,15 @@ private:
     // The first target's line carries the instrument point; further lines
     // leave its columns blank.
     void report() {
+        const CalculationSettings& settings = calc_.settings();
         begin_report(rt_, kReport);
-        rt_.lprint(kReportHeading);
+        rt_.lprint(std::string(kReportHeading) + report_heading_extras(settings, /*tolerance=*/false));
         if (legs_.empty()) report_lone_point(rt_, instrument());
         for (int row = 1; row <= target_count(); ++row) {
             const NamedPoint& target = points_[row];
             const Leg& leg = legs_[row - 1];
+            const std::string extras =
+                report_leg_extras(settings, /*tolerance=*/false, leg, instrument().at.y, target.at.y);
             if (row == 1) {
                 rt_.lprint_using("        &    &  #######.### ######.###  &    &  #######.### ######.###",
                                  {instrument().name, instrument().at.x, instrument().at.y, target.name, target.at.x,
@@ -200,15 +217,19 @@ private:
                                  false);
                 rt_.lprint_using("  #####.#### #####.###    ###°##′##″####.###",
                                  {leg.delta_x, leg.delta_y, leg.dms.degrees, leg.dms.minutes, leg.dms.seconds,
-                                  leg.distance});
+                                  leg.distance},
+                                 extras.empty());
             } else {
                 rt_.lprint_using("                                        &    &  #######.### ######.###",
                                  {target.name, target.at.x, target.at.y}, false);
                 rt_.lprint_using("   ####.###　####.###    ###°##′##″####.###",
                                  {leg.delta_x, leg.delta_y, leg.dms.degrees, leg.dms.minutes, leg.dms.seconds,
-                                  leg.distance});
+                                  leg.distance},
+                                 extras.empty());
             }
+            if (!extras.empty()) rt_.lprint(extras);
         }
+        report_settings_lines(rt_, settings, /*tolerance=*/false);
         end_report(rt_);
     }
 
@@ -217,6 +238,7 @@ private:
     Runtime& rt_;
     std::vector<NamedPoint> points_;
     std::vector<Leg> legs_;
+    ShownDistances shown_{calc_};
 };
 
 }  // namespace

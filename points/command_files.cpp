@@ -6,6 +6,7 @@
 
 #include "base/files.h"
 #include "points_command.h"
+#include "survey/plane_rectangular.h"
 
 namespace marula::points_command {
 
@@ -76,13 +77,30 @@ int run_import(Job& job, const Args& args) {
 }
 
 int run_export(Job& job, const Args& args) {
-    if (args.size() < 2 || args.size() > 3) return usage("export: sima|csv FILE [--cp932]");
-    const bool cp932 = args.size() == 3 && args[2] == "--cp932";
-    if (args.size() == 3 && !cp932) return usage("export: unexpected argument: " + args[2]);
+    constexpr const char* kExportUsage = "export: sima|csv FILE [--cp932] [--latlon]";
+    if (args.size() < 2) return usage(kExportUsage);
+    bool cp932 = false, latlon = false;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--cp932") cp932 = true;
+        else if (args[i] == "--latlon") latlon = true;
+        else return usage("export: unexpected argument: " + args[i]);
+    }
+    ToGeographic to_geographic;
+    if (latlon) {
+        if (args[0] != "csv") return usage("export: --latlon is for csv");
+        int status = kDone;
+        const std::optional<int> zone = zone_or_refusal(job, status);
+        if (!zone) return status;
+        to_geographic = [zone = *zone](double x, double y) -> std::optional<LatLon> {
+            const auto at = plane_to_geographic(zone, x, y);
+            if (!at) return std::nullopt;
+            return LatLon{at->latitude, at->longitude};
+        };
+    }
     Read<std::string> bytes;
     if (args[0] == "sima" && !cp932) bytes = job.export_sima();
-    else if (args[0] == "csv") bytes = job.export_csv(cp932 ? CsvEncoding::cp932 : CsvEncoding::utf8_bom);
-    else return usage("export: sima|csv FILE [--cp932]");
+    else if (args[0] == "csv") bytes = job.export_csv(cp932 ? CsvEncoding::cp932 : CsvEncoding::utf8_bom, to_geographic);
+    else return usage(kExportUsage);
     if (!bytes.ok()) return job_failure(*bytes.trouble);
     if (const auto failed = save_file(args[1], bytes.value)) {
         std::cerr << args[1] << ": E_WRITE: " << *failed << "\n";

@@ -1,5 +1,6 @@
 // The point list's jobs: the change of job (the jobs of both folders, and
 // a new one), and the job's own screen with its entries.
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,7 +11,11 @@
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/screen.h"
+#include "job/settings.h"
 #include "list_screen.h"
+#include "point_lookup.h"
+#include "survey/angle_text.h"
+#include "survey/plane_rectangular.h"
 
 namespace marula::points {
 
@@ -67,6 +72,136 @@ void check_job(Runtime& rt, Session& session) {
     pause(rt, "");
 }
 
+// ---- 1 現場設定 --------------------------------------------------------------
+
+constexpr ReductionMode kReductionModes[] = {ReductionMode::none, ReductionMode::scale, ReductionMode::height_scale};
+
+// The settings as the settings screen numbers them.
+std::vector<std::string> settings_fields(const job::JobSettings& s) {
+    return {"  1 距離補正　：" + std::string(reduction_mode_label(s.reduction)),
+            "  2 平均標高　：" + job::format_metres(s.mean_height) + " m",
+            "  3 ジオイド高：" + job::format_metres(s.geoid_height) + " m",
+            "  4 精度区分　：" + std::string(tolerance_class_label(s.tolerance))};
+}
+
+// A choice from a numbered list shown under the fields: its index, or
+// nothing for an empty answer (the setting stays).
+std::optional<int> ask_choice(Runtime& rt, Session& session, std::vector<std::string> lines, std::string_view prompt,
+                              int count) {
+    for (;;) {
+        show_lines(rt, lines);
+        const std::string typed = trim_blanks(ask_text(rt, 2, prompt));
+        if (typed.empty()) return std::nullopt;
+        if (const auto chosen = choice_of(typed, count)) return *chosen - 1;
+        session.say("一覧の番号を入力して下さい。");
+    }
+}
+
+// Metres to the millimetre within [low, high]; nothing for an empty answer.
+std::optional<job::Millimetres> ask_height(Runtime& rt, Session& session, std::string_view prompt, job::Millimetres low,
+                                           job::Millimetres high, std::string_view range) {
+    for (;;) {
+        const std::string typed = trim_blanks(ask_text(rt, 2, prompt));
+        if (typed.empty()) return std::nullopt;
+        const auto mm = job::parse_millimetres(typed);
+        if (mm && *mm >= low && *mm <= high) return mm;
+        session.say(std::string(range) + "の数値で入力して下さい。");
+    }
+}
+
+// One screen of the four settings as numbered fields; the number chosen is
+// asked again, each change stored at once (with its history row) or
+// refused with the reason, and the screen shows what the job now holds.
+void edit_settings(Runtime& rt, Session& session) {
+    job::Database& db = session.job()->database();
+    for (;;) {
+        const auto settings = job::read_settings(db);
+        if (!settings.ok()) session.say_trouble(settings.trouble);
+        const job::JobSettings& s = settings.value;
+        std::vector<std::string> lines{" 現場設定", ""};
+        for (std::string& field : settings_fields(s)) lines.push_back(std::move(field));
+        lines.push_back("");
+        show_lines(rt, lines);
+        const std::string typed = trim_blanks(ask_text(rt, 2, "訂正する番号は（Enterで戻ります） "));
+        if (typed.empty()) return;
+        const auto field = choice_of(typed, 4);
+        if (!field) {
+            session.say("1～4の番号を入力して下さい。");
+            continue;
+        }
+        job::SettingsChange change;
+        if (*field == 1) {
+            std::vector<std::string> list = lines;
+            for (std::size_t i = 0; i < std::size(kReductionModes); ++i)
+                list.push_back(format_using("   ## ", {double(i + 1)}) + std::string(reduction_mode_label(kReductionModes[i])));
+            if (const auto i = ask_choice(rt, session, list, "距離補正の番号は（そのままはEnter） ", 3))
+                change.reduction = kReductionModes[*i];
+        } else if (*field == 2) {
+            change.mean_height = ask_height(rt, session, "平均標高は（m） ", job::kMeanHeightMinMm, job::kMeanHeightMaxMm,
+                                            "平均標高は-1000～9000 m");
+        } else if (*field == 3) {
+            change.geoid_height = ask_height(rt, session, "ジオイド高は（m） ", job::kGeoidHeightMinMm,
+                                             job::kGeoidHeightMaxMm, "ジオイド高は-200～200 m");
+        } else {
+            std::vector<std::string> list = lines;
+            for (std::size_t i = 0; i < std::size(kToleranceClasses); ++i)
+                list.push_back(format_using("   ## ", {double(i + 1)}) + std::string(tolerance_class_label(kToleranceClasses[i])));
+            if (const auto i = ask_choice(rt, session, list, "精度区分の番号は（そのままはEnter） ",
+                                          int(std::size(kToleranceClasses))))
+                change.tolerance = kToleranceClasses[*i];
+        }
+        const job::WriteResult w = job::change_settings(db, change, {std::string(kProgram), "入力"});
+        if (!w.ok()) session.say(w.message);
+    }
+}
+
+// ---- 3 経緯度 -------------------------------------------------------------------
+
+std::string fixed(double value, int decimals) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
+    return buf;
+}
+
+// A point asked by name or number, and where it lies on the Earth in the
+// job's zone; again until an empty answer.
+void show_latlon(Runtime& rt, Session& session) {
+    const job::Job& job = *session.job();
+    const auto header = job.read_header();
+    if (!header.ok()) return session.say_trouble(header.trouble);
+    if (!header.value.zone) return session.say(job::kNoZoneMessage);
+    const int zone = *header.value.zone;
+    std::vector<std::string> lines{" 経緯度（第" + std::to_string(zone) + "系）", ""};
+    for (;;) {
+        show_lines(rt, lines);
+        const std::string typed = trim_blanks(ask_text(rt, 2, "点名または点の番号は（Enterで戻ります） "));
+        if (typed.empty()) return;
+        const auto found = find_by_name_or_number(job, typed);
+        if (!found.ok()) {
+            session.say_trouble(found.trouble);
+            continue;
+        }
+        if (!found.value) {
+            session.say("その点はありません。");
+            continue;
+        }
+        const job::Point& p = *found.value;
+        lines.resize(2);
+        lines.push_back(" 点名　　　：" + p.name + "（番号" + std::to_string(p.number) + "）");
+        lines.push_back(" Ｘ座標　　：" + job::format_metres(p.x));
+        lines.push_back(" Ｙ座標　　：" + job::format_metres(p.y));
+        const auto at = plane_to_geographic(zone, job::to_metres(p.x), job::to_metres(p.y));
+        if (!at) {
+            lines.push_back(" 座標系の範囲外なので経緯度はありません。");
+            continue;
+        }
+        lines.push_back(" 緯度　　　：" + format_dms(at->latitude));
+        lines.push_back(" 経度　　　：" + format_dms(at->longitude));
+        lines.push_back(" 真北方向角：" + format_signed_dms(at->convergence));
+        lines.push_back(" 縮尺係数　：" + fixed(at->scale, 8));
+    }
+}
+
 // The entries of the job's own screen, by their numbers.
 struct JobEntry {
     int number;
@@ -74,16 +209,25 @@ struct JobEntry {
     void (*run)(Runtime&, Session&);
 };
 constexpr JobEntry kJobEntries[] = {
+    {1, "現場設定（距離補正・精度区分）", edit_settings},
+    {3, "経緯度（点の緯度・経度、真北方向角、縮尺係数）", show_latlon},
     {4, "検査（データベースの全体を調べます）", check_job},
 };
 
-std::vector<std::string> job_info_lines(const Session& session) {
-    const job::Job& job = *session.job();
+std::vector<std::string> job_info_lines(Session& session) {
+    job::Job& job = *session.job();
     const auto header = job.read_header();
     std::vector<std::string> lines{" 現場情報", "", " フォルダ：" + job.folder().string(),
                                    " 現場名　：" + job.display_name(),
                                    " 座標系　：" + (header.value.zone ? std::to_string(*header.value.zone) + "系"
                                                                       : std::string("なし"))};
+    // Settings this build cannot read show their defaults here; the
+    // settings screen names the trouble.
+    const job::JobSettings settings = job::read_settings(session.job()->database()).value;
+    lines.push_back(" 距離補正：" + std::string(reduction_mode_label(settings.reduction)));
+    lines.push_back(" 平均標高：" + job::format_metres(settings.mean_height) + " m　ジオイド高：" +
+                    job::format_metres(settings.geoid_height) + " m");
+    lines.push_back(" 精度区分：" + std::string(tolerance_class_label(settings.tolerance)));
     lines.push_back("");
     for (const JobEntry& e : kJobEntries)
         lines.push_back(format_using(" ## ", {double(e.number)}) + std::string(e.label));

@@ -3,9 +3,11 @@
 //   marula-points --job DIR init [--name NAME] [--zone N]
 //   marula-points --job DIR list | history
 //   marula-points --job DIR import FILE [--columns ORDER] [--on-conflict keep|replace|cancel]
-//   marula-points --job DIR export sima|csv FILE [--cp932]
+//   marula-points --job DIR export sima|csv FILE [--cp932] [--latlon]
 //   marula-points --job DIR rename OLD NEW | delete NAME
 //   marula-points --job DIR journal [N]
+//   marula-points --job DIR settings [--reduction …] [--height M] [--geoid M] [--class …]
+//   marula-points --job DIR geo [NAME …]
 //
 // Output is UTF-8 with LF line ends; refusals go to standard error as
 // FILE:LINE: CODE: text.
@@ -40,7 +42,9 @@ Commands:
                                   ORDER for a CSV without header: name,x,y[,h] or num,name,x,y[,h].
                                   Points stored elsewhere than the file says are conflicts:
                                   without --on-conflict nothing is imported.
-  export sima|csv FILE [--cp932]  write the job's points (CSV: UTF-8 with BOM, or CP932)
+  export sima|csv FILE [--cp932] [--latlon]
+                                  write the job's points (CSV: UTF-8 with BOM, or CP932);
+                                  --latlon adds 緯度 and 経度 (decimal degrees) to a CSV
   rename OLD NEW                  give a point another name
   delete NAME                     delete a point
   history                         the job's changes, oldest first, one a line:
@@ -48,6 +52,15 @@ Commands:
   journal                         the journaled runs of the calculation programs, newest first:
                                   N<TAB>STARTED<TAB>PROGRAM<TAB>FIRST NAMES<TAB>ENDING
                                   (ENDING: reinput, menu, end, run, closed, escaped or killed)
+  settings                        the job's settings, one a line: reduction<TAB>none|scale|height-scale,
+                                  height<TAB>M, geoid<TAB>M (metres, %.3f), class<TAB>CLASS
+  settings [--reduction none|scale|height-scale] [--height M] [--geoid M] [--class CLASS]
+                                  change them: distance reduction (scale and height-scale need the
+                                  job's zone), mean height -1000 to 9000, geoid height -200 to 200,
+                                  CLASS none, 1-4 (public survey) or 甲一 甲二 甲三 乙一 乙二 乙三 (cadastral)
+  geo [NAME ...]                  latitude, longitude, grid convergence (degrees) and scale factor of
+                                  the named points (all when none), one a line:
+                                  NAME<TAB>LAT<TAB>LON<TAB>CONVERGENCE<TAB>SCALE (needs the job's zone)
   journal N                       run N as script lines (type ..., key ..., dblclick ...) that
                                   MARULA_SCRIPT replays through its program to the same final screen
 
@@ -61,8 +74,8 @@ Environment:
 
 Exit status:
   0  done
-  1  the file was refused
-  2  usage
+  1  the file was refused, or a point has no latitude and longitude in the zone
+  2  usage, a value out of range, or a job without the zone a command needs
   3  conflicts without a choice, or the import was cancelled
   4  the job stayed busy (another program writing) beyond the timeout
   5  the job cannot be opened, or cannot be written (read-only, disk full)
@@ -76,6 +89,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"init", run_init},     {"list", run_list},       {"import", run_import},   {"export", run_export},
     {"rename", run_rename}, {"delete", run_delete},   {"history", run_history}, {"journal", run_journal},
+    {"settings", run_settings}, {"geo", run_geo},
 };
 
 int run(int argc, char** argv) {

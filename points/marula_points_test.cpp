@@ -330,4 +330,113 @@ TEST_F(Points, AForeignFileAsJobIsRefusedAndKept) {
     EXPECT_EQ(slurp(job / "job.db"), "my notes, not a database\n");
 }
 
+// The settings command: each line of arguments, its exit status, what it
+// says and the settings afterwards; a refused line changes nothing.
+TEST_F(Points, SettingsArePrintedChangedAndRefusedWhole) {
+    ASSERT_EQ(run({"init", "--name", "設定"}).status, 0);
+    struct Case { std::vector<std::string> args; int status; const char* err; const char* after; };
+    const Case cases[] = {
+        {{}, 0, nullptr, "reduction\tnone\nheight\t0.000\ngeoid\t0.000\nclass\tnone\n"},
+        {{"--reduction", "scale"}, 2, "marula-points: 座標系が未設定です\n", nullptr},
+        {{"--class", "乙一", "--height", "abc"}, 2, "marula-points: settings: --height takes metres from -1000 to 9000\n", nullptr},
+        {{"--class", "5"}, 2, "marula-points: settings: --class takes none, 1 to 4, or 甲一 to 乙三\n", nullptr},
+        {{"--reduction", "Scale"}, 2, "marula-points: settings: --reduction takes none, scale or height-scale\n", nullptr},
+        {{"--geoid", "200.001", "--class", "1"}, 2, "marula-points: ジオイド高は-200～200 mです\n", nullptr},
+        {{"--height"}, 2, nullptr, nullptr},
+        {{"--zone", "9"}, 2, "marula-points: settings: unexpected argument: --zone\n", nullptr},
+        {{"--class", "3", "--geoid", "-36.9876"}, 0, nullptr, "reduction\tnone\nheight\t0.000\ngeoid\t-36.988\nclass\t3\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        std::vector<std::string> args{"settings"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const std::string before = run({"settings"}).out;
+        const Outcome r = run(args);
+        EXPECT_EQ(r.status, c.status);
+        // A usage error ends with the hint to --help after the reason.
+        if (c.status == 0) {
+            EXPECT_EQ(r.err, "");
+        } else if (c.err) {
+            EXPECT_EQ(r.err.substr(0, std::string(c.err).size()), c.err);
+        }
+        if (c.args.empty()) {
+            EXPECT_EQ(r.out, c.after);
+        }
+        EXPECT_EQ(run({"settings"}).out, c.after ? std::string(c.after) : before);
+    }
+    // With a zone, reduction is taken; each change is one history row.
+    ASSERT_EQ(run({"init", "--zone", "9"}).status, 0);
+    ASSERT_EQ(run({"settings", "--reduction", "height-scale", "--height", "42", "--class", "甲二"}).status, 0);
+    EXPECT_EQ(run({"settings"}).out, "reduction\theight-scale\nheight\t42.000\ngeoid\t-36.988\nclass\t甲二\n");
+    std::istringstream lines(run({"history"}).out);
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(lines, line);) rows.push_back(line.substr(line.find('\t') + 1));
+    const std::vector<std::string> expected = {
+        "marula-points\tsetting\tgeoid\t0.000\t-36.988\t入力",
+        "marula-points\tsetting\tclass\tnone\t3\t入力",
+        "marula-points\tsetting\treduction\tnone\theight-scale\t入力",
+        "marula-points\tsetting\theight\t0.000\t42.000\t入力",
+        "marula-points\tsetting\tclass\t3\t甲二\t入力",
+    };
+    EXPECT_EQ(rows, expected);
+}
+
+// The published example point of zone 9 (36°06′13.58925″ N,
+// 140°05′16.27815″ E: X 11543.6883, Y 22916.2436, convergence −0°08′59.92″,
+// scale 0.99990647) stored to the millimetre, and the zone's origin.
+TEST_F(Points, GeoAndLatLonExportGiveThePublishedPlace) {
+    ASSERT_EQ(run({"init", "--name", "経緯度"}).status, 0);
+    const fs::path csv = temp.path() / "in.csv";
+    std::ofstream(csv) << "点名,X,Y,H\n公共点,11543.6883,22916.2436,31.5\n原点,0,0,\n";
+    ASSERT_EQ(run({"import", csv.string()}).status, 0);
+    const fs::path out = temp.path() / "out.csv";
+    for (const auto& args : {std::vector<std::string>{"geo"}, {"export", "csv", out.string(), "--latlon"}}) {
+        const Outcome r = run(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "marula-points: 座標系が未設定です\n");
+    }
+    EXPECT_FALSE(fs::exists(out));
+    ASSERT_EQ(run({"init", "--zone", "9"}).status, 0);
+
+    // By name, by number (no point is named "2"), all of them.
+    const Outcome named = run({"geo", "2", "公共点"});
+    ASSERT_EQ(named.status, 0) << named.err;
+    std::istringstream lines(named.out);
+    std::string origin, point;
+    std::getline(lines, origin);
+    std::getline(lines, point);
+    EXPECT_EQ(run({"geo"}).out, point + "\n" + origin + "\n");  // in number order
+    EXPECT_EQ(origin, "原点\t36.000000000\t139.833333333\t0.000000000\t0.999900000");
+    std::istringstream fields(point);
+    std::string name;
+    double latitude = 0, longitude = 0, convergence = 0, scale = 0;
+    fields >> name >> latitude >> longitude >> convergence >> scale;
+    EXPECT_EQ(name, "公共点");
+    // 1e-8° is about a millimetre: the stored point is the published one to the mm.
+    EXPECT_NEAR(latitude, 36 + 6 / 60.0 + 13.58925 / 3600, 1e-8);
+    EXPECT_NEAR(longitude, 140 + 5 / 60.0 + 16.27815 / 3600, 1e-8);
+    EXPECT_NEAR(convergence, -(8 / 60.0 + 59.92 / 3600), 0.005 / 3600);
+    EXPECT_NEAR(scale, 0.99990647, 0.5e-8);
+    const Outcome missing = run({"geo", "公共点", "無い点"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.out, "");
+
+    // The export carries the same latitude and longitude after Y and H, and reads back.
+    ASSERT_EQ(run({"export", "csv", out.string(), "--latlon"}).status, 0);
+    const std::string bytes = slurp(out);
+    const std::vector<std::string> geo_fields = [&] {
+        std::vector<std::string> f;
+        std::istringstream in(point);
+        for (std::string x; std::getline(in, x, '\t');) f.push_back(x);
+        return f;
+    }();
+    EXPECT_EQ(bytes, "\xEF\xBB\xBF点名,X,Y,H,緯度,経度\r\n公共点,11543.688,22916.244,31.500," + geo_fields[1] + "," +
+                         geo_fields[2] + "\r\n原点,0.000,0.000,,36.000000000,139.833333333\r\n");
+    TempFolder other;
+    const std::string back = (other.path() / "j").string();
+    ASSERT_EQ(finish(start({"--job", back, "import", out.string()}, {}, other.path(), "i"), other.path(), "i").status, 0);
+    EXPECT_EQ(finish(start({"--job", back, "list"}, {}, other.path(), "l"), other.path(), "l").out, list());
+    EXPECT_EQ(run({"export", "sima", out.string(), "--latlon"}).status, 2);
+}
+
 }  // namespace

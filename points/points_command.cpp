@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "job/settings.h"
+
 namespace marula::points_command {
 
 using namespace marula::job;
@@ -43,6 +45,20 @@ std::string located(const std::string& file, const Diagnostic& d) {
     out += ": ";
     out += describe(d);
     return out;
+}
+
+std::optional<int> zone_or_refusal(const Job& job, int& status) {
+    const auto header = job.read_header();
+    if (!header.ok()) {
+        status = job_failure(*header.trouble);
+        return std::nullopt;
+    }
+    if (!header.value.zone) {
+        std::cerr << kProgram << ": " << kNoZoneMessage << "\n";
+        status = kUsage;
+        return std::nullopt;
+    }
+    return header.value.zone;
 }
 
 std::string file_name_of(const std::string& path) {

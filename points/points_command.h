@@ -34,6 +34,10 @@ std::string point_text(const std::optional<job::Point>& p);
 std::string h_text(const std::optional<job::Millimetres>& h);
 // FILE:LINE: CODE: text, or FILE: CODE: text.
 std::string located(const std::string& file, const job::Diagnostic& d);
+// The job's zone, for the commands that need one. Nothing when the header
+// cannot be read (said; `status` is the job's failure) or the job has no
+// zone (「座標系が未設定です」; `status` is kUsage).
+std::optional<int> zone_or_refusal(const job::Job& job, int& status);
 // The last part of a path.
 std::string file_name_of(const std::string& path);
 
@@ -46,5 +50,7 @@ int run_delete(job::Job& job, const Args& params);
 int run_import(job::Job& job, const Args& params);
 int run_export(job::Job& job, const Args& params);
 int run_journal(job::Job& job, const Args& params);
+int run_settings(job::Job& job, const Args& params);
+int run_geo(job::Job& job, const Args& names);
 
 }  // namespace marula::points_command

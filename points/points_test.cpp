@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "job/job.h"
+#include "job/settings.h"
 #include "script_run.h"
+#include "survey/angle_text.h"
 
 namespace marula {
 namespace {
@@ -516,6 +518,95 @@ TEST(Points, ALongPrintIsAskedFirst) {
     auto confirmed = run_script("points", {"key F4", "type Y"}, w.env());
     EXPECT_EQ(confirmed.events_starting("print ").size(), 11u);
     EXPECT_EQ(transcript(confirmed, 11).size(), transcript(confirmed, 1).size() - 39);  // one point on the last sheet
+}
+
+// 1 現場設定: the four settings as numbered fields, each change stored with
+// its history row; a refused value says why and changes nothing.
+TEST(Points, SettingsAreEditedAsNumberedFields) {
+    Workspace w;
+    ASSERT_TRUE(w.job()->set_header({"設定", std::nullopt}, kTestOrigin).ok());
+    const Lines open = {"key F7", "key F6", "type 1"};
+    // Without a zone the reduction is refused; the class is taken.
+    auto bare = run_script("points", open + Lines{"type 1", "type 2", "type 4", "type 3", "snap after", "type", "type"},
+                           w.env());
+    ASSERT_EQ(bare.exit_status, 0) << bare.stderr_text;
+    EXPECT_TRUE(bare.logged("notice 座標系が未設定です"));
+    EXPECT_EQ(bare.row("after", 5), "  1 距離補正　：なし");
+    EXPECT_EQ(bare.row("after", 8), "  4 精度区分　：公共測量２級");
+
+    ASSERT_TRUE(w.job()->set_header({"設定", 9}, kTestOrigin).ok());
+    auto r = run_script("points",
+                        open + Lines{"snap fields", "type 1", "snap modes", "type 3", "type 2", "type 9000.001",
+                                     "type -12.3456", "type 3", "type", "type 4", "type 12", "type 7",
+                                     "type 5", "snap after", "type", "snap info"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("fields", 5), "  1 距離補正　：なし");
+    EXPECT_EQ(r.row("modes", 12), "    3 標高・縮尺補正");
+    EXPECT_TRUE(r.logged("notice 平均標高は-1000～9000 mの数値で入力して下さい。"));
+    EXPECT_TRUE(r.logged("notice 一覧の番号を入力して下さい。"));
+    EXPECT_TRUE(r.logged("notice 1～4の番号を入力して下さい。"));
+    const std::vector<std::string> fields = {"  1 距離補正　：標高・縮尺補正", "  2 平均標高　：-12.346 m",
+                                             "  3 ジオイド高：0.000 m", "  4 精度区分　：地籍甲二"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(r.row("after", 5 + i), fields[std::size_t(i)]);
+    EXPECT_EQ(r.row("info", 8), " 距離補正：標高・縮尺補正");
+    EXPECT_EQ(r.row("info", 9), " 平均標高：-12.346 m　ジオイド高：0.000 m");
+    EXPECT_EQ(r.row("info", 10), " 精度区分：地籍甲二");
+
+    auto j = w.job();
+    EXPECT_EQ(job::read_settings(j->database()).value,
+              (job::JobSettings{ReductionMode::height_scale, -12346, 0, ToleranceClass::cadastral_ko2}));
+    std::vector<std::string> changes;
+    for (const job::Change& c : j->history().value)
+        changes.push_back(c.program + " " + c.action + " " + c.name + " " + *c.before_text + " " + *c.after_text);
+    const std::vector<std::string> expected = {"points setting class none 2", "points setting reduction none height-scale",
+                                               "points setting height 0.000 -12.346", "points setting class 2 甲二"};
+    EXPECT_EQ(changes, expected);
+}
+
+// 3 経緯度 of the published example point of zone 9 (36°06′13.58925″ N,
+// 140°05′16.27815″ E at X 11543.6883, Y 22916.2436, convergence
+// −0°08′59.92″, scale 0.99990647), stored to the millimetre, and of the
+// zone's origin; a stored name is taken before a number.
+TEST(Points, LatitudeAndLongitudeOfAPointByNameOrNumber) {
+    Workspace w;
+    {
+        auto j = w.job();
+        ASSERT_TRUE(j->set_header({"経緯度", std::nullopt}, kTestOrigin).ok());
+        ASSERT_TRUE(j->add(point("公共点", 11543688, 22916244), kTestOrigin).ok());  // number 1
+        ASSERT_TRUE(j->add(point("1", 0, 0), kTestOrigin).ok());                    // number 2
+    }
+    const Lines open = {"key F7", "key F6", "type 3"};
+    auto bare = run_script("points", open + Lines{"snap info"}, w.env());
+    EXPECT_TRUE(bare.logged("notice 座標系が未設定です"));
+    EXPECT_EQ(bare.row("info", 3), " 現場情報");
+
+    ASSERT_TRUE(w.job()->set_header({"経緯度", 9}, kTestOrigin).ok());
+    auto r = run_script("points",
+                        open + Lines{"type 1", "snap name1", "type ２", "snap number2", "type 公共点", "snap named",
+                                     "type 3", "type"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_TRUE(r.logged("notice その点はありません。"));  // no point named 3, no number 3
+    for (const char* snap : {"name1", "number2"}) {
+        SCOPED_TRACE(snap);
+        EXPECT_EQ(r.row(snap, 3), " 経緯度（第9系）");
+        EXPECT_EQ(r.row(snap, 5), " 点名　　　：1（番号2）");
+        EXPECT_EQ(r.row(snap, 8), " 緯度　　　：36°00′00.00000″");
+        EXPECT_EQ(r.row(snap, 9), " 経度　　　：139°50′00.00000″");
+        EXPECT_EQ(r.row(snap, 10), " 真北方向角：+0°00′00.00″");
+        EXPECT_EQ(r.row(snap, 11), " 縮尺係数　：0.99990000");
+    }
+    EXPECT_EQ(r.row("named", 5), " 点名　　　：公共点（番号1）");
+    const std::string prefix = " 緯度　　　：";
+    ASSERT_TRUE(r.row("named", 8).starts_with(prefix));
+    ASSERT_TRUE(r.row("named", 9).starts_with(" 経度　　　："));
+    // Within 0.00004″ (about a millimetre, the rounding of the stored point).
+    EXPECT_NEAR(*parse_degrees(r.row("named", 8).substr(prefix.size())), 36 + 6 / 60.0 + 13.58925 / 3600, 0.00004 / 3600);
+    EXPECT_NEAR(*parse_degrees(r.row("named", 9).substr(prefix.size())), 140 + 5 / 60.0 + 16.27815 / 3600,
+                0.00004 / 3600);
+    EXPECT_EQ(r.row("named", 10), " 真北方向角：−0°08′59.92″");
+    EXPECT_EQ(r.row("named", 11), " 縮尺係数　：0.99990647");
 }
 
 }  // namespace

@@ -107,4 +107,17 @@ void report_adjusted_precision(Runtime& rt, const AdjustmentSummary& s) {
     rt.lprint_using(" （ 水平距離の和　#####.###  座標の閉合差　###.###）", {double(s.total), s.linear});
 }
 
+std::optional<ClosureVerdict> closure_verdict(const CalculationSettings& settings, TraverseShape shape, int legs,
+                                              const AdjustmentSummary& summary) {
+    return judge_closure(settings.tolerance, shape, legs, double(summary.total) / 1000, summary.linear);
+}
+
+void say_verdict(Runtime& rt, const std::optional<ClosureVerdict>& verdict) {
+    if (verdict) rt.say(verdict_line(*verdict));
+}
+
+void report_verdict(Runtime& rt, const std::optional<ClosureVerdict>& verdict) {
+    if (verdict) rt.lprint("                                    " + verdict_line(*verdict));
+}
+
 }  // namespace marula

@@ -9,9 +9,11 @@
 
 #include "frame/calculation.h"
 #include "frame/entry.h"
+#include "frame/job_settings.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "runtime/runtime.h"
+#include "survey/tolerance.h"
 #include "traverse/adjustment.h"
 
 namespace marula {
@@ -126,5 +128,15 @@ void report_adjusted_precision(Runtime& rt, const AdjustmentSummary& s);
 // that reports more appends its own fields to the format.
 inline constexpr std::string_view kReportMisclosureLine =
     "                                    角の閉合差####秒　　Ｘ座標の閉合差 ####.###　Ｙ座標の閉合差 ####.###";
+
+// The position closure judged under the job's public-survey class: N legs
+// over the distance total (as km) against the linear misclosure. Nothing
+// under no class or a cadastral one (traverses get no cadastral verdict).
+std::optional<ClosureVerdict> closure_verdict(const CalculationSettings& settings, TraverseShape shape, int legs,
+                                              const AdjustmentSummary& summary);
+// The verdict line on the prompt row, after each computation.
+void say_verdict(Runtime& rt, const std::optional<ClosureVerdict>& verdict);
+// The verdict line on the sheet, under the misclosure line.
+void report_verdict(Runtime& rt, const std::optional<ClosureVerdict>& verdict);
 
 }  // namespace marula

@@ -14,6 +14,8 @@
 #include "survey/survey.h"
 #include "traverse/adjusted_sheet.h"
 #include "traverse/adjustment.h"
+#include "traverse/reduced_legs.h"
+#include "traverse/reduction_sheet.h"
 
 namespace marula {
 namespace {
@@ -35,6 +37,7 @@ public:
     void run() {
         start_screen(rt_);
         draw_title(rt_, kTitle);
+        show_reduction_label(rt_, calc_.settings());
         draw_heading(rt_, kAdjustedHeading, 0);
         rt_.console(kSheetFirstRow, 20);
         KeyActions keys;
@@ -48,7 +51,7 @@ public:
                                     [this] {
                                         if (!enter()) return;
                                         calculate();
-                                        show_results();
+                                        show_computed_results();
                                     },
                                 .computed = [this] { return computed_points(); },
                                 .keys = keys});
@@ -79,7 +82,6 @@ private:
             sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         }
 
-        float running_total = 0;
         for (int k = 1;; ++k) {
             if (k == kLimit + 1) {
                 show_limit_message(rt_, kLimit);
@@ -105,10 +107,8 @@ private:
             names_[k] = name;
             distances_[k] = distance;
             sheet_.distance(k, distances_[k], kEntered);
-            running_total = static_cast<float>(double(running_total) + distance);
             rows_entered_ = k;
         }
-        summary_.total = static_cast<float>(round_total_mm(running_total));
 
         const int n = legs_;
         const KnownPoint closing_station = ask_known_coordinates(
@@ -134,9 +134,9 @@ private:
         const int count = legs_ + 1;
         // The chain as measured, to find the misclosure against the closing
         // azimuth that was typed (kept apart from the adjusted one).
-        double chain = start_.degrees;
-        for (int i = 1; i <= count; ++i) chain = next_azimuth(chain, angles_[i].degrees, i == 1);
-        double w = reduce_half_turn(closing_.degrees - chain);
+        measured_[0] = start_.degrees;
+        for (int i = 1; i <= count; ++i) measured_[i] = next_azimuth(measured_[i - 1], angles_[i].degrees, i == 1);
+        double w = reduce_half_turn(closing_.degrees - measured_[count]);
         summary_.misclosure_seconds = misclosure_seconds(w);
         auto shares = distribute_angle_misclosure(summary_.misclosure_seconds, count, kLinkShareNudge);
         azimuths_[0] = start_.degrees;
@@ -150,14 +150,24 @@ private:
         }
     }
 
+    // The plane distances the legs are computed with: the typed ones, or
+    // with the job's reduction each s from a first pass along the measured
+    // azimuths; and their total.
+    void reduce_distances() {
+        reduce_chain_legs(calc_.settings().reduction, y_[0], measured_, distances_, reduced_, 1, legs_);
+        plane_distances(reduced_, plane_, 1, legs_);
+        recalculate_distance_total();
+    }
+
     void adjust_coordinates() {
         const int n = legs_;
-        LegSums sums = resolve_legs(azimuths_, distances_, adjusted_, n);
+        reduce_distances();
+        LegSums sums = resolve_legs(azimuths_, plane_, adjusted_, n);
         summary_.fx_mm = static_cast<float>(double(sums.x_mm) - (x_[n] - x_[0]) * 1000);
         summary_.fy_mm = static_cast<float>(double(sums.y_mm) - (y_[n] - y_[0]) * 1000);
         summary_.linear = linear_misclosure(summary_.fx_mm, summary_.fy_mm, kLinkLinearHalf);
         summary_.precision = precision_denominator(summary_.total, summary_.linear);
-        spread_misclosure(distances_, adjusted_, n, summary_.fx_mm, summary_.fy_mm, summary_.total);
+        spread_misclosure(plane_, adjusted_, n, summary_.fx_mm, summary_.fy_mm, summary_.total);
         // Station n is given: only the stations between are placed.
         place_stations(x_, y_, adjusted_, n - 1);
     }
@@ -172,7 +182,7 @@ private:
 
     void recalculate_distance_total() {
         float running = 0;
-        for (int i = 1; i <= legs_; ++i) running = static_cast<float>(double(running) + distances_[i]);
+        for (int i = 1; i <= legs_; ++i) running = static_cast<float>(double(running) + plane_[i]);
         summary_.total = static_cast<float>(round_total_mm(running));
     }
 
@@ -199,6 +209,12 @@ private:
 
     void show_summary() { show_adjustment_summary(rt_, summary_, kStyleMessage); }
 
+    // A fresh result, and its verdict under the job's tolerance class.
+    void show_computed_results() {
+        show_results();
+        say_verdict(rt_, closure_verdict(calc_.settings(), TraverseShape::connecting, legs_, summary_));
+    }
+
     // Every row from the stored values; nothing is recalculated.
     void show_table() {
         sheet_.row_number(0);
@@ -221,6 +237,7 @@ private:
 
     void redisplay() {
         rt_.cls(0);
+        show_reduction_label(rt_, calc_.settings());
         draw_heading(rt_, kAdjustedHeading, 1);
         show_table();
     }
@@ -299,7 +316,7 @@ private:
         angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::included, kNudge1e6, kNudge1e6);
         sheet_.angle(r, angles_[r], kEntered);
         calculate();
-        show_results();
+        show_computed_results();
     }
 
     void correct_azimuth(bool start) {
@@ -313,7 +330,7 @@ private:
         target = ask_angle_entry(rt_, 2, prompt, AngleKind::azimuth, kNudge1e6, kNudge1e6);
         if (start) sheet_.typed_azimuth(0, start_, kGiven, kStylePlain);
         calculate();
-        show_results();
+        show_computed_results();
     }
 
     void correct_distance(int r) {
@@ -321,9 +338,8 @@ private:
         show_computed(true, false, true, true, 1, legs_);
         distances_[r] = ask_distance_entry(rt_, 2, "正しい距離は  ", kZeroLegRefusal);
         sheet_.distance(r, distances_[r], kEntered);
-        recalculate_distance_total();
         adjust_coordinates();
-        show_results();
+        show_computed_results();
     }
 
     void correct_coordinate(int station, bool is_x) {
@@ -335,7 +351,7 @@ private:
         value = ask_coordinate_entry(rt_, 2, is_x ? "正しいＸ座標は  " : "正しいＹ座標は  ");
         sheet_.coordinate(station, column, value, kGiven, kStylePlain);
         adjust_coordinates();
-        show_results();
+        show_computed_results();
     }
 
     // ---- plot ----------------------------------------------------------
@@ -370,7 +386,7 @@ private:
         report_adjusted_start(rt_, names_[0], back_name_, start_, x_[0], y_[0]);
         for (int i = 1; i <= n; ++i) {
             report_adjusted_leg(rt_, {names_[i - 1], names_[i], angles_[i], corrections_[i].seconds, azimuths_[i],
-                                      distances_[i], adjusted_[i], x_[i], y_[i]});
+                                      plane_[i], adjusted_[i], x_[i], y_[i]});
         }
         auto closing = dms_of(azimuths_[n + 1]);
         rt_.lprint_using("      &    &  &    &  ### ## ##  ###   ### ## ##",
@@ -379,7 +395,17 @@ private:
                           closing[2]});
         report_adjusted_precision(rt_, summary_);
         rt_.lprint_using(kReportMisclosureLine, {-summary_.misclosure_seconds + 0.0, double(summary_.fx_mm) / 1000, double(summary_.fy_mm) / 1000});
+        report_verdict(rt_, closure_verdict(calc_.settings(), TraverseShape::connecting, n, summary_));
+        report_reduction();
         end_report(rt_);
+    }
+
+    // The legs' reduction and station 0's place, when distances are reduced.
+    void report_reduction() {
+        std::vector<ReductionRow> rows;
+        for (int i = 1; i <= legs_; ++i) rows.push_back({names_[i - 1], names_[i], reduced_[i]});
+        report_reduction_table(rt_, calc_.settings(), rows);
+        report_station_place(rt_, calc_.settings(), names_[0], x_[0], y_[0]);
     }
 
     Calculation& calc_;
@@ -392,7 +418,10 @@ private:
     std::array<std::string, kSize> names_{};
     AngleEntry start_, closing_;
     std::array<AngleEntry, kSize> angles_{};
-    std::array<double, kSize> distances_{}, azimuths_{}, x_{}, y_{};
+    // distances_ as typed (D), plane_ as computed with (s); measured_ the
+    // azimuth chain before adjustment.
+    std::array<double, kSize> distances_{}, plane_{}, measured_{}, azimuths_{}, x_{}, y_{};
+    std::array<ReducedLeg, kSize> reduced_{};
     std::array<AdjustedLeg, kSize> adjusted_{};
     std::array<AngleCorrection, kSize> corrections_{};
     AdjustmentSummary summary_;

@@ -15,6 +15,8 @@
 #include "survey/survey.h"
 #include "traverse/adjusted_sheet.h"
 #include "traverse/adjustment.h"
+#include "traverse/reduced_legs.h"
+#include "traverse/reduction_sheet.h"
 #include "traverse/unadjusted.h"
 
 namespace marula {
@@ -37,6 +39,7 @@ public:
     void run() {
         start_screen(rt_);
         draw_title(rt_, kTitle);
+        show_reduction_label(rt_, calc_.settings());
         draw_heading(rt_, kAdjustedHeading, 0);
         rt_.console(kSheetFirstRow, 20);
         KeyActions keys;
@@ -50,7 +53,7 @@ public:
                                     [this] {
                                         enter();
                                         calculate();
-                                        show_results();
+                                        show_computed_results();
                                     },
                                 .computed = [this] { return computed_points(); },
                                 .keys = keys});
@@ -109,7 +112,6 @@ private:
             sheet_.distance(k, distances_[k], kEntered);
             ++k;
         }
-        total_distance();
     }
 
     // ---- calculation ---------------------------------------------------
@@ -122,7 +124,7 @@ private:
     // The distance total over legs 1 … n (single), to the millimetre.
     void total_distance() {
         float running = 0;
-        for (int i = 1; i <= legs_; ++i) running = static_cast<float>(double(running) + distances_[i]);
+        for (int i = 1; i <= legs_; ++i) running = static_cast<float>(double(running) + plane_[i]);
         summary_.total = static_cast<float>(round_total_mm(running));
     }
 
@@ -153,16 +155,29 @@ private:
         }
     }
 
+    // The plane distances the legs are computed with: the typed ones, or
+    // with the job's reduction each s from a first pass along the azimuths
+    // of the angles as measured; and their total.
+    void reduce_distances() {
+        std::array<double, kSize> measured{};
+        measured[0] = start_.degrees;
+        for (int i = 1; i <= legs_; ++i) measured[i] = next_azimuth(measured[i - 1], angles_[i].degrees, i == 1);
+        reduce_chain_legs(calc_.settings().reduction, y_[0], measured, distances_, reduced_, 1, legs_);
+        plane_distances(reduced_, plane_, 1, legs_);
+        total_distance();
+    }
+
     void adjust_coordinates() {
         const int n = legs_;
-        LegSums sums = resolve_legs(azimuths_, distances_, adjusted_, n);
+        reduce_distances();
+        LegSums sums = resolve_legs(azimuths_, plane_, adjusted_, n);
         // A loop returns to its start: what the legs add up to is the
         // misclosure itself.
         summary_.fx_mm = sums.x_mm;
         summary_.fy_mm = sums.y_mm;
         summary_.linear = linear_misclosure(sums.x_mm, sums.y_mm, kHalfUp);
         summary_.precision = static_cast<float>(precision_denominator(summary_.total, summary_.linear));
-        spread_misclosure(distances_, adjusted_, n, sums.x_mm, sums.y_mm, summary_.total);
+        spread_misclosure(plane_, adjusted_, n, sums.x_mm, sums.y_mm, summary_.total);
         place_all_stations();
     }
 
@@ -198,8 +213,15 @@ private:
         show_adjustment_summary(rt_, summary_, kStyleNormal);
     }
 
+    // A fresh result, and its verdict under the job's tolerance class.
+    void show_computed_results() {
+        show_results();
+        say_verdict(rt_, closure_verdict(calc_.settings(), TraverseShape::closed, legs_, summary_));
+    }
+
     void redisplay() {
         rt_.cls(0);
+        show_reduction_label(rt_, calc_.settings());
         draw_heading(rt_, kAdjustedHeading, 1);
         sheet_.row_number(0);
         sheet_.name(0, kSheetFromCol, names_[0], kEntered);
@@ -286,7 +308,7 @@ private:
         angles_[r] = ask_angle_entry(rt_, 2, "正しい夾角は  ", AngleKind::included, kNudge1e6, kNudge1e6);
         sheet_.angle(r, angles_[r], kEntered);
         calculate();
-        show_results();
+        show_computed_results();
     }
 
     void correct_start() {
@@ -296,7 +318,7 @@ private:
         show_start(kGiven, kStylePlain);
         adjust_azimuths();
         adjust_coordinates();
-        show_results();
+        show_computed_results();
     }
 
     void correct_distance(int r) {
@@ -304,20 +326,26 @@ private:
         show_computed(true, false, true, true);
         distances_[r] = ask_distance_entry(rt_, 2, "正しい距離は  ");
         sheet_.distance(r, distances_[r], kEntered);
-        total_distance();
         adjust_coordinates();
-        show_results();
+        show_computed_results();
     }
 
     // Station 0 moved: the legs and their corrections stay as they are, so
-    // the whole polygon moves with it and its misclosure does not change.
+    // the whole polygon moves with it and its misclosure does not change;
+    // only reduced distances, whose scale follows Y, are worked out again.
     void correct_origin(bool is_x) {
         double& value = is_x ? x_[0] : y_[0];
         int column = is_x ? kSheetXCol : kSheetYCol;
+        const bool reducing = calc_.settings().reducing();
         sheet_.coordinate(0, column, value, kOldValueColor);
-        show_computed(true, false, is_x, !is_x);
+        show_computed(true, false, is_x || reducing, !is_x || reducing);
         value = ask_coordinate_entry(rt_, 2, is_x ? "正しいＸ座標は  " : "正しいＹ座標は  ");
         sheet_.coordinate(0, column, value, kGiven, kStylePlain);
+        if (reducing) {
+            adjust_coordinates();
+            show_computed_results();
+            return;
+        }
         place_all_stations();
         show_results();
     }
@@ -342,12 +370,17 @@ private:
         report_adjusted_start(rt_, names_[0], back_name_, start_, x_[0], y_[0]);
         for (int i = 1; i <= n; ++i) {
             report_adjusted_leg(rt_, {names_[i - 1], names_[i], angles_[i], corrections_[i].seconds, azimuths_[i],
-                                      distances_[i], adjusted_[i], x_[i], y_[i]});
+                                      plane_[i], adjusted_[i], x_[i], y_[i]});
         }
         report_adjusted_precision(rt_, summary_);
         rt_.lprint_using(std::string(kReportMisclosureLine) + "　配付点数 ##",
                          {-summary_.misclosure_seconds + 0.0, double(summary_.fx_mm) / 1000,
                           double(summary_.fy_mm) / 1000, double(n)});
+        report_verdict(rt_, closure_verdict(calc_.settings(), TraverseShape::closed, n, summary_));
+        std::vector<ReductionRow> rows;
+        for (int i = 1; i <= n; ++i) rows.push_back({names_[i - 1], names_[i], reduced_[i]});
+        report_reduction_table(rt_, calc_.settings(), rows);
+        report_station_place(rt_, calc_.settings(), names_[0], x_[0], y_[0]);
         end_report(rt_);
     }
 
@@ -360,7 +393,9 @@ private:
     std::array<std::string, kSize> names_{};
     AngleEntry start_;
     std::array<AngleEntry, kSize> angles_{};
-    std::array<double, kSize> distances_{}, azimuths_{}, x_{}, y_{};
+    // distances_ as typed (D), plane_ as computed with (s).
+    std::array<double, kSize> distances_{}, plane_{}, azimuths_{}, x_{}, y_{};
+    std::array<ReducedLeg, kSize> reduced_{};
     std::array<AdjustedLeg, kSize> adjusted_{};
     std::array<AngleCorrection, kSize> corrections_{};
     AdjustmentSummary summary_;

@@ -12,6 +12,8 @@
 #include "frame/calculation.h"
 #include "frame/point_list.h"
 #include "survey/survey.h"
+#include "traverse/reduced_legs.h"
+#include "traverse/reduction_sheet.h"
 #include "traverse/unadjusted.h"
 
 namespace marula {
@@ -53,6 +55,7 @@ public:
     void run() {
         start_screen(rt_);
         draw_title(rt_, kTitle);
+        show_reduction_label(rt_, calc_.settings());
         rt_.beep();
         rt_.wait(10);
         draw_heading(rt_, kHeading, 0);
@@ -110,6 +113,7 @@ private:
             show_azimuth(k, kPointColor);
             distances_[k] = ask_distance_entry(rt_, 5, "距離は  ");
             show_distance(k, kPointColor);
+            reduce(k);
             place_leg(k);
             x_[k] = x_[k - 1] + dx_[k];
             y_[k] = y_[k - 1] + dy_[k];
@@ -124,8 +128,16 @@ private:
     }
 
     // ---- calculation ---------------------------------------------------
+    // The plane distances of legs 2 … last: as typed, or with the job's
+    // reduction each s from a first pass along the azimuths. A leg's s
+    // depends on the legs before it only.
+    void reduce(int last) {
+        reduce_chain_legs(calc_.settings().reduction, y_[1], azimuths_, distances_, reduced_, 2, last);
+        plane_distances(reduced_, plane_, 2, last);
+    }
+
     void place_leg(int k) {
-        LegOffset o = leg_offset(distances_[k], azimuths_[k]);
+        LegOffset o = leg_offset(plane_[k], azimuths_[k]);
         dx_[k] = o.dx;
         dy_[k] = o.dy;
     }
@@ -133,10 +145,14 @@ private:
     // Azimuths and legs of points 2 … n from the stored angles, each
     // azimuth carried into the next.
     void recompute_azimuths() {
-        for (int k = 2; k <= last_; ++k) {
-            azimuths_[k] = open_leg_azimuth(azimuths_[k - 1], angles_[k].degrees, k == 2);
-            place_leg(k);
-        }
+        for (int k = 2; k <= last_; ++k) azimuths_[k] = open_leg_azimuth(azimuths_[k - 1], angles_[k].degrees, k == 2);
+        place_legs(2);
+    }
+
+    // Legs `first` … n placed again from their (re-reduced) distances.
+    void place_legs(int first) {
+        reduce(last_);
+        for (int k = first; k <= last_; ++k) place_leg(k);
     }
 
     // Coordinates of points `first` … n from the stored legs.
@@ -202,6 +218,7 @@ private:
 
     void redisplay() {
         rt_.cls(0);
+        show_reduction_label(rt_, calc_.settings());
         draw_heading(rt_, kHeading, 1);
         show_table();
     }
@@ -296,20 +313,24 @@ private:
         show_computed(r, false, true, true, kHiddenColor);
         distances_[r] = ask_distance_entry(rt_, 5, "正しい距離は ");
         show_distance(r, kChangedColor);
-        place_leg(r);
+        // Reduced, the later legs' scale follows this one's far end.
+        place_legs(r);
         chain_coordinates(r);
         show_computed(r, false, true, true, kChangedColor);
     }
 
+    // A new Y moves reduced legs' scale, and so every X as well.
     void correct_instrument(bool is_x) {
         double& value = is_x ? x_[1] : y_[1];
         int column = is_x ? kXCol : kYCol;
+        const bool rescaled = !is_x && calc_.settings().reducing();
         show_coordinate(1, column, value, kOldValueColor);
-        show_computed(2, false, is_x, !is_x, kHiddenColor);
+        show_computed(2, false, is_x || rescaled, !is_x, kHiddenColor);
         value = ask_coordinate_entry(rt_, 5, is_x ? "正しい機械点Ｘ座標は " : "正しい機械点Ｙ座標は ");
         show_coordinate(1, column, value, kChangedColor);
+        if (rescaled) place_legs(2);
         chain_coordinates(2);
-        show_computed(2, false, is_x, !is_x, kChangedColor);
+        show_computed(2, false, is_x || rescaled, !is_x, kChangedColor);
     }
 
     // ---- plot ----------------------------------------------------------
@@ -341,7 +362,7 @@ private:
             Dms az = degrees_to_dms_b(azimuths_[k]);
             rt_.lprint_using("         &    &  &    & ####°##′##″####°##′##″####.###  #####.### #####.###",
                              {names_[k - 1], names_[k], double(angles_[k].d), double(angles_[k].m),
-                              double(angles_[k].s), az.degrees, az.minutes, az.seconds, distances_[k], dx_[k],
+                              double(angles_[k].s), az.degrees, az.minutes, az.seconds, plane_[k], dx_[k],
                               dy_[k]});
         }
         rt_.lprint("");
@@ -350,7 +371,15 @@ private:
         for (int k = 1; k <= last_; ++k)
             rt_.lprint_using("                             &    &      ########.###     ########.###",
                              {names_[k], x_[k], y_[k]});
+        report_reduction();
         end_report(rt_);
+    }
+
+    // The legs' reduction, when distances are reduced.
+    void report_reduction() {
+        std::vector<ReductionRow> rows;
+        for (int k = 2; k <= last_; ++k) rows.push_back({names_[k - 1], names_[k], reduced_[k]});
+        report_reduction_table(rt_, calc_.settings(), rows);
     }
 
     Calculation& calc_;
@@ -360,7 +389,9 @@ private:
     AngleEntry backsight_;
     std::array<std::string, kSize> names_{};
     std::array<AngleEntry, kSize> angles_{};
-    std::array<double, kSize> azimuths_{}, distances_{}, dx_{}, dy_{}, x_{}, y_{};
+    // distances_ as typed (D), plane_ as computed with (s).
+    std::array<double, kSize> azimuths_{}, distances_{}, plane_{}, dx_{}, dy_{}, x_{}, y_{};
+    std::array<ReducedLeg, kSize> reduced_{};
 };
 
 }  // namespace

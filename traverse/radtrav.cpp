@@ -12,6 +12,8 @@
 #include "frame/calculation.h"
 #include "frame/point_list.h"
 #include "survey/survey.h"
+#include "traverse/reduced_legs.h"
+#include "traverse/reduction_sheet.h"
 #include "traverse/unadjusted.h"
 
 namespace marula {
@@ -54,6 +56,7 @@ public:
     void run() {
         start_screen(rt_);
         draw_title(rt_, kTitle);
+        show_reduction_label(rt_, calc_.settings());
         draw_heading(rt_, kHeading, 0);
         rt_.console(3, 20);
         KeyActions keys;
@@ -129,9 +132,13 @@ private:
     }
 
     // ---- calculation ---------------------------------------------------
-    // Point j from the instrument point along its own azimuth and distance.
+    // Point j from the instrument point along its own azimuth and distance:
+    // as typed, or with the job's reduction the plane distance s from a
+    // first pass along the azimuth.
     void place(int j) {
-        LegOffset o = leg_offset(distances_[j], azimuths_[j]);
+        reduce_radial_legs(calc_.settings().reduction, y_[1], azimuths_, distances_, reduced_, j, j);
+        plane_distances(reduced_, plane_, j, j);
+        LegOffset o = leg_offset(plane_[j], azimuths_[j]);
         dx_[j] = o.dx;
         dy_[j] = o.dy;
         x_[j] = x_[1] + dx_[j];
@@ -184,6 +191,7 @@ private:
 
     void redisplay() {
         rt_.cls(0);
+        show_reduction_label(rt_, calc_.settings());
         draw_heading(rt_, kHeading, 1);
         show_row_number(0);
         show_name(0, kGivenColor);
@@ -280,15 +288,17 @@ private:
         show_computed(2, last_, true, true, true, kChangedColor);
     }
 
+    // A new Y moves reduced shots' scale, and so every X as well.
     void correct_instrument(bool is_x) {
         double& value = is_x ? x_[1] : y_[1];
         int column = is_x ? kXCol : kYCol;
+        const bool rescaled = !is_x && calc_.settings().reducing();
         show_coordinate(1, column, value, kOldValueColor);
-        show_computed(2, last_, false, is_x, !is_x, kHiddenColor);
+        show_computed(2, last_, false, is_x || rescaled, !is_x, kHiddenColor);
         value = ask_coordinate_entry(rt_, 5, is_x ? "正しい機械点Ｘ座標は " : "正しい機械点Ｙ座標は ");
         show_coordinate(1, column, value, kChangedColor);
         for (int j = 2; j <= last_; ++j) place(j);
-        show_computed(2, last_, false, is_x, !is_x, kChangedColor);
+        show_computed(2, last_, false, is_x || rescaled, !is_x, kChangedColor);
     }
 
     // ---- plot ----------------------------------------------------------
@@ -319,7 +329,7 @@ private:
             Dms az = degrees_to_dms_b(azimuths_[j]);
             rt_.lprint_using("          &    & ####°##′##″   ####°##′##″   ####.###  #####.### #####.###",
                              {names_[j], double(angles_[j].d), double(angles_[j].m), double(angles_[j].s),
-                              az.degrees, az.minutes, az.seconds, distances_[j], dx_[j], dy_[j]});
+                              az.degrees, az.minutes, az.seconds, plane_[j], dx_[j], dy_[j]});
         }
         rt_.lprint("");
         rt_.lprint("");
@@ -327,6 +337,9 @@ private:
         for (int j = 1; j <= last_; ++j)
             rt_.lprint_using("                        &    &      ########.###     ########.###",
                              {names_[j], x_[j], y_[j]});
+        std::vector<ReductionRow> rows;
+        for (int j = 2; j <= last_; ++j) rows.push_back({names_[1], names_[j], reduced_[j]});
+        report_reduction_table(rt_, calc_.settings(), rows);
         end_report(rt_);
     }
 
@@ -337,7 +350,9 @@ private:
     AngleEntry backsight_;
     std::array<std::string, kSize> names_{};
     std::array<AngleEntry, kSize> angles_{};
-    std::array<double, kSize> azimuths_{}, distances_{}, dx_{}, dy_{}, x_{}, y_{};
+    // distances_ as typed (D), plane_ as computed with (s).
+    std::array<double, kSize> azimuths_{}, distances_{}, plane_{}, dx_{}, dy_{}, x_{}, y_{};
+    std::array<ReducedLeg, kSize> reduced_{};
 };
 
 }  // namespace

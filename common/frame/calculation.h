@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "entry.h"
+#include "job_settings.h"
 #include "job/job.h"
 #include "key_bar.h"
 #include "runtime/runtime.h"
@@ -51,6 +52,10 @@ public:
     Session& session() { return session_; }
     // The job, when one is open (read-only or writable).
     job::Job* job() { return session_.job(); }
+
+    // The job's settings as this run uses them: read at the first call
+    // (defaults without a job) and kept for the rest of the run.
+    const CalculationSettings& settings();
 
     // The stored point of this name, when there is a job and it holds one;
     // a trouble reading it is said on the prompt row.
@@ -76,6 +81,7 @@ private:
     Runtime& rt_;
     Session& session_;
     Storing storing_;
+    std::optional<CalculationSettings> settings_;
 };
 
 // Program start for a calculation: the runtime, the session and the run.

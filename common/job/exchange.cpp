@@ -349,11 +349,11 @@ std::string write_sima(std::string_view job_name, std::optional<int> zone, std::
     return out;
 }
 
-CsvExport export_csv(std::span<const Point> points, CsvEncoding encoding) {
+CsvExport export_csv(std::span<const Point> points, CsvEncoding encoding, const ToGeographic& to_geographic) {
     CsvExport result;
     std::string text;
-    text.reserve(32 + points.size() * 48);
-    text += "点名,X,Y,H\r\n";
+    text.reserve(32 + points.size() * (to_geographic ? 80 : 48));
+    text += to_geographic ? "点名,X,Y,H,緯度,経度\r\n" : "点名,X,Y,H\r\n";
     for (const Point& p : points) {
         text += csv_cell(p.name, result.formula_cells);
         text += ',';
@@ -362,14 +362,33 @@ CsvExport export_csv(std::span<const Point> points, CsvEncoding encoding) {
         text += format_metres(p.y);
         text += ',';
         if (p.h) text += format_metres(*p.h);
+        if (to_geographic) {
+            text += ',';
+            if (const std::optional<LatLon> at = to_geographic(to_metres(p.x), to_metres(p.y))) {
+                text += fixed_decimals(at->latitude, 9);
+                text += ',';
+                text += fixed_decimals(at->longitude, 9);
+            } else {
+                text += ',';
+            }
+        }
         text += "\r\n";
     }
     result.bytes = encoding == CsvEncoding::cp932 ? cp932_lenient(text) : "\xEF\xBB\xBF" + text;
     return result;
 }
 
-std::string write_csv(std::span<const Point> points, CsvEncoding encoding) {
-    return export_csv(points, encoding).bytes;
+std::string write_csv(std::span<const Point> points, CsvEncoding encoding, const ToGeographic& to_geographic) {
+    return export_csv(points, encoding, to_geographic).bytes;
+}
+
+std::string fixed_decimals(double value, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
+    std::string text = buf;
+    // "-0.000000000": the sign of a value too small to show says nothing.
+    if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+    return text;
 }
 
 }  // namespace marula::job

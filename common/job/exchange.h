@@ -223,17 +223,34 @@ struct SimaParcel {
 std::string write_sima(std::string_view job_name, std::optional<int> zone, std::span<const Point> points,
                        std::span<const SimaParcel> parcels = {});
 
+// Latitude and longitude in degrees, north and east positive.
+struct LatLon {
+    double latitude = 0;
+    double longitude = 0;
+};
+// Plane X, Y in metres of the job's zone to latitude and longitude;
+// nothing where the projection has no place for the point.
+using ToGeographic = std::function<std::optional<LatLon>(double x, double y)>;
+
 // A job's points as CSV: header 点名,X,Y,H, "%.3f", empty H when absent,
 // CRLF; UTF-8 with a BOM, or CP932 without one. A name a spreadsheet would
 // take as a formula (first '=', '+', '-' or '@', as names stored before
 // that rule may be) is written quoted behind a ' ("'=SUM(1)"), and counted.
+// With `to_geographic`, 緯度 and 経度 follow H in decimal degrees to 9
+// decimals ("36.103774792"), both empty for a point it gives nothing for.
 enum class CsvEncoding { utf8_bom, cp932 };
 struct CsvExport {
     std::string bytes;
     int formula_cells = 0;  // names written behind a '
 };
-CsvExport export_csv(std::span<const Point> points, CsvEncoding encoding = CsvEncoding::utf8_bom);
-std::string write_csv(std::span<const Point> points, CsvEncoding encoding = CsvEncoding::utf8_bom);
+CsvExport export_csv(std::span<const Point> points, CsvEncoding encoding = CsvEncoding::utf8_bom,
+                     const ToGeographic& to_geographic = {});
+std::string write_csv(std::span<const Point> points, CsvEncoding encoding = CsvEncoding::utf8_bom,
+                      const ToGeographic& to_geographic = {});
+
+// A number in fixed notation with `decimals` decimals ("%.*f"), never
+// "-0.000…": a value that rounds to zero is written without its sign.
+std::string fixed_decimals(double value, int decimals);
 
 // UTF-8 to CP932 bytes through the system's converter; nothing when a
 // character has no CP932 form.

@@ -520,11 +520,11 @@ Read<std::string> Job::export_sima() const {
     });
 }
 
-Read<std::string> Job::export_csv(CsvEncoding encoding) const {
+Read<std::string> Job::export_csv(CsvEncoding encoding, const ToGeographic& to_geographic) const {
     return impl_->db->read([&] {
         auto all = points();
         if (!all.ok()) throw DbError{SQLITE_IOERR, *all.trouble};
-        return write_csv(all.value, encoding);
+        return write_csv(all.value, encoding, to_geographic);
     });
 }
 

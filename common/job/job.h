@@ -187,7 +187,9 @@ public:
 
     // The job's points as a SIMA or CSV file (bytes to write).
     Read<std::string> export_sima() const;
-    Read<std::string> export_csv(CsvEncoding encoding = CsvEncoding::utf8_bom) const;
+    // With `to_geographic` the CSV gains 緯度 and 経度 (see export_csv).
+    Read<std::string> export_csv(CsvEncoding encoding = CsvEncoding::utf8_bom,
+                                 const ToGeographic& to_geographic = {}) const;
 
     // The full integrity check: "ok" alone, or SQLite's first ten problems.
     Read<std::vector<std::string>> check() const;

@@ -1,5 +1,6 @@
 // The point list's jobs: the change of job (the jobs of both folders, and
 // a new one), and the job's own screen with its entries.
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/screen.h"
+#include "job/parcels.h"
 #include "list_screen.h"
 
 namespace marula::points {
@@ -67,6 +69,32 @@ void check_job(Runtime& rt, Session& session) {
     pause(rt, "");
 }
 
+// The job's parcels by name, a page at a time: each with its vertex count
+// and its vertices in order, as far as the row holds them.
+void list_parcels(Runtime& rt, Session& session) {
+    job::Parcels parcels(session.job()->database());
+    const auto all = parcels.all();
+    if (!all.ok()) return session.say(*all.trouble);
+    constexpr std::size_t kPerPage = kPageRows - 1;
+    const std::size_t pages = std::max<std::size_t>(1, (all.value.size() + kPerPage - 1) / kPerPage);
+    for (std::size_t page = 0; page < pages; ++page) {
+        std::vector<std::string> lines{" 画地の一覧（" + std::to_string(all.value.size()) + "件）"};
+        if (all.value.empty()) lines.push_back(" （画地はまだありません）");
+        for (std::size_t i = page * kPerPage; i < std::min(all.value.size(), (page + 1) * kPerPage); ++i) {
+            const job::Parcel& p = all.value[i];
+            std::string vertices;
+            for (const job::Point& v : p.vertices)
+                vertices += " " + (v.name.empty() ? "#" + std::to_string(v.number) : v.name);
+            lines.push_back(cut_to_width(" " + format_using("&                  &", {p.name}) +
+                                             format_using("####点", {double(p.vertices.size())}) + vertices,
+                                         kColumns - 1));
+        }
+        show_lines(rt, lines);
+        if (page + 1 < pages) ask_text(rt, 2, "（Enterで次の頁へ） ");
+        else pause(rt, "");
+    }
+}
+
 // The entries of the job's own screen, by their numbers.
 struct JobEntry {
     int number;
@@ -74,6 +102,7 @@ struct JobEntry {
     void (*run)(Runtime&, Session&);
 };
 constexpr JobEntry kJobEntries[] = {
+    {2, "画地（現場の画地の一覧）", list_parcels},
     {4, "検査（データベースの全体を調べます）", check_job},
 };
 

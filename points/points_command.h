@@ -46,5 +46,6 @@ int run_delete(job::Job& job, const Args& params);
 int run_import(job::Job& job, const Args& params);
 int run_export(job::Job& job, const Args& params);
 int run_journal(job::Job& job, const Args& params);
+int run_lot(job::Job& job, const Args& params);
 
 }  // namespace marula::points_command

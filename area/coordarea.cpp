@@ -12,6 +12,7 @@
 #include "frame/key_bar.h"
 #include "frame/plot.h"
 #include "frame/point_list.h"
+#include "frame/point_sequence.h"
 #include "frame/calculation.h"
 #include "frame/report.h"
 #include "frame/screen.h"
@@ -83,10 +84,10 @@ private:
     void enter() {
         rt_.console(3, 20);
         print_at(rt_, 0, text_row(1), "  1", kRowNumberColor);
-        enter_vertex(ask_text(rt_, 5, "点名は"));
+        enter_vertex(ask_sequence_name(calc_, 5, "点名は"));
         sides_.push_back(Side{});  // the closing side's place, filled with the area
         for (;;) {
-            std::string name = ask_list_name(rt_, 5, "点名は（終了は");
+            std::string name = ask_sequence_list_name(calc_, 5, "点名は（終了は");
             if (ends_point_list(name)) {
                 // Two vertices enclose nothing: the list goes on.
                 if (count() < kMinVertices) {

@@ -38,6 +38,7 @@ const std::vector<Example> kExamples = {
     {"invradial", "invradial"}, {"coordarea", "coordarea"},   {"cornercut", "cornercut"},
     {"linktrav-plot", "linktrav"}, {"looptrav-plot", "looptrav"}, {"perpfoot-next", "perpfoot"},
     {"points", "points"}, {"linktrav-job", "linktrav"}, {"linktrav-offer", "linktrav"}, {"linktrav-clash", "linktrav"},
+    {"stakeout", "stakeout"},
 };
 
 // The point list works on a job: each run of its example gets a fresh one

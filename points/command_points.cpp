@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "job/provenance.h"
 #include "points_command.h"
 
 namespace marula::points_command {
@@ -30,12 +31,23 @@ int run_init(Job& job, const Args& params) {
 }
 
 int run_list(Job& job, const Args& params) {
-    if (!params.empty()) return usage("list takes no arguments");
-    const auto points = job.points();
-    if (!points.ok()) return job_failure(*points.trouble);
+    const bool stale = params.size() == 1 && params[0] == "--stale";
+    if (!params.empty() && !stale) return usage("list takes no arguments but --stale");
     std::string out;
-    for (const Point& p : points.value)
-        out += p.name + "\t" + format_metres(p.x) + "\t" + format_metres(p.y) + "\t" + h_text(p.h) + "\n";
+    if (stale) {
+        // The points whose inputs moved: NAME X Y H and the input that moved
+        // (or the stale point it came from).
+        const auto found = stale_points(job.database());
+        if (!found.ok()) return job_failure(*found.trouble);
+        for (const Stale& s : found.value)
+            out += s.point.name + "\t" + format_metres(s.point.x) + "\t" + format_metres(s.point.y) + "\t" +
+                   h_text(s.point.h) + "\t" + s.because + "\n";
+    } else {
+        const auto points = job.points();
+        if (!points.ok()) return job_failure(*points.trouble);
+        for (const Point& p : points.value)
+            out += p.name + "\t" + format_metres(p.x) + "\t" + format_metres(p.y) + "\t" + h_text(p.h) + "\n";
+    }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kDone;
 }

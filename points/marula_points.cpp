@@ -30,8 +30,11 @@ Without --job, the job is taken from $MARULA_JOB.
 
 Commands:
   init [--name NAME] [--zone N]   create the job, or set its name and its zone (1-19)
-  list                            the points in number order, one a line:
-                                  NAME<TAB>X<TAB>Y<TAB>H (metres, %.3f; H empty when absent)
+  list [--stale]                  the points in number order, one a line:
+                                  NAME<TAB>X<TAB>Y<TAB>H (metres, %.3f; H empty when absent);
+                                  with --stale only the points computed from a value that has
+                                  moved since (1 mm or more), with that input's name (or the
+                                  stale point it came from) as a fifth field
   import FILE [--columns ORDER] [--on-conflict keep|replace|cancel]
                                   read a SIMA (.sim) or CSV (.csv) file into the job;
                                   prints the preview's counts and warnings first.

@@ -109,11 +109,12 @@ OfferedAnswer ask_offered_number(Runtime& rt, int column, std::string_view promp
 }
 
 AngleEntry ask_offered_angle(Runtime& rt, int column, std::string_view prompt, AngleKind kind, double nudge_in,
-                             double nudge_out, const std::string& offer) {
+                             double nudge_out, const std::string& offer, bool* offer_taken) {
     const auto typed = ask_checked_answer(rt, column, offering_prompt(prompt, offer, column), kPromptColor,
                                           kPackedAngleBounds, std::nullopt, packed_minutes_and_seconds(rt, nudge_in),
                                           true);
     const double packed = typed ? *typed : take_offered_value(rt, offer);
+    if (offer_taken) *offer_taken = !typed;
     return *read_angle(packed, kind, nudge_in, nudge_out);
 }
 

@@ -125,9 +125,9 @@ OfferedAnswer ask_offered_number(Runtime& rt, int column, std::string_view promp
                                  const std::string& offer);
 
 // A packed angle as ask_angle_entry asks it, with `offer` (a packed value
-// as typed) taken by an empty answer.
+// as typed) taken by an empty answer (`offer_taken`, when given, says so).
 AngleEntry ask_offered_angle(Runtime& rt, int column, std::string_view prompt, AngleKind kind, double nudge_in,
-                             double nudge_out, const std::string& offer);
+                             double nudge_out, const std::string& offer, bool* offer_taken = nullptr);
 
 // A packed angle that may be left empty: nothing when the answer is empty
 // (the caller works the value out later), else as ask_angle_entry.

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "base/text_codec.h"
+#include "job/provenance.h"
 #include "entry.h"
 #include "screen.h"
 
@@ -122,7 +123,7 @@ void store_result(Calculation& calc, const std::vector<NamedPoint>& computed, bo
     if (requests.empty()) return;
 
     const job::StoreResult stored =
-        job.store(requests, {rt.program(), "入力", session.journal_run()});
+        job.store(requests, {rt.program(), std::string(job::kComputedSource), session.journal_run()});
     if (!stored.result.ok()) return session.say(stored.result.message);
     std::string changed;
     for (const job::StoreOutcome& o : stored.outcomes) {
@@ -165,6 +166,13 @@ std::optional<job::Point> Calculation::stored_point(std::string_view name) {
         return std::nullopt;
     }
     return found.value;
+}
+
+void Calculation::took_from_job(const job::Point& point, long event) {
+    const auto run = session_.journal_run();
+    if (!run || event < 0 || !session_.writable()) return;
+    // A value that cannot be kept costs only the mark: the run goes on.
+    (void)job::record_input(session_.job()->database(), *run, {point.name, point.number, point.x, point.y, event});
 }
 
 void run_calculation(Calculation& calc, const CalculationSteps& steps) {

@@ -55,6 +55,10 @@ public:
     // The stored point of this name, when there is a job and it holds one;
     // a trouble reading it is said on the prompt row.
     std::optional<job::Point> stored_point(std::string_view name);
+    // The run took `point`'s value from the job by Enter, at the journal's
+    // event `event` (Runtime::answer_mark): kept with the run, so that what
+    // it computes can be found stale once the point moves.
+    void took_from_job(const job::Point& point, long event);
 
     // What the run decided about storing (see run_calculation).
     struct Storing {

@@ -37,6 +37,7 @@ Coordinate ask_coordinate(Calculation& calc, const KnownPointQuestions& q, bool 
     const job::Millimetres mm = is_x ? stored->x : stored->y;
     const std::string offer = metres_text(mm);
     const OfferedAnswer a = ask_offered_number(rt, q.column, prompt, kCoordinateBounds, offer);
+    if (a.offer_taken) calc.took_from_job(*stored, rt.answer_mark());
     if (!a.offer_taken) {
         const auto typed_mm = job::to_millimetres(a.value);
         if (typed_mm && std::llabs(*typed_mm - mm) >= 1) {
@@ -60,6 +61,7 @@ KnownPoint ask_known_coordinates(Calculation& calc, std::string name, const Know
         for (const bool is_x : {true, false}) {
             const std::string offer = metres_text(is_x ? supplied->x : supplied->y);
             rt.answer_supplied(offer);
+            calc.took_from_job(*supplied, rt.answer_mark());
             const double value = parse_number(offer).value_or(0.0);
             (is_x ? point.at.x : point.at.y) = value;
             const auto& echo = is_x ? echoes.x : echoes.y;
@@ -131,9 +133,11 @@ AngleEntry azimuth_to_backsight(Calculation& calc, int column, std::string_view 
                                 double x, double y, AngleKind kind, double nudge_in, double nudge_out) {
     Runtime& rt = calc.rt();
     if (const auto stored = calc.stored_point(backsight)) {
-        if (const auto packed = packed_azimuth_text(x, y, job::to_metres(stored->x), job::to_metres(stored->y)))
-            return *read_angle(take_offered_value(rt, *packed, calc.starting_azimuth_mark), kind, nudge_in,
-                               nudge_out);
+        if (const auto packed = packed_azimuth_text(x, y, job::to_metres(stored->x), job::to_metres(stored->y))) {
+            const double taken = take_offered_value(rt, *packed, calc.starting_azimuth_mark);
+            calc.took_from_job(*stored, calc.starting_azimuth_mark);
+            return *read_angle(taken, kind, nudge_in, nudge_out);
+        }
     }
     rt.say(kNoDirection);
     return ask_angle_entry(rt, column, prompt, kind, nudge_in, nudge_out);
@@ -143,9 +147,13 @@ AngleEntry ask_azimuth_offering(Calculation& calc, int column, std::string_view 
                                 std::string_view to, AngleKind kind, double nudge_in, double nudge_out) {
     Runtime& rt = calc.rt();
     if (const auto stored = calc.stored_point(to)) {
-        if (const auto packed =
-                packed_azimuth_text(from_x, from_y, job::to_metres(stored->x), job::to_metres(stored->y)))
-            return ask_offered_angle(rt, column, prompt, kind, nudge_in, nudge_out, *packed);
+        const auto packed = packed_azimuth_text(from_x, from_y, job::to_metres(stored->x), job::to_metres(stored->y));
+        if (packed) {
+            bool taken = false;
+            const AngleEntry angle = ask_offered_angle(rt, column, prompt, kind, nudge_in, nudge_out, *packed, &taken);
+            if (taken) calc.took_from_job(*stored, rt.answer_mark());
+            return angle;
+        }
     }
     return ask_angle_entry(rt, column, prompt, kind, nudge_in, nudge_out);
 }

@@ -15,6 +15,10 @@
 
 namespace marula::job {
 
+// The sources of what was typed, and of what a calculation computed.
+inline constexpr std::string_view kTypedSource = "入力";
+inline constexpr std::string_view kComputedSource = "計算";
+
 // Who changed the job and from where.
 struct Origin {
     std::string program;  // "points", "marula-points", "linktrav", …

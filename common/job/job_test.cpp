@@ -1,6 +1,7 @@
 // The job's point store, on a real database in a temporary folder.
 #include "job/job.h"
 
+#include "damaged_job.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,7 @@ std::string slurp(const fs::path& file) {
 std::string sample(const std::string& name) { return slurp(fs::path(MARULA_POINTS_TESTDATA) / name); }
 
 using marula::test_support::TempFolder;
+using marula::test_support::garble_root_page;
 
 const Origin kTyped{"test", "入力"};
 
@@ -290,24 +292,6 @@ TEST(Job, ForeignDamagedOrNewerDatabasesAreRefusedAndLeftUntouched) {
     }
 }
 
-// The whole root page of a table, garbled.
-void garble_root_page(const fs::path& file, const char* table) {
-    sqlite3* db = nullptr;
-    sqlite3_open(file.c_str(), &db);
-    sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "SELECT (SELECT page_size FROM pragma_page_size), rootpage FROM sqlite_schema WHERE name = ?",
-                       -1, &stmt, nullptr);
-    sqlite3_bind_text(stmt, 1, table, -1, SQLITE_STATIC);
-    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-    const auto page_size = sqlite3_column_int64(stmt, 0), root = sqlite3_column_int64(stmt, 1);
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    std::fstream io(file, std::ios::in | std::ios::out | std::ios::binary);
-    io.seekp(page_size * (root - 1));
-    const std::string garbage(static_cast<std::size_t>(page_size), '\xA5');
-    io.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
-}
 
 // Opening reads no table, so a damaged page is found when the run reads it:
 // the reader is told, never handed "nothing stored", and from then on

@@ -5,6 +5,8 @@
 
 #include <charconv>
 
+#include "job/provenance.h"
+
 namespace marula::job {
 
 namespace {
@@ -111,6 +113,10 @@ std::optional<std::string> JournalWriter::begin() {
         db_.note(e);
         return std::string(kJournalTrouble);
     }
+    // A value the replayed run took that cannot be taken over only costs
+    // its mark: the run goes on.
+    if (inheritance_)
+        (void)inherit_inputs(db_, *run_, inheritance_->from, inheritance_->before_event, inheritance_->except);
     return std::nullopt;
 }
 
@@ -173,6 +179,23 @@ std::optional<std::string> JournalWriter::record_answer(std::string_view questio
     });
     if (!w.ok()) return std::string(kJournalTrouble);
     next_seq_ = seq;
+    return std::nullopt;
+}
+
+std::optional<std::string> JournalWriter::record_question(std::string_view question, std::string_view answer) {
+    if (db_.damaged() || db_.read_only()) return std::string(kJournalTrouble);
+    if (auto trouble = begin()) return trouble;
+    try {
+        db_.cached("INSERT INTO journal_answers (run, seq, question, answer) VALUES (?, ?, ?, ?)")
+            .bind(1, *run_)
+            .bind(2, next_seq_)
+            .bind(3, question)
+            .bind(4, answer)
+            .run();
+    } catch (const DbError& e) {
+        db_.note(e);
+        return std::string(kJournalTrouble);
+    }
     return std::nullopt;
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,8 +70,18 @@ private:
 // in Japanese when the journal cannot be written.
 class JournalWriter {
 public:
-    JournalWriter(Database& db, std::string program, std::optional<std::int64_t> reopened_from = std::nullopt)
-        : db_(db), program_(std::move(program)), reopened_from_(reopened_from) {}
+    // What a run replaying an earlier one takes over from it: the values
+    // that run took from the job at the events replayed (all before
+    // `before_event`, except those at `except`, which are taken afresh).
+    struct Inheritance {
+        std::int64_t from = 0;
+        std::int64_t before_event = 0;
+        std::set<std::int64_t> except;
+    };
+
+    JournalWriter(Database& db, std::string program, std::optional<std::int64_t> reopened_from = std::nullopt,
+                  std::optional<Inheritance> inheritance = std::nullopt)
+        : db_(db), program_(std::move(program)), reopened_from_(reopened_from), inheritance_(std::move(inheritance)) {}
 
     std::optional<std::string> record(std::string_view line);
     // Replaces the event recorded `index`-th (from 0) of this run.
@@ -81,6 +92,9 @@ public:
     // The answer to a question the job caused: it replaces the event
     // recorded last (the answer's typed line).
     std::optional<std::string> record_answer(std::string_view question, std::string_view answer);
+    // The answer to a question the job caused that no typed line answered
+    // (a one-key question before the run's first event): kept the same way.
+    std::optional<std::string> record_question(std::string_view question, std::string_view answer);
     std::optional<std::string> end_run(std::string_view ending, std::int64_t replayable);
     // The run's number once it has begun.
     std::optional<std::int64_t> run() const { return run_; }
@@ -90,6 +104,7 @@ private:
     Database& db_;
     std::string program_;
     std::optional<std::int64_t> reopened_from_;
+    std::optional<Inheritance> inheritance_;
     std::optional<std::int64_t> run_;
     std::int64_t next_seq_ = 0;
 };

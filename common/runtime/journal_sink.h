@@ -25,7 +25,8 @@ public:
     virtual ~JournalSink() = default;
     // One input event in script syntax ("type T1", "key F3",
     // "dblclick 400 100"), kept at once. Returns a one-line notice when the
-    // journal can no longer be written; the runtime then stops using it.
+    // journal can no longer be written (empty when it has been said
+    // already); the runtime then stops using it.
     virtual std::optional<std::string> record(std::string_view line) = 0;
     // Replaces the line recorded `index`-th (from 0): an empty answer that
     // took an offered value is kept as that value typed.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "base/text_codec.h"
 #include "runtime.h"
 #include "runtime_internal.h"
 
@@ -43,7 +44,8 @@ void Runtime::show_journal_notice() {
     if (!journal_notice_) return;
     const std::string message = std::move(*journal_notice_);
     journal_notice_.reset();
-    notice(message);
+    // An empty one: the trouble was said already, by whoever found it.
+    if (!message.empty()) notice(message);
 }
 
 void Runtime::journal_line(const std::string& line) {
@@ -202,7 +204,7 @@ bool Runtime::ask_yes_no(std::string_view question) {
         auto ev = backend_->wait_event(std::nullopt);
         if (!ev) continue;
         auto from_text = [&](std::string_view text) -> std::optional<bool> {
-            if (text == "Y" || text == "y" || text == "Ｙ" || text == "ｙ") return true;
+            if (!text.empty() && text.front() != ' ' && is_yes(text)) return true;
             if (text == "N" || text == "n" || text == "Ｎ" || text == "ｎ" || text.empty()) return false;
             return std::nullopt;
         };

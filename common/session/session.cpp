@@ -1,8 +1,11 @@
 #include "session/session.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <cstring>
 
+#include "job/provenance.h"
 #include "runtime/script_backend.h"
 
 namespace marula {
@@ -64,6 +67,7 @@ LaunchSettings LaunchSettings::from_environment() {
 // The journal of the running calculation: the runtime's sink writes
 // through the session's writer, which goes when the job closes.
 struct Session::JournalOfRun {
+    Session& session;
     std::unique_ptr<job::JournalWriter> writer;
 };
 
@@ -73,7 +77,9 @@ class JournalSinkOfJob final : public JournalSink {
 public:
     explicit JournalSinkOfJob(std::shared_ptr<Session::JournalOfRun> journal) : journal_(std::move(journal)) {}
     std::optional<std::string> record(std::string_view line) override {
-        return writer() ? writer()->record(line) : std::string(job::kJournalTrouble);
+        if (!writer()) return journal_->session.journal_trouble();
+        if (writer()->record(line)) return journal_->session.journal_trouble();
+        return std::nullopt;
     }
     std::optional<std::string> amend(long index, std::string_view line) override {
         return writer() ? writer()->amend(index, line) : std::nullopt;
@@ -167,6 +173,56 @@ std::optional<std::int64_t> Session::journal_run() const {
     return journal_ && journal_->writer ? journal_->writer->run() : std::nullopt;
 }
 
+std::string Session::journal_trouble() {
+    if (!job_ || !job_->damaged()) return std::string(job::kJournalTrouble);
+    if (damage_said_) return {};
+    damage_said_ = true;
+    return job::damaged_message(job_->folder() / "job.db");
+}
+
+namespace {
+
+// A reopened run whose values taken from the job have moved since: asked
+// once, before the replay, whether to calculate with the job's values as
+// they are now. With Y the answers that took them become empty answers
+// again, so the replay takes the job's offers as they stand (and they are
+// taken, and kept, afresh). Values of points no longer in the job stay as
+// recorded.
+struct CurrentValues {
+    std::string question;
+    bool taken = false;
+    std::set<std::int64_t> events;
+};
+
+std::optional<CurrentValues> offer_current_values(Runtime& rt, const job::Database& db, std::int64_t run,
+                                                  std::vector<InputEvent>& replay) {
+    auto moved = job::moved_inputs(db, run);
+    if (!moved.ok()) return std::nullopt;
+    // Named in the order the run asked for them.
+    std::stable_sort(moved.value.begin(), moved.value.end(),
+                     [](const job::MovedInput& a, const job::MovedInput& b) { return a.taken.event < b.taken.event; });
+    CurrentValues current;
+    std::vector<std::string> names;
+    for (const job::MovedInput& m : moved.value) {
+        if (!m.now || m.taken.event >= std::int64_t(replay.size())) continue;
+        current.events.insert(m.taken.event);
+        if (std::find(names.begin(), names.end(), m.taken.name) == names.end()) names.push_back(m.taken.name);
+    }
+    if (names.empty()) return std::nullopt;
+    std::string which = names.front();
+    if (names.size() > 1) which += " ほか" + std::to_string(names.size() - 1) + "点";
+    current.question = "現場の座標が変わった点があります（" + which + "）。現在の座標で計算しますか（Y/N）";
+    current.taken = rt.ask_yes_no(current.question);
+    if (current.taken)
+        for (const std::int64_t event : current.events) {
+            replay[std::size_t(event)].type = InputEvent::Type::TypeLine;
+            replay[std::size_t(event)].text.clear();
+        }
+    return current;
+}
+
+}  // namespace
+
 void Session::begin_journal(std::string_view) {
     // Escape at an entry leaves it for the menu, once confirmed; without a
     // journal the question says that the input is not kept.
@@ -176,14 +232,16 @@ void Session::begin_journal(std::string_view) {
     if (!writable() || journal_) return;
     const job::Journal journal(job_->database());
     std::optional<std::vector<InputEvent>> replay;
-    std::optional<std::int64_t> reopened;
+    std::optional<std::int64_t> reopened, replayed_run;
+    std::optional<CurrentValues> current;
     if (!launch_.reopen.empty()) {
         const auto number = reopened_run_number(launch_.reopen);
         const auto run = number ? journal.run(*number) : job::Read<std::optional<job::JournalRun>>{};
         if (run.ok() && run.value && run.value->program == rt_.program()) {
             replay = replay_events(journal, *run.value);
-            reopened = run.value->id;
+            reopened = replayed_run = run.value->id;
             if (!replay) rt_.notice_before_input(std::string(kDamagedRecord));
+            else current = offer_current_values(rt_, job_->database(), run.value->id, *replay);
         } else {
             const std::string why = "MARULA_REOPEN=" + launch_.reopen + " は" + rt_.program() +
                                     "の記録の番号ではありません。新しく始めます。";
@@ -192,17 +250,29 @@ void Session::begin_journal(std::string_view) {
         }
     } else {
         // Script mode asks only when told to, and never in a program started
-        // by RUN (it goes on from a byte offset of the script).
+        // by RUN (it goes on from a byte offset of the script). A restore
+        // after a crash replays as recorded.
         const bool ask = !launch_.script_mode || (launch_.restore == "ask" && !launch_.started_by_run);
         const auto previous = journal.latest_run(rt_.program());
         if (ask && previous.ok() && previous.value && job::offered_for_restore(*previous.value) &&
             rt_.ask_yes_no(kRestoreQuestion)) {
             replay = replay_events(journal, *previous.value);
+            replayed_run = previous.value->id;
             if (!replay) rt_.notice_before_input(std::string(kDamagedRecord));
         }
     }
-    journal_ = std::make_shared<JournalOfRun>();
-    journal_->writer = std::make_unique<job::JournalWriter>(job_->database(), rt_.program(), reopened);
+    // The replayed run's values taken from the job are this run's too, but
+    // for those it takes afresh.
+    std::optional<job::JournalWriter::Inheritance> inheritance;
+    if (replay && replayed_run)
+        inheritance = job::JournalWriter::Inheritance{*replayed_run, std::int64_t(replay->size()),
+                                                      current && current->taken ? current->events
+                                                                                : std::set<std::int64_t>{}};
+    journal_ = std::make_shared<JournalOfRun>(JournalOfRun{*this, nullptr});
+    journal_->writer =
+        std::make_unique<job::JournalWriter>(job_->database(), rt_.program(), reopened, std::move(inheritance));
+    // The question the job caused is kept apart from the input.
+    if (current) journal_->writer->record_question(current->question, current->taken ? "Y" : "N");
     rt_.set_journal(std::make_unique<JournalSinkOfJob>(journal_));
     rt_.set_escape_to_menu(std::string(kLeaveKept));
     if (replay) rt_.start_replay(std::move(*replay));

@@ -82,6 +82,10 @@ public:
     void begin_journal(std::string_view program_title);
     // The journal's run, once it has its first event.
     std::optional<std::int64_t> journal_run() const;
+    // What the run says when its journal can no longer be written: that the
+    // job is damaged (once, like every other finding of it), or that the
+    // input is no longer kept.
+    std::string journal_trouble();
 
 private:
     void open(const std::filesystem::path& folder);
@@ -95,6 +99,7 @@ private:
     bool damage_said_ = false;
 public:
     struct JournalOfRun;
+    friend struct JournalOfRun;
 
 private:
     std::shared_ptr<JournalOfRun> journal_;  // shared with the runtime's sink

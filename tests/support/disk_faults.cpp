@@ -5,13 +5,16 @@
 //   DISK_FAULT_PATH=print      fail only files whose path holds this text
 //   DISK_FAULT_CALL=write      open (for writing or creating), write,
 //                              fsync, rename or readlink
-//   DISK_FAULT_ERRNO=ENOSPC    ENOSPC, EIO or EACCES; or STALL
+//   DISK_FAULT_ERRNO=ENOSPC    ENOSPC, EIO or EACCES; or STALL, or STOP
 //   DISK_FAULT_AFTER=N         let the first N matching calls through
 //                              (default 0)
 //
 // the chosen call fails with the chosen error for every matching file (or,
 // with STALL, never returns, as on a hung disk, until a signal ends the
-// program); everything else goes through to the C library. A read-only
+// program; with STOP, the program stops itself (SIGSTOP) once, at that
+// call, and the call goes through when it is continued: a test can then
+// act while the program holds what it holds); everything else goes through
+// to the C library. A read-only
 // folder is CALL=open with EACCES; a disk that fills up partway is
 // CALL=write with ENOSPC and AFTER=N.
 #include <dlfcn.h>
@@ -70,6 +73,11 @@ bool fails_now() {
     const char* e = setting("DISK_FAULT_ERRNO");
     if (e != nullptr && ::strcmp(e, "STALL") == 0)
         for (;;) ::pause();
+    if (e != nullptr && ::strcmp(e, "STOP") == 0) {
+        static std::atomic<bool> stopped{false};
+        if (!stopped.exchange(true)) ::raise(SIGSTOP);
+        return false;
+    }
     if (e != nullptr && ::strcmp(e, "EIO") == 0)
         errno = EIO;
     else if (e != nullptr && ::strcmp(e, "EACCES") == 0)

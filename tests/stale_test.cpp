@@ -1,0 +1,125 @@
+// Results that follow their inputs, over a real job: a traverse, a radial
+// traverse from one of its stations, a corner cut on one of the radial
+// points, then the traverse run again with a corrected distance. What was
+// computed from the old station is stale (and what was computed from a
+// stale point too); a reopened radial traverse answered Y calculates with
+// the station as it is now and its points are no longer stale; answered N
+// it replays as recorded.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "points_command.h"
+#include "script_run.h"
+#include "temp_folder.h"
+
+namespace marula {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Lines;
+using test::operator+;
+using test::points_command;
+using test::run_script;
+using test_support::TempFolder;
+
+// A connecting traverse from K1 (backsight B) to K2 (forward F), every
+// given value taken from the job by Enter; its one station P1 is stored.
+Lines traverse(const std::string& first_distance) {
+    return {"type B",  "key Enter", "type K1",       "key Enter",    "key Enter", "type P1",
+            "type 90", "type " + first_distance,     "type K2",      "type 270",  "type 100",
+            "type F",  "type 90.0010", "type 0",     "key Enter",    "key Enter", "key Enter"};
+}
+
+// From P1 (backsight K1, the azimuth from their coordinates), two points.
+const Lines kRadial = {"type K1", "key Enter", "type P1", "key Enter", "key Enter", "type R1",
+                       "type 30", "type 50",   "type R2", "type 60",   "type 40",   "type *"};
+
+// The corner R1 between B and K1, cut by a 3 m chord: R1-P and R1-Q.
+const Lines kCornerCut = {"type B",  "key Enter", "key Enter", "type R1", "key Enter", "key Enter",
+                          "type K1", "key Enter", "key Enter", "type 3"};
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto end = text.find('\n', at);
+        out.push_back(text.substr(at, end - at));
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    return out;
+}
+
+// `list --stale` as NAME → the input that moved.
+std::vector<std::pair<std::string, std::string>> stale(const fs::path& job) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const std::string& line : lines_of(points_command({"--job", job.string(), "list", "--stale"}))) {
+        const auto first = line.find('\t'), last = line.rfind('\t');
+        out.emplace_back(line.substr(0, first), line.substr(last + 1));
+    }
+    return out;
+}
+
+using Marks = std::vector<std::pair<std::string, std::string>>;
+
+TEST(Stale, WhatWasComputedFromAMovedPointIsMarkedAndAReopenFollowsIt) {
+    TempFolder t;
+    const fs::path job = t.path() / "job";
+    const std::string env = "MARULA_JOB=" + job.string();
+    const fs::path csv = t.path() / "given.csv";
+    std::ofstream(csv) << "点名,X,Y\nB,1100.000,1000.000\nK1,1000.000,1000.000\nK2,900.010,1099.995\n"
+                          "F,900.010,1199.995\n";
+    points_command({"--job", job.string(), "import", csv.string()});
+
+    ASSERT_EQ(run_script("linktrav", traverse("100"), {env}).exit_status, 0);  // run 1: P1
+    auto radial = run_script("radtrav", kRadial, {env});                         // run 2: R1, R2
+    ASSERT_EQ(radial.exit_status, 0) << radial.stderr_text;
+    ASSERT_EQ(run_script("cornercut", kCornerCut, {env}).exit_status, 0);      // run 3: R1-P, R1-Q
+    EXPECT_EQ(stale(job), Marks{});
+
+    // The traverse again with its first distance corrected: P1 moves (the
+    // run asks before it replaces the point another run stored).
+    ASSERT_EQ(run_script("linktrav", traverse("100.050") + Lines{"type Y"}, {env}).exit_status, 0);  // run 4
+    EXPECT_EQ(stale(job), (Marks{{"R1", "P1"}, {"R2", "P1"}, {"R1-P", "R1"}, {"R1-Q", "R1"}}));
+
+    // Reopened and answered N, the radial traverse replays as recorded: the
+    // same screen, its points where they were, still stale.
+    auto as_recorded = run_script("radtrav", {"snap asked", "type N"}, {env, "MARULA_REOPEN=2"});
+    ASSERT_EQ(as_recorded.exit_status, 0) << as_recorded.stderr_text;
+    EXPECT_NE(as_recorded.row("asked", 23).find("現場の座標が変わった点があります（P1）。現在の座標で計算しますか（Y/N）"),
+              std::string::npos)
+        << as_recorded.row("asked", 23);
+    EXPECT_EQ(as_recorded.screen("final"), radial.screen("final"));
+    EXPECT_EQ(stale(job), (Marks{{"R1", "P1"}, {"R2", "P1"}, {"R1-P", "R1"}, {"R1-Q", "R1"}}));
+
+    // Answered Y, it takes P1 as it is now: the screen of the same run typed
+    // with the job's values of today; R1 and R2 move and are no longer
+    // stale, while the corner cut, made from the old R1, now is.
+    auto current = run_script("radtrav", {"type Y", "type Y"}, {env, "MARULA_REOPEN=2"});
+    ASSERT_EQ(current.exit_status, 0) << current.stderr_text;
+    TempFolder other;
+    const fs::path copy = other.path() / "job";
+    fs::create_directories(copy);
+    const fs::path today = other.path() / "today.csv";
+    std::ofstream(today) << "点名,X,Y\n" << [&] {
+        std::string rows;
+        for (const std::string& line : lines_of(points_command({"--job", job.string(), "list"}))) {
+            std::string row = line.substr(0, line.rfind('\t'));
+            for (char& c : row)
+                if (c == '\t') c = ',';
+            if (row.starts_with("K1,") || row.starts_with("P1,")) rows += row + "\n";
+        }
+        return rows;
+    }();
+    points_command({"--job", copy.string(), "import", today.string()});
+    auto typed_today = run_script("radtrav", kRadial, {"MARULA_JOB=" + copy.string()});
+    EXPECT_EQ(current.screen("final"), typed_today.screen("final"));
+    EXPECT_EQ(stale(job), (Marks{{"R1-P", "R1"}, {"R1-Q", "R1"}}));
+}
+
+}  // namespace
+}  // namespace marula

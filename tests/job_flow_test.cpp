@@ -49,6 +49,15 @@ public:
                                 {"job_flow_test", "test"});
         ASSERT_TRUE(result.ok()) << result.message;
     }
+    // Moves a stored point.
+    bool correct(const std::string& name, double x, double y) {
+        const auto stored = job_->find(name);
+        if (!stored.ok() || !stored.value) return false;
+        job::PointEdit edit;
+        edit.x = job::to_millimetres(x);
+        edit.y = job::to_millimetres(y);
+        return job_->correct(stored.value->number, edit, {"job_flow_test", "test"}).ok();
+    }
     void lot(const std::string& name, const std::vector<std::string>& vertices) {
         auto result = job::Parcels(job_->database()).put(name, vertices, job::ParcelWrite::add, {"job_flow_test", "test"});
         ASSERT_TRUE(result.ok()) << result.message;
@@ -548,6 +557,28 @@ TEST(JobFlow, RangesAndParcelsEnterTheirPointsAsIfTyped) {
         auto replayed = run_script(c.program, script);
         EXPECT_EQ(rows(replayed, "final", 0, 23), rows(typed, "final", 0, 23)) << what;
     }
+}
+
+// The points a range enters are values taken from the job like any Enter at
+// an offer: a reopened run whose range point has moved since asks once, and
+// with Y takes it as it is now.
+TEST(JobFlow, ARangesPointsAreKeptWithTheRunAsTakenFromTheJob) {
+    TempJob job;
+    add_sequence_points(job);
+    auto first = run_script("invradial", {"type K1..K3", "type *"}, job.env());
+    ASSERT_EQ(first.exit_status, 0) << first.stderr_text;
+    ASSERT_TRUE(job.correct("K2", 1031.000, 2039.000));
+    std::vector<std::string> reopen = job.env();
+    reopen.push_back("MARULA_REOPEN=1");
+    auto asked = run_script("invradial", {"snap asked", "type Y"}, reopen);
+    ASSERT_EQ(asked.exit_status, 0) << asked.stderr_text;
+    EXPECT_NE(asked.row("asked", 23).find("現場の座標が変わった点があります（K2）"), std::string::npos)
+        << asked.row("asked", 23);
+    std::vector<Typed> now = corners("K");
+    auto typed = run_script("invradial", Lines{"type K1", "type " + now[0].x, "type " + now[0].y, "type K2",
+                                               "type 1031.000", "type 2039.000", "type K3", "type " + now[2].x,
+                                               "type " + now[2].y, "type *"});
+    EXPECT_EQ(rows(asked, "final", 0, 22), rows(typed, "final", 0, 22));
 }
 
 // A name the job holds is that point even when it reads as a range; a

@@ -1,5 +1,6 @@
 // Coordinate area: the double area and area of a polygon of up to 18
 // vertices, with every side's azimuth and length.
+#include <cmath>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,11 +13,15 @@
 #include "frame/key_bar.h"
 #include "frame/plot.h"
 #include "frame/point_list.h"
+#include "frame/point_sequence.h"
 #include "frame/calculation.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "base/format.h"
 #include "survey/tolerance.h"
+#include "base/text_codec.h"
+#include "job/parcels.h"
+#include "survey/parcel_area.h"
 
 namespace marula {
 namespace {
@@ -63,6 +68,8 @@ public:
         keys.correct = [this] { result_ ? correct() : rt_.beep(); };
         keys.plot = [this] { result_ ? plot() : rt_.beep(); };
         keys.print = [this] { result_ ? report() : rt_.beep(); };
+        // In a job, F9 (on no bar) keeps the vertices as a parcel.
+        if (calc_.job()) keys.f9 = [this] { result_ ? keep_as_parcel() : rt_.beep(); };
         run_calculation(calc_, {.bar = KeyBar::Table,
                                 .enter =
                                     [this] {
@@ -84,10 +91,10 @@ private:
     void enter() {
         rt_.console(3, 20);
         print_at(rt_, 0, text_row(1), "  1", kRowNumberColor);
-        enter_vertex(ask_text(rt_, 5, "点名は"));
+        enter_vertex(ask_sequence_name(calc_, 5, "点名は"));
         sides_.push_back(Side{});  // the closing side's place, filled with the area
         for (;;) {
-            std::string name = ask_list_name(rt_, 5, "点名は（終了は");
+            std::string name = ask_sequence_list_name(calc_, 5, "点名は（終了は");
             if (ends_point_list(name)) {
                 // Two vertices enclose nothing: the list goes on.
                 if (count() < kMinVertices) {
@@ -260,9 +267,12 @@ private:
         rt_.lprint_using(
             "                                                  倍面積#########.######  　　   倍面積#########.######",
             {result_->double_area, result_->second_double_area});
-        report_font(rt_, 260, 180, 240);
+        // The lines a job adds under the area need the large size's own
+        // spacing: at 240 they would run into it.
+        report_font(rt_, 260, 180, calc_.job() ? 360 : 240);
         rt_.lprint_using("                                  面積#######.######", {result_->area});
         report_area_tolerance();
+        if (calc_.job()) report_land_area();
         end_report(rt_);
     }
 
@@ -274,6 +284,59 @@ private:
         if (!tolerance) return;
         rt_.lprint("                                  面積の許容誤差（" + std::string(tolerance_class_label(c)) + "）" +
                    format_using("######.##", {*tolerance}) + " ㎡");
+    }
+
+    // In a job the sheet also gives the area without its sign (which only
+    // tells the order of the vertices) and the registered area cut from it.
+    void report_land_area() {
+        rt_.lprint_using("                        面積（絶対値）#######.######", {std::fabs(result_->area)});
+        if (const std::optional<LandArea> land = land_area(result_->area))
+            rt_.lprint("                                  " + land_area_line(*land));
+    }
+
+    // ---- F9: the vertices kept as a parcel -----------------------------------
+    // The name is asked whatever the job holds, so a replay reads the same
+    // input; what the job holds is looked at only outside a replay, which
+    // stores nothing. Every vertex must be a point the job holds where the
+    // area took it, to the millimetre: the parcel then is the figure the
+    // sheet shows.
+    void keep_as_parcel() {
+        erase_key_bar(rt_, KeyBar::Table);
+        std::string name;
+        for (;;) {
+            const job::NameCheck check = job::check_name(ask_text(rt_, 5, "画地名は"));
+            if (check.problem == job::NameProblem::empty) return;  // Enter: nothing kept
+            if (check.ok()) {
+                name = check.name;
+                break;
+            }
+            rt_.say("画地名：" + job::describe(check.problem));
+        }
+        if (rt_.replaying()) return;
+        std::vector<std::string> names;
+        for (const NamedPoint& v : vertices_) {
+            const std::optional<job::Point> stored = calc_.stored_point(v.name);
+            if (!stored) return rt_.say("「" + v.name + "」は現場にない点です。画地にできません。");
+            if (job::to_millimetres(v.at.x) != stored->x || job::to_millimetres(v.at.y) != stored->y)
+                return rt_.say("「" + v.name + "」の座標が現場と違います。画地にできません。");
+            names.push_back(stored->name);
+        }
+        job::Parcels parcels(calc_.job()->database());
+        const auto existing = parcels.find(name);
+        if (!existing.ok()) return calc_.session().say_trouble(existing.trouble);
+        job::ParcelWrite mode = job::ParcelWrite::add;
+        if (existing.value) {
+            const std::string question = "画地「" + name + "」を置き換えますか（Y/N）";
+            const std::string answer = ask_text(rt_, 0, question + " ");
+            // A question the job caused: its answer is kept apart from the input.
+            rt_.job_question_answered(question, answer);
+            if (!is_yes(answer)) return;
+            mode = job::ParcelWrite::replace;
+        }
+        const job::WriteResult w =
+            parcels.put(name, names, mode, {rt_.program(), "入力", calc_.session().journal_run()});
+        if (!w.ok()) return calc_.session().say(w.message);
+        rt_.say("画地「" + name + "」を記憶しました（" + std::to_string(names.size()) + "点）。");
     }
 
     Calculation& calc_;

@@ -39,6 +39,7 @@ const std::vector<Example> kExamples = {
     {"linktrav-plot", "linktrav"}, {"looptrav-plot", "looptrav"}, {"perpfoot-next", "perpfoot"},
     {"points", "points"}, {"linktrav-job", "linktrav"}, {"linktrav-offer", "linktrav"}, {"linktrav-clash", "linktrav"},
     {"linktrav-reduced", "linktrav"},
+    {"stakeout", "stakeout"},
 };
 
 // The point list works on a job: each run of its example gets a fresh one

@@ -9,6 +9,7 @@
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/point_list.h"
+#include "frame/point_sequence.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "frame/calculation.h"
@@ -61,13 +62,15 @@ private:
 
     // ---- input ------------------------------------------------------------
     void enter() {
+        // A parcel typed into the chain closes on its first vertex.
+        calc_.sequence().closes_parcels = true;
         rt_.console(3, 20);
         show_first_row_number(rt_);
         points_.push_back(ask_first_station(calc_, "開始点", kGivenColor));
 
         for (;;) {
             NamedPoint next;
-            next.name = ask_list_name(rt_);
+            next.name = ask_sequence_list_name(calc_);
             if (ends_point_list(next.name)) return;
             const int row = leg_count() + 1;
             show_row_number(rt_, row);

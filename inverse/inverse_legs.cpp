@@ -135,7 +135,11 @@ NamedPoint ask_first_station(Calculation& calc, std::string_view what, int color
     Runtime& rt = calc.rt();
     const std::string lead(what);
     const KnownPoint known =
-        ask_known_point(calc, {.name_prompt = lead + "名は", .x_prompt = lead + "Ｘ座標は ", .y_prompt = lead + "Ｙ座標は "},
+        ask_known_point(calc,
+                        {.name_prompt = lead + "名は",
+                         .x_prompt = lead + "Ｘ座標は ",
+                         .y_prompt = lead + "Ｙ座標は ",
+                         .in_sequence = true},
                         {.name = [&](const std::string& name) { show_from_name(rt, 1, name, color); },
                          .x = [&](double x) { show_from_x(rt, 1, x, color); },
                          .y = [&](double y) { show_from_y(rt, 1, y, color); }});

@@ -106,7 +106,9 @@ void report_settings_lines(Runtime& rt, const CalculationSettings& settings, boo
 // Row 1's number, which stands before the first point is asked.
 void show_first_row_number(Runtime& rt);
 // The first point, asked as `what` + "名は", `what` + "Ｘ座標は " and
-// `what` + "Ｙ座標は ", each shown in row 1's first columns in `color`.
+// `what` + "Ｙ座標は ", each shown in row 1's first columns in `color`;
+// the first prompt of the point sequence (a range or a parcel may start
+// there).
 NamedPoint ask_first_station(Calculation& calc, std::string_view what, int color);
 // A further point's X and Y ("Ｘ座標は ", "Ｙ座標は "), each shown in table
 // row `table_row`'s last point columns in `color` once typed.

@@ -9,6 +9,7 @@
 #include "frame/entry.h"
 #include "frame/key_bar.h"
 #include "frame/point_list.h"
+#include "frame/point_sequence.h"
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "frame/calculation.h"
@@ -66,7 +67,7 @@ private:
 
         for (;;) {
             NamedPoint target;
-            target.name = ask_list_name(rt_);
+            target.name = ask_sequence_list_name(calc_);
             if (ends_point_list(target.name)) return;
             const int row = target_count() + 1;
             show_row_number(rt_, row);

@@ -2,7 +2,8 @@
 // plate appear, and a two-level menu of the twelve calculations waits for a
 // function key or a left double-click on a light-cyan frame; the chosen
 // program is started by name, which ends the launcher. When there is a job,
-// the main menu also shows its name and F6 starts the point list (座標管理).
+// the main menu also shows its name and F6 starts the point list (座標管理),
+// and the inverse group holds a thirteenth calculation, the stake-out.
 //
 // The launcher is a small state machine: it shows either the main menu or
 // the sub-menu of one group, and every event that wait_event hands back is
@@ -89,8 +90,10 @@ constexpr Rect kPointsKeyBox{14 + 88 * kPointsBarPosition, 412, 100 + 88 * kPoin
 constexpr int kJobRow = 2;
 constexpr int kJobColumn = 50;
 
-const std::array<Group, 4>& groups() {
-    static const std::array<Group, 4> table = {{
+using Menu = std::array<Group, 4>;
+
+const Menu& plain_menu() {
+    static const Menu table = {{
         {"ﾄﾗﾊﾞ-ｽ計算", "F1 ﾄﾗﾊﾞ- ",
          "【Ｆ１～Ｆ５キ－を押してください　】　　　　　　　　　",
          108, 90, 430, 116, true,
@@ -131,6 +134,24 @@ const std::array<Group, 4>& groups() {
     return table;
 }
 
+// With a job the inverse group also sets out points from a backsight: a
+// third item under 放射逆算, so the miscellaneous group's wipe reaches down
+// to it.
+const Menu& job_menu() {
+    static const Menu table = [] {
+        Menu menu = plain_menu();
+        Group& inverse = menu[2];
+        inverse.items.push_back({" 杭打ち計算 ", " 杭打ち計算 ", " 杭打ち計算", "F3 杭打ち", "stakeout"});
+        inverse.bar_positions = {0, 1, 2, 4};
+        inverse.prompt = "【Ｆ１～Ｆ３、またはＦ５キ－を押して下さい。】";
+        menu[3].wipe_bands = {{90, 324}};
+        return menu;
+    }();
+    return table;
+}
+
+const Menu& groups(bool with_job) { return with_job ? job_menu() : plain_menu(); }
+
 Rect badge_box(const Group& g) { return {122, g.badge_top, 168, g.badge_top + 15}; }
 Rect name_box(const Group& g) { return {176, g.badge_top - 5, 264, g.badge_top + 20}; }
 Rect item_key_box(const Group& g, int h) { return {314, g.item_top(h), 360, g.item_top(h) + 15}; }
@@ -144,8 +165,7 @@ struct Choice {
     int group, item;
 };
 
-std::optional<Choice> item_at(int x, int y) {
-    const auto& table = groups();
+std::optional<Choice> item_at(const Menu& table, int x, int y) {
     for (int g = 0; g < int(table.size()); ++g) {
         const Group& group = table[g];
         if (!(370 < x && x < group.frame_right)) continue;
@@ -295,8 +315,8 @@ void draw_item(Runtime& rt, const Group& g, int h, bool in_sub_menu) {
         text_at(rt, 46, g.item_row(h), item.menu_label, kBlue, 0);
 }
 
-void draw_group(Runtime& rt, int index) {
-    const Group& g = groups()[index];
+void draw_group(Runtime& rt, const Menu& table, int index) {
+    const Group& g = table[index];
     shadowed_box(rt, badge_box(g), -1, kYellow, kBlue, 3);
     shadowed_box(rt, name_box(g), kLightMagenta, kLightMagenta, kBlue, 3);
     for (int h = 0; h < g.item_count(); ++h) draw_item(rt, g, h, false);
@@ -320,8 +340,8 @@ void draw_job_name(Runtime& rt, std::string_view name) {
 }
 
 void draw_main_menu(Runtime& rt, const std::optional<std::string>& job_name) {
-    const auto& table = groups();
-    for (int g = 0; g < int(table.size()); ++g) draw_group(rt, g);
+    const Menu& table = groups(job_name.has_value());
+    for (int g = 0; g < int(table.size()); ++g) draw_group(rt, table, g);
 
     std::vector<std::pair<int, std::string_view>> keys;
     for (int g = 0; g < int(table.size()); ++g) keys.emplace_back(g, table[g].main_bar_label);
@@ -345,11 +365,11 @@ void draw_main_menu(Runtime& rt, const std::optional<std::string>& job_name) {
     rt.mouse_trap(Trap::On);
 }
 
-void draw_sub_menu(Runtime& rt, int index, bool with_points_key) {
-    const Group& g = groups()[index];
+void draw_sub_menu(Runtime& rt, int index, bool with_job) {
+    const Group& g = groups(with_job)[index];
     for (int row : g.blanked_rows) blank_prompt_row(rt, row);
     // The point list's key goes with the main menu, shadow and all.
-    if (with_points_key) white_out(rt, {kPointsKeyBox.x1, kPointsKeyBox.y1, kPointsKeyBox.x2 + 3, 431});
+    if (with_job) white_out(rt, {kPointsKeyBox.x1, kPointsKeyBox.y1, kPointsKeyBox.x2 + 3, 431});
 
     // The pressed key sinks away; the other main-menu keys simply go.
     for (int k = 0; k < 4; ++k) {
@@ -423,6 +443,9 @@ public:
     }
 
 private:
+    // The menu as this start shows it: with a job, the stake-out too.
+    const Menu& menu() const { return groups(job_name_.has_value()); }
+
     void enter_main_menu() {
         sub_group_.reset();
         draw_main_menu(rt_, job_name_);
@@ -432,7 +455,7 @@ private:
 
     void handle(const Event& ev) {
         if (ev.type == Event::Type::DoubleClick) {
-            if (auto choice = item_at(rt_.mouse_x(), rt_.mouse_y())) choose_by_click(*choice);
+            if (auto choice = item_at(menu(), rt_.mouse_x(), rt_.mouse_y())) choose_by_click(*choice);
             return;
         }
         if (!sub_group_) {
@@ -452,7 +475,7 @@ private:
             return_to_main_menu();
             return;
         }
-        const Group& g = groups()[*sub_group_];
+        const Group& g = menu()[*sub_group_];
         if (ev.key >= 1 && ev.key <= g.item_count()) choose_by_key({*sub_group_, ev.key - 1});
     }
 
@@ -470,7 +493,7 @@ private:
     }
 
     void choose_by_key(Choice c) {
-        const Group& g = groups()[c.group];
+        const Group& g = menu()[c.group];
         Rect row{314, g.item_top(c.item), g.frame_right + 3, g.item_top(c.item) + 18};
         clear_text(rt_, row);
         wipe_inward(rt_, row, 20, 1, kWhite, 5);
@@ -478,7 +501,7 @@ private:
     }
 
     void choose_by_click(Choice c) {
-        const Group& g = groups()[c.group];
+        const Group& g = menu()[c.group];
         Rect frame = item_frame(g, c.item);
         white_out(rt_, {frame.x1, frame.y1, frame.x2, frame.y2});
         rt_.fill_box(frame.x1, frame.y1, frame.x2, frame.y2, kMagenta);
@@ -500,7 +523,7 @@ private:
     // RUN returns only when the program could not be started; the runtime
     // has told the user so, and the item is put back as it stood.
     void start(Choice c) {
-        const Group& g = groups()[c.group];
+        const Group& g = menu()[c.group];
         rt_.run(g.items[c.item].program);
         Rect row{314, g.item_top(c.item), g.frame_right + 3, g.item_top(c.item) + 18};
         if (!sub_group_ || *sub_group_ == c.group) {

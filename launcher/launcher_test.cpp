@@ -385,5 +385,46 @@ TEST(Launcher, WithAJobF6IsOnlyOnTheMainMenuAndADoubleF5StartsNothing) {
     EXPECT_EQ(r.screen("back"), r.screen("main"));
 }
 
+// With a job the inverse group holds the stake-out as F3, drawn under
+// 放射逆算 on row 17 and started by its key, by its bar key and by a
+// double-click strictly inside its frame; the other groups wipe it with
+// theirs.
+TEST(Launcher, WithAJobTheInverseGroupSetsOutPoints) {
+    TemporaryJob job;
+    auto r = run_script("marula", {"snap main", "key F3", "snap sub", "key F3"}, job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    expect_texts(r, "main", {{17, 39, " Ｆ３ ", '0'}, {17, 46, " 杭打ち計算 ", '1'}});
+    expect_texts(r, "sub",
+                 {{17, 46, " 杭打ち計算 ", '1'},
+                  {22, 3, "【Ｆ１～Ｆ３、またはＦ５キ－を押して下さい。】", '1'},
+                  {23, 24, "F3 杭打ち", '0'},
+                  {23, 46, "F5初期画面", '0'}});
+    EXPECT_EQ(runs(r), std::vector<std::string>{"run stakeout"});
+
+    struct Case {
+        std::vector<std::string> script;
+        std::vector<std::string> runs;
+    } const cases[] = {
+        {{"dblclick 400 313"}, {"run stakeout"}},
+        {{"dblclick 400 307"}, {"run stakeout"}},
+        {{"dblclick 400 320"}, {"run stakeout"}},
+        {{"dblclick 400 306", "dblclick 400 321", "key F3", "key F2"}, {"run invradial"}},
+        {{"key F4", "dblclick 400 313"}, {"run stakeout"}},  // under the yellow lines
+        {{"key F1", "key F3"}, {"run opentrav"}},
+    };
+    for (const Case& c : cases) {
+        auto run = run_script("marula", c.script, job.env());
+        EXPECT_EQ(runs(run), c.runs) << c.script.front();
+    }
+    // The miscellaneous group's wipe covers the third row of the inverse group.
+    auto misc = run_script("marula", {"key F4", "snap misc"}, job.env());
+    EXPECT_EQ(misc.cells("misc", 17, 15, 42), std::string(42, ' '));
+    // Without a job the inverse group is as it always was.
+    auto plain = run_script("marula", {"key F3", "snap sub", "key F3", "dblclick 400 313"});
+    EXPECT_EQ(plain.cells("sub", 17, 39, 18), std::string(18, ' '));
+    EXPECT_EQ(plain.cells("sub", 22, 3, 46), "【Ｆ１、Ｆ２、またはＦ５キ－を押して下さい。】");
+    EXPECT_EQ(runs(plain), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace marula::test

@@ -1,6 +1,7 @@
 // The point list's jobs: the change of job (the jobs of both folders, and
 // a new one), and the job's own screen with its entries.
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "frame/key_bar.h"
 #include "frame/screen.h"
 #include "job/settings.h"
+#include "job/parcels.h"
 #include "list_screen.h"
 #include "point_lookup.h"
 #include "survey/angle_text.h"
@@ -202,6 +204,34 @@ void show_latlon(Runtime& rt, Session& session) {
     }
 }
 
+// ---- 2 画地 -------------------------------------------------------------------
+
+// The job's parcels by name, a page at a time: each with its vertex count
+// and its vertices in order, as far as the row holds them.
+void list_parcels(Runtime& rt, Session& session) {
+    job::Parcels parcels(session.job()->database());
+    const auto all = parcels.all();
+    if (!all.ok()) return session.say(*all.trouble);
+    constexpr std::size_t kPerPage = kPageRows - 1;
+    const std::size_t pages = std::max<std::size_t>(1, (all.value.size() + kPerPage - 1) / kPerPage);
+    for (std::size_t page = 0; page < pages; ++page) {
+        std::vector<std::string> lines{" 画地の一覧（" + std::to_string(all.value.size()) + "件）"};
+        if (all.value.empty()) lines.push_back(" （画地はまだありません）");
+        for (std::size_t i = page * kPerPage; i < std::min(all.value.size(), (page + 1) * kPerPage); ++i) {
+            const job::Parcel& p = all.value[i];
+            std::string vertices;
+            for (const job::Point& v : p.vertices)
+                vertices += " " + (v.name.empty() ? "#" + std::to_string(v.number) : v.name);
+            lines.push_back(cut_to_width(" " + format_using("&                  &", {p.name}) +
+                                             format_using("####点", {double(p.vertices.size())}) + vertices,
+                                         kColumns - 1));
+        }
+        show_lines(rt, lines);
+        if (page + 1 < pages) ask_text(rt, 2, "（Enterで次の頁へ） ");
+        else pause(rt, "");
+    }
+}
+
 // The entries of the job's own screen, by their numbers.
 struct JobEntry {
     int number;
@@ -210,6 +240,7 @@ struct JobEntry {
 };
 constexpr JobEntry kJobEntries[] = {
     {1, "現場設定（距離補正・精度区分）", edit_settings},
+    {2, "画地（現場の画地の一覧）", list_parcels},
     {3, "経緯度（点の緯度・経度、真北方向角、縮尺係数）", show_latlon},
     {4, "検査（データベースの全体を調べます）", check_job},
 };

@@ -8,6 +8,7 @@
 //   marula-points --job DIR journal [N]
 //   marula-points --job DIR settings [--reduction …] [--height M] [--geoid M] [--class …]
 //   marula-points --job DIR geo [NAME …]
+//   marula-points --job DIR lot list | show NAME | add NAME P1 P2 … | delete NAME
 //
 // Output is UTF-8 with LF line ends; refusals go to standard error as
 // FILE:LINE: CODE: text.
@@ -46,7 +47,7 @@ Commands:
                                   write the job's points (CSV: UTF-8 with BOM, or CP932);
                                   --latlon adds 緯度 and 経度 (decimal degrees) to a CSV
   rename OLD NEW                  give a point another name
-  delete NAME                     delete a point
+  delete NAME                     delete a point (refused while a parcel uses it)
   history                         the job's changes, oldest first, one a line:
                                   TIME<TAB>PROGRAM<TAB>ACTION<TAB>NAME<TAB>BEFORE<TAB>AFTER<TAB>SOURCE
   journal                         the journaled runs of the calculation programs, newest first:
@@ -63,6 +64,10 @@ Commands:
                                   NAME<TAB>LAT<TAB>LON<TAB>CONVERGENCE<TAB>SCALE (needs the job's zone)
   journal N                       run N as script lines (type ..., key ..., dblclick ...) that
                                   MARULA_SCRIPT replays through its program to the same final screen
+  lot list                        the parcels (画地) by name, one a line: NAME<TAB>VERTICES
+  lot show NAME                   the parcel's vertex names in order, one a line
+  lot add NAME P1 P2 P3 ...       a new parcel of stored points (3 or more, in order)
+  lot delete NAME                 delete a parcel (its points stay)
 
 A file that cannot be read is refused whole, with FILE:LINE: CODE: text on
 standard error (FILE: CODE: text where no line applies). Every change is one
@@ -77,6 +82,9 @@ Exit status:
   1  the file was refused, or a point has no latitude and longitude in the zone
   2  usage, a value out of range, or a job without the zone a command needs
   3  conflicts without a choice, or the import was cancelled
+  1  the file was refused
+  2  usage, or a point or parcel that is not in the job
+  3  conflicts without a choice, the import was cancelled, or the parcel exists already
   4  the job stayed busy (another program writing) beyond the timeout
   5  the job cannot be opened, or cannot be written (read-only, disk full)
 )";
@@ -90,6 +98,7 @@ constexpr Command kCommands[] = {
     {"init", run_init},     {"list", run_list},       {"import", run_import},   {"export", run_export},
     {"rename", run_rename}, {"delete", run_delete},   {"history", run_history}, {"journal", run_journal},
     {"settings", run_settings}, {"geo", run_geo},
+    {"lot", run_lot},
 };
 
 int run(int argc, char** argv) {

@@ -228,6 +228,41 @@ TEST_F(Points, UsageHelpAndChangesByName) {
                       "境界2\t-36061.207\t-8166.480\t\n");
 }
 
+// Parcels from the shell: listed with their vertex counts, shown vertex by
+// vertex, refused by exit status and naming what is wrong, and keeping
+// their points from being deleted.
+TEST_F(Points, LotsAreKeptListedShownAndDeleted) {
+    ASSERT_EQ(run({"import", (kData / "s02_no_header.sim").string()}).status, 0);
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* err;  // a part of standard error
+    } const cases[] = {
+        {{"lot", "add", "L1", "T1", "T2", "境界2"}, 0, ""},
+        {{"lot", "add", "L1", "T2", "T1", "境界2"}, 3, "L1: exists"},
+        {{"lot", "add", "L2", "T1", "T9", "境界2"}, 2, "点名 T9 はありません"},
+        {{"lot", "add", "L2", "T1", "T2"}, 2, "3点以上"},
+        {{"lot", "show", "L9"}, 2, "画地 L9 はありません"},
+        {{"lot", "delete", "L9"}, 2, "画地 L9 はありません"},
+        {{"lot", "frob"}, 2, "unknown lot command"},
+        {{"delete", "T2"}, 2, "点名 T2 は画地 L1 の頂点です"},
+        {{"rename", "T2", "P2"}, 0, ""},
+        {{"lot", "add", "A0", "境界2", "P2", "T1", "境界1"}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const Outcome o = run(c.args);
+        EXPECT_EQ(o.status, c.status) << c.args[1] << " " << o.err;
+        EXPECT_NE(o.err.find(c.err), std::string::npos) << c.args[1] << ": " << o.err;
+    }
+    EXPECT_EQ(run({"lot", "list"}).out, "A0\t4\nL1\t3\n");
+    EXPECT_EQ(run({"lot", "show", "L1"}).out, "T1\nP2\n境界2\n");  // the vertex follows its rename
+    EXPECT_EQ(run({"lot", "delete", "L1"}).status, 0);
+    EXPECT_EQ(run({"lot", "list"}).out, "A0\t4\n");
+    const std::string history = run({"history"}).out;
+    EXPECT_NE(history.find("\tlot-add\tL1\t\tT1,T2,境界2\t"), std::string::npos) << history;
+    EXPECT_NE(history.find("\tlot-delete\tL1\tT1,P2,境界2\t\t"), std::string::npos) << history;
+}
+
 // A SIMA file of `count` points named PREFIX0, PREFIX1, …
 fs::path many_points(const fs::path& folder, const std::string& prefix, int count) {
     const fs::path file = folder / (prefix + ".sim");

@@ -52,5 +52,6 @@ int run_export(job::Job& job, const Args& params);
 int run_journal(job::Job& job, const Args& params);
 int run_settings(job::Job& job, const Args& params);
 int run_geo(job::Job& job, const Args& names);
+int run_lot(job::Job& job, const Args& params);
 
 }  // namespace marula::points_command

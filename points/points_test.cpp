@@ -1,6 +1,7 @@
 // The point list (座標管理) driven through the real program in script mode,
 // over a real job database in a temporary folder. MARULA_KEEP_OUT=1 keeps
 // the dumps and printed pages of a failing case.
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include "job/job.h"
 #include "job/settings.h"
+#include "job/parcels.h"
 #include "script_run.h"
 #include "survey/angle_text.h"
 
@@ -463,6 +465,35 @@ TEST(Points, TheSecondBarReturnsStartsTheMenuOrEnds) {
     EXPECT_TRUE(end.logged("end"));
     EXPECT_NE(end.row("final", 15).find("お疲れさまでした。"), std::string::npos);
     EXPECT_EQ(w.job()->count().value, 2);
+}
+
+// 現場情報's entry 2 lists the parcels by name with their vertex counts and
+// vertices, a page at a time, and goes back to the job's screen.
+TEST(Points, TheJobsScreenListsItsParcels) {
+    Workspace w;
+    {
+        auto j = w.job();
+        fill(*j, 30);
+        job::Parcels parcels(j->database());
+        ASSERT_TRUE(parcels.put("L2", std::vector<std::string>{"P4", "P5", "P6"}, job::ParcelWrite::add, kTestOrigin).ok());
+        for (int i = 1; i <= 19; ++i) {
+            char name[8];
+            std::snprintf(name, sizeof name, "A%02d", i);
+            ASSERT_TRUE(parcels.put(name, std::vector<std::string>{"P1", "P2", "P3"}, job::ParcelWrite::add, kTestOrigin).ok());
+        }
+    }
+    auto r = run_script("points", {"key F7", "key F6", "snap info", "type 2", "snap first", "key Enter", "snap second",
+                                   "key Enter", "snap back"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    const auto info = r.screen("info");
+    EXPECT_NE(std::find(info.begin(), info.end(), "  2 画地（現場の画地の一覧）"), info.end());
+    EXPECT_EQ(r.row("first", 3), " 画地の一覧（20件）");
+    EXPECT_EQ(r.row("first", 4), " A01                    3点 P1 P2 P3");
+    EXPECT_EQ(r.row("first", 21), " A18                    3点 P1 P2 P3");
+    EXPECT_EQ(r.row("second", 4), " A19                    3点 P1 P2 P3");
+    EXPECT_EQ(r.row("second", 5), " L2                     3点 P4 P5 P6");
+    EXPECT_EQ(r.screen("back"), r.screen("info"));
 }
 
 // The menu that cannot be started (the program alone in a folder) leaves the

@@ -36,6 +36,11 @@ printf 'type %s\n' B 0 K1 1000 1000 P1 90 100 K2 270 100 F 90.0010 0 900.010 109
 echo 'key F4' >> p.script
 MARULA_HEADLESS=1 MARULA_SCRIPT=p.script MARULA_OUT="$work" /usr/libexec/marula/linktrav
 grep -qx 'print print-1.pdf' events.log && [ -s print-1.pdf ] || { echo "package-check: linktrav did not print"; fail=1; }
+# The stake-out, installed with the others: a station, a backsight, one point, printed.
+printf 'type %s\n' S 0 0 B 10 0 P 5 5 '*' > k.script
+echo 'key F4' >> k.script
+MARULA_HEADLESS=1 MARULA_SCRIPT=k.script MARULA_OUT="$work" /usr/libexec/marula/stakeout
+grep -qx 'print print-2.pdf' events.log && [ -s print-2.pdf ] || { echo "package-check: stakeout did not print"; fail=1; }
 # The command for jobs, on the PATH beside marula: a job made, a point file
 # read into it and listed back.
 printf 'A01,1,T1,-36012.345,-8123.456,35.12\r\n' > p.sim

@@ -7,11 +7,14 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "job/job.h"
+#include "job/parcels.h"
 #include "script_run.h"
 
 namespace marula {
@@ -45,6 +48,31 @@ public:
         auto result = job_->add({0, name, *job::to_millimetres(x), *job::to_millimetres(y), std::nullopt},
                                 {"job_flow_test", "test"});
         ASSERT_TRUE(result.ok()) << result.message;
+    }
+    // Moves a stored point.
+    bool correct(const std::string& name, double x, double y) {
+        const auto stored = job_->find(name);
+        if (!stored.ok() || !stored.value) return false;
+        job::PointEdit edit;
+        edit.x = job::to_millimetres(x);
+        edit.y = job::to_millimetres(y);
+        return job_->correct(stored.value->number, edit, {"job_flow_test", "test"}).ok();
+    }
+    void lot(const std::string& name, const std::vector<std::string>& vertices) {
+        auto result = job::Parcels(job_->database()).put(name, vertices, job::ParcelWrite::add, {"job_flow_test", "test"});
+        ASSERT_TRUE(result.ok()) << result.message;
+    }
+    // `marula-points --job DIR ARGS`: its standard output.
+    std::string command(const std::string& args) const {
+        const std::string line = std::string(MARULA_POINTS_COMMAND) + " --job '" + folder().string() + "' " + args;
+        std::string out;
+        FILE* pipe = ::popen(line.c_str(), "r");
+        if (!pipe) return out;
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+        ::pclose(pipe);
+        return out;
     }
     // `marula-points --job DIR list`: name → "X<TAB>Y".
     std::map<std::string, std::string> list() const {
@@ -426,6 +454,188 @@ TEST(JobFlow, SheetsAreFiledInTheJobUnderTheProgramsNameAndNameTheJob) {
     // The same sheet without a job names none.
     auto plain = run_script("linktrav", kTypedTraverse + Lines{"key F4"});
     EXPECT_FALSE(has_line_containing(transcript(plain), "現場："));
+}
+
+// ---- ranges and parcels at the prompts that take points until '*' ---------
+
+struct Typed {
+    std::string name, x, y;
+};
+
+// Seven corners K1 … K7 of a convex figure, the same shifted as M1 … M7
+// but for M5, and nineteen N1 … N19 in a row.
+std::vector<Typed> corners(const std::string& prefix) {
+    const double x[] = {1050.000, 1031.174, 988.874, 954.952, 954.952, 988.874, 1031.174};
+    const double y[] = {2000.000, 2039.092, 2048.746, 2021.694, 1978.306, 1951.254, 1960.908};
+    std::vector<Typed> points;
+    const double shift = prefix == "M" ? 100 : 0;
+    for (int i = 0; i < 7; ++i) {
+        char cx[32], cy[32];
+        std::snprintf(cx, sizeof cx, "%.3f", x[i] + shift);
+        std::snprintf(cy, sizeof cy, "%.3f", y[i]);
+        points.push_back({prefix + std::to_string(i + 1), cx, cy});
+    }
+    return points;
+}
+
+void add_sequence_points(TempJob& job) {
+    for (const std::string prefix : {"K", "M"})
+        for (const Typed& p : corners(prefix))
+            if (p.name != "M5") job.add(p.name, std::stod(p.x), std::stod(p.y));
+    for (int i = 1; i <= 19; ++i) job.add("N" + std::to_string(i), 500 + i, 700 - 2 * i);
+    job.lot("L1", {"K3", "K5", "K7", "K1"});
+}
+
+// The same points typed by hand: each name, X and Y.
+Lines by_hand(const std::vector<std::string>& names, bool end = true) {
+    std::map<std::string, Typed> all;
+    for (const std::string prefix : {"K", "M"})
+        for (const Typed& p : corners(prefix)) all[p.name] = p;
+    for (int i = 1; i <= 19; ++i)
+        all["N" + std::to_string(i)] = {"N" + std::to_string(i), std::to_string(500 + i) + ".000",
+                                        std::to_string(700 - 2 * i) + ".000"};
+    Lines lines;
+    for (const std::string& n : names) lines = lines + Lines{"type " + n, "type " + all.at(n).x, "type " + all.at(n).y};
+    if (end) lines.push_back("type *");
+    return lines;
+}
+
+// In each program that takes points until '*', a range, a range that
+// meets a missing point and a parcel leave the screen that typing every
+// name and coordinate by hand leaves; the journal holds those typed lines,
+// so it replays without the job to the same screen.
+TEST(JobFlow, RangesAndParcelsEnterTheirPointsAsIfTyped) {
+    TempJob job;
+    add_sequence_points(job);
+    const std::vector<std::string> k17{"K1", "K2", "K3", "K4", "K5", "K6", "K7"};
+    const std::vector<std::string> m14{"M1", "M2", "M3", "M4"};
+    const std::vector<std::string> lot{"K3", "K5", "K7", "K1"};
+    std::vector<std::string> n19;
+    for (int i = 1; i <= 19; ++i) n19.push_back("N" + std::to_string(i));
+    struct Case {
+        const char* program;
+        Lines typed;
+        Lines hand;
+        const char* notice = "";
+    } const cases[] = {
+        {"invchain", {"type K1..K7", "type *"}, by_hand(k17)},
+        {"invchain", {"type M1..M7", "type *"}, by_hand(m14), "notice 「M5」は現場にありません。範囲の入力はここまでです。"},
+        {"invchain", {"type @L1", "type *"}, by_hand({"K3", "K5", "K7", "K1", "K3"})},  // closed
+        {"invradial", {"type K1..K7", "type *"}, by_hand(k17)},
+        {"invradial", {"type M1..M7", "type *"}, by_hand(m14), "notice 「M5」は現場にありません。範囲の入力はここまでです。"},
+        {"invradial", {"type @L1", "type *"}, by_hand(lot)},
+        {"invradial", {"type N1..N30"}, by_hand(n19, false)},  // the limit stops the range
+        {"coordarea", {"type K1..K7", "type *"}, by_hand(k17)},
+        {"coordarea", {"type M1..M7", "type *"}, by_hand(m14), "notice 「M5」は現場にありません。範囲の入力はここまでです。"},
+        {"coordarea", {"type @L1", "type *"}, by_hand(lot)},
+        {"coordarea", {"type K1", "key Enter", "key Enter", "type K7..K2", "type *"},
+         by_hand({"K1", "K7", "K6", "K5", "K4", "K3", "K2"})},
+        {"stakeout", {"type K1..K7", "type *"}, by_hand(k17)},
+        {"stakeout", {"type M1..M7", "type *"}, by_hand(m14), "notice 「M5」は現場にありません。範囲の入力はここまでです。"},
+        {"stakeout", {"type @L1", "type *"}, by_hand(lot)},
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        const std::string what = std::string(c.program) + " " + c.typed.front();
+        auto ranged = run_script(c.program, c.typed, job.env());
+        auto typed = run_script(c.program, c.hand);
+        ASSERT_EQ(ranged.exit_status, 0) << what << ranged.stderr_text;
+        EXPECT_EQ(rows(ranged, "final", 0, 23), rows(typed, "final", 0, 23)) << what;
+        if (*c.notice) {
+            EXPECT_TRUE(ranged.logged(c.notice)) << what;
+        }
+        // The journal: the lines typed by hand, replayed without the job.
+        std::vector<std::string> script;
+        for (const std::string& line : [&] {
+                 std::vector<std::string> lines;
+                 std::istringstream in(job.command("journal " + std::to_string(++run)));
+                 for (std::string l; std::getline(in, l);) lines.push_back(l);
+                 return lines;
+             }())
+            if (!line.starts_with("#")) script.push_back(line);
+        EXPECT_EQ(script, c.hand) << what;
+        auto replayed = run_script(c.program, script);
+        EXPECT_EQ(rows(replayed, "final", 0, 23), rows(typed, "final", 0, 23)) << what;
+    }
+}
+
+// The points a range enters are values taken from the job like any Enter at
+// an offer: a reopened run whose range point has moved since asks once, and
+// with Y takes it as it is now.
+TEST(JobFlow, ARangesPointsAreKeptWithTheRunAsTakenFromTheJob) {
+    TempJob job;
+    add_sequence_points(job);
+    auto first = run_script("invradial", {"type K1..K3", "type *"}, job.env());
+    ASSERT_EQ(first.exit_status, 0) << first.stderr_text;
+    ASSERT_TRUE(job.correct("K2", 1031.000, 2039.000));
+    std::vector<std::string> reopen = job.env();
+    reopen.push_back("MARULA_REOPEN=1");
+    auto asked = run_script("invradial", {"snap asked", "type Y"}, reopen);
+    ASSERT_EQ(asked.exit_status, 0) << asked.stderr_text;
+    EXPECT_NE(asked.row("asked", 23).find("現場の座標が変わった点があります（K2）"), std::string::npos)
+        << asked.row("asked", 23);
+    std::vector<Typed> now = corners("K");
+    auto typed = run_script("invradial", Lines{"type K1", "type " + now[0].x, "type " + now[0].y, "type K2",
+                                               "type 1031.000", "type 2039.000", "type K3", "type " + now[2].x,
+                                               "type " + now[2].y, "type *"});
+    EXPECT_EQ(rows(asked, "final", 0, 22), rows(typed, "final", 0, 22));
+}
+
+// A name the job holds is that point even when it reads as a range; a
+// range or parcel that enters nothing is said, asked again and leaves no
+// line in the journal; without a job both are names as any other.
+TEST(JobFlow, ARangeOrParcelThatEntersNothingIsAskedAgain) {
+    TempJob job;
+    add_sequence_points(job);
+    auto r = run_script("invradial", {"type M5..M7", "snap missing", "type @L9", "type K1..L3", "type K1", "key Enter",
+                                      "key Enter", "type *"},
+                        job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_TRUE(r.logged("notice 「M5」は現場にありません。"));
+    EXPECT_TRUE(r.logged("notice 画地「L9」は現場にありません。"));
+    EXPECT_TRUE(r.logged("notice 範囲は「K1..K7」のように、同じ名前に続く番号で入力して下さい。"));
+    EXPECT_EQ(r.row("missing", 3), " 1");
+    EXPECT_EQ(r.row("final", 3), " 1 K1       1050.000   2000.000");
+    const std::string journal = job.command("journal 1");  // its first line names the run
+    EXPECT_EQ(journal.substr(journal.find('\n') + 1), "type K1\ntype 1050.000\ntype 2000.000\ntype *\n");
+    auto plain = run_script("invradial", {"type K1..K7", "type 1", "type 2", "type @L1", "type 3", "type 4", "type *"});
+    EXPECT_EQ(plain.row("final", 3), " 1 K1..K7      1.000      2.000 @L1          3.000      4.000  45- 0- 0    2.828");
+}
+
+// F9 in the area keeps its vertices as a parcel (an existing name asks to
+// replace, the answer kept apart from the input); the sheet gives the
+// area without its sign and the 地積 under it, in a job only.
+TEST(JobFlow, AreaKeepsItsVerticesAsAParcelAndItsSheetGivesTheRegisteredArea) {
+    TempJob job;
+    add_sequence_points(job);
+    auto r = run_script("coordarea", {"type K1..K4", "type *", "key F9", "snap name", "type L2", "key F4", "key F9",
+                                      "type L1", "type Y"},
+                        job.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("name", 23), "     画地名は");
+    EXPECT_TRUE(r.logged("notice 画地「L2」を記憶しました（4点）。"));
+    EXPECT_EQ(job.command("lot show L2"), "K1\nK2\nK3\nK4\n");
+    EXPECT_EQ(job.command("lot show L1"), "K1\nK2\nK3\nK4\n");  // replaced
+    const std::string journal = job.command("journal 1");
+    EXPECT_NE(journal.find("# 画地「L1」を置き換えますか（Y/N） Y"), std::string::npos) << journal;
+    EXPECT_EQ(journal.find("type Y"), std::string::npos) << journal;
+    // The figure: the area as printed (clockwise, so negative; 2389.49388 m²
+    // by the exact shoelace), its size and its 地積 cut from it.
+    const auto sheet = transcript(r);
+    const auto area = std::find_if(sheet.begin(), sheet.end(), [](const std::string& l) {
+        return l.find("面積") != std::string::npos && l.find("倍面積") == std::string::npos;
+    });
+    ASSERT_NE(area, sheet.end());
+    ASSERT_LT(area + 2, sheet.end());
+    EXPECT_EQ(*area, "                                  面積  -2389.493880");
+    EXPECT_EQ(area[1], "                        面積（絶対値）   2389.493880");
+    EXPECT_EQ(area[2], "                                  地積　2389.49㎡（宅地）　2389㎡（宅地以外）");
+    // Without a job: the sheet as it always was, and F9 does nothing.
+    auto plain = run_script("coordarea", by_hand({"K1", "K2", "K3", "K4"}) + Lines{"key F9", "key F4"});
+    const auto plain_sheet = transcript(plain);
+    EXPECT_FALSE(has_line_containing(plain_sheet, "地積"));
+    EXPECT_FALSE(has_line_containing(plain_sheet, "絶対値"));
+    EXPECT_EQ(plain.cells("final", 23, 0, 8), "F1 訂 正");
 }
 
 }  // namespace

@@ -196,6 +196,9 @@ void run_calculation(Calculation& calc, const CalculationSteps& steps) {
     };
 
     if (steps.enter) steps.enter();
+    // A range cut short by the program's limit ends with the entry.
+    calc.sequence().next = nullptr;
+    calc.sequence().supplied.reset();
     store_if_changed();
     if (steps.opening) steps.opening();
     KeyActions keys = steps.keys;

@@ -77,11 +77,21 @@ public:
     // The journal's place of an empty starting azimuth, taken later.
     long starting_azimuth_mark = -1;
 
+    // The points a range or a parcel typed at a prompt of the point
+    // sequence still holds (see point_sequence.h).
+    struct Sequence {
+        std::function<std::optional<std::string>()> next;  // the next name; nothing once all are given
+        std::optional<job::Point> supplied;                 // the point just given by name: its X and Y follow
+        bool closes_parcels = false;                        // a parcel ends on its first vertex again
+    };
+    Sequence& sequence() { return sequence_; }
+
 private:
     Runtime& rt_;
     Session& session_;
     Storing storing_;
     std::optional<CalculationSettings> settings_;
+    Sequence sequence_;
 };
 
 // Program start for a calculation: the runtime, the session and the run.
@@ -127,6 +137,9 @@ struct KnownPointQuestions {
     // presets, or nothing). A point the job holds replaces them.
     std::optional<double> x_preset = std::nullopt;
     std::optional<double> y_preset = std::nullopt;
+    // The name is the first of a sequence of points until '*': a range or
+    // a parcel may be typed (ask_known_point; see point_sequence.h).
+    bool in_sequence = false;
 };
 
 // What the program shows as each answer comes (each may be empty).
@@ -137,7 +150,9 @@ struct KnownPointEchoes {
 };
 
 // Asks X, then Y of the point `name` (already asked and shown by the
-// caller). When the job holds `name`, its stored X and Y stand after each
+// caller). A point a range or a parcel has just given by name takes its
+// stored X and Y without asking, as Enter at both offers would. When the
+// job holds `name`, its stored X and Y stand after each
 // prompt ("既知点Ｘ座標は 〔-36012.345〕"): an empty answer takes it, a
 // typed number wins; a typed value 1 mm or more away from the stored one
 // gets a notice naming both, and the job keeps its own. A name the job

@@ -12,6 +12,7 @@
 
 #include "frame/bounded_entry.h"
 #include "frame/frame.h"
+#include "frame/point_sequence.h"
 #include "runtime/script_backend.h"
 
 namespace marula {
@@ -406,6 +407,41 @@ TEST_F(FrameTest, AnAzimuthLeftEmptyOrOfferedReadsAsTyped) {
         EXPECT_EQ(a.packed, b.packed);
         EXPECT_EQ(a.degrees, b.degrees);
         EXPECT_EQ(std::tie(a.d, a.m, a.s), std::tie(b.d, b.m, b.s));
+    }
+}
+
+// Ranges of names: each row the text, then the names it gives (none: not a
+// range).
+TEST(NameRange, EndsShareAPrefixAndReadBackAsWritten) {
+    struct Row {
+        const char* text;
+        std::vector<std::string> names;
+    } const rows[] = {
+        {"K1..K3", {"K1", "K2", "K3"}},
+        {"K3..K1", {"K3", "K2", "K1"}},
+        {" K8 .. K10 ", {"K8", "K9", "K10"}},
+        {"K08..K10", {"K08", "K09", "K10"}},
+        {"K010..K008", {"K010", "K009", "K008"}},
+        {"K98..K101", {"K98", "K99", "K100", "K101"}},
+        {"K.1..K.2", {"K.1", "K.2"}},
+        {"7..9", {"7", "8", "9"}},
+        {"境界1..境界2", {"境界1", "境界2"}},
+        {"K5..K5", {"K5"}},
+        {"K1..L3", {}},
+        {"K1..K012", {}},   // K001 is not the K1 typed
+        {"K01..K001", {}},  // two widths
+        {"K..K3", {}},
+        {"K1...K3", {}},
+        {"K1..K3..K5", {}},
+        {"K1..", {}},
+        {"K1K3", {}},
+        {"K1..K1234567890123456789", {}},  // more digits than a number holds
+    };
+    for (const Row& r : rows) {
+        const std::optional<NameRange> range = read_name_range(r.text);
+        std::vector<std::string> names;
+        for (std::int64_t i = 0; range && i < range->count(); ++i) names.push_back(range->name(i));
+        EXPECT_EQ(names, r.names) << r.text;
     }
 }
 

@@ -16,6 +16,8 @@ constexpr std::array<std::string_view, 7> kLabelsC{"F1=訂  正 ", "F2=画面印
 constexpr std::array<int, 7> kColumnsC{1, 11, 23, 34, 45, 56, 68};
 
 constexpr int kBarColor = 14;
+// The key no bar shows (KeyActions::f9).
+constexpr int kUnlabelledKey = 9;
 constexpr int kBarShadow = 1;
 
 // The boxes and labels of the eight-key bar; an empty label has no box.
@@ -194,9 +196,18 @@ void run_key_loop(Runtime& rt, KeyBar bar, const KeyActions& actions) {
     for (;;) {
         if (actions.before_bar) actions.before_bar();
         draw_key_bar(rt, bar);
+        if (actions.f9) rt.key_trap(kUnlabelledKey, Trap::On);
         std::optional<Event> event;
-        while (!event || event->type != Event::Type::Key || event->key < 1 || event->key > key_count(bar))
-            event = rt.wait_event();
+        auto bound = [&] {
+            if (!event || event->type != Event::Type::Key) return false;
+            return (event->key >= 1 && event->key <= key_count(bar)) || (event->key == kUnlabelledKey && actions.f9);
+        };
+        while (!bound()) event = rt.wait_event();
+        if (event->key == kUnlabelledKey) {
+            rt.all_keys(Trap::Off);
+            actions.f9();
+            continue;
+        }
         flash_key(rt, bar, event->key);
         run_key_action(rt, bar, key_action(bar, event->key), actions);
     }

@@ -66,6 +66,10 @@ struct KeyActions {
     std::function<void()> print;      // the report
     std::function<void()> redisplay;  // the table bar: F5
     std::function<void()> extra;      // the form bar with next: F7
+    // F9, on no bar: an action a program names only in its guide (the
+    // area's vertices kept as a parcel). Bound only when set; it has no
+    // box to flash.
+    std::function<void()> f9;
     // Set A4 landscape before a screen print (for a table as wide as a
     // landscape page).
     bool landscape_screen_print = false;

@@ -6,6 +6,7 @@
 #include "bounded_entry.h"
 #include "calculation.h"
 #include "entry.h"
+#include "point_sequence.h"
 #include "screen.h"
 
 namespace marula {
@@ -54,6 +55,20 @@ KnownPoint ask_known_coordinates(Calculation& calc, std::string name, const Know
     Runtime& rt = calc.rt();
     KnownPoint point;
     point.name = std::move(name);
+    if (const auto supplied = take_supplied_point(calc, point.name)) {
+        // Both offers taken, as Enter would take them: read as typed, and
+        // journaled as typed.
+        for (const bool is_x : {true, false}) {
+            const std::string offer = metres_text(is_x ? supplied->x : supplied->y);
+            rt.answer_supplied(offer);
+            calc.took_from_job(*supplied, rt.answer_mark());
+            const double value = parse_number(offer).value_or(0.0);
+            (is_x ? point.at.x : point.at.y) = value;
+            const auto& echo = is_x ? echoes.x : echoes.y;
+            if (echo) echo(value);
+        }
+        return point;
+    }
     const std::optional<job::Point> stored = calc.stored_point(point.name);
     job::Job* job = calc.job();
     if (job && !stored) {
@@ -84,7 +99,8 @@ KnownPoint ask_known_coordinates(Calculation& calc, std::string name, const Know
 }
 
 KnownPoint ask_known_point(Calculation& calc, const KnownPointQuestions& q, const KnownPointEchoes& echoes) {
-    std::string name = ask_text(calc.rt(), q.column, q.name_prompt);
+    std::string name =
+        q.in_sequence ? ask_sequence_name(calc, q.column, q.name_prompt) : ask_text(calc.rt(), q.column, q.name_prompt);
     if (echoes.name) echoes.name(name);
     return ask_known_coordinates(calc, std::move(name), q, echoes);
 }

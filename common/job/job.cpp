@@ -12,6 +12,7 @@
 
 #include "base/files.h"
 #include "base/text_codec.h"
+#include "job/parcels.h"
 
 namespace marula::job {
 
@@ -339,6 +340,11 @@ WriteResult Job::remove(std::string_view name, const Origin& origin) {
     return db.write([&] {
         const auto before = impl_->find(trimmed);
         if (!before) return WriteResult{WriteStatus::not_found, "点名 " + trimmed + " はありません", 0};
+        // Decided here, inside the delete's own write: a parcel stored by
+        // another program a moment ago still keeps its vertex.
+        if (const auto parcel = Parcels(db).first_user_of(before->number))
+            return WriteResult{WriteStatus::in_use, "点名 " + trimmed + " は画地 " + *parcel + " の頂点です（削除できません）",
+                               0};
         db.cached("DELETE FROM points WHERE number = ?").bind(1, before->number).run();
         HistoryWriter(db, origin).point(Action::remove, before, std::nullopt);
         return WriteResult{WriteStatus::done, "", before->number};
@@ -516,7 +522,18 @@ Read<std::string> Job::export_sima() const {
     return impl_->db->read([&] {
         auto all = points();
         if (!all.ok()) throw DbError{SQLITE_IOERR, *all.trouble};
-        return write_sima(name, h.zone, all.value);
+        auto parcels = Parcels(*impl_->db).all();
+        if (!parcels.ok()) throw DbError{SQLITE_IOERR, *parcels.trouble};
+        // A parcel that lost a vertex (deleted by a build that did not know
+        // parcels) would name a point the file does not hold: it stays out.
+        std::vector<SimaParcel> lots;
+        for (const Parcel& parcel : parcels.value) {
+            if (!parcel.complete()) continue;
+            SimaParcel lot{parcel.name, {}};
+            for (const Point& v : parcel.vertices) lot.vertices.push_back({v.number, v.name});
+            lots.push_back(std::move(lot));
+        }
+        return write_sima(name, h.zone, all.value, lots);
     });
 }
 

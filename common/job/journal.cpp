@@ -149,6 +149,19 @@ std::optional<std::string> JournalWriter::amend(std::int64_t index, std::string_
     return std::nullopt;
 }
 
+std::optional<std::string> JournalWriter::withdraw(std::int64_t index) {
+    if (!run_ || index != next_seq_ - 1) return std::nullopt;
+    if (db_.damaged()) return std::string(kJournalTrouble);
+    try {
+        db_.cached("DELETE FROM journal_events WHERE run = ? AND seq = ?").bind(1, *run_).bind(2, index).run();
+    } catch (const DbError& e) {
+        db_.note(e);
+        return std::string(kJournalTrouble);
+    }
+    next_seq_ = index;
+    return std::nullopt;
+}
+
 std::optional<std::string> JournalWriter::record_answer(std::string_view question, std::string_view answer) {
     // The answer's typed line leaves the events for a record of its own, in
     // one transaction.

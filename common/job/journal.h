@@ -86,6 +86,9 @@ public:
     std::optional<std::string> record(std::string_view line);
     // Replaces the event recorded `index`-th (from 0) of this run.
     std::optional<std::string> amend(std::int64_t index, std::string_view line);
+    // Takes back the event recorded `index`-th, which must be the last:
+    // the next one recorded takes its place.
+    std::optional<std::string> withdraw(std::int64_t index);
     // The answer to a question the job caused: it replaces the event
     // recorded last (the answer's typed line).
     std::optional<std::string> record_answer(std::string_view question, std::string_view answer);

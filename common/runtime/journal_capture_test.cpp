@@ -41,6 +41,11 @@ public:
         kept_.lines.at(std::size_t(index)) = std::string(line);
         return std::nullopt;
     }
+    std::optional<std::string> withdraw(long index) override {
+        if (std::size_t(index) + 1 != kept_.lines.size()) return "not the last line";
+        kept_.lines.pop_back();
+        return std::nullopt;
+    }
     std::optional<std::string> record_answer(std::string_view, std::string_view) override { return std::nullopt; }
     void ended(RunEnding ending, long replayable) override {
         kept_.ending = ending;
@@ -86,6 +91,29 @@ TEST(JournalCapture, KeepsLinesAsTakenAndKeysAsTheyCome) {
     const std::vector<std::string> expected = {"key F3", "type T1", "dblclick 400 100", "type 1234.5", "type 12.5"};
     EXPECT_EQ(kept.lines, expected);
     EXPECT_FALSE(kept.ending);
+}
+
+// A range typed as one line is kept as the lines it stands for: the typed
+// line becomes the first name, the program's own answers follow as typed
+// lines, and a line that entered nothing is taken back.
+TEST(JournalCapture, AnswersTheProgramGivesItselfAreKeptAsTyped) {
+    LiveBackend* live = nullptr;
+    auto rt = make_live_runtime({{typed("K1..K2")}, {key(Key::Enter)}, {typed("K8..K9")}, {key(Key::Enter)},
+                                 {typed("*")}, {key(Key::Enter)}},
+                                live);
+    ASSERT_NE(rt, nullptr);
+    Kept kept;
+    rt->set_journal(std::make_unique<MemorySink>(kept));
+    EXPECT_EQ(rt->input_text("? "), "K1..K2");
+    rt->answer_taken_as("K1");
+    for (const char* supplied : {"1.000", "2.000", "K2", "3.000", "4.000"}) rt->answer_supplied(supplied);
+    EXPECT_EQ(rt->input_text("? "), "K8..K9");
+    rt->answer_withdrawn();
+    rt->answer_withdrawn();  // once only: the line before it was no answer of this entry
+    EXPECT_EQ(rt->input_text("? "), "*");
+    const std::vector<std::string> expected = {"type K1", "type 1.000", "type 2.000", "type K2",
+                                               "type 3.000", "type 4.000", "type *"};
+    EXPECT_EQ(kept.lines, expected);
 }
 
 TEST(JournalCapture, AReplayComesFirstAndPrintsNothing) {

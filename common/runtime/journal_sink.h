@@ -31,6 +31,9 @@ public:
     // Replaces the line recorded `index`-th (from 0): an empty answer that
     // took an offered value is kept as that value typed.
     virtual std::optional<std::string> amend(long index, std::string_view line) = 0;
+    // Takes back the line recorded `index`-th, which is the last one: an
+    // answer that entered nothing. The next line recorded takes its place.
+    virtual std::optional<std::string> withdraw(long index) = 0;
     // The answer to a question the job itself caused (replace stored
     // points?), kept as a record of its own beside the events: it takes the
     // place of the typed line recorded last (the answer's), which is no

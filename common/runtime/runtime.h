@@ -47,7 +47,7 @@ struct Cell {
 struct Event {
     enum class Type { Key, DoubleClick };
     Type type = Type::Key;
-    int key = 0;  // 1..8 for F1..F8
+    int key = 0;  // 1..10 for F1..F10
 };
 
 // Switch state of a bound key or of the double-click (KEY(n) ON/OFF/STOP).
@@ -129,7 +129,9 @@ public:
     void say(std::string_view message);
 
     // ---- events -------------------------------------------------------
-    // KEY(n) ON/OFF/STOP for F1..F8; MOUSE(8) ON/OFF for the double-click.
+    // KEY(n) ON/OFF/STOP for F1..F10 (F9 and F10 have no place on any bar:
+    // a program binds them for actions it names only in its guide);
+    // MOUSE(8) ON/OFF for the double-click.
     void key_trap(int n, Trap state);
     void all_keys(Trap state);
     void mouse_trap(Trap state);
@@ -226,6 +228,18 @@ public:
     // A mark is -1 when there is nothing to amend.
     long answer_mark() const { return journal_ && journal_last_typed_ ? journal_count_ - 1 : -1; }
     void answer_taken_as(std::string_view typed, long mark);
+    // An answer the program gives itself in place of asking (a point of a
+    // range of names typed earlier, and the coordinates it offers): kept
+    // as a typed line, as if the question had been asked and this typed,
+    // so a replay asks the question and finds the answer. Without a
+    // journal it does nothing.
+    void answer_supplied(std::string_view typed);
+    // The typed line recorded last entered nothing (a range none of whose
+    // points is stored, answered by a notice and the question again): it
+    // is taken back, so a replay never meets it. Call it before any notice
+    // or WAIT (typing kept meanwhile is recorded after it). Without a
+    // journal, or when the last event recorded was no line, it does nothing.
+    void answer_withdrawn();
     // The answer to a question the job itself caused (replace stored
     // points?), called right after the line entry that took it: kept in
     // the journal as a record of its own, not as an input event. Such a
@@ -345,7 +359,7 @@ private:
     double wx1_ = 0, wy1_ = 0, wx2_ = 639, wy2_ = 431;
     int vx1_ = 0, vy1_ = 0, vx2_ = 639, vy2_ = 431;
 
-    std::array<Trap, 9> key_traps_{};
+    std::array<Trap, 11> key_traps_{};
     Trap mouse_trap_ = Trap::Off;
     std::vector<Event> pending_;  // trapped events waiting for their turn
     std::vector<std::string> inkey_;

@@ -11,14 +11,14 @@ namespace marula {
 using namespace detail;
 
 void Runtime::key_trap(int n, Trap state) {
-    if (n < 1 || n > 8) return;
+    if (n < 1 || n > 10) return;
     key_traps_[n] = state;
     if (state == Trap::Off)
         std::erase_if(pending_, [n](const Event& e) { return e.type == Event::Type::Key && e.key == n; });
 }
 
 void Runtime::all_keys(Trap state) {
-    for (int n = 1; n <= 8; ++n) key_trap(n, state);
+    for (int n = 1; n <= 10; ++n) key_trap(n, state);
 }
 
 void Runtime::mouse_trap(Trap state) {
@@ -30,7 +30,7 @@ void Runtime::mouse_trap(Trap state) {
 void Runtime::queue_trap_event(const InputEvent& ev) {
     if (ev.type == InputEvent::Type::Key) {
         int n = function_key_number(ev.key);
-        if (n >= 1 && n <= 8 && key_traps_[n] != Trap::Off) pending_.push_back({Event::Type::Key, n});
+        if (n >= 1 && n <= 10 && key_traps_[n] != Trap::Off) pending_.push_back({Event::Type::Key, n});
     } else if (ev.type == InputEvent::Type::DoubleClick) {
         mouse_x_ = ev.x;
         mouse_y_ = ev.y;

@@ -118,6 +118,23 @@ void Runtime::answer_taken_as(std::string_view typed, long mark) {
     }
 }
 
+void Runtime::answer_supplied(std::string_view typed) {
+    if (!journal_) return;
+    journal_line("type " + std::string(typed));
+    journal_last_typed_ = journal_ != nullptr;
+}
+
+void Runtime::answer_withdrawn() {
+    if (!journal_ || !journal_last_typed_ || journal_count_ == 0) return;
+    if (auto trouble = journal_->withdraw(journal_count_ - 1)) {
+        journal_.reset();
+        journal_notice_ = *trouble;
+        return;
+    }
+    --journal_count_;
+    journal_last_typed_ = false;
+}
+
 void Runtime::job_question_answered(std::string_view question, std::string_view answer) {
     if (!journal_ || !journal_last_typed_) return;
     if (auto trouble = journal_->record_answer(question, answer)) {

@@ -84,6 +84,9 @@ public:
     std::optional<std::string> amend(long index, std::string_view line) override {
         return writer() ? writer()->amend(index, line) : std::nullopt;
     }
+    std::optional<std::string> withdraw(long index) override {
+        return writer() ? writer()->withdraw(index) : std::nullopt;
+    }
     std::optional<std::string> record_answer(std::string_view question, std::string_view answer) override {
         return writer() ? writer()->record_answer(question, answer) : std::nullopt;
     }

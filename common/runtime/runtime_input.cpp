@@ -35,6 +35,7 @@ std::string Runtime::read_line(int column, int row) {
         }
     };
     show_journal_notice();
+    show_standing_notice();
     place();
     backend_->start_text_input();
     for (;;) {
@@ -48,6 +49,7 @@ std::string Runtime::read_line(int column, int row) {
             ev = next_input(std::nullopt);
         }
         if (!ev) continue;
+        end_standing_notice();  // typed ahead: the notice goes as the typing shows
         bool done = false;
         switch (ev->type) {
             case InputEvent::Type::TypeLine:
@@ -132,6 +134,34 @@ double Runtime::input_number(std::string_view prompt, std::optional<double> pres
 void Runtime::say(std::string_view message) {
     log_event("notice " + std::string(message));
     notice(cut_to_width(message, kColumns - 1));
+}
+
+void Runtime::say_until_key(std::string_view message) {
+    log_event("notice " + std::string(message));
+    standing_notice_ = cut_to_width(message, kColumns - 1);
+}
+
+void Runtime::show_standing_notice() {
+    if (!standing_notice_) return;
+    const std::string message = std::move(*standing_notice_);
+    standing_notice_.reset();
+    const int col = cursor_col_, row = cursor_row_, color = color_, style = style_;
+    if (!under_standing_notice_) under_standing_notice_ = text_[kPromptRow];
+    clear_row(kPromptRow);
+    locate(0, kPromptRow);
+    color_ = 10;
+    style_ = 4;
+    print(message);
+    beep();
+    locate(col, row);
+    color_ = color;
+    style_ = style;
+}
+
+void Runtime::end_standing_notice() {
+    if (!under_standing_notice_) return;
+    text_[kPromptRow] = *under_standing_notice_;
+    under_standing_notice_.reset();
 }
 
 void Runtime::notice(std::string_view message) {

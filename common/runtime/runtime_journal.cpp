@@ -163,6 +163,7 @@ void Runtime::stop_dead() {
 bool Runtime::ask_yes_no(std::string_view question) {
     // Keys typed before the question are dropped.
     typeahead_.clear();
+    held_keys_.clear();
     if (!backend_->virtual_clock()) {
         while (auto ev = backend_->wait_event(Clock::now())) {
             if (ev->type == InputEvent::Type::Quit) handle_quit();

@@ -164,6 +164,49 @@ TEST(Journal, ARunStoppedDeadIsRestoredToTheScreenItHad) {
     EXPECT_EQ(plain.screen("first"), plain_no_job.screen("first"));
 }
 
+// The restore question names the run by its program's name, when it
+// started and how many answers it holds (typed lines; a function key is no
+// answer), and stands over the program's own title screen: the rows above
+// the table are those of its first question once N is answered.
+TEST(Journal, TheRestoreQuestionNamesTheRunOverTheProgramsTitle) {
+    struct Case {
+        const char* program;
+        const char* title;
+        Lines killed;  // the run stopped dead after all but its last line
+        int answers;
+    };
+    const Lines three = {"type 1", "type 1", "type 1", "type 1"};
+    const std::vector<Case> cases = {
+        {"linktrav", "結合トラバース", Lines(kHalfTraverse.begin(), kHalfTraverse.begin() + 10), 8},
+        {"looptrav", "閉合トラバース", three, 3},  {"opentrav", "連続トラバース", three, 3},
+        {"radtrav", "放射トラバース", three, 3},   {"isect2d", "2点2方向", three, 3},
+        {"isect1d", "3点1方向", three, 3},         {"isect4p", "４点交点", three, 3},
+        {"perpfoot", "３点垂線", three, 3},        {"invchain", "連続逆算", three, 3},
+        {"invradial", "放射逆算", three, 3},       {"coordarea", "座標面積", three, 3},
+        {"cornercut", "隅切計算", three, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        JobFolder job;
+        const std::string stop = "MARULA_STOP_AFTER_EVENTS=" + std::to_string(c.killed.size() - 1);
+        run_script(c.program, c.killed, {job.env(), stop});
+        const auto list = journal_list(job);
+        ASSERT_EQ(list.size(), 1u);
+        // "1\t2026-12-09 10:32:07\t…": the month, day, hour and minute it started.
+        const std::string started = list[0].substr(2, 19);
+        const std::string when = started.substr(5, 2) + "/" + started.substr(8, 2) + " " + started.substr(11, 5);
+
+        auto asked = run_script(c.program, {"snap asked", "type N", "snap first"}, {job.env(), "MARULA_RESTORE=ask"});
+        ASSERT_EQ(asked.exit_status, 0) << asked.stderr_text;
+        EXPECT_EQ(asked.row("asked", 23), std::string("前回の入力（") + c.title + "　" + when + "　" +
+                                              std::to_string(c.answers) + "件）を復元しますか（Y/N）");
+        const auto over = asked.screen("asked"), first = asked.screen("first");
+        EXPECT_FALSE(over[0].empty() && over[1].empty()) << "the question stands over a blank screen";
+        for (int row : {0, 1, 2}) EXPECT_EQ(over[row], first[row]) << row;
+        EXPECT_EQ(asked.colors("asked")[0], asked.colors("first")[0]);
+    }
+}
+
 // A run ended with the end key is not offered, but reopens (MARULA_REOPEN)
 // to its table without printing again or ending; the reopened run carries
 // on with new input.
@@ -225,20 +268,26 @@ TEST(Journal, EscapeLeavesTheEntryForTheMenuAndItsInputIsOffered) {
     EXPECT_EQ(unkept.screen("back"), left.screen("before"));
 }
 
-// The point list's journal (F7, F4) lists the runs newest first and reopens
-// one: its program starts with the run replayed, a correction and a print
-// give the original's sheet with that correction, as if typed whole.
+// The point list's journal (F7, F4) lists the runs newest first, each by its
+// own number and its program's name, and reopens the one whose number is
+// typed: its program starts with the run replayed, a correction and a
+// print give the original's sheet with that correction, as if typed whole.
 TEST(Journal, ARunReopenedFromThePointListIsCorrectedAndPrinted) {
     JobFolder job;
     auto finished = run_script("linktrav", kHalfTraverse + kRestOfTraverse + Lines{"key F4", "key F8"}, {job.env()});
     ASSERT_EQ(finished.exit_status, 0) << finished.stderr_text;
+    run_script("isect2d", {"type A1"}, {job.env()});  // run 2, listed first
     const Lines correction = {"key F1", "type 4", "type 1", "type 100.004"};
     auto reopened = run_script("points", Lines{"key F7", "key F4", "snap journal", "type 1", "snap reopened"} +
                                              correction + Lines{"key F4"},
                                {job.env()});
     ASSERT_EQ(reopened.exit_status, 0) << reopened.stderr_text;
-    EXPECT_NE(reopened.row("journal", 4).find("linktrav  B K1 P1"), std::string::npos) << reopened.row("journal", 4);
-    EXPECT_NE(reopened.row("journal", 4).find("終了"), std::string::npos) << reopened.row("journal", 4);
+    const std::string newest = reopened.row("journal", 4), oldest = reopened.row("journal", 5);
+    EXPECT_TRUE(newest.starts_with("    2 ")) << newest;
+    EXPECT_NE(newest.find(" 2点2方向 "), std::string::npos) << newest;
+    EXPECT_TRUE(oldest.starts_with("    1 ")) << oldest;
+    EXPECT_NE(oldest.find(" 結合トラバース B K1 P1 "), std::string::npos) << oldest;
+    EXPECT_NE(oldest.find("終了"), std::string::npos) << oldest;
     EXPECT_TRUE(reopened.logged("run linktrav"));
     EXPECT_EQ(reopened.events_starting("print ").size(), 1u);  // only the new print: the replay printed nothing
 
@@ -249,8 +298,9 @@ TEST(Journal, ARunReopenedFromThePointListIsCorrectedAndPrinted) {
     EXPECT_NE(test::transcript(reopened), test::transcript(finished));  // the correction is in it
     // The reopened run is a new run holding the old input and the new.
     const auto list = journal_list(job);
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_TRUE(list[0].starts_with("2\t")) << list[0];
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_TRUE(list[0].starts_with("3\t")) << list[0];
+    EXPECT_NE(list[0].find("\tlinktrav\t"), std::string::npos) << list[0];
 }
 
 // Known points and azimuths taken from the job are journaled as the values

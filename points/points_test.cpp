@@ -518,5 +518,45 @@ TEST(Points, ALongPrintIsAskedFirst) {
     EXPECT_EQ(transcript(confirmed, 11).size(), transcript(confirmed, 1).size() - 39);  // one point on the last sheet
 }
 
+// The printed list is filed in the job's reports/ like every program's
+// sheet, with the job's line under the title (and the page's own header no
+// longer repeating it); script mode keeps print-N too. After a change of
+// job the next list is the new job's, filed in its folder.
+TEST(Points, ThePrintedListIsFiledInTheJobsReportsUnderItsName) {
+    Workspace w;
+    ASSERT_TRUE(w.job()->set_header({"神南一丁目", 9}, kTestOrigin).ok());
+    fill(*w.job(), 2);
+    auto other = job::create_job({"別の現場", 2}, w.data() / "marula" / "jobs");
+    ASSERT_TRUE(other.job) << other.message;
+    ASSERT_TRUE(other.job->add(point("K1", 5000, 6000), kTestOrigin).ok());
+    const fs::path other_folder = other.job->folder();
+    other.job.reset();
+    const auto listed = job::list_jobs({w.data() / "marula" / "jobs"}, std::nullopt);
+    ASSERT_EQ(listed.size(), 2u);
+    const int other_index = listed[0].folder == other_folder ? 1 : 2;
+
+    auto r = run_script("points",
+                        {"key F4", "snap printed", "key F7", "key F3", "type " + std::to_string(other_index), "key F4"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("printed", 23), "帳票を現場に保存しました：points-20260401-001.pdf");
+    EXPECT_EQ(r.events_starting("filed "),
+              (std::vector<std::string>{"filed points-20260401-001.pdf", "filed points-20260401-001.pdf"}));
+    const fs::path here = w.job_folder() / "reports" / "points-20260401-001.txt";
+    const fs::path there = other_folder / "reports" / "points-20260401-001.txt";
+    ASSERT_TRUE(fs::exists(here));
+    EXPECT_TRUE(fs::exists(here.parent_path() / "points-20260401-001.pdf"));
+    EXPECT_FALSE(fs::exists(here.parent_path() / "points-20260401-002.txt"));  // the second list went with its job
+    ASSERT_TRUE(fs::exists(there));
+    EXPECT_EQ(bytes_of(here), bytes_of(r.out_dir / "print-1.txt"));
+    const std::string sheet = bytes_of(here), other_sheet = bytes_of(there);
+    EXPECT_NE(sheet.find("    現場：神南一丁目（第9系）\n"), std::string::npos) << sheet;
+    EXPECT_EQ(sheet.find("現場：", sheet.find("現場：") + 1), std::string::npos) << "the job is named twice";
+    EXPECT_NE(sheet.find("\n  （1/1頁）\n"), std::string::npos) << sheet;
+    EXPECT_NE(sheet.find("       2  P2 "), std::string::npos) << sheet;
+    EXPECT_NE(other_sheet.find("    現場：別の現場（第2系）\n"), std::string::npos) << other_sheet;
+    EXPECT_NE(other_sheet.find("       1  K1 "), std::string::npos) << other_sheet;
+}
+
 }  // namespace
 }  // namespace marula

@@ -329,13 +329,20 @@ TEST(Points, ExportWritesTheJobsFileIntoItsFolderAndNamesIt) {
         ASSERT_TRUE(w.job()->apply_import(s01.file, job::OnConflict::keep, {"points_test", "s01"}).result.ok());
     }
     auto r = run_script("points",
-                        {"key F7", "key F2", "type 1", "snap sima", "key F7", "key F2", "type 2", "snap csv", "key F7",
-                         "key F2", "type 1", "snap again"},
+                        {"key F7", "key F2", "type 1", "snap folder", "key Enter", "snap sima", "key F7", "key F2",
+                         "type 2", "key Enter", "snap csv", "key F7", "key F2", "type 1", "key Enter", "snap again"},
                         w.env());
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
     const fs::path sima = w.job_folder() / fs::path("神南一丁目境界確定.sim");
     const fs::path csv = w.job_folder() / fs::path("神南一丁目境界確定.csv");
+    // The job's folder is offered, and Enter takes it.
+    EXPECT_EQ(status(r, "folder"), " 現場のフォルダ：" + w.job_folder().string());
+    EXPECT_EQ(r.row("folder", 23), "  書出先フォルダは（Enterで現場のフォルダ）");
     EXPECT_NE(status(r, "sima").find("書出：神南一丁目境界確定.sim"), std::string::npos) << status(r, "sima");
+    // The file's name stands on the prompt row until the next key (the row
+    // cuts the folder after it).
+    EXPECT_TRUE(r.row("sima", 23).starts_with("書き出しました：神南一丁目境界確定.sim（/")) << r.row("sima", 23);
+    EXPECT_TRUE(r.logged("notice 書き出しました：神南一丁目境界確定.sim（" + w.job_folder().string() + "）"));
     EXPECT_NE(status(r, "csv").find("書出：神南一丁目境界確定.csv"), std::string::npos) << status(r, "csv");
     EXPECT_EQ(bytes_of(csv), bytes_of(samples_dir() / "store_after_keep.csv"));
     auto back = job::read_sima(bytes_of(sima));
@@ -347,6 +354,29 @@ TEST(Points, ExportWritesTheJobsFileIntoItsFolderAndNamesIt) {
     // A second export never overwrites the first.
     EXPECT_NE(status(r, "again").find("書出：神南一丁目境界確定_2.sim"), std::string::npos) << status(r, "again");
     EXPECT_EQ(bytes_of(w.job_folder() / fs::path("神南一丁目境界確定_2.sim")), bytes_of(sima));
+}
+
+// Export to a folder typed at the question (a USB stick, a CAD share):
+// "~/" is the home folder, a relative path starts at the job's folder, and
+// a folder that is not there is said and asked again.
+TEST(Points, ExportGoesToATypedFolder) {
+    Workspace w;
+    ASSERT_TRUE(w.job()->set_header({"神南", 9}, kTestOrigin).ok());
+    fill(*w.job(), 3);
+    fs::create_directories(w.home() / "usb");
+    fs::create_directories(w.job_folder() / "cad");
+    auto r = run_script("points",
+                        {"key F7", "key F2", "type 2", "type ~/nowhere", "snap refused", "type ~/usb", "snap usb",
+                         "key F7", "key F2", "type 1", "type cad"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_TRUE(r.logged("notice フォルダがありません：" + (w.home() / "nowhere").string()));
+    EXPECT_EQ(r.row("refused", 23), "  書出先フォルダは（Enterで現場のフォルダ）");  // asked again
+    EXPECT_TRUE(fs::exists(w.home() / "usb" / "神南.csv"));
+    EXPECT_EQ(r.row("usb", 23), "書き出しました：神南.csv（" + (w.home() / "usb").string() + "）");
+    EXPECT_TRUE(fs::exists(w.job_folder() / "cad" / "神南.sim"));
+    EXPECT_FALSE(fs::exists(w.job_folder() / "神南.csv"));
+    EXPECT_FALSE(fs::exists(w.job_folder() / "神南.sim"));
 }
 
 TEST(Points, ChangeOfJobToAListedOneAndToANewOne) {

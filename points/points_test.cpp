@@ -411,6 +411,33 @@ TEST(Points, ChangeOfJobToAListedOneAndToANewOne) {
     EXPECT_FALSE(fs::exists(fs::path(w.data()).parent_path() / "config" / "marula" / "current-job"));
 }
 
+// With a documents folder set (user-dirs.dirs), a new job is made under it
+// in Marula/; the job the program started in stays in the data folder,
+// and the change of job lists the jobs of both. 現場情報 names the folder.
+TEST(Points, ANewJobGoesUnderTheDocumentsFolderAndBothFoldersAreListed) {
+    Workspace w;
+    fill(*w.job(), 2);
+    const fs::path config = w.home().parent_path() / "config";
+    fs::create_directories(config);
+    std::ofstream(config / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/ドキュメント\"\n";
+    const fs::path documents = w.home() / "ドキュメント" / "Marula";
+    auto r = run_script("points",
+                        {"key F7", "key F3", "snap before", "type 0", "type 新しい境界", "type 9", "key F7", "key F6",
+                         "snap info", "key Enter", "key F7", "key F3", "snap after"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    const fs::path made = documents / "新しい境界";
+    EXPECT_TRUE(fs::exists(made / "job.db"));
+    EXPECT_TRUE(fs::exists(w.job_folder() / "job.db"));  // the earlier job stays where it was
+    EXPECT_NE(r.row("before", 3).find(documents.string()), std::string::npos) << r.row("before", 3);
+    EXPECT_EQ(r.cells("before", 5, 0, 8), "  1 job ");
+    EXPECT_EQ(r.row("info", 5), " フォルダ：" + made.string());
+    EXPECT_EQ(r.row("info", 6), " 現場名　：新しい境界");
+    // Documents first, then the data folder.
+    EXPECT_EQ(r.cells("after", 5, 0, 15), "  1 新しい境界 ");
+    EXPECT_EQ(r.cells("after", 6, 0, 8), "  2 job ");
+}
+
 TEST(Points, WithoutAJobSaysSoAndOffersTheMenu) {
     Workspace w;
     auto r = run_script("points", {"snap none", "key F1", "key F5", "snap still", "key F7"}, w.env(false));

@@ -207,6 +207,33 @@ TEST(Journal, TheRestoreQuestionNamesTheRunOverTheProgramsTitle) {
     }
 }
 
+// A reopened calculation keeps its title: the rows above the table, text
+// and colours, are those of a fresh start at its first question, whether
+// the replay ends in the entry or at the key bar.
+TEST(Journal, AReopenedCalculationKeepsItsTitle) {
+    const std::vector<std::string> programs = {"linktrav", "looptrav", "opentrav", "radtrav",  "isect2d",   "isect1d",
+                                               "isect4p",  "perpfoot", "invchain", "invradial", "coordarea", "cornercut"};
+    for (const std::string& program : programs) {
+        SCOPED_TRACE(program);
+        JobFolder job;
+        run_script(program, {"type 1", "type 1", "type 1"}, {job.env()});
+        auto fresh = run_script(program, {"snap first"});
+        auto reopened = run_script(program, {"snap reopened"}, {job.env(), "MARULA_REOPEN=1"});
+        ASSERT_EQ(reopened.exit_status, 0) << reopened.stderr_text;
+        for (int row : {0, 1}) {
+            EXPECT_EQ(reopened.row("reopened", row), fresh.row("first", row)) << row;
+            EXPECT_EQ(reopened.colors("reopened")[row], fresh.colors("first")[row]) << row;
+        }
+    }
+    // A finished traverse, reopened at its key bar.
+    JobFolder job;
+    run_script("linktrav", kHalfTraverse + kRestOfTraverse + Lines{"key F4", "key F8"}, {job.env()});
+    auto fresh = run_script("linktrav", {"snap first"});
+    auto reopened = run_script("linktrav", {"snap reopened"}, {job.env(), "MARULA_REOPEN=1"});
+    EXPECT_EQ(reopened.row("reopened", 0), fresh.row("first", 0));
+    EXPECT_EQ(reopened.colors("reopened")[0], fresh.colors("first")[0]);
+}
+
 // A run ended with the end key is not offered, but reopens (MARULA_REOPEN)
 // to its table without printing again or ending; the reopened run carries
 // on with new input.

@@ -1,6 +1,8 @@
 // Line entry on the prompt row, number entry and notices.
 #include "runtime.h"
 
+#include <utility>
+
 #include "runtime_internal.h"
 
 namespace marula {
@@ -133,7 +135,7 @@ double Runtime::input_number(std::string_view prompt, std::optional<double> pres
 
 void Runtime::say(std::string_view message) {
     log_event("notice " + std::string(message));
-    notice(cut_to_width(message, kColumns - 1));
+    notice(message);
 }
 
 void Runtime::say_until_key(std::string_view message) {
@@ -167,15 +169,22 @@ void Runtime::end_standing_notice() {
 void Runtime::notice(std::string_view message) {
     int col = cursor_col_, row = cursor_row_, color = color_, style = style_;
     std::array<Cell, kColumns> saved = text_[kPromptRow];
+    // No entry cursor over the notice (nor, before an entry has its place,
+    // at the top left of the title row).
+    const bool was_entering = std::exchange(entering_, false);
     clear_row(kPromptRow);
     locate(0, kPromptRow);
     color_ = 10;
     style_ = 4;
-    print(message);
+    // Cut to the row: text that ran past it would line-feed the console,
+    // and a console over the whole screen would take the title row off the
+    // top while only the prompt row is put back.
+    print(cut_to_width(message, kColumns - 1));
     present();
     beep();
     wait(120);
     text_[kPromptRow] = saved;
+    entering_ = was_entering;
     locate(col, row);
     color_ = color;
     style_ = style;

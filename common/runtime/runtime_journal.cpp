@@ -177,7 +177,7 @@ bool Runtime::ask_yes_no(std::string_view question) {
     locate(0, kPromptRow);
     color_ = 0;
     style_ = 4;
-    print(question);
+    print(cut_to_width(question, kColumns - 1));  // never wrapping into a scroll (see notice)
     color_ = color;
     style_ = style;
     std::optional<bool> answer;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "script_backend.h"
@@ -92,6 +93,39 @@ TEST(TextPlane, ClsModesClearTheirOwnPlanes) {
 struct PixelProbe {
     int x, y, colour;
 };
+
+// A notice or a one-key question longer than the prompt row is cut to it:
+// wrapped, it would line-feed the console, and with the console over the
+// whole screen (a program's start, before its table's rows are set) the
+// title row would scroll off the top while only the prompt row is put back.
+TEST(TextPlane, ALongNoticeOrQuestionNeverScrollsTheTitleAway) {
+    const std::string long_text = std::string("前回の入力（") + std::string(70, 'x') + "）を復元しますか（Y/N）";
+    struct Case {
+        const char* what;
+        std::vector<std::string> script;
+        std::function<void(Runtime&)> show;
+    };
+    const std::vector<Case> cases = {
+        {"notice", {}, [&](Runtime& rt) { rt.notice(long_text); }},
+        {"question", {"type N"}, [&](Runtime& rt) { EXPECT_FALSE(rt.ask_yes_no(long_text)); }},
+        {"standing notice", {"key F1"}, [&](Runtime& rt) { rt.say_until_key(long_text); rt.wait_event(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto rt = make_runtime(c.script);
+        rt->console(0, 24);
+        rt->locate(40, 0);
+        rt->print(" 結合ﾄﾗﾊﾞ-ｽ （測点は16点迄です。）");
+        rt->locate(0, 22);
+        rt->print("row 22");
+        rt->locate(0, 23);
+        rt->print("prompt");
+        rt->key_trap(1, Trap::On);
+        c.show(*rt);
+        EXPECT_EQ(row_text(*rt, 0), std::string(40, ' ') + " 結合ﾄﾗﾊﾞ-ｽ （測点は16点迄です。）");
+        EXPECT_EQ(row_text(*rt, 22), "row 22");
+    }
+}
 
 TEST(Graphics, ShapesPutTheirPixelsWhereExpected) {
     auto rt = make_runtime();

@@ -140,7 +140,9 @@ public:
     void all_keys(Trap state);
     void mouse_trap(Trap state);
     // Waits for the next event whose trap is on (events of stopped traps
-    // are kept until switched on; those of switched-off traps are dropped)
+    // are kept until switched on; those of switched-off traps are dropped,
+    // but for a function key pressed while a page or hard copy was saved,
+    // filed and sent: it comes first here, when its trap is on by then)
     // for at most `timeout_units` × 10 ms, or for ever when negative.
     // Returns nothing on a timeout. In script mode time does not pass: the
     // next scripted event is taken at once; when the script is exhausted,

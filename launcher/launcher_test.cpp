@@ -343,35 +343,6 @@ TEST(Launcher, WithAJobTheMainMenuNamesItAndF6StartsThePointList) {
     EXPECT_EQ(r.row("points", 4), "     2 境界①                  -36058.004     -8110.917");
 }
 
-// The main menu shows as much of the job's name as its row holds after
-// 「現場：」 (24 columns); a longer name ends with 「…」, never half a
-// character.
-TEST(Launcher, ALongJobNameIsCutWithAnEllipsis) {
-    struct Case {
-        std::string name;
-        std::string shown;
-    };
-    const std::vector<Case> cases = {
-        {"神南一丁目", "神南一丁目"},
-        {"神南一丁目境界確定測量第", "神南一丁目境界確定測量第"},  // 24 columns: fits whole
-        {"神南一丁目境界確定測量第二", "神南一丁目境界確定測量…"},
-        {"K神南一丁目境界確定測量第", "K神南一丁目境界確定測…"},  // 25 columns: the cut leaves one over
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "ABCDEFGHIJKLMNOPQRSTUV…"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TemporaryJob job;
-        {
-            auto opened = job::open_job(job.folder());
-            ASSERT_TRUE(opened.job);
-            ASSERT_TRUE(opened.job->set_header({c.name, 9}, {"launcher_test", "test"}).ok());
-        }
-        auto r = run_script("marula", {"snap main"}, job.env());
-        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-        EXPECT_EQ(r.row("main", 2).substr(r.row("main", 2).find("現場：")), "現場：" + c.shown);
-    }
-}
-
 // A job that cannot be opened (a job.db that is not ours) is said once and
 // the menu is the one without a job: no name, no F6, the file untouched.
 TEST(Launcher, AJobThatCannotBeOpenedLeavesTheMenuAsWithout) {

@@ -458,62 +458,6 @@ TEST(Jobs, ChoiceFollowsTheEnvironmentAndTheFirstStartMakesTheDefault) {
     EXPECT_EQ(choose_job_folder(job_from_environment(), false), t.path() / "env");
 }
 
-// New jobs go under the user's documents folder (XDG_DOCUMENTS_DIR in
-// user-dirs.dirs, then Marula/) when there is one, else under the data
-// folder; the change of job lists both, documents first.
-TEST(Jobs, NewJobsGoUnderTheDocumentsFolderWhenTheUserHasOne) {
-    SavedVariable home_variable("HOME"), data("XDG_DATA_HOME"), config("XDG_CONFIG_HOME");
-    TempFolder t;
-    const fs::path home = t.path() / "home";
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_DATA_HOME", (t.path() / "data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (t.path() / "config").c_str(), 1);
-    const fs::path data_jobs = t.path() / "data" / "marula" / "jobs";
-    struct Case {
-        const char* dirs;                      // user-dirs.dirs; nullptr: no such file
-        std::optional<fs::path> documents;     // the folder new jobs go to, when not the data folder
-    };
-    const std::vector<Case> cases = {
-        {nullptr, std::nullopt},
-        {"XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n", std::nullopt},
-        {"# written by xdg-user-dirs-update\nXDG_DOCUMENTS_DIR=\"$HOME/ドキュメント\"\n", home / "ドキュメント" / "Marula"},
-        {"XDG_DOCUMENTS_DIR=\"/srv/書類\"\r\n", fs::path("/srv/書類/Marula")},
-        {"  XDG_DOCUMENTS_DIR=\"$HOME/My\\ Docs\"\n", home / "My Docs" / "Marula"},
-        {"XDG_DOCUMENTS_DIR=\"$HOME/old\"\nXDG_DOCUMENTS_DIR=\"$HOME/new\"\n", home / "new" / "Marula"},
-        {"# XDG_DOCUMENTS_DIR=\"$HOME/commented\"\n", std::nullopt},
-        {"XDG_DOCUMENTS_DIR=\"$HOME/\"\n", std::nullopt},  // the home folder: switched off
-        {"XDG_DOCUMENTS_DIR=\"$HOME\"\n", std::nullopt},
-        {"XDG_DOCUMENTS_DIR=\"Documents\"\n", std::nullopt},  // neither $HOME/ nor absolute
-        {"XDG_DOCUMENTS_DIR=$HOME/Documents\n", std::nullopt},  // unquoted: not the file's form
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.dirs ? c.dirs : "(no file)");
-        fs::remove_all(t.path() / "config");
-        if (c.dirs) {
-            fs::create_directories(t.path() / "config");
-            std::ofstream(t.path() / "config" / "user-dirs.dirs", std::ios::binary) << c.dirs;
-        }
-        EXPECT_EQ(jobs_documents_folder(), c.documents);
-        EXPECT_EQ(new_jobs_folder(), c.documents.value_or(data_jobs));
-        std::vector<fs::path> listed{data_jobs};
-        if (c.documents) listed.insert(listed.begin(), *c.documents);
-        EXPECT_EQ(job_list_folders(), listed);
-    }
-    // A job made now lands there; one made before stays in the data folder
-    // and both are listed.
-    const OpenResult before = create_job({"前から", std::nullopt});
-    ASSERT_TRUE(before.job) << before.message;
-    EXPECT_EQ(before.job->folder(), data_jobs / "前から");
-    std::ofstream(t.path() / "config" / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/Documents\"\n";
-    const OpenResult made = create_job({"神南", 9});
-    ASSERT_TRUE(made.job) << made.message;
-    EXPECT_EQ(made.job->folder(), home / "Documents" / "Marula" / "神南");
-    const auto jobs = list_jobs(job_list_folders(), std::nullopt);
-    ASSERT_EQ(jobs.size(), 2u);
-    EXPECT_EQ(jobs[0].folder, made.job->folder());
-    EXPECT_EQ(jobs[1].folder, before.job->folder());
-}
-
 TEST(Jobs, ListedUnderTheDataFolderAndCreatedByName) {
     TempFolder t;
     const OpenResult a = create_job({"神南/一丁目", 9}, t.path());

@@ -48,53 +48,33 @@ std::optional<fs::path> job_from_environment() {
 
 fs::path jobs_data_folder() { return xdg_folder("XDG_DATA_HOME", ".local/share") / "marula" / "jobs"; }
 
-namespace {
-
-// The folder of one `XDG_DOCUMENTS_DIR="…"` value of user-dirs.dirs: "$HOME/…"
-// or an absolute path, shell-escaped inside its quotes (a backslash keeps
-// the next character); nothing for any other form, and for the home
-// folder itself (the folder switched off).
-std::optional<fs::path> documents_value(std::string_view quoted) {
-    while (!quoted.empty() && (quoted.back() == '\r' || quoted.back() == ' ' || quoted.back() == '\t'))
-        quoted.remove_suffix(1);
-    if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return std::nullopt;
-    std::string value;
-    for (std::size_t i = 1; i + 1 < quoted.size(); ++i) {
-        if (quoted[i] == '\\' && i + 2 < quoted.size()) ++i;
-        value += quoted[i];
-    }
-    fs::path folder;
-    if (value.starts_with("$HOME/")) folder = home() / value.substr(6);
-    else if (value.starts_with('/')) folder = value;
-    else return std::nullopt;
-    auto bare = [](const fs::path& p) {
-        std::string s = p.lexically_normal().string();
-        while (s.size() > 1 && s.back() == '/') s.pop_back();
-        return s;
-    };
-    if (bare(folder) == bare(home())) return std::nullopt;
-    return folder;
-}
-
-}  // namespace
-
 std::optional<fs::path> jobs_documents_folder() {
     const auto dirs = read_file(xdg_folder("XDG_CONFIG_HOME", ".config") / "user-dirs.dirs", 64 * 1024);
     if (!dirs) return std::nullopt;
-    // The file is read by the shell: the last assignment stands, and
-    // blanks before a name do not matter.
-    std::optional<fs::path> folder;
     std::string_view rest = *dirs;
     while (!rest.empty()) {
         const auto end = rest.find('\n');
         std::string_view line = rest.substr(0, end);
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
         constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR=";
-        if (line.starts_with(kKey)) folder = documents_value(line.substr(kKey.size()));
+        if (!line.starts_with(kKey)) continue;
+        std::string_view value = line.substr(kKey.size());
+        if (value.size() < 2 || value.front() != '"' || value.back() != '"') return std::nullopt;
+        value = value.substr(1, value.size() - 2);
+        fs::path folder;
+        if (value.starts_with("$HOME/")) folder = home() / std::string(value.substr(6));
+        else if (value.starts_with('/')) folder = std::string(value);
+        else return std::nullopt;
+        // A documents folder set to the home folder itself means none.
+        auto bare = [](const fs::path& p) {
+            std::string s = p.lexically_normal().string();
+            while (s.size() > 1 && s.back() == '/') s.pop_back();
+            return s;
+        };
+        if (bare(folder) == bare(home())) return std::nullopt;
+        return folder / "Marula";
     }
-    if (!folder) return std::nullopt;
-    return *folder / "Marula";
+    return std::nullopt;
 }
 
 fs::path new_jobs_folder() { return jobs_documents_folder().value_or(jobs_data_folder()); }

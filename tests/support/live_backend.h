@@ -59,10 +59,6 @@ public:
         : plan_(plan.begin(), plan.end()), idle_calls_(idle_calls) {}
 
     void present(const std::uint8_t*) override {}
-    // Pages are saved and filed as in script mode, never handed to the
-    // system's printer (a test must not print), while time still passes.
-    void never_send_to_printer() { script_ = true; }
-    bool script_mode() const override { return script_; }
     // The runtime whose screen decides `once_shown` (set once it exists).
     void watch(const Runtime* rt) { rt_ = rt; }
     std::size_t left() const { return plan_.size(); }
@@ -88,7 +84,6 @@ public:
 private:
     std::deque<Planned> plan_;
     int idle_calls_;
-    bool script_ = false;
     const Runtime* rt_ = nullptr;
 };
 

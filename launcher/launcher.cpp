@@ -333,10 +333,17 @@ void draw_group(Runtime& rt, const Menu& table, int index) {
         text_at(rt, 23, g.badge_row(), g.label, kBlue, 0);
 }
 
-// The job's name beside the title, cut where the screen ends.
+// The job's name beside the title, as much of it as the row holds; a
+// longer name ends with 「…」 so that it is seen to go on.
 void draw_job_name(Runtime& rt, std::string_view name) {
-    text_at(rt, kJobColumn, kJobRow, "現場：", kGreen);
-    text_at(rt, kJobColumn + 6, kJobRow, cut_to_width(name, kColumns - 1 - kJobColumn - 6), kBlue);
+    constexpr std::string_view kLabel = "現場：";
+    constexpr std::string_view kMore = "…";
+    const int column = kJobColumn + display_width(kLabel), room = kColumns - column;
+    text_at(rt, kJobColumn, kJobRow, kLabel, kGreen);
+    const std::string shown = display_width(name) <= room
+                                  ? std::string(name)
+                                  : cut_to_width(name, room - display_width(kMore)) + std::string(kMore);
+    text_at(rt, column, kJobRow, shown, kBlue);
 }
 
 void draw_main_menu(Runtime& rt, const std::optional<std::string>& job_name) {

@@ -1,11 +1,17 @@
 // The point list's export: the job's points as a SIMA or CSV file in the
 // job's folder, under a name that is free.
+#include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/format.h"
 
 #include "base/text_codec.h"
 #include "frame/correction.h"
 #include "frame/entry.h"
 #include "frame/key_bar.h"
+#include "frame/screen.h"
 #include "list_screen.h"
 
 namespace marula::points {
@@ -33,6 +39,46 @@ fs::path free_file_name(const fs::path& folder, const std::string& stem, std::st
     return file;
 }
 
+// A folder name shown whole when it fits `columns`, else its end after
+// "…" (the end names it best).
+std::string shown_folder(const fs::path& folder, int columns) {
+    std::string text = folder.string();
+    if (display_width(text) <= columns) return text;
+    std::vector<std::string> chars = split_chars(text);
+    std::string tail;
+    int width = display_width("…");
+    for (auto ch = chars.rbegin(); ch != chars.rend(); ++ch) {
+        const int w = char_width(decode_char(*ch));
+        if (width + w > columns) break;
+        tail.insert(0, *ch);
+        width += w;
+    }
+    return "…" + tail;
+}
+
+// The folder the file goes to: the job's own (shown on the status row and
+// taken by Enter) or one typed, such as a USB stick or a CAD share. "~/" is
+// the home folder, as at a shell; other relative paths start at the job's
+// folder. A folder that is not there is said and asked again.
+fs::path ask_export_folder(Runtime& rt, Session& session) {
+    const fs::path job_folder = session.job()->folder();
+    print_at(rt, 0, kStatusRow, std::string(kColumns, ' '), 0);
+    const std::string label = " 現場のフォルダ：";
+    print_at(rt, 0, kStatusRow, label + shown_folder(job_folder, kColumns - 1 - display_width(label)), kMessageColor,
+             kStylePlain);
+    for (;;) {
+        const std::string typed = trim_blanks(ask_text(rt, 2, "書出先フォルダは（Enterで現場のフォルダ） "));
+        if (typed.empty()) return job_folder;
+        fs::path folder = typed;
+        if (const char* home = std::getenv("HOME"); home && *home && (typed == "~" || typed.starts_with("~/")))
+            folder = typed == "~" ? fs::path(home) : fs::path(home) / typed.substr(2);
+        if (folder.is_relative()) folder = job_folder / folder;
+        std::error_code ec;
+        if (fs::is_directory(folder, ec)) return folder;
+        session.say("フォルダがありません：" + folder.string());
+    }
+}
+
 }  // namespace
 
 std::string export_points(Runtime& rt, Session& session) {
@@ -45,16 +91,19 @@ std::string export_points(Runtime& rt, Session& session) {
         session.say("1か2を入力して下さい。");
     }
     const bool sima = format == 1;
+    const fs::path folder = ask_export_folder(rt, session);
     const auto bytes = sima ? session.job()->export_sima() : session.job()->export_csv();
     if (!bytes.ok()) {
         session.say(*bytes.trouble);
         return {};
     }
-    const fs::path file = free_file_name(session.job()->folder(), file_stem(session.job()->display_name()), sima ? ".sim" : ".csv");
+    const fs::path file = free_file_name(folder, file_stem(session.job()->display_name()), sima ? ".sim" : ".csv");
     if (job::save_file(file, bytes.value)) {
         session.say("書き出せません：" + file.string());
         return {};
     }
+    // The file's name first: a long folder is what the row cuts.
+    rt.say_until_key("書き出しました：" + file.filename().string() + "（" + folder.string() + "）");
     return "書出：" + file.filename().string();
 }
 

@@ -119,8 +119,14 @@ private:
     job::Job* job_() { return session_.job(); }
     const job::Job* job_() const { return session_.job(); }
 
-    // The session's job shown from its first page.
+    // The session's job shown from its first page; its printed lists are
+    // filed in its reports/ and name it under their title, as every
+    // program's sheets do.
     void shown_job() {
+        if (job_()) {
+            rt_.file_sheets_in(job_()->reports_folder());
+            rt_.set_sheet_line(session_.sheet_line());
+        }
         page_ = 0;
         reload();
         redraw();
@@ -380,11 +386,9 @@ private:
             erase_key_bar(rt_, KeyBar::Table);
             if (!confirm(rt_, std::to_string(pages) + "枚になります。印刷しますか（Y/N） ")) return;
         }
-        std::string header = "  現場：" + job_()->display_name();
-        if (auto zone = job_()->header().zone) header += "　座標系：" + std::to_string(*zone) + "系";
         for (int page = 0; page < pages; ++page) {
-            begin_report(rt_, kPointsReport);
-            rt_.lprint(header + "　（" + std::to_string(page + 1) + "/" + std::to_string(pages) + "頁）");
+            begin_report(rt_, kPointsReport);  // the job's line under the title
+            rt_.lprint("  （" + std::to_string(page + 1) + "/" + std::to_string(pages) + "頁）");
             rt_.lprint("");
             rt_.lprint("    番号  点　名                   Ｘ座標         Ｙ座標         標　高");
             const std::size_t first = std::size_t(page) * kReportRows;

@@ -332,14 +332,23 @@ TEST(Points, ExportWritesTheJobsFileIntoItsFolderAndNamesIt) {
         ASSERT_TRUE(s01.ok());
         ASSERT_TRUE(w.job()->apply_import(s01.file, job::OnConflict::keep, {"points_test", "s01"}).result.ok());
     }
+    fs::create_directories(w.home() / "usb");
     auto r = run_script("points",
-                        {"key F7", "key F2", "type 1", "snap sima", "key F7", "key F2", "type 2", "snap csv", "key F7",
-                         "key F2", "type 1", "snap again"},
+                        {"key F7", "key F2", "type 1", "snap folder", "key Enter", "snap sima", "key F7", "key F2",
+                         "type 2", "key Enter", "snap csv", "key F7", "key F2", "type 1", "key Enter", "snap again",
+                         "key F7", "key F2", "type 1", "type ~/nowhere", "type ~/usb"},
                         w.env());
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
     const fs::path sima = w.job_folder() / fs::path("神南一丁目境界確定.sim");
     const fs::path csv = w.job_folder() / fs::path("神南一丁目境界確定.csv");
+    // The job's folder is offered, and Enter takes it.
+    EXPECT_EQ(status(r, "folder"), " 現場のフォルダ：" + w.job_folder().string());
+    EXPECT_EQ(r.row("folder", 23), "  書出先フォルダは（Enterで現場のフォルダ）");
     EXPECT_NE(status(r, "sima").find("書出：神南一丁目境界確定.sim"), std::string::npos) << status(r, "sima");
+    // The file's name stands on the prompt row until the next key (the row
+    // cuts the folder after it).
+    EXPECT_TRUE(r.row("sima", 23).starts_with("書き出しました：神南一丁目境界確定.sim（/")) << r.row("sima", 23);
+    EXPECT_TRUE(r.logged("notice 書き出しました：神南一丁目境界確定.sim（" + w.job_folder().string() + "）"));
     EXPECT_NE(status(r, "csv").find("書出：神南一丁目境界確定.csv"), std::string::npos) << status(r, "csv");
     EXPECT_EQ(bytes_of(csv), bytes_of(samples_dir() / "store_after_keep.csv"));
     auto back = job::read_sima(bytes_of(sima));
@@ -351,6 +360,10 @@ TEST(Points, ExportWritesTheJobsFileIntoItsFolderAndNamesIt) {
     // A second export never overwrites the first.
     EXPECT_NE(status(r, "again").find("書出：神南一丁目境界確定_2.sim"), std::string::npos) << status(r, "again");
     EXPECT_EQ(bytes_of(w.job_folder() / fs::path("神南一丁目境界確定_2.sim")), bytes_of(sima));
+    // A folder typed at the question (a USB stick): one that is not there is
+    // said and asked again.
+    EXPECT_TRUE(r.logged("notice フォルダがありません：" + (w.home() / "nowhere").string()));
+    EXPECT_EQ(bytes_of(w.home() / "usb" / fs::path("神南一丁目境界確定.sim")), bytes_of(sima));
 }
 
 TEST(Points, ChangeOfJobToAListedOneAndToANewOne) {
@@ -383,6 +396,24 @@ TEST(Points, ChangeOfJobToAListedOneAndToANewOne) {
     ASSERT_EQ(after.size(), 3u);
     // In script mode the change holds for the run only: no current job is written.
     EXPECT_FALSE(fs::exists(fs::path(w.data()).parent_path() / "config" / "marula" / "current-job"));
+}
+
+// With a documents folder set, a new job is made under it in Marula/, the
+// job already open stays in the data folder, 現場切替 lists both and
+// 現場情報 names the new job's folder.
+TEST(Points, ANewJobGoesUnderTheDocumentsFolderAndBothFoldersAreListed) {
+    Workspace w;
+    fs::create_directories(w.home().parent_path() / "config");
+    std::ofstream(w.home().parent_path() / "config" / "user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/書類\"\n";
+    const fs::path made = w.home() / "書類" / "Marula" / "新しい境界";
+    auto r = run_script("points", {"key F7", "key F3", "type 0", "type 新しい境界", "type 9", "key F7", "key F6",
+                                   "snap info", "key Enter", "key F7", "key F3", "snap jobs"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_TRUE(fs::exists(made / "job.db"));
+    EXPECT_TRUE(fs::exists(w.job_folder() / "job.db"));
+    EXPECT_EQ(r.row("info", 5), " フォルダ：" + made.string());
+    EXPECT_EQ(r.cells("jobs", 5, 0, 15) + r.cells("jobs", 6, 0, 8), "  1 新しい境界   2 job ");
 }
 
 TEST(Points, WithoutAJobSaysSoAndOffersTheMenu) {
@@ -638,6 +669,26 @@ TEST(Points, LatitudeAndLongitudeOfAPointByNameOrNumber) {
                 0.00004 / 3600);
     EXPECT_EQ(r.row("named", 10), " 真北方向角：−0°08′59.92″");
     EXPECT_EQ(r.row("named", 11), " 縮尺係数　：0.99990647");
+}
+
+// The printed list is filed in the job's reports/ under the job's line
+// (its page header no longer repeating it), print-N kept in script mode;
+// after a change of job the next list is filed in the new job.
+TEST(Points, ThePrintedListIsFiledInTheJobsReportsUnderItsName) {
+    Workspace w;
+    ASSERT_TRUE(w.job()->set_header({"神南一丁目", 9}, kTestOrigin).ok());
+    fill(*w.job(), 2);
+    auto other = job::create_job({"別の現場", 2}, w.data() / "marula" / "jobs");  // listed after "job"
+    ASSERT_TRUE(other.job && other.job->add(point("K1", 5000, 6000), kTestOrigin).ok());
+    const fs::path other_sheet = other.job->folder() / "reports" / "points-20260401-001.txt";
+    other.job.reset();
+    auto r = run_script("points", {"key F4", "snap printed", "key F7", "key F3", "type 2", "key F4"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("printed", 23), "帳票を現場に保存しました：points-20260401-001.pdf");
+    const std::string sheet = bytes_of(w.job_folder() / "reports" / "points-20260401-001.txt");
+    EXPECT_EQ(sheet, bytes_of(r.out_dir / "print-1.txt"));
+    EXPECT_NE(sheet.find("\n    現場：神南一丁目（第9系）\n\n\n  （1/1頁）\n"), std::string::npos) << sheet;
+    EXPECT_NE(bytes_of(other_sheet).find("    現場：別の現場（第2系）\n"), std::string::npos);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <sqlite3.h>
@@ -151,6 +152,38 @@ TEST(Journal, ARunStoppedDeadIsRestoredToTheScreenItHad) {
     EXPECT_EQ(plain.screen("first"), plain_no_job.screen("first"));
 }
 
+// The restore question names the run (program, start, answers: typed
+// lines, not keys) over the program's own title screen, and a reopened run
+// keeps that title: the rows above the table are a fresh start's.
+TEST(Journal, TheRestoreQuestionNamesTheRunOverTheProgramsTitle) {
+    const Lines three = {"type 1", "type 1", "type 1", "type 1"};
+    const std::vector<std::tuple<const char*, const char*, Lines>> cases = {
+        {"linktrav", "結合トラバース　%s　8件", Lines(kHalfTraverse.begin(), kHalfTraverse.begin() + 10)},
+        {"looptrav", "閉合トラバース　%s　3件", three}, {"opentrav", "連続トラバース　%s　3件", three},
+        {"radtrav", "放射トラバース　%s　3件", three},  {"isect2d", "2点2方向　%s　3件", three},
+        {"isect1d", "3点1方向　%s　3件", three},        {"isect4p", "４点交点　%s　3件", three},
+        {"perpfoot", "３点垂線　%s　3件", three},       {"invchain", "連続逆算　%s　3件", three},
+        {"invradial", "放射逆算　%s　3件", three},      {"coordarea", "座標面積　%s　3件", three},
+        {"cornercut", "隅切計算　%s　3件", three},
+    };
+    for (const auto& [program, named, killed] : cases) {
+        SCOPED_TRACE(program);
+        JobFolder job;
+        run_script(program, killed, {job.env(), "MARULA_STOP_AFTER_EVENTS=" + std::to_string(killed.size() - 1)});
+        const std::string started = journal_list(job).at(0).substr(2, 19);  // "1\tYYYY-MM-DD HH:MM:SS\t…"
+        std::string question = std::string("前回の入力（") + named + "）を復元しますか（Y/N）";
+        question.replace(question.find("%s"), 2,
+                         started.substr(5, 2) + "/" + started.substr(8, 2) + " " + started.substr(11, 5));
+        auto asked = run_script(program, {"snap asked", "type N", "snap first"}, {job.env(), "MARULA_RESTORE=ask"});
+        auto reopened = run_script(program, {"snap reopened"}, {job.env(), "MARULA_REOPEN=1"});
+        EXPECT_EQ(asked.row("asked", 23), question);
+        for (int row : {0, 1, 2}) {
+            EXPECT_EQ(asked.row("asked", row), asked.row("first", row)) << "over its title screen, row " << row;
+            EXPECT_EQ(reopened.colors("reopened")[row], asked.colors("first")[row]) << "reopened, row " << row;
+        }
+    }
+}
+
 // A run ended with the end key is not offered, but reopens (MARULA_REOPEN)
 // to its table without printing again or ending; the reopened run carries
 // on with new input.
@@ -212,20 +245,26 @@ TEST(Journal, EscapeLeavesTheEntryForTheMenuAndItsInputIsOffered) {
     EXPECT_EQ(unkept.screen("back"), left.screen("before"));
 }
 
-// The point list's journal (F7, F4) lists the runs newest first and reopens
-// one: its program starts with the run replayed, a correction and a print
-// give the original's sheet with that correction, as if typed whole.
+// The point list's journal (F7, F4) lists the runs newest first, each by its
+// own number and its program's name, and reopens the one whose number is
+// typed: its program starts with the run replayed, a correction and a
+// print give the original's sheet with that correction, as if typed whole.
 TEST(Journal, ARunReopenedFromThePointListIsCorrectedAndPrinted) {
     JobFolder job;
     auto finished = run_script("linktrav", kHalfTraverse + kRestOfTraverse + Lines{"key F4", "key F8"}, {job.env()});
     ASSERT_EQ(finished.exit_status, 0) << finished.stderr_text;
+    run_script("isect2d", {"type A1"}, {job.env()});  // run 2, listed first
     const Lines correction = {"key F1", "type 4", "type 1", "type 100.004"};
     auto reopened = run_script("points", Lines{"key F7", "key F4", "snap journal", "type 1", "snap reopened"} +
                                              correction + Lines{"key F4"},
                                {job.env()});
     ASSERT_EQ(reopened.exit_status, 0) << reopened.stderr_text;
-    EXPECT_NE(reopened.row("journal", 4).find("linktrav  B K1 P1"), std::string::npos) << reopened.row("journal", 4);
-    EXPECT_NE(reopened.row("journal", 4).find("終了"), std::string::npos) << reopened.row("journal", 4);
+    const std::string newest = reopened.row("journal", 4), oldest = reopened.row("journal", 5);
+    EXPECT_TRUE(newest.starts_with("    2 ")) << newest;
+    EXPECT_NE(newest.find(" 2点2方向 "), std::string::npos) << newest;
+    EXPECT_TRUE(oldest.starts_with("    1 ")) << oldest;
+    EXPECT_NE(oldest.find(" 結合トラバース B K1 P1 "), std::string::npos) << oldest;
+    EXPECT_NE(oldest.find("終了"), std::string::npos) << oldest;
     EXPECT_TRUE(reopened.logged("run linktrav"));
     EXPECT_EQ(reopened.events_starting("print ").size(), 1u);  // only the new print: the replay printed nothing
 
@@ -236,8 +275,9 @@ TEST(Journal, ARunReopenedFromThePointListIsCorrectedAndPrinted) {
     EXPECT_NE(test::transcript(reopened), test::transcript(finished));  // the correction is in it
     // The reopened run is a new run holding the old input and the new.
     const auto list = journal_list(job);
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_TRUE(list[0].starts_with("2\t")) << list[0];
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_TRUE(list[0].starts_with("3\t")) << list[0];
+    EXPECT_NE(list[0].find("\tlinktrav\t"), std::string::npos) << list[0];
 }
 
 // Known points and azimuths taken from the job are journaled as the values

@@ -180,7 +180,7 @@ void run_calculation(Calculation& calc, const CalculationSteps& steps) {
     Session& session = calc.session();
     // A job that could not be opened, or opened read-only, is said once.
     if (!session.open_message().empty()) rt.say(session.open_message());
-    session.begin_journal(rt.program());
+    session.begin_journal(program_title(rt.program()));
 
     auto store_if_changed = [&] {
         // While replayed input remains, the replayed run's result is not

@@ -16,7 +16,9 @@
 // "MARULA") and end (farewell) are the frame's own. An action left empty
 // beeps and changes nothing. While an action runs the keys are switched
 // off, so a key pressed during a correction's questions is dropped rather
-// than run half-way through it.
+// than run half-way through it; one pressed while a printed page or a hard
+// copy is saved, filed and sent (its notice showing) is held by the runtime
+// and acted on once the bar is back.
 #pragma once
 
 #include <array>

@@ -14,7 +14,11 @@ namespace {
 const char* const kRunColumns =
     "SELECT r.id, r.program, r.started, r.ending, r.replayable,"
     " (SELECT count(*) FROM journal_events e WHERE e.run = r.id),"
-    " (SELECT count(*) FROM journal_answers a WHERE a.run = r.id) FROM journal_runs r ";
+    " (SELECT count(*) FROM journal_answers a WHERE a.run = r.id),"
+    // The typed lines a replay would give: events are numbered from 0 in
+    // order, and those from `replayable` on are not replayed.
+    " (SELECT count(*) FROM journal_events e WHERE e.run = r.id AND substr(e.line, 1, 5) = 'type '"
+    "  AND (r.replayable IS NULL OR e.seq < r.replayable)) FROM journal_runs r ";
 
 JournalRun read_run(const Statement& q) {
     JournalRun r;
@@ -25,6 +29,7 @@ JournalRun read_run(const Statement& q) {
     r.events = q.integer(5);
     r.replayable = q.null(4) ? r.events : std::min(q.integer(4), r.events);
     r.answers = q.integer(6);
+    r.typed = q.integer(7);
     return r;
 }
 

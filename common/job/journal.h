@@ -32,6 +32,7 @@ struct JournalRun {
     std::int64_t events = 0;            // events recorded
     std::int64_t replayable = 0;        // events before the one that ended it (all when it ended by none)
     std::int64_t answers = 0;           // answers to the job's own questions
+    std::int64_t typed = 0;             // typed lines (answers to the program) among the replayable events
 };
 
 // How a run's ending reads in the list ("終了", "強制終了", …).

@@ -59,7 +59,7 @@ void Runtime::compose_band(int row, std::uint8_t* out) const {
         if (c + w > kColumns) w = 1;
         draw_mask(font_->glyph(cell.ch, w), c * kCellWidth, cell.color, cell.style);
     }
-    if (entering_ && entry_row_ == row) {
+    if (entering_ && entry_row_ == row && !under_standing_notice_) {
         // IME composition after the entry cursor, underlined, then the cursor.
         int col = entry_col_;
         for (const std::string& ch : split_chars(preedit_)) {

@@ -127,6 +127,12 @@ public:
     // job): logged whole in script mode's events.log ("notice …") and shown
     // cut to the prompt row, never wrapping into a scroll.
     void say(std::string_view message);
+    // A notice that names a file (a sheet filed, a file written): logged
+    // whole like say(), then shown cut to the prompt row from the next
+    // wait for a key or a line, where it stands (over the key bar) until
+    // the next key. That key, or typing, then acts as it would have
+    // without the notice. A later one takes the place of one not yet shown.
+    void say_until_key(std::string_view message);
 
     // ---- events -------------------------------------------------------
     // KEY(n) ON/OFF/STOP for F1..F10 (F9 and F10 have no place on any bar:
@@ -136,7 +142,9 @@ public:
     void all_keys(Trap state);
     void mouse_trap(Trap state);
     // Waits for the next event whose trap is on (events of stopped traps
-    // are kept until switched on; those of switched-off traps are dropped)
+    // are kept until switched on; those of switched-off traps are dropped,
+    // but for a function key pressed while a page or hard copy was saved,
+    // filed and sent: it comes first here, when its trap is on by then)
     // for at most `timeout_units` × 10 ms, or for ever when negative.
     // Returns nothing on a timeout. In script mode time does not pass: the
     // next scripted event is taken at once; when the script is exhausted,
@@ -305,6 +313,11 @@ private:
     std::string read_line(int column, int row);
     std::optional<InputEvent> next_input(std::optional<Clock::time_point> deadline);
     void queue_trap_event(const InputEvent& ev);
+    // A function key held while a page was saved whose trap is on now
+    // (those switched off meanwhile are dropped, as if pressed now).
+    std::optional<Event> take_held_key();
+    void show_standing_notice();
+    void end_standing_notice();
     void handle_quit();
     void handle_snap_or_exhausted(const InputEvent& ev);
     // The journal's one place: records an event the program takes.
@@ -366,6 +379,15 @@ private:
     // Typing that came while a notice or a WAIT was showing, kept in order
     // for the next line entry.
     std::deque<InputEvent> typeahead_;
+    // While a page or a hard copy is saved, filed and sent (its notices and
+    // waits), function keys are held whatever their traps say: the action
+    // has finished, and the key is meant for the bar that comes back.
+    bool holding_keys_ = false;
+    std::deque<int> held_keys_;  // F1..F8, in the order pressed
+    // The notice that names a file: waiting to be shown, then the prompt
+    // row it stands over until the next input event.
+    std::optional<std::string> standing_notice_;
+    std::optional<std::array<Cell, kColumns>> under_standing_notice_;
     int mouse_x_ = 0, mouse_y_ = 0;
 
     Printer printer_;

@@ -30,7 +30,12 @@ void Runtime::mouse_trap(Trap state) {
 void Runtime::queue_trap_event(const InputEvent& ev) {
     if (ev.type == InputEvent::Type::Key) {
         int n = function_key_number(ev.key);
-        if (n >= 1 && n <= 10 && key_traps_[n] != Trap::Off) pending_.push_back({Event::Type::Key, n});
+        if (n < 1 || n > 10) return;
+        if (key_traps_[n] != Trap::Off) {
+            pending_.push_back({Event::Type::Key, n});
+        } else if (holding_keys_) {
+            held_keys_.push_back(n);
+        }
     } else if (ev.type == InputEvent::Type::DoubleClick) {
         mouse_x_ = ev.x;
         mouse_y_ = ev.y;
@@ -57,6 +62,15 @@ void Runtime::handle_snap_or_exhausted(const InputEvent& ev) {
     std::exit(0);
 }
 
+std::optional<Event> Runtime::take_held_key() {
+    while (!held_keys_.empty()) {
+        const int n = held_keys_.front();
+        held_keys_.pop_front();
+        if (key_traps_[n] == Trap::On) return Event{Event::Type::Key, n};
+    }
+    return std::nullopt;
+}
+
 std::optional<InputEvent> Runtime::next_input(std::optional<Clock::time_point> deadline) {
     if (stop_after_ >= 0 && events_taken_ >= stop_after_) stop_dead();
     for (;;) {
@@ -70,12 +84,16 @@ std::optional<InputEvent> Runtime::next_input(std::optional<Clock::time_point> d
             replaying_ = false;  // the replay is over once the program asks past it
             ev = backend_->wait_event(deadline);
         }
-        if (!ev) return std::nullopt;
+        if (!ev) {
+            end_standing_notice();  // the program goes on without a key
+            return std::nullopt;
+        }
         switch (ev->type) {
             case InputEvent::Type::Quit: handle_quit(); break;
             case InputEvent::Type::Snap:
             case InputEvent::Type::Exhausted: handle_snap_or_exhausted(*ev); continue;
             default:
+                end_standing_notice();
                 ++events_taken_;
                 journal_input(*ev);
                 return ev;
@@ -96,7 +114,9 @@ std::optional<Event> Runtime::wait_event(int timeout_units) {
         return std::nullopt;
     };
     if (auto e = take_pending()) return e;
+    if (auto e = take_held_key()) return e;
     show_journal_notice();
+    show_standing_notice();
     present();
     std::optional<Clock::time_point> deadline;
     if (timeout_units >= 0 && !backend_->virtual_clock())

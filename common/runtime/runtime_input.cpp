@@ -1,6 +1,8 @@
 // Line entry on the prompt row, number entry and notices.
 #include "runtime.h"
 
+#include <utility>
+
 #include "runtime_internal.h"
 
 namespace marula {
@@ -35,6 +37,7 @@ std::string Runtime::read_line(int column, int row) {
         }
     };
     show_journal_notice();
+    show_standing_notice();
     place();
     backend_->start_text_input();
     for (;;) {
@@ -48,6 +51,7 @@ std::string Runtime::read_line(int column, int row) {
             ev = next_input(std::nullopt);
         }
         if (!ev) continue;
+        end_standing_notice();  // typed ahead: the notice goes as the typing shows
         bool done = false;
         switch (ev->type) {
             case InputEvent::Type::TypeLine:
@@ -131,21 +135,56 @@ double Runtime::input_number(std::string_view prompt, std::optional<double> pres
 
 void Runtime::say(std::string_view message) {
     log_event("notice " + std::string(message));
-    notice(cut_to_width(message, kColumns - 1));
+    notice(message);
 }
 
-void Runtime::notice(std::string_view message) {
-    int col = cursor_col_, row = cursor_row_, color = color_, style = style_;
-    std::array<Cell, kColumns> saved = text_[kPromptRow];
+void Runtime::say_until_key(std::string_view message) {
+    log_event("notice " + std::string(message));
+    standing_notice_ = cut_to_width(message, kColumns - 1);
+}
+
+void Runtime::show_standing_notice() {
+    if (!standing_notice_) return;
+    const std::string message = std::move(*standing_notice_);
+    standing_notice_.reset();
+    const int col = cursor_col_, row = cursor_row_, color = color_, style = style_;
+    if (!under_standing_notice_) under_standing_notice_ = text_[kPromptRow];
     clear_row(kPromptRow);
     locate(0, kPromptRow);
     color_ = 10;
     style_ = 4;
     print(message);
+    beep();
+    locate(col, row);
+    color_ = color;
+    style_ = style;
+}
+
+void Runtime::end_standing_notice() {
+    if (!under_standing_notice_) return;
+    text_[kPromptRow] = *under_standing_notice_;
+    under_standing_notice_.reset();
+}
+
+void Runtime::notice(std::string_view message) {
+    int col = cursor_col_, row = cursor_row_, color = color_, style = style_;
+    std::array<Cell, kColumns> saved = text_[kPromptRow];
+    // No entry cursor over the notice (nor, before an entry has its place,
+    // at the top left of the title row).
+    const bool was_entering = std::exchange(entering_, false);
+    clear_row(kPromptRow);
+    locate(0, kPromptRow);
+    color_ = 10;
+    style_ = 4;
+    // Cut to the row: text that ran past it would line-feed the console,
+    // and a console over the whole screen would take the title row off the
+    // top while only the prompt row is put back.
+    print(cut_to_width(message, kColumns - 1));
     present();
     beep();
     wait(120);
     text_[kPromptRow] = saved;
+    entering_ = was_entering;
     locate(col, row);
     color_ = color;
     style_ = style;

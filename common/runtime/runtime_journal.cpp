@@ -182,6 +182,7 @@ void Runtime::stop_dead() {
 bool Runtime::ask_yes_no(std::string_view question) {
     // Keys typed before the question are dropped.
     typeahead_.clear();
+    held_keys_.clear();
     if (!backend_->virtual_clock()) {
         while (auto ev = backend_->wait_event(Clock::now())) {
             if (ev->type == InputEvent::Type::Quit) handle_quit();
@@ -195,7 +196,7 @@ bool Runtime::ask_yes_no(std::string_view question) {
     locate(0, kPromptRow);
     color_ = 0;
     style_ = 4;
-    print(question);
+    print(cut_to_width(question, kColumns - 1));  // never wrapping into a scroll (see notice)
     color_ = color;
     style_ = style;
     std::optional<bool> answer;

@@ -111,7 +111,7 @@ std::optional<std::filesystem::path> file_page(Runtime& rt, const std::filesyste
         return std::nullopt;
     }
     rt.log_event("filed " + base + main_ext);
-    rt.notice("帳票を現場に保存しました：" + base + main_ext);
+    rt.say_until_key("帳票を現場に保存しました：" + base + main_ext);
     return folder / (base + main_ext);
 }
 
@@ -151,6 +151,13 @@ void Runtime::hardcopy() {
 }
 
 void Runtime::save_page(const SavedPage& kind, const PageContent& companion_content, const PdfContent& pdf_content) {
+    // A function key pressed meanwhile (during a notice, or while the
+    // printer is asked) is kept for the key bar that follows.
+    holding_keys_ = true;
+    struct Release {
+        bool& holding;
+        ~Release() { holding = false; }
+    } release{holding_keys_};
     std::string why;
     const PdfWriters* writers = pdf_writers(why);
     const PageContent pdf_bytes = [&](WholeFile& f) { return pdf_content(*writers, f); };

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "script_backend.h"
@@ -92,6 +93,30 @@ TEST(TextPlane, ClsModesClearTheirOwnPlanes) {
 struct PixelProbe {
     int x, y, colour;
 };
+
+// A notice or a one-key question longer than the prompt row is cut to it:
+// wrapped, it would line-feed a console spanning the screen (a program's
+// start, before its table's rows are set) and scroll the title text out of
+// its box, while only the prompt row is put back.
+TEST(TextPlane, ALongNoticeOrQuestionNeverScrollsTheTitleAway) {
+    const std::string text = "前回の入力（" + std::string(70, 'x') + "）を復元しますか（Y/N）";
+    const std::vector<std::pair<std::vector<std::string>, std::function<void(Runtime&)>>> cases = {
+        {{}, [&](Runtime& rt) { rt.notice(text); }},
+        {{"type N"}, [&](Runtime& rt) { rt.ask_yes_no(text); }},
+        {{"key F1"}, [&](Runtime& rt) { rt.say_until_key(text), rt.wait_event(); }},
+    };
+    for (const auto& [script, show] : cases) {
+        auto rt = make_runtime(script);
+        rt->console(0, 24);
+        rt->key_trap(1, Trap::On);
+        rt->locate(40, 0);
+        rt->print(" 結合ﾄﾗﾊﾞ-ｽ");
+        rt->locate(0, 23);
+        show(*rt);
+        EXPECT_EQ(row_text(*rt, 0), std::string(40, ' ') + " 結合ﾄﾗﾊﾞ-ｽ");
+        EXPECT_EQ(row_text(*rt, 22), "");
+    }
+}
 
 TEST(Graphics, ShapesPutTheirPixelsWhereExpected) {
     auto rt = make_runtime();

@@ -14,6 +14,27 @@ namespace marula {
 // every calculation returns to.
 inline constexpr std::string_view kLauncherName = "marula";
 
+// The calculation programs' names as the user knows them, for what names a
+// run of one (the restore question, the point list's journal).
+struct ProgramTitle {
+    std::string_view program;  // the deliverable's name
+    std::string_view title;    // its name on screens
+};
+inline constexpr ProgramTitle kProgramTitles[] = {
+    {"linktrav", "結合トラバース"}, {"looptrav", "閉合トラバース"}, {"opentrav", "連続トラバース"},
+    {"radtrav", "放射トラバース"},  {"isect2d", "2点2方向"},        {"isect1d", "3点1方向"},
+    {"isect4p", "４点交点"},        {"perpfoot", "３点垂線"},        {"invchain", "連続逆算"},
+    {"invradial", "放射逆算"},      {"coordarea", "座標面積"},       {"cornercut", "隅切計算"},
+    {"stakeout", "杭打ち計算"},
+};
+
+// The title of `program`; the program's own name when it has none.
+constexpr std::string_view program_title(std::string_view program) {
+    for (const ProgramTitle& p : kProgramTitles)
+        if (p.program == program) return p.title;
+    return program;
+}
+
 // What a program does with the job.
 enum class ProgramKind {
     launcher,    // shows the job's name

@@ -12,7 +12,6 @@ namespace marula {
 
 namespace {
 
-constexpr std::string_view kRestoreQuestion = "前回の入力を復元しますか（Y/N）";
 constexpr std::string_view kLeaveKept = "入力を中止してメニューに戻りますか（Y/N）";
 constexpr std::string_view kLeaveUnkept = "入力を中止してメニューに戻りますか（入力は保存されません）（Y/N）";
 constexpr std::string_view kDamagedRecord = "前回の入力の記録が壊れているため復元できません。";
@@ -31,6 +30,19 @@ std::optional<std::vector<InputEvent>> replay_events(const job::Journal& journal
         events.push_back(*parsed.event);
     }
     return events;
+}
+
+// The restore question names the run: the program, when it started
+// (month/day hour:minute of its "YYYY-MM-DD HH:MM:SS") and how many answers
+// it holds: 前回の入力（結合トラバース　12/09 10:32　13件）を復元しますか（Y/N）
+std::string restore_question(std::string_view title, const job::JournalRun& run) {
+    std::string when;
+    if (run.started.size() >= 16)
+        when = run.started.substr(5, 2) + "/" + run.started.substr(8, 2) + " " + run.started.substr(11, 5);
+    std::string named(title);
+    if (!when.empty()) named += "　" + when;
+    named += "　" + std::to_string(run.typed) + "件";
+    return "前回の入力（" + named + "）を復元しますか（Y/N）";
 }
 
 }  // namespace
@@ -223,7 +235,7 @@ std::optional<CurrentValues> offer_current_values(Runtime& rt, const job::Databa
 
 }  // namespace
 
-void Session::begin_journal(std::string_view) {
+void Session::begin_journal(std::string_view program_title) {
     // Escape at an entry leaves it for the menu, once confirmed; without a
     // journal the question says that the input is not kept.
     rt_.set_escape_to_menu(std::string(kLeaveUnkept));
@@ -255,7 +267,7 @@ void Session::begin_journal(std::string_view) {
         const bool ask = !launch_.script_mode || (launch_.restore == "ask" && !launch_.started_by_run);
         const auto previous = journal.latest_run(rt_.program());
         if (ask && previous.ok() && previous.value && job::offered_for_restore(*previous.value) &&
-            rt_.ask_yes_no(kRestoreQuestion)) {
+            rt_.ask_yes_no(restore_question(program_title, *previous.value))) {
             replay = replay_events(journal, *previous.value);
             replayed_run = previous.value->id;
             if (!replay) rt_.notice_before_input(std::string(kDamagedRecord));

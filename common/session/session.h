@@ -78,7 +78,8 @@ public:
     // and, at the start of a calculation whose title stands: replays the
     // run MARULA_REOPEN names, or offers to restore the previous run when
     // that one stopped unfinished (in a window; in script mode only with
-    // MARULA_RESTORE=ask), naming it by `program_title`.
+    // MARULA_RESTORE=ask), naming it by `program_title` (see
+    // program_title() in launch.h), when it started and its answers.
     void begin_journal(std::string_view program_title);
     // The journal's run, once it has its first event.
     std::optional<std::int64_t> journal_run() const;

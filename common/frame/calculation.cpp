@@ -2,6 +2,8 @@
 // points at the moments the result changes.
 #include "calculation.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -149,7 +151,9 @@ void store_result(Calculation& calc, const std::vector<NamedPoint>& computed, bo
 Calculation::Calculation(Runtime& rt, Session& session) : rt_(rt), session_(session) {
     if (job::Job* job = session_.job()) {
         // Its sheets are filed in its reports/ from now on, naming the job.
-        rt_.file_sheets_in(job->reports_folder());
+        // The job's folder is opened once, here: reports/ is then found in
+        // it afresh at each filing and never followed out of it as a link.
+        rt_.file_sheets_in(::open(job->folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), "reports");
         rt_.set_sheet_line(session_.sheet_line());
     }
 }

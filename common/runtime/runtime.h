@@ -166,13 +166,18 @@ public:
     void form_feed();
     // Screen print: hardcopy-N.png and .pdf, sent like a report page.
     void hardcopy();
-    // From now on every page and screen print is also filed in `folder`
-    // (a job's reports/) as <program>-<YYYYMMDD>-<NNN>.pdf with its
-    // transcript (.txt) or picture (.png) beside it, NNN the first number
-    // whose files do not exist yet (nothing is ever overwritten); the
-    // notice on the prompt row names the file. In a window the filed copy
+    // From now on every page and screen print is also filed in the folder
+    // `name` inside the folder open as `folder_fd` (a job's reports/, the
+    // job's folder held open since the start) as
+    // <program>-<YYYYMMDD>-<NNN>.pdf with its transcript (.txt) or picture
+    // (.png) beside it, NNN the first number whose files do not exist yet
+    // (nothing is ever overwritten); the notice on the prompt row names the
+    // file. `name` is made when missing; one that is a link or no folder
+    // is not filed in (the notice says so, and the sheet is printed all the
+    // same). The runtime owns `folder_fd` from now on (-1: the folder could
+    // not be opened, and every filing says so). In a window the filed copy
     // is the only one; script mode keeps print-N.* in the print folder too.
-    void file_sheets_in(std::filesystem::path folder) { filing_folder_ = std::move(folder); }
+    void file_sheets_in(int folder_fd, std::string name);
     // A line every report carries under its title (the job it was printed
     // in); empty for none.
     void set_sheet_line(std::string line) { sheet_line_ = std::move(line); }
@@ -329,7 +334,9 @@ private:
     std::unique_ptr<Backend> backend_;
     std::unique_ptr<GlyphFont> font_;
     std::filesystem::path out_dir_;
-    std::optional<std::filesystem::path> filing_folder_;  // see file_sheets_in
+    bool filing_ = false;         // see file_sheets_in
+    int filing_folder_fd_ = -1;   // the folder the filing folder stands in
+    std::string filing_name_;     // the filing folder's name in it
     std::string sheet_line_;                              // see set_sheet_line
 
     std::array<std::array<Cell, kColumns>, kRows> text_{};

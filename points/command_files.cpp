@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "base/files.h"
+#include "base/printable.h"
 #include "points_command.h"
 
 namespace marula::points_command {
@@ -76,18 +77,45 @@ int run_import(Job& job, const Args& args) {
 }
 
 int run_export(Job& job, const Args& args) {
-    if (args.size() < 2 || args.size() > 3) return usage("export: sima|csv FILE [--cp932]");
-    const bool cp932 = args.size() == 3 && args[2] == "--cp932";
-    if (args.size() == 3 && !cp932) return usage("export: unexpected argument: " + args[2]);
-    Read<std::string> bytes;
-    if (args[0] == "sima" && !cp932) bytes = job.export_sima();
-    else if (args[0] == "csv") bytes = job.export_csv(cp932 ? CsvEncoding::cp932 : CsvEncoding::utf8_bom);
-    else return usage("export: sima|csv FILE [--cp932]");
-    if (!bytes.ok()) return job_failure(*bytes.trouble);
-    if (const auto failed = save_file(args[1], bytes.value)) {
-        std::cerr << args[1] << ": E_WRITE: " << *failed << "\n";
+    constexpr const char* kForm = "export: sima|csv FILE [--cp932] [--replace]";
+    std::vector<std::string> plain;
+    bool cp932 = false, replace = false;
+    for (const std::string& a : args) {
+        if (a == "--cp932") cp932 = true;
+        else if (a == "--replace") replace = true;
+        else if (a.rfind("--", 0) == 0) return usage("export: unexpected argument: " + a);
+        else plain.push_back(a);
+    }
+    if (plain.size() != 2 || (plain[0] != "sima" && plain[0] != "csv") || (cp932 && plain[0] == "sima"))
+        return usage(kForm);
+    const std::string& file = plain[1];
+    std::string bytes;
+    int formula_cells = 0;
+    if (plain[0] == "sima") {
+        auto read = job.export_sima();
+        if (!read.ok()) return job_failure(*read.trouble);
+        bytes = std::move(read.value);
+    } else {
+        auto read = job.export_csv(cp932 ? CsvEncoding::cp932 : CsvEncoding::utf8_bom);
+        if (!read.ok()) return job_failure(*read.trouble);
+        bytes = std::move(read.value.bytes);
+        formula_cells = read.value.formula_cells;
+    }
+    // Nothing that stands under the name is replaced unless asked (the file
+    // just imported, somebody's notes), and then only a regular file.
+    bool taken = false;
+    const auto failed = replace ? marula::write_whole_file(file, bytes) : marula::write_new_file(file, bytes, taken);
+    if (taken) {
+        std::cerr << printable(file) << ": exists\n";
+        return kNotChosen;
+    }
+    if (failed) {
+        std::cerr << printable(file) << ": E_WRITE: " << printable(*failed) << "\n";
         return kJobFailed;
     }
+    if (formula_cells > 0)
+        std::cerr << printable(file) << ": " << formula_cells
+                  << " name(s) a spreadsheet would take for formulas written as text behind '\n";
     return kDone;
 }
 

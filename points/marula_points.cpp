@@ -3,7 +3,7 @@
 //   marula-points --job DIR init [--name NAME] [--zone N]
 //   marula-points --job DIR list | history
 //   marula-points --job DIR import FILE [--columns ORDER] [--on-conflict keep|replace|cancel]
-//   marula-points --job DIR export sima|csv FILE [--cp932]
+//   marula-points --job DIR export sima|csv FILE [--cp932] [--replace]
 //   marula-points --job DIR rename OLD NEW | delete NAME
 //   marula-points --job DIR journal [N]
 //
@@ -37,7 +37,13 @@ Commands:
                                   ORDER for a CSV without header: name,x,y[,h] or num,name,x,y[,h].
                                   Points stored elsewhere than the file says are conflicts:
                                   without --on-conflict nothing is imported.
-  export sima|csv FILE [--cp932]  write the job's points (CSV: UTF-8 with BOM, or CP932)
+  export sima|csv FILE [--cp932] [--replace]
+                                  write the job's points (CSV: UTF-8 with BOM, or CP932).
+                                  A FILE that exists is never replaced: FILE: exists on
+                                  standard error, exit status 3. --replace replaces a
+                                  regular file (never a link, a device or a folder).
+                                  CSV names a spreadsheet would take for formulas are
+                                  written as text behind ' and counted on standard error.
   rename OLD NEW                  give a point another name
   delete NAME                     delete a point
   history                         the job's changes, oldest first, one a line:
@@ -60,7 +66,7 @@ Exit status:
   0  done
   1  the file was refused
   2  usage
-  3  conflicts without a choice, or the import was cancelled
+  3  conflicts without a choice, the import was cancelled, or the export's FILE exists
   4  the job stayed busy (another program writing) beyond the timeout
   5  the job cannot be opened, or cannot be written (read-only, disk full)
 )";

@@ -246,7 +246,11 @@ public:
     // A replayed typed line that comes where no line entry asks (the
     // program has changed since) stops the replay there, with a notice
     // naming it; the program carries on with the backend's input.
-    void start_replay(std::vector<InputEvent> events);
+    // `notice_at_end`, when given, is shown once the last event is taken
+    // (the replay of a record that stops short, at its damage). In a
+    // window Escape stops a replay in progress, with a notice; other keys
+    // pressed meanwhile are kept, in order, for when the replay is over.
+    void start_replay(std::vector<InputEvent> events, std::string notice_at_end = {});
     bool replaying() const { return replaying_; }
     // Replayed events not yet taken: once none are left, the program is
     // where the replayed run was, and what it does next is live.
@@ -307,6 +311,11 @@ private:
     // Whether a replayed event fits where the program now is; when it does
     // not, the replay stops there with a notice naming it.
     bool replay_fits(const InputEvent& ev);
+    // In a window: what was pressed while a replay runs. Escape stops the
+    // replay (true); anything else is held for after it.
+    bool replay_escaped();
+    // The replay's last event is taken: its notice, if any.
+    void replay_over();
     // Escape during an entry: asks whether to leave for the menu.
     void escape_entry();
     // A printed page or a hard copy: its companion (the transcript or the
@@ -376,6 +385,8 @@ private:
     bool waiting_ = false;        // in WAIT: typing is kept for the next entry
     std::string escape_question_;  // asked at Escape during an entry; empty: Escape does nothing
     std::deque<InputEvent> replay_;
+    std::string replay_end_notice_;  // see start_replay
+    std::deque<InputEvent> held_;    // pressed in a window during a replay, for after it
     bool replaying_ = false;
     long replayed_ = 0;           // events of the replay taken so far
     long events_taken_ = 0;       // events the program has taken

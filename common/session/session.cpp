@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/printable.h"
 #include "runtime/script_backend.h"
 
 namespace marula {
@@ -13,21 +14,33 @@ constexpr std::string_view kRestoreQuestion = "前回の入力を復元します
 constexpr std::string_view kLeaveKept = "入力を中止してメニューに戻りますか（Y/N）";
 constexpr std::string_view kLeaveUnkept = "入力を中止してメニューに戻りますか（入力は保存されません）（Y/N）";
 constexpr std::string_view kDamagedRecord = "前回の入力の記録が壊れているため復元できません。";
+constexpr std::string_view kDamagedPart = "入力の記録が途中から壊れているため、その前までを再現しました。";
 
-// The events of a journaled run, up to the one that ended it; nothing
-// (the record is damaged) when a line of it is not an event or it is
-// longer than any run can be.
-std::optional<std::vector<InputEvent>> replay_events(const job::Journal& journal, const job::JournalRun& run) {
+// The events of a journaled run to replay, up to the one that ended it.
+// A line holding a control character was never typed so (line entry drops
+// them): the record is damaged there, and the replay stops before it.
+struct Replay {
+    std::vector<InputEvent> events;
+    bool damaged = false;  // stopped short of the run's end
+};
+
+// The replay of a run; nothing (the record is damaged) when a line of it
+// is not an event or it is longer than any run can be.
+std::optional<Replay> replay_events(const job::Journal& journal, const job::JournalRun& run) {
     if (run.events > job::kJournalEventLimit) return std::nullopt;
     const auto lines = journal.events(run.id);
     if (!lines.ok()) return std::nullopt;
-    std::vector<InputEvent> events;
+    Replay replay;
     for (std::size_t i = 0; i < lines.value.size() && std::int64_t(i) < run.replayable; ++i) {
+        if (!is_printable(lines.value[i])) {
+            replay.damaged = true;
+            break;
+        }
         const ScriptLine parsed = parse_script_line(lines.value[i]);
         if (parsed.error || !parsed.event) return std::nullopt;  // never replayed in part
-        events.push_back(*parsed.event);
+        replay.events.push_back(*parsed.event);
     }
-    return events;
+    return replay;
 }
 
 }  // namespace
@@ -172,7 +185,7 @@ void Session::begin_journal(std::string_view) {
     // read-only job says so once.
     if (!writable() || journal_) return;
     const job::Journal journal(job_->database());
-    std::optional<std::vector<InputEvent>> replay;
+    std::optional<Replay> replay;
     std::optional<std::int64_t> reopened;
     if (!launch_.reopen.empty()) {
         const auto number = reopened_run_number(launch_.reopen);
@@ -202,7 +215,8 @@ void Session::begin_journal(std::string_view) {
     journal_->writer = std::make_unique<job::JournalWriter>(job_->database(), rt_.program(), reopened);
     rt_.set_journal(std::make_unique<JournalSinkOfJob>(journal_));
     rt_.set_escape_to_menu(std::string(kLeaveKept));
-    if (replay) rt_.start_replay(std::move(*replay));
+    if (replay)
+        rt_.start_replay(std::move(replay->events), replay->damaged ? std::string(kDamagedPart) : std::string());
 }
 
 }  // namespace marula

@@ -243,6 +243,33 @@ TEST_F(Outside, WhatCameFromOutsideIsPrintedOneLineARecord) {
     EXPECT_EQ(missing.err, "marula-points: 点名 T\\x1B]0;owned\\x07" + std::string(29, 'x') + "… はありません\n");
 }
 
+// A job that cannot be written when opened says why: a full disk is no
+// read-only job. Its points are still listed; nothing is written.
+TEST_F(Outside, AJobThatCannotBeWrittenAtOpeningSaysWhy) {
+    struct Case {
+        const char* error;
+        const char* said;
+    } const cases[] = {
+        {"ENOSPC", "marula-points: ディスクがいっぱいで現場に書き込めません。座標は使えますが保存はしません\n"},
+        {"EIO", "marula-points: ディスクの読み書きに失敗したため現場に書き込めません。座標は使えますが保存はしません\n"},
+        {"EACCES", "marula-points: 現場は読み取り専用です。座標は使えますが保存はしません\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        // Every open for writing in the job's folder fails so.
+        const auto env = with_faults({"DISK_FAULT_CALL=open", "DISK_FAULT_PATH=" + job.string(),
+                                      std::string("DISK_FAULT_ERRNO=") + c.error});
+        const CommandOutcome listed = run({"list"}, env);
+        EXPECT_EQ(listed.status, 0);
+        EXPECT_EQ(listed.err, c.said);
+        EXPECT_EQ(lines_of(listed.out).size(), 5u);
+        const CommandOutcome deleted = run({"delete", "T1"}, env);
+        EXPECT_EQ(deleted.status, 5);
+        EXPECT_EQ(deleted.err.rfind(c.said, 0), 0u) << deleted.err;
+    }
+    EXPECT_EQ(lines_of(run({"list"}).out).size(), 5u);
+}
+
 // A job's name is empty or up to 40 characters a point name could hold;
 // one stored before that rule is kept, shown and exported cut.
 TEST_F(Outside, TheJobsNameIsCheckedWhenSetAndCutWhenShown) {

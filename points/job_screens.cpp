@@ -25,8 +25,16 @@ void make_current(Session& session, const fs::path& folder) {
 }
 
 bool new_job(Runtime& rt, Session& session) {
-    const std::string name = trim_blanks(ask_text(rt, 2, "新しい現場名は "));
-    if (name.empty()) return false;
+    // A name the job could not hold (too long, a line break, a character
+    // CP932 lacks) is said and asked again.
+    std::string name;
+    for (;;) {
+        name = trim_blanks(ask_text(rt, 2, "新しい現場名は "));
+        if (name.empty()) return false;
+        const job::JobNameCheck check = job::check_job_name(name);
+        if (check.ok()) break;
+        session.say(job::describe(check.problem));
+    }
     job::JobHeader header;
     header.display_name = name;
     for (;;) {

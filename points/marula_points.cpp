@@ -28,7 +28,8 @@ Manages the points of a Marula job (a folder holding job.db) from the shell.
 Without --job, the job is taken from $MARULA_JOB.
 
 Commands:
-  init [--name NAME] [--zone N]   create the job, or set its name and its zone (1-19)
+  init [--name NAME] [--zone N]   create the job, or set its name and its zone (1-19);
+                                  NAME: up to 40 characters a point name could hold
   list                            the points in number order, one a line:
                                   NAME<TAB>X<TAB>Y<TAB>H (metres, %.3f; H empty when absent)
   import FILE [--columns ORDER] [--on-conflict keep|replace|cancel]

@@ -129,7 +129,9 @@ bool change_job(Runtime& rt, Session& session) {
         const auto count = session.job()->count();
         j.usable = header.ok() && count.ok();
         j.header = header.value;
-        if (j.header.display_name.empty()) j.header.display_name = session.job()->display_name();
+        // Shown as the job shows it: cut, printable (a name stored before
+        // names were checked may be megabytes long).
+        j.header.display_name = session.job()->display_name();
         j.points = count.value;
     }
     std::string where;

@@ -6,12 +6,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <ctime>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 namespace marula {
@@ -78,65 +76,6 @@ TEST(Files, AWholeFileIsPlacedOnlyUnderAFreeNameAndNeverThroughALink) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
     std::filesystem::remove_all(dir);
-}
-
-// What stands under the name a file is written to, and what each way of
-// writing it does there: a new file goes only where nothing stands; a file
-// kept current replaces a regular file only. Whatever stood is otherwise
-// left as it was, and no temporary is left behind.
-TEST(Files, WhatStandsUnderTheNameDecidesWhetherItIsReplaced) {
-    namespace fs = std::filesystem;
-    TempFolder temp("marula-files-target");
-    const fs::path dir = temp.path();
-    const fs::path elsewhere = dir / "elsewhere.txt";
-    struct Case {
-        const char* what;
-        std::function<bool(const fs::path&)> make;  // false: cannot be made here (then skipped)
-        bool placed_when_new;                       // write_new_file writes it
-        bool replaced;                              // write_whole_file writes it
-    } const cases[] = {
-        {"nothing", [](const fs::path&) { return true; }, true, true},
-        {"a regular file", [](const fs::path& f) { return !write_whole_file(f, "old"); }, false, true},
-        {"a dangling link", [](const fs::path& f) { return ::symlink("/proc/no-such-folder/x", f.c_str()) == 0; },
-         false, false},
-        {"a link to a file", [&](const fs::path& f) { return ::symlink(elsewhere.c_str(), f.c_str()) == 0; }, false,
-         false},
-        {"a FIFO", [](const fs::path& f) { return ::mkfifo(f.c_str(), 0600) == 0; }, false, false},
-        // The tests run as root: the node of /dev/null, made here.
-        {"a device", [](const fs::path& f) { return ::mknod(f.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0; }, false,
-         false},
-        {"a folder", [](const fs::path& f) { return fs::create_directory(f); }, false, false},
-    };
-    for (const Case& c : cases) {
-        for (const bool replacing : {false, true}) {
-            SCOPED_TRACE(std::string(c.what) + (replacing ? ", replaced" : ", new"));
-            std::error_code ec;
-            for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path(), ec);
-            ASSERT_EQ(write_whole_file(elsewhere, "elsewhere"), std::nullopt);
-            const fs::path target = dir / "out.csv";
-            if (!c.make(target)) {
-                ADD_FAILURE() << "cannot make " << c.what;
-                continue;
-            }
-            const auto before = fs::symlink_status(target).type();
-            bool taken = false;
-            const auto err = replacing ? write_whole_file(target, "new") : write_new_file(target, "new", taken);
-            const bool written = replacing ? c.replaced : c.placed_when_new;
-            if (written) {
-                EXPECT_EQ(err, std::nullopt);
-                EXPECT_EQ(read_file(target), "new");
-            } else {
-                EXPECT_TRUE(replacing ? err.has_value() : taken && !err) << err.value_or("");
-                EXPECT_EQ(fs::symlink_status(target).type(), before);
-                if (before == fs::file_type::regular) {
-                    EXPECT_EQ(read_file(target), "old");
-                }
-            }
-            EXPECT_EQ(read_file(elsewhere), "elsewhere");  // never written through a link
-            for (const auto& entry : fs::directory_iterator(dir))
-                EXPECT_FALSE(is_whole_file_temporary(entry.path().filename().string())) << entry.path();
-        }
-    }
 }
 
 // Temporaries a killed program left are ours to sweep once they are old;

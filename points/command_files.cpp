@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "base/files.h"
+#include "base/printable.h"
 #include "points_command.h"
 #include "survey/plane_rectangular.h"
 
@@ -77,17 +78,21 @@ int run_import(Job& job, const Args& args) {
 }
 
 int run_export(Job& job, const Args& args) {
-    constexpr const char* kExportUsage = "export: sima|csv FILE [--cp932] [--latlon]";
-    if (args.size() < 2) return usage(kExportUsage);
-    bool cp932 = false, latlon = false;
-    for (std::size_t i = 2; i < args.size(); ++i) {
-        if (args[i] == "--cp932") cp932 = true;
-        else if (args[i] == "--latlon") latlon = true;
-        else return usage("export: unexpected argument: " + args[i]);
+    constexpr const char* kForm = "export: sima|csv FILE [--cp932] [--latlon] [--replace]";
+    std::vector<std::string> plain;
+    bool cp932 = false, latlon = false, replace = false;
+    for (const std::string& a : args) {
+        if (a == "--cp932") cp932 = true;
+        else if (a == "--latlon") latlon = true;
+        else if (a == "--replace") replace = true;
+        else if (a.rfind("--", 0) == 0) return usage("export: unexpected argument: " + a);
+        else plain.push_back(a);
     }
+    if (plain.size() != 2 || (plain[0] != "sima" && plain[0] != "csv") || (cp932 && plain[0] == "sima"))
+        return usage(kForm);
+    if (latlon && plain[0] != "csv") return usage("export: --latlon is for csv");
     ToGeographic to_geographic;
     if (latlon) {
-        if (args[0] != "csv") return usage("export: --latlon is for csv");
         int status = kDone;
         const std::optional<int> zone = zone_or_refusal(job, status);
         if (!zone) return status;
@@ -97,15 +102,34 @@ int run_export(Job& job, const Args& args) {
             return LatLon{at->latitude, at->longitude};
         };
     }
-    Read<std::string> bytes;
-    if (args[0] == "sima" && !cp932) bytes = job.export_sima();
-    else if (args[0] == "csv") bytes = job.export_csv(cp932 ? CsvEncoding::cp932 : CsvEncoding::utf8_bom, to_geographic);
-    else return usage(kExportUsage);
-    if (!bytes.ok()) return job_failure(*bytes.trouble);
-    if (const auto failed = save_file(args[1], bytes.value)) {
-        std::cerr << args[1] << ": E_WRITE: " << *failed << "\n";
+    const std::string& file = plain[1];
+    std::string bytes;
+    int formula_cells = 0;
+    if (plain[0] == "sima") {
+        auto read = job.export_sima();
+        if (!read.ok()) return job_failure(*read.trouble);
+        bytes = std::move(read.value);
+    } else {
+        auto read = job.export_csv(cp932 ? CsvEncoding::cp932 : CsvEncoding::utf8_bom, to_geographic);
+        if (!read.ok()) return job_failure(*read.trouble);
+        bytes = std::move(read.value.bytes);
+        formula_cells = read.value.formula_cells;
+    }
+    // Nothing that stands under the name is replaced unless asked (the file
+    // just imported, somebody's notes), and then only a regular file.
+    bool taken = false;
+    const auto failed = replace ? marula::write_whole_file(file, bytes) : marula::write_new_file(file, bytes, taken);
+    if (taken) {
+        std::cerr << printable(file) << ": exists\n";
+        return kNotChosen;
+    }
+    if (failed) {
+        std::cerr << printable(file) << ": E_WRITE: " << printable(*failed) << "\n";
         return kJobFailed;
     }
+    if (formula_cells > 0)
+        std::cerr << printable(file) << ": " << formula_cells
+                  << " name(s) a spreadsheet would take for formulas written as text behind '\n";
     return kDone;
 }
 

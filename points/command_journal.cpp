@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "base/printable.h"
+
 #include "job/journal.h"
 #include "points_command.h"
 
@@ -21,8 +23,10 @@ int run_journal(Job& job, const Args& params) {
         std::string out;
         for (const JournalRun& r : runs.value) {
             std::string names;
-            for (const std::string& n : journal.first_names(r.id, 3).value) names += (names.empty() ? "" : " ") + n;
-            out += std::to_string(r.id) + "\t" + r.started + "\t" + r.program + "\t" + names + "\t" + ending_of(r) + "\n";
+            for (const std::string& n : journal.first_names(r.id, 3).value)
+                names += (names.empty() ? "" : " ") + printable_quote(n);
+            out += std::to_string(r.id) + "\t" + printable(r.started) + "\t" + printable(r.program) + "\t" + names +
+                   "\t" + printable(ending_of(r)) + "\n";
         }
         std::fwrite(out.data(), 1, out.size(), stdout);
         return kDone;
@@ -37,7 +41,8 @@ int run_journal(Job& job, const Args& params) {
         std::cerr << kProgram << ": no run " << params[0] << " in the journal\n";
         return kRefused;
     }
-    std::string out = "# " + run->program + " " + run->started + " ended: " + ending_of(*run) + "\n";
+    std::string out =
+        "# " + printable(run->program) + " " + printable(run->started) + " ended: " + printable(ending_of(*run)) + "\n";
     // The answers to the job's own questions stand as comments where they
     // were given: a replay never asks them.
     const auto read_events = journal.events(id);
@@ -49,8 +54,17 @@ int run_journal(Job& job, const Args& params) {
     std::size_t next_answer = 0;
     for (std::size_t i = 0; i <= events.size(); ++i) {
         for (; next_answer < answers.size() && answers[next_answer].after_events <= std::int64_t(i); ++next_answer)
-            out += "# " + answers[next_answer].question + " " + answers[next_answer].answer + "\n";
-        if (i < events.size()) out += events[i] + "\n";
+            out += "# " + printable(answers[next_answer].question) + " " + printable(answers[next_answer].answer) + "\n";
+        if (i == events.size()) break;
+        // An event holding a line break or a control character was never
+        // typed so (line entry drops them): the record is damaged there,
+        // and what follows it is no script a replay could follow either.
+        if (!is_printable(events[i])) {
+            out += "# damaged: event " + std::to_string(i + 1) + " holds a control character (" +
+                   printable_quote(events[i]) + "); the rest of the run is left out\n";
+            break;
+        }
+        out += events[i] + "\n";
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kDone;

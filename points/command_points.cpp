@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "base/printable.h"
+
 #include "job/provenance.h"
 #include "points_command.h"
 
@@ -40,13 +42,13 @@ int run_list(Job& job, const Args& params) {
         const auto found = stale_points(job.database());
         if (!found.ok()) return job_failure(*found.trouble);
         for (const Stale& s : found.value)
-            out += s.point.name + "\t" + format_metres(s.point.x) + "\t" + format_metres(s.point.y) + "\t" +
-                   h_text(s.point.h) + "\t" + s.because + "\n";
+            out += printable(s.point.name) + "\t" + format_metres(s.point.x) + "\t" + format_metres(s.point.y) + "\t" +
+                   h_text(s.point.h) + "\t" + printable(s.because) + "\n";
     } else {
         const auto points = job.points();
         if (!points.ok()) return job_failure(*points.trouble);
         for (const Point& p : points.value)
-            out += p.name + "\t" + format_metres(p.x) + "\t" + format_metres(p.y) + "\t" + h_text(p.h) + "\n";
+            out += printable(p.name) + "\t" + format_metres(p.x) + "\t" + format_metres(p.y) + "\t" + h_text(p.h) + "\n";
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kDone;
@@ -59,8 +61,8 @@ int run_history(Job& job, const Args& params) {
     for (const Change& c : history.value) {
         const std::string before = c.before_text ? *c.before_text : point_text(c.before);
         const std::string after = c.after_text ? *c.after_text : point_text(c.after);
-        std::cout << c.time << "\t" << c.program << "\t" << c.action << "\t" << c.name << "\t" << before << "\t"
-                  << after << "\t" << c.source << "\n";
+        std::cout << printable(c.time) << "\t" << printable(c.program) << "\t" << c.action << "\t" << printable(c.name)
+                  << "\t" << printable(before) << "\t" << printable(after) << "\t" << printable(c.source) << "\n";
     }
     return kDone;
 }

@@ -7,6 +7,7 @@
 
 #include "base/format.h"
 
+#include "base/files.h"
 #include "base/text_codec.h"
 #include "frame/correction.h"
 #include "frame/entry.h"
@@ -32,11 +33,35 @@ std::string file_stem(std::string_view name) {
     return stem;
 }
 
-// The first name free in `folder`: stem.ext, then stem_2.ext, stem_3.ext …
-fs::path free_file_name(const fs::path& folder, const std::string& stem, std::string_view ext) {
-    fs::path file = folder / fs::path(stem + std::string(ext));
-    for (int n = 2; fs::exists(file); ++n) file = folder / fs::path(stem + "_" + std::to_string(n) + std::string(ext));
-    return file;
+// The n-th name tried: stem.ext, then stem_2.ext, stem_3.ext …, the stem
+// cut (at a character) so the whole is a name the file system takes
+// whatever the job's or its folder's name.
+std::string numbered_name(const std::string& stem, std::string_view ext, int n) {
+    const std::string tail = (n > 1 ? "_" + std::to_string(n) : std::string()) + std::string(ext);
+    return cut_to_bytes(stem, kFileNameBytes - tail.size()) + tail;
+}
+
+// The most names tried before the folder is taken to be unwritable.
+constexpr int kMostTries = 10000;
+
+// Writes `bytes` whole into `folder` under the first free numbered name
+// (a link, even a dangling one, is not free: nothing is ever replaced or
+// written through). The name it took, or the message why it could not.
+std::optional<std::string> write_free_file(const fs::path& folder, const std::string& stem, std::string_view ext,
+                                           std::string_view bytes, std::string& placed) {
+    WholeFile out;
+    if (auto err = out.open(folder, numbered_name(stem, ext, 1))) return err;
+    if (auto err = out.write(bytes)) return err;
+    if (auto err = out.finish()) return err;
+    for (int n = 1; n <= kMostTries; ++n) {
+        bool taken = false;
+        const std::string name = numbered_name(stem, ext, n);
+        if (auto err = out.place(name, taken)) return err;
+        if (taken) continue;
+        placed = name;
+        return std::nullopt;
+    }
+    return "空いているファイル名がありません";
 }
 
 // A folder name shown whole when it fits `columns`, else its end after
@@ -92,19 +117,37 @@ std::string export_points(Runtime& rt, Session& session) {
     }
     const bool sima = format == 1;
     const fs::path folder = ask_export_folder(rt, session);
-    const auto bytes = sima ? session.job()->export_sima() : session.job()->export_csv();
-    if (!bytes.ok()) {
-        session.say(*bytes.trouble);
+    std::string bytes;
+    int formula_cells = 0;
+    if (sima) {
+        auto read = session.job()->export_sima();
+        if (!read.ok()) {
+            session.say(*read.trouble);
+            return {};
+        }
+        bytes = std::move(read.value);
+    } else {
+        auto read = session.job()->export_csv();
+        if (!read.ok()) {
+            session.say(*read.trouble);
+            return {};
+        }
+        bytes = std::move(read.value.bytes);
+        formula_cells = read.value.formula_cells;
+    }
+    std::string placed;
+    if (auto err = write_free_file(folder, file_stem(session.job()->display_name()), sima ? ".sim" : ".csv", bytes,
+                                   placed)) {
+        session.say("書き出せません：" + *err);
         return {};
     }
-    const fs::path file = free_file_name(folder, file_stem(session.job()->display_name()), sima ? ".sim" : ".csv");
-    if (job::save_file(file, bytes.value)) {
-        session.say("書き出せません：" + file.string());
-        return {};
-    }
+    // Names stored before such names were refused: a spreadsheet would run
+    // them, so they went out as text, and the user hears how many.
+    if (formula_cells > 0)
+        session.say("数式と取られる点名" + std::to_string(formula_cells) + "件は先頭に ' を付けて書き出しました。");
     // The file's name first: a long folder is what the row cuts.
-    rt.say_until_key("書き出しました：" + file.filename().string() + "（" + folder.string() + "）");
-    return "書出：" + file.filename().string();
+    rt.say_until_key("書き出しました：" + placed + "（" + folder.string() + "）");
+    return "書出：" + placed;
 }
 
 }  // namespace marula::points

@@ -36,8 +36,11 @@ std::vector<fs::path> offered_files(const fs::path& job_folder) {
         std::error_code ec;
         std::vector<fs::path> here;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            // Regular files only: a link may lead anywhere (a FIFO, a
+            // device), and our own unfinished temporaries are never offered.
             std::error_code type_ec;
-            if (!it->is_regular_file(type_ec)) continue;
+            if (it->symlink_status(type_ec).type() != fs::file_type::regular) continue;
+            if (is_whole_file_temporary(it->path().filename().string())) continue;
             if (job::format_of(it->path().filename().string())) here.push_back(it->path());
         }
         std::sort(here.begin(), here.end());

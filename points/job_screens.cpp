@@ -32,8 +32,16 @@ void make_current(Session& session, const fs::path& folder) {
 }
 
 bool new_job(Runtime& rt, Session& session) {
-    const std::string name = trim_blanks(ask_text(rt, 2, "新しい現場名は "));
-    if (name.empty()) return false;
+    // A name the job could not hold (too long, a line break, a character
+    // CP932 lacks) is said and asked again.
+    std::string name;
+    for (;;) {
+        name = trim_blanks(ask_text(rt, 2, "新しい現場名は "));
+        if (name.empty()) return false;
+        const job::JobNameCheck check = job::check_job_name(name);
+        if (check.ok()) break;
+        session.say(job::describe(check.problem));
+    }
     job::JobHeader header;
     header.display_name = name;
     for (;;) {
@@ -296,7 +304,9 @@ bool change_job(Runtime& rt, Session& session) {
         const auto count = session.job()->count();
         j.usable = header.ok() && count.ok();
         j.header = header.value;
-        if (j.header.display_name.empty()) j.header.display_name = session.job()->display_name();
+        // Shown as the job shows it: cut, printable (a name stored before
+        // names were checked may be megabytes long).
+        j.header.display_name = session.job()->display_name();
         j.points = count.value;
     }
     std::string where;

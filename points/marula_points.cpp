@@ -3,7 +3,7 @@
 //   marula-points --job DIR init [--name NAME] [--zone N]
 //   marula-points --job DIR list | history
 //   marula-points --job DIR import FILE [--columns ORDER] [--on-conflict keep|replace|cancel]
-//   marula-points --job DIR export sima|csv FILE [--cp932] [--latlon]
+//   marula-points --job DIR export sima|csv FILE [--cp932] [--latlon] [--replace]
 //   marula-points --job DIR rename OLD NEW | delete NAME
 //   marula-points --job DIR journal [N]
 //   marula-points --job DIR settings [--reduction …] [--height M] [--geoid M] [--class …]
@@ -31,7 +31,8 @@ Manages the points of a Marula job (a folder holding job.db) from the shell.
 Without --job, the job is taken from $MARULA_JOB.
 
 Commands:
-  init [--name NAME] [--zone N]   create the job, or set its name and its zone (1-19)
+  init [--name NAME] [--zone N]   create the job, or set its name and its zone (1-19);
+                                  NAME: up to 40 characters a point name could hold
   list [--stale]                  the points in number order, one a line:
                                   NAME<TAB>X<TAB>Y<TAB>H (metres, %.3f; H empty when absent);
                                   with --stale only the points computed from a value that has
@@ -43,9 +44,14 @@ Commands:
                                   ORDER for a CSV without header: name,x,y[,h] or num,name,x,y[,h].
                                   Points stored elsewhere than the file says are conflicts:
                                   without --on-conflict nothing is imported.
-  export sima|csv FILE [--cp932] [--latlon]
+  export sima|csv FILE [--cp932] [--latlon] [--replace]
                                   write the job's points (CSV: UTF-8 with BOM, or CP932);
-                                  --latlon adds 緯度 and 経度 (decimal degrees) to a CSV
+                                  --latlon adds 緯度 and 経度 (decimal degrees) to a CSV.
+                                  A FILE that exists is never replaced: FILE: exists on
+                                  standard error, exit status 3. --replace replaces a
+                                  regular file (never a link, a device or a folder).
+                                  CSV names a spreadsheet would take for formulas are
+                                  written as text behind ' and counted on standard error.
   rename OLD NEW                  give a point another name
   delete NAME                     delete a point (refused while a parcel uses it)
   history                         the job's changes, oldest first, one a line:
@@ -80,11 +86,10 @@ Environment:
 Exit status:
   0  done
   1  the file was refused, or a point has no latitude and longitude in the zone
-  2  usage, a value out of range, or a job without the zone a command needs
-  3  conflicts without a choice, or the import was cancelled
-  1  the file was refused
-  2  usage, or a point or parcel that is not in the job
-  3  conflicts without a choice, the import was cancelled, or the parcel exists already
+  2  usage, a value out of range, a job without the zone a command needs, or a point
+     or parcel that is not in the job
+  3  conflicts without a choice, the import was cancelled, the parcel exists already,
+     or the export's FILE exists
   4  the job stayed busy (another program writing) beyond the timeout
   5  the job cannot be opened, or cannot be written (read-only, disk full)
 )";

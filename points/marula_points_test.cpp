@@ -78,7 +78,8 @@ protected:
     std::string list() { return run({"list"}).out; }
     std::string exported_sima() {
         const fs::path file = temp.path() / "export.sim";
-        EXPECT_EQ(run({"export", "sima", file.string()}).status, 0);
+        // The same file each time: an export replaces only when told to.
+        EXPECT_EQ(run({"export", "sima", file.string(), "--replace"}).status, 0);
         return slurp(file);
     }
     void store_before() {

@@ -123,10 +123,7 @@ private:
     // filed in its reports/ and name it under their title, as every
     // program's sheets do.
     void shown_job() {
-        if (job_()) {
-            rt_.file_sheets_in(job_()->reports_folder());
-            rt_.set_sheet_line(session_.sheet_line());
-        }
+        session_.file_sheets_in_job();
         page_ = 0;
         reload();
         redraw();

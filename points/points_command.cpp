@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "base/printable.h"
 #include "job/settings.h"
 
 namespace marula::points_command {
@@ -9,17 +10,17 @@ namespace marula::points_command {
 using namespace marula::job;
 
 int usage(const std::string& why) {
-    std::cerr << kProgram << ": " << why << "\n" << "Try 'marula-points --help'.\n";
+    std::cerr << kProgram << ": " << printable(why) << "\n" << "Try 'marula-points --help'.\n";
     return kUsage;
 }
 
 int job_failure(const std::string& message) {
-    std::cerr << kProgram << ": " << message << "\n";
+    std::cerr << kProgram << ": " << printable(message) << "\n";
     return kJobFailed;
 }
 
 int write_failure(const WriteResult& w) {
-    std::cerr << kProgram << ": " << w.message << "\n";
+    std::cerr << kProgram << ": " << printable(w.message) << "\n";
     switch (w.status) {
     case WriteStatus::busy: return kBusy;
     case WriteStatus::read_only:
@@ -33,12 +34,13 @@ std::string h_text(const std::optional<Millimetres>& h) { return h ? format_metr
 
 std::string point_text(const std::optional<Point>& p) {
     if (!p) return "";
-    return p->name + " " + format_metres(p->x) + " " + format_metres(p->y) + " " + (p->h ? format_metres(*p->h) : "-");
+    return printable(p->name) + " " + format_metres(p->x) + " " + format_metres(p->y) + " " +
+           (p->h ? format_metres(*p->h) : "-");
 }
 
 // FILE:LINE: CODE: text, or FILE: CODE: text.
 std::string located(const std::string& file, const Diagnostic& d) {
-    std::string out = file + ":";
+    std::string out = printable(file) + ":";
     if (d.line > 0) out += std::to_string(d.line) + ":";
     out += " ";
     out += code_name(d.code);
@@ -63,7 +65,7 @@ std::optional<int> zone_or_refusal(const Job& job, int& status) {
 
 std::string file_name_of(const std::string& path) {
     const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return printable(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
 }  // namespace marula::points_command

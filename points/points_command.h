@@ -16,7 +16,7 @@ using Args = std::vector<std::string>;
 inline constexpr int kDone = 0;
 inline constexpr int kRefused = 1;      // the file was refused
 inline constexpr int kUsage = 2;
-inline constexpr int kNotChosen = 3;    // conflicts without a choice, or cancelled
+inline constexpr int kNotChosen = 3;    // conflicts without a choice, cancelled, or the export's file exists
 inline constexpr int kBusy = 4;         // the job stayed busy beyond the timeout
 inline constexpr int kJobFailed = 5;    // the job cannot be opened, or written
 
@@ -29,7 +29,9 @@ int usage(const std::string& why);
 int job_failure(const std::string& message);
 // A write that did not happen, by why.
 int write_failure(const job::WriteResult& w);
-// A point's values "NAME X Y H" ("-" for no height), or nothing.
+// What the commands print that came from a file, a file name or the job
+// shows control characters as \xNN (printable), so one record is always
+// one line. A point's values "NAME X Y H" ("-" for no height), or nothing.
 std::string point_text(const std::optional<job::Point>& p);
 std::string h_text(const std::optional<job::Millimetres>& h);
 // FILE:LINE: CODE: text, or FILE: CODE: text.
@@ -38,7 +40,7 @@ std::string located(const std::string& file, const job::Diagnostic& d);
 // cannot be read (said; `status` is the job's failure) or the job has no
 // zone (「座標系が未設定です」; `status` is kUsage).
 std::optional<int> zone_or_refusal(const job::Job& job, int& status);
-// The last part of a path.
+// The last part of a path, printable.
 std::string file_name_of(const std::string& path);
 
 // The commands, each over the job (the journal reads through it too).

@@ -75,4 +75,27 @@ std::string printable_quote(std::string_view text, std::size_t max_bytes) {
     return out;
 }
 
+bool is_printable(std::string_view text) {
+    while (!text.empty()) {
+        char32_t cp = 0;
+        const std::size_t length = sequence_at(text, cp);
+        if (length == 0 || is_control(cp)) return false;
+        text.remove_prefix(length);
+    }
+    return true;
+}
+
+std::string without_control_characters(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        char32_t cp = 0;
+        const std::size_t length = std::max<std::size_t>(1, sequence_at(text, cp));
+        if (length == 1 && static_cast<unsigned char>(text[0]) >= 0x80) out += text[0];  // a stray byte
+        else if (!is_control(cp)) out.append(text.substr(0, length));
+        text.remove_prefix(length);
+    }
+    return out;
+}
+
 }  // namespace marula

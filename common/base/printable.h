@@ -23,4 +23,12 @@ std::string printable(std::string_view text);
 inline constexpr std::size_t kQuotedBytes = 40;
 std::string printable_quote(std::string_view text, std::size_t max_bytes = kQuotedBytes);
 
+// Whether the text is shown as it is: it holds no control character and
+// no stray byte (printable(text) == text).
+bool is_printable(std::string_view text);
+
+// The text without its control characters (as above); everything else,
+// stray bytes included, as it is. What a line entry keeps of typing.
+std::string without_control_characters(std::string_view text);
+
 }  // namespace marula

@@ -47,5 +47,32 @@ TEST(Printable, QuotesAtMostFortyBytesAndNeverHalfACharacter) {
     for (const Case& c : cases) EXPECT_EQ(printable_quote(c.text, c.max_bytes), c.shown) << c.shown;
 }
 
+// What a line entry keeps of typing, and whether a journaled line could
+// have been typed at all.
+TEST(Printable, TypingKeepsAllButControlCharacters) {
+    struct Case {
+        std::string typed;
+        const char* kept;
+        bool printable;
+    };
+    const Case cases[] = {
+        {"T1", "T1", true},
+        {"境界①　1", "境界①　1", true},
+        {"\x1B]0;owned\x07T1", "]0;ownedT1", false},
+        {"a\tb\nc\r", "abc", false},
+        {std::string("a\0b", 3), "ab", false},
+        {"x\x7F", "x", false},
+        {"\xC2\x9B" "31m", "31m", false},
+        {"\xC2\xA0", "\xC2\xA0", true},
+        {"\x82\xA0", "\x82\xA0", false},  // stray bytes are kept, but not printable as they are
+        {"C:\\x1B", "C:\\x1B", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(without_control_characters(c.typed), c.kept) << printable(c.typed);
+        EXPECT_EQ(is_printable(c.typed), c.printable) << printable(c.typed);
+        EXPECT_EQ(is_printable(c.typed), printable(c.typed) == c.typed) << printable(c.typed);
+    }
+}
+
 }  // namespace
 }  // namespace marula

@@ -2,6 +2,8 @@
 // points at the moments the result changes.
 #include "calculation.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -148,11 +150,8 @@ void store_result(Calculation& calc, const std::vector<NamedPoint>& computed, bo
 }  // namespace
 
 Calculation::Calculation(Runtime& rt, Session& session) : rt_(rt), session_(session) {
-    if (job::Job* job = session_.job()) {
-        // Its sheets are filed in its reports/ from now on, naming the job.
-        rt_.file_sheets_in(job->reports_folder());
-        rt_.set_sheet_line(session_.sheet_line());
-    }
+    // In a job its sheets are filed in its reports/, naming the job.
+    session_.file_sheets_in_job();
 }
 
 std::optional<job::Point> Calculation::stored_point(std::string_view name) {

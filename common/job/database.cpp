@@ -40,7 +40,7 @@ std::string damaged_message(const std::filesystem::path& file) {
 
 Statement::Statement(sqlite3* db, const char* sql) {
     const int rc = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
-    if (rc != SQLITE_OK) throw DbError{rc, sqlite3_errmsg(db)};
+    if (rc != SQLITE_OK) throw DbError{rc, sqlite3_errmsg(db), sqlite3_system_errno(db)};
 }
 
 Statement::Statement(sqlite3_stmt* kept) : stmt_(kept), kept_(true) {}
@@ -85,7 +85,7 @@ bool Statement::step() {
     if (rc == SQLITE_DONE) return false;
     // The extended code of a failed step is the connection's.
     sqlite3* db = sqlite3_db_handle(stmt_);
-    throw DbError{sqlite3_extended_errcode(db), sqlite3_errmsg(db)};
+    throw DbError{sqlite3_extended_errcode(db), sqlite3_errmsg(db), sqlite3_system_errno(db)};
 }
 
 void Statement::run() {
@@ -131,7 +131,7 @@ std::unique_ptr<Database> Database::open(const std::filesystem::path& file, Open
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(name.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
-        error = DbError{rc, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)};
+        error = DbError{rc, db ? sqlite3_errmsg(db) : sqlite3_errstr(rc), db ? sqlite3_system_errno(db) : 0};
         sqlite3_close_v2(db);
         return nullptr;
     }
@@ -158,7 +158,8 @@ Statement Database::cached(const char* sql) const {
     if (it == kept_.end()) {
         sqlite3_stmt* stmt = nullptr;
         const int rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
-        if (rc != SQLITE_OK) throw DbError{sqlite3_extended_errcode(db_), sqlite3_errmsg(db_)};
+        if (rc != SQLITE_OK)
+            throw DbError{sqlite3_extended_errcode(db_), sqlite3_errmsg(db_), sqlite3_system_errno(db_)};
         it = kept_.emplace(sql, stmt).first;
     }
     return Statement(it->second);

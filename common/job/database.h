@@ -37,6 +37,7 @@ namespace marula::job {
 struct DbError {
     int code = 0;
     std::string text;
+    int system_error = 0;  // the errno behind an I/O or open failure (ENOSPC …), when SQLite knew it
     int primary() const { return code & 0xFF; }
 };
 

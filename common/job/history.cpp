@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "base/printable.h"
+
 namespace marula::job {
 
 namespace {
@@ -44,8 +46,10 @@ std::string_view action_name(Action action) {
 std::int64_t HistoryWriter::batch_id() {
     if (!batch_) {
         Statement s = db_.cached("INSERT INTO history_batches (time, program, source, run) VALUES (?, ?, ?, ?)");
-        s.bind(1, local_time()).bind(2, origin_.program);
-        if (!origin_.source.empty()) s.bind(3, origin_.source);
+        // A file's name may hold a tab or a line break: the history keeps it
+        // printable, so a change is always one line wherever it is shown.
+        s.bind(1, local_time()).bind(2, printable(origin_.program));
+        if (!origin_.source.empty()) s.bind(3, printable(origin_.source));
         s.bind(4, origin_.run);
         s.run();
         batch_ = db_.last_insert_rowid();

@@ -3,14 +3,17 @@
 // header, and their history, through the one database layer.
 #include "job/job.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <system_error>
 
-#include "base/files.h"
+#include "base/printable.h"
 #include "base/text_codec.h"
 #include "job/parcels.h"
 
@@ -47,7 +50,7 @@ WriteResult check_point(const Point& p, NameCheck& check) {
 }
 
 WriteResult name_taken(std::string_view name) {
-    return {WriteStatus::name_taken, "点名 " + std::string(name) + " は登録済みです", 0};
+    return {WriteStatus::name_taken, "点名 " + printable_quote(name) + " は登録済みです", 0};
 }
 
 OpenResult no_job(OpenStatus status, const std::filesystem::path& db_file, const std::string& why) {
@@ -71,6 +74,24 @@ std::string open_trouble(const DbError& e) {
     case SQLITE_LOCKED: return "他のプログラムが使用中です";
     default: return e.text;
     }
+}
+
+// Why a job opened for reading only, as the user should hear it. SQLite
+// falls back to reading whatever stopped it writing, so the folder is
+// asked directly: an unnamed file made in it (O_TMPFILE, never left
+// behind) fails as a write there would. A full disk is no read-only job:
+// making room mends it.
+std::string read_only_message(const std::filesystem::path& folder, const std::optional<DbError>& write_trouble) {
+    constexpr std::string_view kStillUsable = "座標は使えますが保存はしません";
+    int error = write_trouble && write_trouble->primary() == SQLITE_FULL ? ENOSPC : 0;
+    if (error == 0) {
+        const int probe = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (probe >= 0) ::close(probe);
+        else error = errno;
+    }
+    if (error == ENOSPC || error == EDQUOT) return "ディスクがいっぱいで現場に書き込めません。" + std::string(kStillUsable);
+    if (error == EIO) return "ディスクの読み書きに失敗したため現場に書き込めません。" + std::string(kStillUsable);
+    return "現場は読み取り専用です。" + std::string(kStillUsable);
 }
 
 // Failures of a read-write open after which reading only may still work:
@@ -133,8 +154,9 @@ OpenResult open_job(const std::filesystem::path& folder) {
     // Read and write; else, for a job that exists in a place that refuses
     // writes, read only; else read only without the shared-memory file.
     std::unique_ptr<Database> db;
-    std::optional<DbError> trouble;
+    std::optional<DbError> trouble, write_trouble;
     for (const OpenMode mode : {OpenMode::read_write, OpenMode::read_only, OpenMode::immutable}) {
+        if (mode == OpenMode::read_only) write_trouble = trouble;
         if (mode != OpenMode::read_write && (!existed || (trouble && !refuses_writes(*trouble)))) break;
         // An immutable read would not see changes still in the WAL (left
         // by a program that stopped dead): no job rather than an old one.
@@ -172,11 +194,14 @@ OpenResult open_job(const std::filesystem::path& folder) {
     OpenResult result;
     result.job.reset(new Job(std::move(impl)));
     result.status = read_only ? OpenStatus::read_only : OpenStatus::opened;
-    if (read_only) result.message = "現場は読み取り専用です。座標は使えますが保存はしません";
+    if (read_only) result.message = read_only_message(folder, write_trouble);
     return result;
 }
 
 OpenResult create_job(const JobHeader& header, const std::filesystem::path& parent) {
+    // A name the job could not hold makes no folder.
+    if (const JobNameCheck check = check_job_name(header.display_name); !check.ok())
+        return {nullptr, OpenStatus::cannot_open, describe(check.problem)};
     OpenResult opened = open_job(new_job_folder(header.display_name, parent));
     if (!opened.job) return opened;
     if (const WriteResult w = opened.job->set_header(header, Origin{"", ""}); !w.ok()) {
@@ -207,19 +232,36 @@ Read<JobHeader> Job::read_header() const {
 }
 
 std::string Job::display_name() const {
-    std::string name = header().display_name;
+    // Only the start of a name is read: one stored before names were
+    // checked may be megabytes long. 160 bytes hold 40 characters of any
+    // width (and SQLite's substr counts characters, not bytes, anyway).
+    const Database& db = *impl_->db;
+    const auto stored = db.read([&] {
+        Statement s = db.cached("SELECT substr(display_name, 1, 160) FROM job_header WHERE id = 1");
+        return s.step() ? s.text(0) : std::string();
+    });
+    std::string name = stored.value;
     if (name.empty()) name = impl_->folder.filename().string();
     if (name.empty()) name = impl_->folder.parent_path().filename().string();
-    return name;
+    return printable(cut_job_name(name));
 }
 
 WriteResult Job::set_header(const JobHeader& header, const Origin&) {
     if (header.zone && (*header.zone < 1 || *header.zone > 19))
         return {WriteStatus::out_of_range, "系番号は1から19です", 0};
+    const JobNameCheck check = check_job_name(header.display_name);
     Database& db = *impl_->db;
     return db.write([&] {
+        std::string name = check.name;
+        if (!check.ok()) {
+            // The name it holds, however long, is kept; no other is taken.
+            Statement stored = db.cached("SELECT display_name FROM job_header WHERE id = 1");
+            if (!stored.step() || stored.text(0) != header.display_name)
+                return WriteResult{WriteStatus::invalid_name, describe(check.problem), 0};
+            name = header.display_name;
+        }
         Statement s = db.cached("UPDATE job_header SET display_name = ?, zone = ? WHERE id = 1");
-        s.bind(1, trim_blanks(header.display_name));
+        s.bind(1, name);
         if (header.zone) s.bind(2, std::int64_t{*header.zone});
         s.run();
         return WriteResult{};
@@ -328,7 +370,7 @@ WriteResult Job::correct(std::int64_t number, const PointEdit& edit, const Origi
 WriteResult Job::rename(std::string_view old_name, std::string_view new_name, const Origin& origin) {
     const auto stored = find(old_name);
     if (!stored.ok()) return {WriteStatus::failed, *stored.trouble, 0};
-    if (!stored.value) return {WriteStatus::not_found, "点名 " + trim_blanks(old_name) + " はありません", 0};
+    if (!stored.value) return {WriteStatus::not_found, "点名 " + printable_quote(trim_blanks(old_name)) + " はありません", 0};
     PointEdit edit;
     edit.name = std::string(new_name);
     return correct(stored.value->number, edit, origin);
@@ -339,7 +381,7 @@ WriteResult Job::remove(std::string_view name, const Origin& origin) {
     Database& db = *impl_->db;
     return db.write([&] {
         const auto before = impl_->find(trimmed);
-        if (!before) return WriteResult{WriteStatus::not_found, "点名 " + trimmed + " はありません", 0};
+        if (!before) return WriteResult{WriteStatus::not_found, "点名 " + printable_quote(trimmed) + " はありません", 0};
         // Decided here, inside the delete's own write: a parcel stored by
         // another program a moment ago still keeps its vertex.
         if (const auto parcel = Parcels(db).first_user_of(before->number))
@@ -537,17 +579,12 @@ Read<std::string> Job::export_sima() const {
     });
 }
 
-Read<std::string> Job::export_csv(CsvEncoding encoding, const ToGeographic& to_geographic) const {
+Read<CsvExport> Job::export_csv(CsvEncoding encoding, const ToGeographic& to_geographic) const {
     return impl_->db->read([&] {
         auto all = points();
         if (!all.ok()) throw DbError{SQLITE_IOERR, *all.trouble};
-        return write_csv(all.value, encoding, to_geographic);
+        return job::export_csv(all.value, encoding, to_geographic);
     });
-}
-
-std::optional<std::string> save_file(const std::filesystem::path& file, std::string_view bytes) {
-    if (auto trouble = write_whole_file(file, bytes)) return "書き込めません: " + *trouble;
-    return std::nullopt;
 }
 
 }  // namespace marula::job

@@ -136,10 +136,17 @@ public:
     // The connection, for the other stores of the job (the journal).
     Database& database();
 
-    // The header (display name falls back to the folder's name when empty).
+    // The header as stored.
     Read<JobHeader> read_header() const;
     JobHeader header() const { return read_header().value; }
+    // The name to show and export: the stored name, or the folder's name
+    // when that is empty; cut to 40 characters (a name stored before names
+    // were checked may be longer) and with control characters as \xNN, so
+    // it stays one short line on a screen, a sheet or in a file.
     std::string display_name() const;
+    // Sets the header. A name that breaks the job names' rules is refused
+    // (invalid_name, the message says why), except the very name the job
+    // holds already, kept as it is (a longer one stored before the rules).
     WriteResult set_header(const JobHeader& header, const Origin& origin);
 
     // Points in number order: `limit` points with a number above
@@ -185,11 +192,13 @@ public:
     // names the file in the history.
     ImportOutcome apply_import(const PointFile& file, OnConflict choice, const Origin& origin);
 
-    // The job's points as a SIMA or CSV file (bytes to write).
+    // The job's points as a SIMA or CSV file (bytes to write; a CSV with
+    // the count of names written as text because a spreadsheet would take
+    // them for formulas).
     Read<std::string> export_sima() const;
     // With `to_geographic` the CSV gains 緯度 and 経度 (see export_csv).
-    Read<std::string> export_csv(CsvEncoding encoding = CsvEncoding::utf8_bom,
-                                 const ToGeographic& to_geographic = {}) const;
+    Read<CsvExport> export_csv(CsvEncoding encoding = CsvEncoding::utf8_bom,
+                               const ToGeographic& to_geographic = {}) const;
 
     // The full integrity check: "ok" alone, or SQLite's first ten problems.
     Read<std::vector<std::string>> check() const;
@@ -201,9 +210,5 @@ private:
     std::unique_ptr<Impl> impl_;
     friend OpenResult open_job(const std::filesystem::path& folder);
 };
-
-// Writes a file whole or not at all (written beside it, then renamed
-// over it): nothing when done, else one line saying why, in Japanese.
-std::optional<std::string> save_file(const std::filesystem::path& file, std::string_view bytes);
 
 }  // namespace marula::job

@@ -5,8 +5,10 @@
 #include <system_error>
 
 #include "base/files.h"
+#include "base/printable.h"
 #include "base/text_codec.h"
 #include "job/database.h"
+#include "job/point.h"
 #include "job/schema.h"
 
 namespace marula::job {
@@ -28,15 +30,6 @@ fs::path xdg_folder(const char* variable, const char* fallback) {
 // The longest folder name made of a job's name, in bytes (file systems
 // take 255; room is left for "-NN").
 constexpr std::size_t kFolderNameBytes = 200;
-
-// Cuts UTF-8 text to at most `bytes` bytes without splitting a character.
-std::string cut_bytes(std::string text, std::size_t bytes) {
-    if (text.size() <= bytes) return text;
-    std::size_t end = bytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    text.resize(end);
-    return text;
-}
 
 }  // namespace
 
@@ -130,9 +123,11 @@ void read_summary(JobSummary& summary) {
     try {
         if (db->integer("PRAGMA application_id") != kApplicationId) throw DbError{26, "not a job"};
         const auto read = db->read([&] {
-            Statement h = db->prepare("SELECT display_name, zone FROM job_header WHERE id = 1");
+            // Only the start of a name stored before names were checked
+            // (it may be megabytes long), shown as the job shows it.
+            Statement h = db->prepare("SELECT substr(display_name, 1, 160), zone FROM job_header WHERE id = 1");
             if (h.step()) {
-                summary.header.display_name = h.text(0);
+                summary.header.display_name = printable(cut_job_name(h.text(0)));
                 if (!h.null(1)) summary.header.zone = static_cast<int>(h.integer(1));
             }
             return db->integer("SELECT count(*) FROM points");
@@ -158,7 +153,8 @@ std::vector<JobSummary> list_jobs(const std::vector<fs::path>& folders, const st
             summary.folder = it->path();
             summary.current = current && same_folder(summary.folder, *current);
             if (!summary.current) read_summary(summary);
-            if (summary.header.display_name.empty()) summary.header.display_name = it->path().filename().string();
+            if (summary.header.display_name.empty())
+                summary.header.display_name = printable(cut_job_name(it->path().filename().string()));
             here.push_back(std::move(summary));
         }
         std::sort(here.begin(), here.end(), [](const JobSummary& a, const JobSummary& b) { return a.folder < b.folder; });
@@ -172,7 +168,7 @@ fs::path new_job_folder(std::string_view display_name, const fs::path& parent) {
     std::string base = trim_blanks(display_name);
     for (char& c : base)
         if (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
-    base = cut_bytes(std::move(base), kFolderNameBytes);
+    base = cut_to_bytes(base, kFolderNameBytes);
     if (base.empty() || base == "." || base == "..") base = "現場";
     if (base.front() == '.') base.front() = '_';
     fs::path folder = parent / base;

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/files.h"
 #include "base/format.h"
 #include "palette.h"
 #include "screen_geometry.h"
@@ -242,15 +243,16 @@ std::optional<std::string> write_pdf(int fd, double width, double height, Draw d
     return std::nullopt;
 }
 
-// A PDF written by `write` into the file at `path` (made or emptied).
+// A PDF written by `write` whole into the file at `path` (made, or put in
+// place of a regular file there).
 template <typename Write>
 std::optional<std::string> write_pdf_file(const std::filesystem::path& file, Write write) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return file.filename().string() + "：" + std::strerror(errno);
-    auto err = write(fd);
-    if (::close(fd) != 0 && !err) err = file.filename().string() + "：" + std::strerror(errno);
-    if (err) return file.filename().string() + "：" + *err;
-    return std::nullopt;
+    WholeFile out;
+    const std::string name = file.filename().string();
+    if (auto err = out.open(file.parent_path().empty() ? "." : file.parent_path(), name)) return err;
+    if (auto err = write(out.fd())) return name + "：" + *err;
+    if (auto err = out.finish()) return err;
+    return out.replace(name);
 }
 
 // The screen picture as a cairo image; the caller destroys it.

@@ -6,6 +6,8 @@
 // printer, pages and hard copies), runtime_programs.cpp (bitmaps, RUN, END).
 #include "runtime.h"
 
+#include <unistd.h>
+
 #include <array>
 #include <cstdio>
 #include <ctime>
@@ -34,7 +36,9 @@ Runtime::Runtime(std::string program, std::unique_ptr<Backend> backend, std::uni
     key_traps_.fill(Trap::Off);
 }
 
-Runtime::~Runtime() = default;
+Runtime::~Runtime() {
+    if (filing_folder_fd_ >= 0) ::close(filing_folder_fd_);
+}
 
 void Runtime::compose_band(int row, std::uint8_t* out) const {
     // Pixel rows row*18 .. row*18+17, in palette indices: the graphics with

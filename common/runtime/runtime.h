@@ -176,13 +176,18 @@ public:
     void form_feed();
     // Screen print: hardcopy-N.png and .pdf, sent like a report page.
     void hardcopy();
-    // From now on every page and screen print is also filed in `folder`
-    // (a job's reports/) as <program>-<YYYYMMDD>-<NNN>.pdf with its
-    // transcript (.txt) or picture (.png) beside it, NNN the first number
-    // whose files do not exist yet (nothing is ever overwritten); the
-    // notice on the prompt row names the file. In a window the filed copy
+    // From now on every page and screen print is also filed in the folder
+    // `name` inside the folder open as `folder_fd` (a job's reports/, the
+    // job's folder held open since the start) as
+    // <program>-<YYYYMMDD>-<NNN>.pdf with its transcript (.txt) or picture
+    // (.png) beside it, NNN the first number whose files do not exist yet
+    // (nothing is ever overwritten); the notice on the prompt row names the
+    // file. `name` is made when missing; one that is a link or no folder
+    // is not filed in (the notice says so, and the sheet is printed all the
+    // same). The runtime owns `folder_fd` from now on (-1: the folder could
+    // not be opened, and every filing says so). In a window the filed copy
     // is the only one; script mode keeps print-N.* in the print folder too.
-    void file_sheets_in(std::filesystem::path folder) { filing_folder_ = std::move(folder); }
+    void file_sheets_in(int folder_fd, std::string name);
     // A line every report carries under its title (the job it was printed
     // in); empty for none.
     void set_sheet_line(std::string line) { sheet_line_ = std::move(line); }
@@ -263,7 +268,11 @@ public:
     // A replayed typed line that comes where no line entry asks (the
     // program has changed since) stops the replay there, with a notice
     // naming it; the program carries on with the backend's input.
-    void start_replay(std::vector<InputEvent> events);
+    // `notice_at_end`, when given, is shown once the last event is taken
+    // (the replay of a record that stops short, at its damage). In a
+    // window Escape stops a replay in progress, with a notice; other keys
+    // pressed meanwhile are kept, in order, for when the replay is over.
+    void start_replay(std::vector<InputEvent> events, std::string notice_at_end = {});
     bool replaying() const { return replaying_; }
     // Replayed events not yet taken: once none are left, the program is
     // where the replayed run was, and what it does next is live.
@@ -329,6 +338,11 @@ private:
     // Whether a replayed event fits where the program now is; when it does
     // not, the replay stops there with a notice naming it.
     bool replay_fits(const InputEvent& ev);
+    // In a window: what was pressed while a replay runs. Escape stops the
+    // replay (true); anything else is held for after it.
+    bool replay_escaped();
+    // The replay's last event is taken: its notice, if any.
+    void replay_over();
     // Escape during an entry: asks whether to leave for the menu.
     void escape_entry();
     // A printed page or a hard copy: its companion (the transcript or the
@@ -356,7 +370,9 @@ private:
     std::unique_ptr<Backend> backend_;
     std::unique_ptr<GlyphFont> font_;
     std::filesystem::path out_dir_;
-    std::optional<std::filesystem::path> filing_folder_;  // see file_sheets_in
+    bool filing_ = false;         // see file_sheets_in
+    int filing_folder_fd_ = -1;   // the folder the filing folder stands in
+    std::string filing_name_;     // the filing folder's name in it
     std::string sheet_line_;                              // see set_sheet_line
 
     std::array<std::array<Cell, kColumns>, kRows> text_{};
@@ -405,6 +421,8 @@ private:
     bool waiting_ = false;        // in WAIT: typing is kept for the next entry
     std::string escape_question_;  // asked at Escape during an entry; empty: Escape does nothing
     std::deque<InputEvent> replay_;
+    std::string replay_end_notice_;  // see start_replay
+    std::deque<InputEvent> held_;    // pressed in a window during a replay, for after it
     bool replaying_ = false;
     long replayed_ = 0;           // events of the replay taken so far
     long events_taken_ = 0;       // events the program has taken

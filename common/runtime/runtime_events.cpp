@@ -76,12 +76,20 @@ std::optional<InputEvent> Runtime::next_input(std::optional<Clock::time_point> d
     for (;;) {
         std::optional<InputEvent> ev;
         if (!replay_.empty()) {
+            // Stopped: back to the caller, which takes what was typed
+            // during the notice before waiting for more.
+            if (replay_escaped()) return std::nullopt;
             ev = std::move(replay_.front());
             replay_.pop_front();
             ++replayed_;
             if (!replay_fits(*ev)) continue;
+        } else if (replaying_) {
+            replay_over();  // the replay is over once the program asks past it
+            continue;
+        } else if (!held_.empty()) {
+            ev = std::move(held_.front());
+            held_.pop_front();
         } else {
-            replaying_ = false;  // the replay is over once the program asks past it
             ev = backend_->wait_event(deadline);
         }
         if (!ev) {

@@ -1,6 +1,7 @@
 // Line entry on the prompt row, number entry and notices.
 #include "runtime.h"
 
+#include "base/printable.h"
 #include <utility>
 
 #include "runtime_internal.h"
@@ -21,9 +22,10 @@ std::string Runtime::read_line(int column, int row) {
         backend_->set_text_input_rect(col * kCellWidth, row * kCellHeight, kCellWidth, kCellHeight);
     };
     auto echo = [&](std::string_view text) {
-        for (const std::string& ch : split_chars(text)) {
+        // Control characters are dropped as they are typed (the journal
+        // drops them too): an entry's value is always one plain line.
+        for (const std::string& ch : split_chars(without_control_characters(text))) {
             char32_t cp = decode_char(ch);
-            if (cp < 0x20 || cp == 0x7f) continue;
             int w = char_width(cp);
             buffer += ch;
             if (col + w <= kColumns) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "base/printable.h"
 #include "base/text_codec.h"
 #include "runtime.h"
 #include "runtime_internal.h"
@@ -64,18 +65,19 @@ void Runtime::journal_input(const InputEvent& ev) {
     // Typing counts only where a line entry takes it: in the entry, or
     // kept during a WAIT for the next one.
     const bool for_line = entering_ || waiting_;
-    auto typed_line = [&](std::string text) {
-        std::erase_if(text, [](char c) { return c == '\n' || c == '\r'; });
+    // The line entry drops control characters as they are typed: the
+    // journal keeps the line as the entry took it, one script line.
+    auto typed_line = [&](const std::string& text) {
         journal_line("type " + text);
         journal_last_typed_ = journal_ != nullptr;
     };
     switch (ev.type) {
         case InputEvent::Type::Text:
-            if (for_line) journal_typing_ += ev.text;
+            if (for_line) journal_typing_ += without_control_characters(ev.text);
             return;
         case InputEvent::Type::TypeLine:
             if (!for_line) return;
-            typed_line(std::exchange(journal_typing_, {}) + ev.text);
+            typed_line(std::exchange(journal_typing_, {}) + without_control_characters(ev.text));
             return;
         case InputEvent::Type::Key:
             if (ev.key == Key::Enter) {
@@ -153,10 +155,37 @@ void Runtime::journal_end(RunEnding ending, bool by_last_event) {
     journal_.reset();  // nothing after the ending belongs to the run
 }
 
-void Runtime::start_replay(std::vector<InputEvent> events) {
+void Runtime::start_replay(std::vector<InputEvent> events, std::string notice_at_end) {
     replayed_ = 0;
     for (auto& ev : events) replay_.push_back(std::move(ev));
     replaying_ = !replay_.empty();
+    replay_end_notice_ = std::move(notice_at_end);
+    if (!replaying_ && !replay_end_notice_.empty()) journal_notice_ = std::exchange(replay_end_notice_, {});
+}
+
+bool Runtime::replay_escaped() {
+    if (backend_->virtual_clock()) return false;  // a script's lines come in their order
+    while (auto ev = backend_->wait_event(Clock::now())) {
+        if (ev->type == InputEvent::Type::Quit) handle_quit();
+        if (ev->type == InputEvent::Type::Key && ev->key == Key::Escape) {
+            log_event("error replay stopped by Escape at event " + std::to_string(replayed_));
+            replay_.clear();
+            replay_end_notice_.clear();
+            replaying_ = false;
+            notice("入力の再現を" + std::to_string(replayed_) + "番目で中止しました。");
+            return true;
+        }
+        held_.push_back(std::move(*ev));
+    }
+    return false;
+}
+
+void Runtime::replay_over() {
+    replaying_ = false;
+    if (replay_end_notice_.empty()) return;
+    const std::string message = std::exchange(replay_end_notice_, {});
+    log_event("error replay stopped: " + message);
+    notice(message);
 }
 
 bool Runtime::replay_fits(const InputEvent& ev) {
@@ -166,6 +195,7 @@ bool Runtime::replay_fits(const InputEvent& ev) {
     const std::string line = "type " + ev.text;
     log_event("error replay stopped at event " + std::to_string(replayed_) + ": " + line);
     replay_.clear();
+    replay_end_notice_.clear();
     replaying_ = false;
     notice("入力の再現を" + std::to_string(replayed_) + "番目（" + line + "）で中止しました。");
     return false;

@@ -1,10 +1,13 @@
 #include "session/session.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <set>
 #include <cstring>
 
+#include "base/printable.h"
 #include "job/provenance.h"
 #include "runtime/script_backend.h"
 
@@ -15,21 +18,33 @@ namespace {
 constexpr std::string_view kLeaveKept = "入力を中止してメニューに戻りますか（Y/N）";
 constexpr std::string_view kLeaveUnkept = "入力を中止してメニューに戻りますか（入力は保存されません）（Y/N）";
 constexpr std::string_view kDamagedRecord = "前回の入力の記録が壊れているため復元できません。";
+constexpr std::string_view kDamagedPart = "入力の記録が途中から壊れているため、その前までを再現しました。";
 
-// The events of a journaled run, up to the one that ended it; nothing
-// (the record is damaged) when a line of it is not an event or it is
-// longer than any run can be.
-std::optional<std::vector<InputEvent>> replay_events(const job::Journal& journal, const job::JournalRun& run) {
+// The events of a journaled run to replay, up to the one that ended it.
+// A line holding a control character was never typed so (line entry drops
+// them): the record is damaged there, and the replay stops before it.
+struct Replay {
+    std::vector<InputEvent> events;
+    bool damaged = false;  // stopped short of the run's end
+};
+
+// The replay of a run; nothing (the record is damaged) when a line of it
+// is not an event or it is longer than any run can be.
+std::optional<Replay> replay_events(const job::Journal& journal, const job::JournalRun& run) {
     if (run.events > job::kJournalEventLimit) return std::nullopt;
     const auto lines = journal.events(run.id);
     if (!lines.ok()) return std::nullopt;
-    std::vector<InputEvent> events;
+    Replay replay;
     for (std::size_t i = 0; i < lines.value.size() && std::int64_t(i) < run.replayable; ++i) {
+        if (!is_printable(lines.value[i])) {
+            replay.damaged = true;
+            break;
+        }
         const ScriptLine parsed = parse_script_line(lines.value[i]);
         if (parsed.error || !parsed.event) return std::nullopt;  // never replayed in part
-        events.push_back(*parsed.event);
+        replay.events.push_back(*parsed.event);
     }
-    return events;
+    return replay;
 }
 
 // The restore question names the run: the program, when it started
@@ -166,6 +181,14 @@ std::string Session::sheet_line() const {
     return line;
 }
 
+void Session::file_sheets_in_job() {
+    if (!job_) return;
+    // The job's folder is opened once, here: reports/ is then found in it
+    // afresh at each filing and never followed out of it as a link.
+    rt_.file_sheets_in(::open(job_->folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), "reports");
+    rt_.set_sheet_line(sheet_line());
+}
+
 void Session::say(std::string_view message) {
     const bool damage = job_ && job_->damaged();
     if (damage && damage_said_) return;
@@ -243,7 +266,7 @@ void Session::begin_journal(std::string_view program_title) {
     // read-only job says so once.
     if (!writable() || journal_) return;
     const job::Journal journal(job_->database());
-    std::optional<std::vector<InputEvent>> replay;
+    std::optional<Replay> replay;
     std::optional<std::int64_t> reopened, replayed_run;
     std::optional<CurrentValues> current;
     if (!launch_.reopen.empty()) {
@@ -253,9 +276,9 @@ void Session::begin_journal(std::string_view program_title) {
             replay = replay_events(journal, *run.value);
             reopened = replayed_run = run.value->id;
             if (!replay) rt_.notice_before_input(std::string(kDamagedRecord));
-            else current = offer_current_values(rt_, job_->database(), run.value->id, *replay);
+            else current = offer_current_values(rt_, job_->database(), run.value->id, replay->events);
         } else {
-            const std::string why = "MARULA_REOPEN=" + launch_.reopen + " は" + rt_.program() +
+            const std::string why = "MARULA_REOPEN=" + printable_quote(launch_.reopen) + " は" + rt_.program() +
                                     "の記録の番号ではありません。新しく始めます。";
             rt_.log_event("error " + why);
             std::fprintf(stderr, "%s: %s\n", rt_.program().c_str(), why.c_str());
@@ -277,7 +300,7 @@ void Session::begin_journal(std::string_view program_title) {
     // for those it takes afresh.
     std::optional<job::JournalWriter::Inheritance> inheritance;
     if (replay && replayed_run)
-        inheritance = job::JournalWriter::Inheritance{*replayed_run, std::int64_t(replay->size()),
+        inheritance = job::JournalWriter::Inheritance{*replayed_run, std::int64_t(replay->events.size()),
                                                       current && current->taken ? current->events
                                                                                 : std::set<std::int64_t>{}};
     journal_ = std::make_shared<JournalOfRun>(JournalOfRun{*this, nullptr});
@@ -287,7 +310,8 @@ void Session::begin_journal(std::string_view program_title) {
     if (current) journal_->writer->record_question(current->question, current->taken ? "Y" : "N");
     rt_.set_journal(std::make_unique<JournalSinkOfJob>(journal_));
     rt_.set_escape_to_menu(std::string(kLeaveKept));
-    if (replay) rt_.start_replay(std::move(*replay));
+    if (replay)
+        rt_.start_replay(std::move(replay->events), replay->damaged ? std::string(kDamagedPart) : std::string());
 }
 
 }  // namespace marula

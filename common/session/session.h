@@ -68,6 +68,10 @@ public:
     // empty without a job.
     std::string sheet_line() const;
 
+    // From now on the program's sheets are filed in the job's reports/ and
+    // carry the job's line under their title (nothing without a job).
+    void file_sheets_in_job();
+
     // A trouble of the job on the prompt row. SQLite's finding that the
     // job is damaged is said once, naming it; others each time.
     void say(std::string_view message);

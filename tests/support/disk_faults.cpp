@@ -4,8 +4,9 @@
 //   LD_PRELOAD=libmarula_disk_faults.so
 //   DISK_FAULT_PATH=print      fail only files whose path holds this text
 //   DISK_FAULT_CALL=write      open (for writing or creating), write,
-//                              fsync, rename or readlink
-//   DISK_FAULT_ERRNO=ENOSPC    ENOSPC, EIO or EACCES; or STALL, or STOP
+//                              fsync, rename, renameat2 (that one alone)
+//                              or readlink
+//   DISK_FAULT_ERRNO=ENOSPC    ENOSPC, EIO, EACCES or EINVAL; or STALL, or STOP
 //   DISK_FAULT_AFTER=N         let the first N matching calls through
 //                              (default 0)
 //
@@ -16,7 +17,8 @@
 // act while the program holds what it holds); everything else goes through
 // to the C library. A read-only
 // folder is CALL=open with EACCES; a disk that fills up partway is
-// CALL=write with ENOSPC and AFTER=N.
+// CALL=write with ENOSPC and AFTER=N; a file system that cannot rename
+// without replacing is CALL=renameat2 with EINVAL.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -82,6 +84,8 @@ bool fails_now() {
         errno = EIO;
     else if (e != nullptr && ::strcmp(e, "EACCES") == 0)
         errno = EACCES;
+    else if (e != nullptr && ::strcmp(e, "EINVAL") == 0)
+        errno = EINVAL;
     else
         errno = ENOSPC;
     return true;
@@ -189,7 +193,7 @@ int renameat(int from_dir, const char* from, int to_dir, const char* to) {
 
 int renameat2(int from_dir, const char* from, int to_dir, const char* to, unsigned int flags) {
     static auto real = next<int (*)(int, const char*, int, const char*, unsigned int)>("renameat2");
-    return armed_for("rename") && (path_matches(from) || path_matches(to)) && fails_now()
+    return (armed_for("rename") || armed_for("renameat2")) && (path_matches(from) || path_matches(to)) && fails_now()
                ? -1
                : real(from_dir, from, to_dir, to, flags);
 }

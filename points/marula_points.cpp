@@ -3,9 +3,11 @@
 //   marula-points --job DIR init [--name NAME] [--zone N]
 //   marula-points --job DIR list | history
 //   marula-points --job DIR import FILE [--columns ORDER] [--on-conflict keep|replace|cancel]
+//                 [--encoding cp932|utf-8] [--geoid M]
 //   marula-points --job DIR export sima|csv FILE [--cp932]
 //   marula-points --job DIR rename OLD NEW | delete NAME
 //   marula-points --job DIR journal [N]
+//   marula-points --job DIR check
 //
 // Output is UTF-8 with LF line ends; refusals go to standard error as
 // FILE:LINE: CODE: text.
@@ -31,12 +33,17 @@ Commands:
   init [--name NAME] [--zone N]   create the job, or set its name and its zone (1-19)
   list                            the points in number order, one a line:
                                   NAME<TAB>X<TAB>Y<TAB>H (metres, %.3f; H empty when absent)
-  import FILE [--columns ORDER] [--on-conflict keep|replace|cancel]
+  import FILE [--columns ORDER] [--on-conflict keep|replace|cancel] [--encoding cp932|utf-8] [--geoid M]
                                   read a SIMA (.sim) or CSV (.csv) file into the job;
-                                  prints the preview's counts and warnings first.
+                                  prints the preview's counts, its encoding and warnings first.
                                   ORDER for a CSV without header: name,x,y[,h] or num,name,x,y[,h].
                                   Points stored elsewhere than the file says are conflicts:
                                   without --on-conflict nothing is imported.
+                                  --encoding reads the file in that encoding whatever it looks like.
+                                  A CSV of latitude and longitude is converted into the job's zone
+                                  (a job without a zone refuses it); its 楕円体高 less the geoid
+                                  height (--geoid M in metres, else the job's setting) gives H.
+                                  Only regular files are read; a line may hold 4,096 bytes.
   export sima|csv FILE [--cp932]  write the job's points (CSV: UTF-8 with BOM, or CP932)
   rename OLD NEW                  give a point another name
   delete NAME                     delete a point
@@ -47,6 +54,8 @@ Commands:
                                   (ENDING: reinput, menu, end, run, closed, escaped or killed)
   journal N                       run N as script lines (type ..., key ..., dblclick ...) that
                                   MARULA_SCRIPT replays through its program to the same final screen
+  check                           the full integrity check of job.db (reads every page):
+                                  prints ok, or SQLite's first ten problems
 
 A file that cannot be read is refused whole, with FILE:LINE: CODE: text on
 standard error (FILE: CODE: text where no line applies). Every change is one
@@ -62,7 +71,7 @@ Exit status:
   2  usage
   3  conflicts without a choice, or the import was cancelled
   4  the job stayed busy (another program writing) beyond the timeout
-  5  the job cannot be opened, or cannot be written (read-only, disk full)
+  5  the job cannot be opened, or cannot be written (read-only, disk full), or check found damage
 )";
 
 // The commands by name.
@@ -73,6 +82,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"init", run_init},     {"list", run_list},       {"import", run_import},   {"export", run_export},
     {"rename", run_rename}, {"delete", run_delete},   {"history", run_history}, {"journal", run_journal},
+    {"check", run_check},
 };
 
 int run(int argc, char** argv) {

@@ -254,6 +254,15 @@ Read<std::int64_t> Job::count() const {
     return db.read([&] { return db.integer("SELECT count(*) FROM points"); });
 }
 
+Read<std::int64_t> Job::rank(std::int64_t number) const {
+    const Database& db = *impl_->db;
+    return db.read([&] {
+        Statement s = db.cached("SELECT count(*) FROM points WHERE number < ?");
+        s.bind(1, number);
+        return s.step() ? s.integer(0) : std::int64_t{0};
+    });
+}
+
 Read<std::optional<Point>> Job::find(std::string_view name) const {
     const std::string trimmed = trim_blanks(name);
     return impl_->db->read([&] { return impl_->find(trimmed); });

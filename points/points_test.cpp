@@ -227,9 +227,14 @@ TEST(Points, ImportWithAConflictKeptReplacedOrCancelled) {
         EXPECT_TRUE(has_line(preview, " 同一            2点"));
         EXPECT_TRUE(has_line(preview, " 標高の追加      1点"));
         EXPECT_TRUE(has_line(preview, " 競合            1点"));
-        EXPECT_EQ(preview[9], " 競合 T2                   6行");
-        EXPECT_EQ(preview[10], "      登録済み   -36045.120     -8098.702        34.887");
-        EXPECT_EQ(preview[11], "      ファイル   -36045.118     -8098.702        34.887");
+        // Below the counts and the encoding: the point to replace, the one
+        // given a height, then the ones to add.
+        EXPECT_EQ(preview[9], " 文字コード      CP932（Eで読み直し）");
+        EXPECT_EQ(preview[10], " 競合 T2                   6行");
+        EXPECT_EQ(preview[11], "      登録済み   -36045.120     -8098.702        34.887");
+        EXPECT_EQ(preview[12], "      ファイル   -36045.118     -8098.702        34.887");
+        EXPECT_EQ(preview[13], " 標高 引照点A                -36001.990     -8177.315        36.004");
+        EXPECT_TRUE(preview[14].starts_with(" 新規 ")) << preview[14];
         expect_store_is(w, c.expected);
         EXPECT_NE(status(r, "after").find(c.status), std::string::npos) << status(r, "after");
     }
@@ -271,7 +276,7 @@ TEST(Points, ThePreviewWarnsOfAnotherZone) {
     ASSERT_TRUE(w.job()->set_header({"神南一丁目境界確定", 2}, kTestOrigin).ok());
     auto r = run_script("points", {"key F7", "key F1", "type 1", "snap preview", "type 3"}, w.env());
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-    EXPECT_EQ(r.row("preview", 9), " 注意：ファイルの座標系（9系）が現場の座標系（2系）と違います。");
+    EXPECT_EQ(r.row("preview", 10), " 注意：ファイルの座標系（9系）が現場の座標系（2系）と違います。");
     expect_store_is(w, "store_before.sim");
 }
 
@@ -286,9 +291,9 @@ TEST(Points, ThePreviewCountsSkippedRecordsInFull) {
     const auto preview = r.screen("preview");
     EXPECT_TRUE(has_line(preview, " 新規            6点"));
     EXPECT_TRUE(has_line(preview, " 読み飛ばし     14件"));
-    EXPECT_NE(preview[9].find("N_SKIPPED_RECORDS"), std::string::npos) << preview[9];
-    EXPECT_TRUE(preview[9].ends_with("B01×6 C03×5 D00×2")) << preview[9];
-    EXPECT_EQ(preview[10], "   D99×1");
+    EXPECT_NE(preview[10].find("N_SKIPPED_RECORDS"), std::string::npos) << preview[10];
+    EXPECT_TRUE(preview[10].ends_with("B01×6 C03×5 D00×2")) << preview[10];
+    EXPECT_EQ(preview[11], "   D99×1");
     EXPECT_EQ(w.job()->count().value, 6);
 }
 

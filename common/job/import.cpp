@@ -103,15 +103,16 @@ public:
     Answer find_or_add(std::string_view name, const SeenPoint& point, SeenPoint& earlier) override {
         Answer answer = Answer::failed;
         attempt([&] {
-            // Inserted, or nothing returned when the name is there already.
+            // OR IGNORE rather than an upsert: a statement that cannot fail
+            // halfway needs no statement journal, which would copy a page
+            // for every name.
             Statement add = db_.cached(
-                "INSERT INTO temp.import_staging (ordinal, name, folded, line, x, y, h) VALUES (?, ?, ?, ?, ?, ?, ?) "
-                "ON CONFLICT (name) DO NOTHING RETURNING ordinal");
+                "INSERT OR IGNORE INTO temp.import_staging (ordinal, name, folded, line, x, y, h) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?)");
             const std::string text(name);
             add.bind(1, point.ordinal).bind(2, text).bind(3, folded_of(text)).bind(4, std::int64_t{point.line});
-            add.bind(5, point.x).bind(6, point.y).bind(7, point.h);
-            if (add.step()) {
-                add.run();
+            add.bind(5, point.x).bind(6, point.y).bind(7, point.h).run();
+            if (sqlite3_changes(db_.handle()) > 0) {
                 answer = Answer::added;
                 return;
             }
@@ -235,6 +236,10 @@ FileImport::~FileImport() {
 const ImportSummary& FileImport::read(ByteSource& source, const ImportRequest& request) {
     if (summary_.trouble) return summary_;
     summary_ = ImportSummary{};
+    if (auto failed = source.rewind()) {
+        summary_.error = Diagnostic{Code::E_READ, 0, 0, *failed};
+        return summary_;
+    }
     const Database& db = job_.database();
     const JobHeader header = job_.header();
 

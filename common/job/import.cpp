@@ -62,6 +62,10 @@ constexpr const char* kWriteRows =
 // The temporary table's own page cache, KiB: enough for the name index's
 // upper pages; the rest stays in its temporary file.
 constexpr int kStagingCacheKib = 2048;
+// The job's page cache while an import works, KiB: room for a whole
+// import's pages (taken only as used), for a transaction larger than the
+// cache spills pages to the WAL and writes them again and again.
+constexpr int kImportCacheKib = 65536;
 
 // The folded name kept beside a name in the points table (empty where
 // folding leaves the name as it is), as the point store keeps it.
@@ -219,6 +223,7 @@ FileImport::FileImport(Job& job) : job_(job) {
         // when it must change.
         if (db.integer("PRAGMA temp_store") != 1) db.exec("PRAGMA temp_store = FILE");
         db.exec("PRAGMA temp.cache_size = -" + std::to_string(kStagingCacheKib));
+        db.exec("PRAGMA main.cache_size = -" + std::to_string(kImportCacheKib));
         db.exec(kCreateStaging);
     } catch (const DbError& e) {
         summary_.trouble = db.trouble(e);
@@ -227,6 +232,7 @@ FileImport::FileImport(Job& job) : job_(job) {
 
 FileImport::~FileImport() {
     try {
+        job_.database().exec("PRAGMA main.cache_size = -" + std::to_string(kJobCacheKib));
         job_.database().exec("DELETE FROM temp.import_staging");
     } catch (const DbError&) {
         // The table goes with the connection anyway.

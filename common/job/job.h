@@ -37,6 +37,10 @@ namespace marula::job {
 
 class Job;
 
+// The page cache of a job's connection, KiB: a few pages of the points and
+// of their indexes.
+inline constexpr int kJobCacheKib = 2048;
+
 struct OpenResult {
     std::unique_ptr<Job> job;  // none unless opened or read_only
     OpenStatus status = OpenStatus::cannot_open;

@@ -55,7 +55,7 @@ sqlite3 = shutil.which("sqlite3")
 def once(argv, before):
     before()
     with open(os.devnull, "wb") as null:
-        actions = [("dup2", null.fileno(), 1), ("dup2", null.fileno(), 2)]
+        actions = [(os.POSIX_SPAWN_DUP2, null.fileno(), 1), (os.POSIX_SPAWN_DUP2, null.fileno(), 2)]
         start = time.perf_counter_ns()
         pid = os.posix_spawn(argv[0], argv, os.environ, file_actions=actions)
         _, status, usage = os.wait4(pid, 0)

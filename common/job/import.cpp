@@ -38,10 +38,14 @@ CREATE TEMP TABLE IF NOT EXISTS import_staging (
     s_number INTEGER, s_x INTEGER, s_y INTEGER, s_h INTEGER
 ))sql";
 
-// The stored point of each name: one lookup in the job a name.
+// The stored point of each name: one lookup in the job a name. Only the
+// rows that meet a stored point are written (what an earlier lookup found
+// is cleared first), so a file of new names costs no writes here.
 constexpr const char* kLookUpStored =
-    "UPDATE temp.import_staging SET (s_number, s_x, s_y, s_h) = "
-    "(SELECT number, x, y, h FROM main.points WHERE points.name = import_staging.name)";
+    "UPDATE temp.import_staging SET s_number = NULL, s_x = NULL, s_y = NULL, s_h = NULL "
+    "WHERE s_number IS NOT NULL;"
+    "UPDATE temp.import_staging SET s_number = p.number, s_x = p.x, s_y = p.y, s_h = p.h "
+    "FROM main.points AS p WHERE p.name = import_staging.name";
 
 // ImportKind of a row, from the file's values and the stored ones: the
 // rules of Job::preview_import.

@@ -39,7 +39,7 @@ class Job;
 
 // The page cache of a job's connection, KiB: a few pages of the points and
 // of their indexes.
-inline constexpr int kJobCacheKib = 2048;
+inline constexpr int kJobCacheKib = 256;
 
 struct OpenResult {
     std::unique_ptr<Job> job;  // none unless opened or read_only

@@ -41,8 +41,10 @@ std::vector<fs::path> offered_files(const fs::path& job_folder) {
         std::error_code ec;
         std::vector<fs::path> here;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            // Regular files only, never a link (it may point anywhere, at a
+            // device or a FIFO as well as at a file).
             std::error_code type_ec;
-            if (!it->is_regular_file(type_ec)) continue;
+            if (!fs::is_regular_file(it->symlink_status(type_ec))) continue;
             if (job::format_of(it->path().filename().string())) here.push_back(it->path());
         }
         std::sort(here.begin(), here.end());

@@ -351,6 +351,23 @@ TEST(Points, ALongPreviewIsPagedAndAnsweredOnAnyPage) {
     }
 }
 
+// The offered files are regular files: a link (to a file, a FIFO or a
+// device) is not listed, though a path typed to a file behind one is read.
+TEST(Points, TheOfferedFilesAreRegularFilesNotLinks) {
+    Workspace w;
+    prepare_store(w);
+    fs::create_symlink(w.job_folder() / "s01_cad_standard.sim", w.job_folder() / "a_link.sim");
+    fs::create_symlink("/dev/zero", w.job_folder() / "b_zero.sim");
+    auto r = run_script("points", {"key F7", "key F1", "snap files", "type b_zero.sim", "key Enter"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_NE(r.row("files", 4).find("s01_cad_standard.sim"), std::string::npos) << r.row("files", 4);
+    for (const std::string& row : r.screen("files")) EXPECT_EQ(row.find("_link.sim"), std::string::npos) << row;
+    for (const std::string& row : r.screen("files")) EXPECT_EQ(row.find("b_zero.sim"), std::string::npos) << row;
+    const auto notices = r.events_starting("notice");
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("通常のファイルではありません"), std::string::npos) << notices[0];
+}
+
 // The preview names the encoding it read the file in; E reads it again in
 // the other and shows the preview again.
 TEST(Points, ThePreviewNamesItsEncodingAndEReadsInTheOther) {

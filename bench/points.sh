@@ -1,80 +1,95 @@
 #!/usr/bin/env bash
-# A job of 50,000 points: import of a SIMA file, its export, and a name
-# lookup, each against reading the same file with cat.
+# Import of 200,000 points, SIMA and CSV, each against sqlite3's .import of
+# the same file into a plain table; the peak memory of each, and job.db's
+# bytes a point (history included); then a name lookup among them.
 #
-#   bench/points.sh [BUILD_BIN] [RUNS]      (defaults: build/bin, 11)
+#   bench/points.sh [BUILD_BIN] [RUNS]      (defaults: build/bin, 7)
 #
-# Import and export are timed as whole processes of marula-points, in turn
-# with `cat` of the 50,000-point file (each import into a fresh job). A
-# lookup is timed inside one process by job_lookup_bench (10,000 lookups of
-# names spread over the job, the mean printed), and as the difference of two
-# whole runs, 10,001 lookups against 1. Targets: import and export within
-# 1 s each, a lookup under 1 ms.
+# Each import goes into a fresh job (marula-points --job DIR import FILE),
+# each .import into a fresh database file holding one table of seven text
+# columns; the two run in turn, A B A B …, and the median of the pairs'
+# ratios is printed with both medians, as whole processes. Peak memory is
+# the largest resident set of the runs (from wait4). Goals: an import at
+# most 5× .import, at most 30 MB, at most 100 bytes a point.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 bin=${1:-$here/../build/bin}
-runs=${2:-11}
+runs=${2:-7}
 points=$bin/marula-points
 lookup=$bin/job_lookup_bench
 for p in "$points" "$lookup"; do
   [ -x "$p" ] || { echo "points bench: $p is not built (cmake --build build builds it)" >&2; exit 2; }
 done
+command -v sqlite3 > /dev/null || { echo "points bench: the sqlite3 shell is needed: apt-get install sqlite3" >&2; exit 2; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# 50,000 points as a CAD writes them (CP932, CRLF, fixed widths), a third
-# with heights, names P0 … P49999.
-python3 - "$work/big.sim" <<'PY'
-import sys
-with open(sys.argv[1], "wb") as f:
+# The same 200,000 points as SIMA (as a CAD writes it: CP932, CRLF, fixed
+# widths) and as CSV (UTF-8, a header), a third with heights.
+python3 - "$work" <<'PY'
+import os, sys
+work = sys.argv[1]
+rows = []
+for i in range(200000):
+    x, y = -36000.0 - i * 0.013, -8000.0 + (i % 997) * 0.211
+    h = "%.3f" % (30 + (i % 50) * 0.1) if i % 3 == 0 else ""
+    rows.append(("P%d" % i, x, y, h))
+with open(os.path.join(work, "big.sim"), "wb") as f:
     f.write("G00,04,bench,\r\nZ00, /* 座標データ */,\r\nZ01,9,\r\nA00,\r\n".encode("cp932"))
-    for i in range(50000):
-        x, y = -36000.0 - i * 0.013, -8000.0 + (i % 997) * 0.211
-        h = "%11.3f" % (30 + (i % 50) * 0.1) if i % 3 == 0 else ""
-        f.write(("A01,%5d,%-20s,%11.3f,%11.3f,%s,\r\n" % (i + 1, "P%d" % i, x, y, h)).encode("cp932"))
+    for i, (name, x, y, h) in enumerate(rows):
+        f.write(("A01,%5d,%-20s,%11.3f,%11.3f,%11s,\r\n" % (i + 1, name, x, y, h)).encode("cp932"))
     f.write(b"A99,\r\n")
+with open(os.path.join(work, "big.csv"), "wb") as f:
+    f.write("点名,X,Y,H\r\n".encode("utf-8"))
+    for name, x, y, h in rows:
+        f.write(("%s,%.3f,%.3f,%s\r\n" % (name, x, y, h)).encode("utf-8"))
 PY
 
 python3 - "$runs" "$work" "$points" <<'PY'
-import os, shutil, statistics, subprocess, sys, time
+import os, shutil, statistics, sys, time
 runs, work, points = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-big = os.path.join(work, "big.sim")
-job = os.path.join(work, "job")
-def timed(argv, before=None):
-    if before: before()
+job, plain = os.path.join(work, "job"), os.path.join(work, "plain.db")
+sqlite3 = shutil.which("sqlite3")
+
+def once(argv, before):
+    before()
     with open(os.devnull, "wb") as null:
+        actions = [(os.POSIX_SPAWN_DUP2, null.fileno(), 1), (os.POSIX_SPAWN_DUP2, null.fileno(), 2)]
         start = time.perf_counter_ns()
-        code = subprocess.call(argv, stdout=null, stderr=null)
+        pid = os.posix_spawn(argv[0], argv, os.environ, file_actions=actions)
+        _, status, usage = os.wait4(pid, 0)
         elapsed = (time.perf_counter_ns() - start) / 1e6
-    if code != 0: sys.exit("%s exited with %d" % (" ".join(argv), code))
-    return elapsed
-fresh = lambda: shutil.rmtree(job, ignore_errors=True)
-cat = ["cat", big]
-def pair(name, argv, before=None):
-    timed(argv, before); timed(cat)
-    a, b = [], []
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit("%s exited with %d" % (" ".join(argv), os.waitstatus_to_exitcode(status)))
+    return elapsed, usage.ru_maxrss
+
+def fresh_job():
+    shutil.rmtree(job, ignore_errors=True)
+
+def fresh_plain():
+    if os.path.exists(plain):
+        os.remove(plain)
+
+def job_bytes():
+    return sum(os.path.getsize(os.path.join(job, n)) for n in os.listdir(job) if n.startswith("job.db"))
+
+for kind in ("sim", "csv"):
+    data = os.path.join(work, "big." + kind)
+    ours = [points, "--job", job, "import", data]
+    anchor = [sqlite3, plain, "CREATE TABLE t (a, b, c, d, e, f, g)", ".import --csv %s t" % data]
+    once(ours, fresh_job); once(anchor, fresh_plain)  # warm the caches
+    a, b, ratios, rss_a, rss_b = [], [], [], [], []
     for _ in range(runs):
-        a.append(timed(argv, before)); b.append(timed(cat))
-    print("%-28s %8.1f ms   cat %6.2f ms   (medians of %d)" % (name, statistics.median(a), statistics.median(b), runs))
-pair("import 50,000 points", [points, "--job", job, "import", big], fresh)
-timed([points, "--job", job, "import", big], fresh)
-pair("export SIMA 50,000 points", [points, "--job", job, "export", "sima", os.path.join(work, "out.sim")])
-pair("export CSV 50,000 points", [points, "--job", job, "export", "csv", os.path.join(work, "out.csv")])
+        ta, ra = once(ours, fresh_job)
+        tb, rb = once(anchor, fresh_plain)
+        a.append(ta); b.append(tb); ratios.append(ta / tb); rss_a.append(ra); rss_b.append(rb)
+    print("import 200,000 points (%s): %.0f ms, sqlite3 .import %.0f ms, ratio %.2f (median of %d pairs)"
+          % (kind.upper() if kind == "csv" else "SIMA", statistics.median(a), statistics.median(b),
+             statistics.median(ratios), runs))
+    print("  peak RSS: import %d KB, sqlite3 .import %d KB" % (max(rss_a), max(rss_b)))
+    print("  job.db: %.1f bytes a point (history included); the %s file %.1f bytes a point"
+          % (job_bytes() / 200000.0, kind.upper() if kind == "csv" else "SIMA", os.path.getsize(data) / 200000.0))
 PY
 
 "$lookup" "$work/job" 10000 P | sed 's/^/lookup (in process)          /'
-python3 - "$runs" "$lookup" "$work/job" <<'PY'
-import statistics, subprocess, sys, time
-runs, lookup, job = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-def timed(count):
-    start = time.perf_counter_ns()
-    subprocess.run([lookup, job, str(count), "P"], check=True, stdout=subprocess.DEVNULL)
-    return (time.perf_counter_ns() - start) / 1e6
-many, one = [], []
-for _ in range(runs):
-    many.append(timed(10001)); one.append(timed(1))
-per = (statistics.median(many) - statistics.median(one)) / 10000 * 1000
-print("lookup (whole processes)     %.1f us each (10,001 lookups %.1f ms, 1 lookup %.1f ms)"
-      % (per, statistics.median(many), statistics.median(one)))
-PY

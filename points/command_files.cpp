@@ -1,11 +1,12 @@
 // marula-points import and export: a SIMA or CSV file into the job, the
 // job's points into one.
-#include <cerrno>
-#include <cstring>
+#include <cmath>
 #include <iostream>
 
 #include "base/files.h"
+#include "base/format.h"
 #include "base/printable.h"
+#include "job/import.h"
 #include "points_command.h"
 #include "survey/plane_rectangular.h"
 
@@ -13,11 +14,32 @@ namespace marula::points_command {
 
 using namespace marula::job;
 
+namespace {
+
+// The points of one kind, a page at a time from the job's temporary table:
+// `print` for each.
+template <class Print>
+std::optional<std::string> each_row(const FileImport& import, ImportKind kind, Print&& print) {
+    constexpr int kPage = 500;
+    std::int64_t after = -1;
+    for (;;) {
+        const auto page = import.rows(kind, after, kPage);
+        if (!page.ok()) return page.trouble;
+        for (const ImportRow& row : page.value) print(row);
+        if (page.value.size() < std::size_t(kPage)) return std::nullopt;
+        after = page.value.back().ordinal;
+    }
+}
+
+}  // namespace
+
 int run_import(Job& job, const Args& args) {
-    std::optional<std::string> file, columns, on_conflict;
+    std::optional<std::string> file, columns, on_conflict, encoding, geoid;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--columns" && i + 1 < args.size()) columns = args[++i];
         else if (args[i] == "--on-conflict" && i + 1 < args.size()) on_conflict = args[++i];
+        else if (args[i] == "--encoding" && i + 1 < args.size()) encoding = args[++i];
+        else if (args[i] == "--geoid" && i + 1 < args.size()) geoid = args[++i];
         else if (!file && args[i].rfind("--", 0) != 0) file = args[i];
         else return usage("import: unexpected argument: " + args[i]);
     }
@@ -29,39 +51,60 @@ int run_import(Job& job, const Args& args) {
         else if (*on_conflict == "cancel") choice = OnConflict::cancel;
         else return usage("import: --on-conflict takes keep, replace or cancel");
     }
-    std::optional<ColumnOrder> order;
+    ImportRequest request;
     if (columns) {
-        order = parse_column_order(*columns);
-        if (!order) return usage("import: --columns takes name,x,y[,h] or num,name,x,y[,h]");
+        request.order = parse_column_order(*columns);
+        if (!request.order) return usage("import: --columns takes name,x,y[,h] or num,name,x,y[,h]");
+    }
+    if (encoding) {
+        request.encoding = parse_encoding(*encoding);
+        if (!request.encoding) return usage("import: --encoding takes cp932 or utf-8");
+    }
+    if (geoid) {
+        const auto n = parse_number(*geoid);
+        if (!n || !std::isfinite(*n) || std::fabs(*n) >= 1000.0)
+            return usage("import: --geoid takes the geoid height in metres (e.g. 36.7)");
+        request.geoid_height = *n;
     }
     const auto format = format_of(*file);
     if (!format) return usage("import: FILE must end in .sim or .csv");
-    const auto bytes = marula::read_file(*file);
-    if (!bytes) {
-        std::cerr << located(*file, Diagnostic{Code::E_READ, 0, 0, std::strerror(errno)}) << "\n";
+    request.format = *format;
+    // What came from the file or its name is printed printable, one line a record.
+    const std::string shown = printable(*file);
+
+    PointFileInput input = PointFileInput::open(*file);
+    if (!input.ok()) {
+        std::cerr << located(shown, *input.error) << "\n";
         return kRefused;
     }
-    const ReadResult read = *format == FileFormat::sima ? read_sima(*bytes) : read_csv(*bytes, order);
-    if (!read.ok()) {
-        std::cerr << located(*file, *read.error) << "\n";
+    FileImport import(job);
+    const ImportSummary& s = import.read(input.source(), request);
+    if (s.trouble) return job_failure(*s.trouble);
+    if (s.error) {
+        std::cerr << located(shown, *s.error) << "\n";
         return kRefused;
     }
-    const ImportPreview preview = job.preview_import(read.file);
-    if (preview.trouble) return job_failure(*preview.trouble);
-    std::cout << "new " << preview.new_points.size() << "\n"
-              << "identical " << preview.identical.size() << "\n"
-              << "height-added " << preview.heights_added.size() << "\n"
-              << "conflicts " << preview.conflicts.size() << "\n"
-              << "skipped-records " << preview.skipped_records << "\n"
-              << "warnings " << preview.warnings.size() << "\n";
-    for (const Diagnostic& d : preview.warnings) std::cout << located(*file, d) << "\n";
-    for (const auto& added : preview.heights_added)
-        std::cout << "height-added " << added.stored.name << " " << format_metres(added.h) << "\n";
-    for (const auto& c : preview.conflicts)
-        std::cout << "conflict " << c.stored.name << " stored " << point_text(c.stored) << " file "
-                  << point_text(c.file) << " (line " << c.line << ")\n";
-    if (!preview.conflicts.empty() && !choice) {
-        std::cerr << *file << ": " << preview.conflicts.size()
+    const std::int64_t warnings = std::int64_t(s.warnings.size()) + s.unlisted_warnings;
+    std::cout << "new " << s.added << "\n"
+              << "identical " << s.identical << "\n"
+              << "height-added " << s.heights_added << "\n"
+              << "conflicts " << s.conflicts << "\n"
+              << "skipped-records " << s.skipped_records << "\n"
+              << "warnings " << warnings << "\n"
+              << "encoding " << encoding_name(s.encoding) << "\n";
+    for (const Diagnostic& d : s.warnings) std::cout << located(shown, d) << "\n";
+    if (s.unlisted_warnings > 0) std::cout << shown << ": " << s.unlisted_warnings << " more warnings not listed\n";
+    auto trouble = each_row(import, ImportKind::height_added, [](const ImportRow& row) {
+        std::cout << "height-added " << printable(row.file.name) << " " << format_metres(*row.file.h) << "\n";
+    });
+    if (!trouble)
+        trouble = each_row(import, ImportKind::conflict, [](const ImportRow& row) {
+            std::cout << "conflict " << printable(row.file.name) << " stored " << printable(point_text(row.stored))
+                      << " file " << printable(point_text(row.file)) << " (line " << row.line << ")\n";
+        });
+    if (trouble) return job_failure(*trouble);
+    if (s.conflicts > 0 && !choice) {
+        std::cerr << shown << ": " << s.conflicts
                   << " conflict(s); nothing imported: choose --on-conflict keep, replace or cancel\n";
         return kNotChosen;
     }
@@ -69,8 +112,7 @@ int run_import(Job& job, const Args& args) {
         std::cout << "cancelled: nothing imported\n";
         return kNotChosen;
     }
-    const ImportOutcome outcome =
-        job.apply_import(read.file, choice.value_or(OnConflict::keep), {kProgram, file_name_of(*file)});
+    const ImportOutcome outcome = import.apply(choice.value_or(OnConflict::keep), {kProgram, file_name_of(*file)});
     if (!outcome.result.ok()) return write_failure(outcome.result);
     std::cout << "imported: added " << outcome.added << ", heights added " << outcome.heights_added
               << ", replaced " << outcome.replaced << ", kept " << outcome.kept << "\n";

@@ -3,11 +3,13 @@
 //   marula-points --job DIR init [--name NAME] [--zone N]
 //   marula-points --job DIR list | history
 //   marula-points --job DIR import FILE [--columns ORDER] [--on-conflict keep|replace|cancel]
+//                 [--encoding cp932|utf-8] [--geoid M]
 //   marula-points --job DIR export sima|csv FILE [--cp932] [--latlon] [--replace]
 //   marula-points --job DIR rename OLD NEW | delete NAME
 //   marula-points --job DIR journal [N]
 //   marula-points --job DIR settings [--reduction …] [--height M] [--geoid M] [--class …]
 //   marula-points --job DIR geo [NAME …]
+//   marula-points --job DIR check
 //   marula-points --job DIR lot list | show NAME | add NAME P1 P2 … | delete NAME
 //
 // Output is UTF-8 with LF line ends; refusals go to standard error as
@@ -38,12 +40,17 @@ Commands:
                                   with --stale only the points computed from a value that has
                                   moved since (1 mm or more), with that input's name (or the
                                   stale point it came from) as a fifth field
-  import FILE [--columns ORDER] [--on-conflict keep|replace|cancel]
+  import FILE [--columns ORDER] [--on-conflict keep|replace|cancel] [--encoding cp932|utf-8] [--geoid M]
                                   read a SIMA (.sim) or CSV (.csv) file into the job;
-                                  prints the preview's counts and warnings first.
+                                  prints the preview's counts, its encoding and warnings first.
                                   ORDER for a CSV without header: name,x,y[,h] or num,name,x,y[,h].
                                   Points stored elsewhere than the file says are conflicts:
                                   without --on-conflict nothing is imported.
+                                  --encoding reads the file in that encoding whatever it looks like.
+                                  A CSV of latitude and longitude is converted into the job's zone
+                                  (a job without a zone refuses it); its 楕円体高 less the geoid
+                                  height (--geoid M in metres, else the job's setting) gives H.
+                                  Only regular files are read; a line may hold 4,096 bytes.
   export sima|csv FILE [--cp932] [--latlon] [--replace]
                                   write the job's points (CSV: UTF-8 with BOM, or CP932);
                                   --latlon adds 緯度 and 経度 (decimal degrees) to a CSV.
@@ -74,6 +81,8 @@ Commands:
   lot show NAME                   the parcel's vertex names in order, one a line
   lot add NAME P1 P2 P3 ...       a new parcel of stored points (3 or more, in order)
   lot delete NAME                 delete a parcel (its points stay)
+  check                           the full integrity check of job.db (reads every page):
+                                  prints ok, or SQLite's first ten problems
 
 A file that cannot be read is refused whole, with FILE:LINE: CODE: text on
 standard error (FILE: CODE: text where no line applies). Every change is one
@@ -91,7 +100,7 @@ Exit status:
   3  conflicts without a choice, the import was cancelled, the parcel exists already,
      or the export's FILE exists
   4  the job stayed busy (another program writing) beyond the timeout
-  5  the job cannot be opened, or cannot be written (read-only, disk full)
+  5  the job cannot be opened, or cannot be written (read-only, disk full), or check found damage
 )";
 
 // The commands by name.
@@ -104,6 +113,7 @@ constexpr Command kCommands[] = {
     {"rename", run_rename}, {"delete", run_delete},   {"history", run_history}, {"journal", run_journal},
     {"settings", run_settings}, {"geo", run_geo},
     {"lot", run_lot},
+    {"check", run_check},
 };
 
 int run(int argc, char** argv) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -473,6 +475,171 @@ TEST_F(Points, GeoAndLatLonExportGiveThePublishedPlace) {
     ASSERT_EQ(finish(start({"--job", back, "import", out.string()}, {}, other.path(), "i"), other.path(), "i").status, 0);
     EXPECT_EQ(finish(start({"--job", back, "list"}, {}, other.path(), "l"), other.path(), "l").out, list());
     EXPECT_EQ(run({"export", "sima", out.string(), "--latlon"}).status, 2);
+}
+
+// ---- Reading only regular files, with bounded memory ----------------------
+
+struct RefusedFileCase {
+    const char* what;
+    const char* name;                     // the file's name in the temporary folder
+    void (*make)(const fs::path& file);   // makes it
+    const char* expected;                 // on standard error after the path
+};
+void PrintTo(const RefusedFileCase& c, std::ostream* os) { *os << c.what; }
+
+class RefusedFiles : public Points, public ::testing::WithParamInterface<RefusedFileCase> {};
+
+// Each is refused with exit status 1 and its reason, nothing imported, and
+// never by reading without end: a FIFO with no writer does not block, and
+// neither /dev/zero nor a sparse gigabyte is read into memory.
+TEST_P(RefusedFiles, AreRefusedWithTheirReasonAndNothingImported) {
+    const RefusedFileCase& c = GetParam();
+    ASSERT_EQ(run({"init"}).status, 0);
+    const fs::path file = temp.path() / c.name;
+    c.make(file);
+    const Outcome r = run({"import", file.string()});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_EQ(r.err, file.string() + c.expected) << c.what;
+    EXPECT_EQ(r.out.find("imported"), std::string::npos) << r.out;
+    EXPECT_EQ(list(), "");
+    // The largest of the children so far: far below a file read whole.
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    EXPECT_LT(usage.ru_maxrss, 64 * 1024) << "KB";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Import, RefusedFiles,
+    ::testing::Values(
+        RefusedFileCase{"fifo", "pipe.sim", [](const fs::path& f) { ASSERT_EQ(mkfifo(f.c_str(), 0600), 0); },
+                        ": E_READ: ファイルが読めません: 通常のファイルではありません\n"},
+        RefusedFileCase{"folder", "folder.sim", [](const fs::path& f) { fs::create_directory(f); },
+                        ": E_READ: ファイルが読めません: フォルダです\n"},
+        RefusedFileCase{"device", "zero.sim", [](const fs::path& f) { fs::create_symlink("/dev/zero", f); },
+                        ": E_READ: ファイルが読めません: 通常のファイルではありません\n"},
+        RefusedFileCase{"long line", "long.sim",
+                        [](const fs::path& f) {
+                            std::ofstream(f, std::ios::binary) << "A01,1,T1,1.000,2.000,\r\nA01,2,T2,1.000,2.000,"
+                                                               << std::string(5000, ' ') << "\r\n";
+                        },
+                        ":2: E_LINE_TOO_LONG: 行が長すぎます（4096バイトまで）\n"},
+        RefusedFileCase{"sparse gigabyte", "sparse.sim",
+                        [](const fs::path& f) {
+                            std::ofstream(f, std::ios::binary).put('\0');
+                            fs::resize_file(f, std::uintmax_t(1) << 30);
+                        },
+                        ":1: E_LINE_TOO_LONG: 行が長すぎます（4096バイトまで）\n"},
+        RefusedFileCase{"blank lines only", "blank.sim",
+                        [](const fs::path& f) { std::ofstream(f, std::ios::binary) << std::string(100000, '\n'); },
+                        ": E_NO_RECORDS: 座標のレコードがありません\n"},
+        RefusedFileCase{"no point record", "header.csv",
+                        [](const fs::path& f) { std::ofstream(f, std::ios::binary) << "name,x,y\r\n"; },
+                        ": E_NO_RECORDS: 座標のレコードがありません\n"}),
+    [](const auto& info) {
+        std::string n = info.param.what;
+        std::replace(n.begin(), n.end(), ' ', '_');
+        return n;
+    });
+
+// ---- Encoding, latitude and longitude -------------------------------------
+
+TEST_F(Points, TheEncodingGivenOverridesTheRule) {
+    const std::string kana = (kData / "s09_halfwidth_kana.sim").string();
+    struct Case {
+        std::vector<std::string> options;
+        std::string encoding, first;
+    } const cases[] = {
+        {{}, "CP932", "ﾎｳ1"},                          // by the rule: no character of three bytes
+        {{"--encoding", "utf-8"}, "UTF-8", "γ1"},     // the same bytes taken as UTF-8
+        {{"--encoding", "CP932"}, "CP932", "ﾎｳ1"},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(job);
+        std::vector<std::string> args{"import", kana};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Outcome r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("\nencoding " + c.encoding + "\n"), std::string::npos) << r.out;
+        EXPECT_EQ(list().rfind(c.first + "\t", 0), 0u) << list();
+    }
+    EXPECT_EQ(run({"import", kana, "--encoding", "latin1"}).status, 2);
+    // A UTF-8 file forced to CP932 is refused where its bytes are no CP932.
+    fs::remove_all(job);
+    EXPECT_EQ(run({"import", (kData / "c01_utf8_bom_header.csv").string(), "--encoding", "cp932"}).status, 1);
+}
+
+// Stores the job's geoid height setting as the settings store keeps it.
+void set_stored_geoid(const fs::path& job, const char* millimetres) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((job / "job.db").c_str(), &db), SQLITE_OK);
+    const std::string sql = std::string("INSERT OR REPLACE INTO job_settings (key, value) VALUES ('geoid', '") +
+                            millimetres + "')";
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+// Latitude and longitude go into the job's zone (the zone's origin is X =
+// Y = 0), and the ellipsoidal height less the geoid height gives H: the
+// height given on the command line, else the job's setting, else refused.
+TEST_F(Points, LatitudeAndLongitudeGoIntoTheJobsZone) {
+    const fs::path csv = temp.path() / "geo.csv";
+    std::ofstream(csv, std::ios::binary) << "点名,緯度,経度,楕円体高\r\nO9,36°00′00″,139°50′00″,100.000\r\n";
+    struct Case {
+        const char* what;
+        std::vector<std::string> init, options;
+        const char* setting;  // the job's geoid height, mm; nullptr for none
+        int status;
+        std::string expected;  // the list, or the refusal after the path
+    } const cases[] = {
+        {"no zone", {"init"}, {"--geoid", "36.7"}, nullptr, 1, ":1: E_NO_ZONE: "},
+        {"no geoid height", {"init", "--zone", "9"}, {}, nullptr, 1, ":1: E_NEEDS_GEOID: "},
+        {"a setting of 0 is none", {"init", "--zone", "9"}, {}, "0", 1, ":1: E_NEEDS_GEOID: "},
+        {"given", {"init", "--zone", "9"}, {"--geoid", "36.7"}, nullptr, 0, "O9\t0.000\t0.000\t63.300\n"},
+        {"the job's setting", {"init", "--zone", "9"}, {}, "37000", 0, "O9\t0.000\t0.000\t63.000\n"},
+        {"given over the setting", {"init", "--zone", "9"}, {"--geoid", "36.7"}, "37000", 0,
+         "O9\t0.000\t0.000\t63.300\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(job);
+        ASSERT_EQ(run(c.init).status, 0);
+        if (c.setting) set_stored_geoid(job, c.setting);
+        std::vector<std::string> args{"import", csv.string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const Outcome r = run(args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        if (c.status == 0) EXPECT_EQ(list(), c.expected);
+        else EXPECT_EQ(r.err.rfind(csv.string() + c.expected, 0), 0u) << r.err;
+    }
+}
+
+// ---- The full check on demand ---------------------------------------------
+
+TEST_F(Points, CheckSaysOkOrListsTheDamage) {
+    ASSERT_EQ(run({"init"}).status, 0);
+    ASSERT_EQ(run({"import", many_points(temp.path(), "C", 3000).string()}).status, 0);
+    const Outcome good = run({"check"});
+    EXPECT_EQ(good.status, 0) << good.err;
+    EXPECT_EQ(good.out, "ok\n");
+    EXPECT_EQ(run({"check", "more"}).status, 2);
+
+    // A page in the middle of a copy overwritten with garbage.
+    const fs::path copy = temp.path() / "copy";
+    fs::create_directories(copy);
+    fs::copy_file(job / "job.db", copy / "job.db");
+    const auto size = fs::file_size(copy / "job.db");
+    constexpr std::uintmax_t kPage = 16384;
+    ASSERT_GE(size, 4 * kPage);
+    {
+        std::fstream db(copy / "job.db", std::ios::in | std::ios::out | std::ios::binary);
+        db.seekp(std::streamoff((size / kPage / 2) * kPage));
+        for (std::uintmax_t i = 0; i < kPage; ++i) db.put(char((i * 7919) % 251));
+    }
+    const Outcome bad = finish(start({"--job", copy.string(), "check"}, {}, temp.path(), "bad"), temp.path(), "bad");
+    EXPECT_EQ(bad.status, 5) << bad.err;
+    EXPECT_NE(bad.out + bad.err, "ok\n");
+    EXPECT_LE(std::count(bad.out.begin(), bad.out.end(), '\n'), 10) << bad.out;
+    EXPECT_EQ(run({"check"}).out, "ok\n");  // the job itself untouched
 }
 
 }  // namespace

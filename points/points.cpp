@@ -30,6 +30,7 @@
 #include "job/journal.h"
 #include "base/files.h"
 #include "base/format.h"
+#include "base/printable.h"
 #include "base/text_codec.h"
 #include "list_screen.h"
 #include "session/session.h"
@@ -95,7 +96,8 @@ public:
                 continue;
             }
             draw_labelled_bar(rt_, kListBar);
-            switch (wait_bar_key(rt_, kListBar)) {
+            switch (wait_list_key()) {
+                case 0: jump(); break;
                 case 1: correct(); break;
                 case 2: add(); break;
                 case 3: remove(); break;
@@ -124,8 +126,8 @@ private:
     // program's sheets do.
     void shown_job() {
         session_.file_sheets_in_job();
-        page_ = 0;
-        reload();
+        count_ = 0;
+        first_page();
         redraw();
         if (job_() && !session_.open_message().empty()) say(session_.open_message());  // read-only: said once
     }
@@ -135,23 +137,102 @@ private:
         shown_job();
     }
 
-    void reload() {
-        points_.clear();
-        if (job_()) {
-            auto all = job_()->points();
-            session_.say_trouble(all.trouble);
-            points_ = std::move(all.value);
+    // ---- pages, by key ---------------------------------------------------
+    // A page is the kPageRows points numbered after `after_` (0 for the
+    // first page): each turn reads one page, whatever the job holds, and
+    // the count is read once after each change.
+
+    // The points of the page after `after`, and whether the job could be read.
+    bool read_page(std::int64_t after) {
+        if (!job_()) {
+            page_.clear();
+            return true;
         }
-        page_ = std::clamp(page_, 0, page_count() - 1);
+        auto read = job_()->points(after, kPageRows);
+        if (!read.ok()) {
+            session_.say_trouble(read.trouble);
+            return false;
+        }
+        after_ = after;
+        page_ = std::move(read.value);
+        return true;
     }
 
-    int page_count() const { return std::max(1, int((points_.size() + kPageRows - 1) / kPageRows)); }
-
-    // The page that shows the point of this number.
-    void show_number(std::int64_t number) {
-        for (std::size_t i = 0; i < points_.size(); ++i)
-            if (points_[i].number == number) page_ = int(i / kPageRows);
+    void read_count() {
+        count_ = 0;
+        if (!job_()) return;
+        auto counted = job_()->count();
+        session_.say_trouble(counted.trouble);
+        count_ = counted.value;
     }
+
+    void first_page() {
+        read_count();
+        page_index_ = 0;
+        read_page(0);
+    }
+
+    // The page shown, read again (after a change, or back from another
+    // screen); the page before when none of it is left.
+    void reread_page() {
+        read_count();
+        if (!read_page(after_)) return;
+        if (page_.empty() && page_index_ > 0) step_back();
+    }
+
+    // The page before the one shown; the first page when fewer than a page
+    // of points come before it.
+    bool step_back() {
+        if (!job_()) return false;
+        auto before = job_()->points_before(after_ + 1, kPageRows);
+        if (!before.ok()) {
+            session_.say_trouble(before.trouble);
+            return false;
+        }
+        if (before.value.empty()) return false;
+        if (before.value.size() < std::size_t(kPageRows) || page_index_ <= 1) {
+            page_index_ = 0;
+            return read_page(0);
+        }
+        --page_index_;
+        after_ = before.value.front().number - 1;
+        page_ = std::move(before.value);
+        return true;
+    }
+
+    bool step_forward() {
+        if (page_.empty()) return false;
+        auto next = job_()->points(page_.back().number, kPageRows);
+        if (!next.ok()) {
+            session_.say_trouble(next.trouble);
+            return false;
+        }
+        if (next.value.empty()) return false;
+        ++page_index_;
+        after_ = page_.back().number;
+        page_ = std::move(next.value);
+        return true;
+    }
+
+    // The page that holds the point of this number (pages counted from the
+    // first point, as the turns count them).
+    bool show_number(std::int64_t number) {
+        const auto rank = job_()->rank(number);
+        if (!rank.ok()) {
+            session_.say_trouble(rank.trouble);
+            return false;
+        }
+        const int on_page = int(rank.value % kPageRows);
+        auto before = job_()->points_before(number, on_page);
+        if (!before.ok()) {
+            session_.say_trouble(before.trouble);
+            return false;
+        }
+        page_index_ = int(rank.value / kPageRows);
+        return read_page((before.value.empty() ? number : before.value.front().number) - 1);
+    }
+
+    int page_count() const { return std::max<int>(1, int((count_ + kPageRows - 1) / kPageRows)); }
 
     // ---- display --------------------------------------------------------
     void redraw() {
@@ -180,51 +261,97 @@ private:
 
     void show_page() {
         clear_table(rt_);
-        const std::size_t first = std::size_t(page_) * kPageRows;
-        for (std::size_t i = first; i < points_.size() && i < first + kPageRows; ++i)
-            show_row(kFirstRow + int(i - first), points_[i], kEntryColor);
+        for (std::size_t i = 0; i < page_.size(); ++i) show_row(kFirstRow + int(i), page_[i], kEntryColor);
         show_status();
     }
 
     void show_status(std::string_view message = {}) {
         print_at(rt_, 0, kStatusRow, std::string(kColumns, ' '), 0);
-        std::string line = " 頁 " + std::to_string(page_ + 1) + "/" + std::to_string(page_count()) + "　全" +
-                           std::to_string(points_.size()) + "点";
+        const int shown = std::min(page_index_ + 1, page_count());
+        std::string line = " 頁 " + std::to_string(shown) + "/" + std::to_string(page_count()) + "　全" +
+                           std::to_string(count_) + "点";
         print_at(rt_, 0, kStatusRow, line, kMessageColor, kStylePlain);
-        if (points_.empty() && message.empty()) message = "点はまだありません。F2 で追加、F7 の読込で取り込めます。";
+        if (count_ == 0 && page_.empty() && message.empty()) message = "点はまだありません。F2 で追加、F7 の読込で取り込めます。";
         if (!message.empty())
             print_at(rt_, std::max(22, display_width(line) + 2), kStatusRow, message, kChangedColor, kStyleNormal);
     }
 
     // The row of a point on the page shown, when it is there.
     std::optional<int> row_of(std::int64_t number) const {
-        const std::size_t first = std::size_t(page_) * kPageRows;
-        for (std::size_t i = first; i < points_.size() && i < first + kPageRows; ++i)
-            if (points_[i].number == number) return kFirstRow + int(i - first);
+        for (std::size_t i = 0; i < page_.size(); ++i)
+            if (page_[i].number == number) return kFirstRow + int(i);
         return std::nullopt;
     }
 
+    // The row of a point shown in `color`, when it is on the page.
+    void mark(std::int64_t number, int color) {
+        for (std::size_t i = 0; i < page_.size(); ++i)
+            if (page_[i].number == number) show_row(kFirstRow + int(i), page_[i], color);
+    }
+
+    // The page after or before, read from the job as it stands now
+    // (another program may have changed it meanwhile).
     void turn_page(int step) {
-        const int next = page_ + step;
-        if (next < 0 || next >= page_count()) {
+        if (!(step > 0 ? step_forward() : step_back())) {
             rt_.beep();
             return;
         }
-        page_ = next;
-        reload();  // another program may have changed the job meanwhile
         show_page();
     }
 
-    // After a write: the list read again, the page of `number` shown.
+    // After a write: the count read again, the page of `number` shown with
+    // its row marked (the page shown before, for a deletion).
     void after_write(std::int64_t number, std::string_view message) {
-        reload();
-        if (number > 0) show_number(number);
+        read_count();
+        if (number <= 0 || !show_number(number)) reread_page();
         show_page();
         show_status(message);
-        if (number > 0)
-            if (auto row = row_of(number); row)
-                for (const auto& p : points_)
-                    if (p.number == number) show_row(*row, p, kChangedColor);
+        if (number > 0) mark(number, kChangedColor);
+    }
+
+    // ---- the jump: a number or a name typed at the list -------------------
+    // Waits for a key of the list's bar, or for typing: 0 then.
+    int wait_list_key() {
+        for (;;) {
+            auto ev = rt_.wait_event_or_typing();
+            if (!ev) continue;
+            if (ev->type == Event::Type::Typing) {
+                rt_.all_keys(Trap::Off);
+                return 0;
+            }
+            if (ev->type != Event::Type::Key || ev->key < 1 || ev->key > 8 || kListBar[ev->key - 1].empty()) continue;
+            flash_key(rt_, KeyBar::Table, ev->key);
+            rt_.all_keys(Trap::Off);
+            return ev->key;
+        }
+    }
+
+    // The page holding the point typed (a stored name first, else digits as
+    // its number), with its row marked; a notice for one the job lacks.
+    void jump() {
+        erase_key_bar(rt_, KeyBar::Table);
+        const std::string typed = trim_blanks(ask_text(rt_, 2, "表示する点名または番号は "));
+        if (typed.empty()) return;
+        auto found = job_()->find(typed);
+        if (found.ok() && !found.value && is_whole_number(typed)) {
+            const auto value = parse_number(typed);
+            if (const auto number = value ? whole_number_in(*value, 1, 2'000'000'000) : std::nullopt)
+                found = job_()->find_number(*number);
+        }
+        if (!found.ok()) return say(*found.trouble);
+        if (!found.value) return say("その点名・番号の点はありません：" + printable_quote(typed));
+        if (!show_number(found.value->number)) return;
+        show_page();
+        mark(found.value->number, kChangedColor);
+    }
+
+    // Digits only (half- or full-width), as a point's number is typed.
+    static bool is_whole_number(std::string_view text) {
+        for (const std::string& ch : split_chars(text)) {
+            const char32_t c = decode_char(ch);
+            if (!((c >= U'0' && c <= U'9') || (c >= U'０' && c <= U'９'))) return false;
+        }
+        return !text.empty();
     }
 
     // ---- entries ----------------------------------------------------------
@@ -301,7 +428,7 @@ private:
             after_write(result.number, done_message);
         } else {
             say(result.message);
-            reload();
+            reread_page();
             show_page();
         }
     }
@@ -324,7 +451,7 @@ private:
         if (!point) return;
         show_number(point->number);
         show_page();
-        if (auto row = row_of(point->number)) show_row(*row, *point, kOldValueColor);
+        mark(point->number, kOldValueColor);
         job::PointEdit edit;
         if (auto name = ask_name("正しい点名は（そのままはEnter） ", point->number); name && *name != point->name)
             edit.name = *name;
@@ -360,7 +487,7 @@ private:
         if (!point) return;
         show_number(point->number);
         show_page();
-        if (auto row = row_of(point->number)) show_row(*row, *point, kOldValueColor);
+        mark(point->number, kOldValueColor);
         if (!confirm(rt_, "番号" + std::to_string(point->number) + "「" + point->name + "」を削除しますか（Y/N） ")) {
             show_page();
             return;
@@ -372,28 +499,33 @@ private:
 
     // ---- F4 printed list ----------------------------------------------------------
     void print() {
-        reload();
-        if (points_.empty()) {
+        read_count();
+        if (count_ == 0) {
             rt_.beep();
             return;
         }
-        const int pages = int((points_.size() + kReportRows - 1) / kReportRows);
+        const int pages = int((count_ + kReportRows - 1) / kReportRows);
         // A long job would fill the printer's tray unasked.
         if (pages > kPagesWithoutAsking) {
             erase_key_bar(rt_, KeyBar::Table);
             if (!confirm(rt_, std::to_string(pages) + "枚になります。印刷しますか（Y/N） ")) return;
         }
+        // A sheet's points at a time, by key: the job is never held whole.
+        std::int64_t after = 0;
         for (int page = 0; page < pages; ++page) {
+            auto sheet = job_()->points(after, kReportRows);
+            if (!sheet.ok()) {
+                session_.say_trouble(sheet.trouble);
+                break;
+            }
+            if (!sheet.value.empty()) after = sheet.value.back().number;
             begin_report(rt_, kPointsReport);  // the job's line under the title
             rt_.lprint("  （" + std::to_string(page + 1) + "/" + std::to_string(pages) + "頁）");
             rt_.lprint("");
             rt_.lprint("    番号  点　名                   Ｘ座標         Ｙ座標         標　高");
-            const std::size_t first = std::size_t(page) * kReportRows;
-            for (std::size_t i = first; i < points_.size() && i < first + kReportRows; ++i) {
-                const job::Point& p = points_[i];
+            for (const job::Point& p : sheet.value)
                 rt_.lprint(format_using("  ######  ", {double(p.number)}) + format_using(kNameField, {p.name}) + "  " +
                            metres(p.x) + "  " + metres(p.y) + (p.h ? "  " + metres(*p.h) : std::string()));
-            }
             end_report(rt_);
         }
         show_status("印刷しました（" + std::to_string(pages) + "枚）");
@@ -419,7 +551,7 @@ private:
     // Back from another screen: the list read again (it may have changed),
     // its page shown, and what the screen had to say on the status row.
     void back_with(const std::string& status) {
-        reload();
+        reread_page();
         show_page();
         if (!status.empty()) show_status(status);
     }
@@ -452,8 +584,10 @@ private:
 
     Runtime& rt_;
     Session& session_;
-    std::vector<job::Point> points_;
-    int page_ = 0;
+    std::vector<job::Point> page_;   // the points shown
+    std::int64_t after_ = 0;         // the number before the page's first (0: the first page)
+    int page_index_ = 0;             // the page's place, from 0, as turns count it
+    std::int64_t count_ = 0;         // read once after each change
 };
 
 }  // namespace

@@ -18,7 +18,7 @@ inline constexpr int kRefused = 1;      // the file was refused
 inline constexpr int kUsage = 2;
 inline constexpr int kNotChosen = 3;    // conflicts without a choice, cancelled, or the export's file exists
 inline constexpr int kBusy = 4;         // the job stayed busy beyond the timeout
-inline constexpr int kJobFailed = 5;    // the job cannot be opened, or written
+inline constexpr int kJobFailed = 5;    // the job cannot be opened or written, or check found damage
 
 inline constexpr const char* kProgram = "marula-points";
 inline const job::Origin kOrigin{"marula-points", "入力"};
@@ -55,5 +55,6 @@ int run_journal(job::Job& job, const Args& params);
 int run_settings(job::Job& job, const Args& params);
 int run_geo(job::Job& job, const Args& names);
 int run_lot(job::Job& job, const Args& params);
+int run_check(job::Job& job, const Args& params);
 
 }  // namespace marula::points_command

@@ -94,6 +94,7 @@ void fill(job::Job& j, int n) {
 std::string number_cell(const ScriptResult& r, std::string_view snap, int row) { return r.cells(snap, row, 0, 6); }
 std::string name_cell(const ScriptResult& r, std::string_view snap, int row) { return r.cells(snap, row, 7, 20); }
 std::string status(const ScriptResult& r, std::string_view snap) { return r.row(snap, 22); }
+constexpr int kNameColumnForTest = 7;
 
 TEST(Points, PagesOfNineteenPointsForwardAndBack) {
     Workspace w;
@@ -117,6 +118,80 @@ TEST(Points, PagesOfNineteenPointsForwardAndBack) {
     EXPECT_EQ(r.screen("back"), r.screen("p1"));
     EXPECT_EQ(r.screen("still"), r.screen("p1"));
     EXPECT_EQ(r.events_starting("beep").size(), 2u);
+}
+
+// Pages are read by key: a page is the nineteen points numbered after the
+// last one shown, so a gap in the numbers (a point deleted before the run,
+// or one deleted on the page shown) moves nothing, and the ends beep.
+TEST(Points, PagesByKeyStepOverDeletedPointsAndStopAtTheEnds) {
+    Workspace w;
+    {
+        auto j = w.job();
+        fill(*j, 45);
+        ASSERT_TRUE(j->remove("P20", kTestOrigin).ok());
+    }
+    auto r = run_script("points",
+                        {"key F6", "snap p2", "key F3", "type 25", "type Y", "snap deleted", "key F6", "snap p3",
+                         "key F6", "key F5", "snap p2again", "key F5", "snap p1", "key F5"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(name_cell(r, "p2", 3), "P21                 ");
+    EXPECT_EQ(name_cell(r, "p2", 21), "P39                 ");
+    // The page shown stays where it was, less the point deleted.
+    EXPECT_EQ(name_cell(r, "deleted", 3), "P21                 ");
+    EXPECT_EQ(name_cell(r, "deleted", 7), "P26                 ");
+    EXPECT_EQ(name_cell(r, "deleted", 21), "P40                 ");
+    EXPECT_NE(status(r, "deleted").find("頁 2/3　全43点"), std::string::npos) << status(r, "deleted");
+    EXPECT_EQ(name_cell(r, "p3", 3), "P41                 ");
+    EXPECT_EQ(name_cell(r, "p3", 7), "P45                 ");
+    EXPECT_EQ(r.row("p3", 8), "");
+    EXPECT_NE(status(r, "p3").find("頁 3/3"), std::string::npos) << status(r, "p3");
+    for (int row = 3; row <= 21; ++row) EXPECT_EQ(r.row("p2again", row), r.row("deleted", row)) << row;
+    EXPECT_EQ(name_cell(r, "p1", 3), "P1                  ");
+    EXPECT_EQ(name_cell(r, "p1", 21), "P19                 ");
+    EXPECT_NE(status(r, "p1").find("頁 1/3"), std::string::npos) << status(r, "p1");
+    EXPECT_EQ(r.events_starting("beep").size(), 2u);  // past the last page, and before the first
+}
+
+// A name or a number typed at the list shows the page holding that point,
+// its row marked; a stored name wins over a number, and one the job lacks
+// gets a notice.
+TEST(Points, ATypedNameOrNumberShowsItsPage) {
+    struct Case {
+        const char* what;
+        std::string typed;
+        std::string page;  // on the status row
+        int row;           // of the point, marked
+        std::string name;
+    } const cases[] = {
+        {"by number", "type 30", "頁 2/3", 13, "P30"},
+        {"by name", "type P41", "頁 3/3", 5, "P41"},
+        {"a name of digits first", "type 5", "頁 3/3", 4, "5"},
+        {"full-width digits", "type ４", "頁 1/3", 6, "P4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workspace w;
+        {
+            auto j = w.job();
+            fill(*j, 45);
+            ASSERT_TRUE(j->rename("P40", "5", kTestOrigin).ok());
+        }
+        auto r = run_script("points", {c.typed, "snap shown"}, w.env());
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        EXPECT_NE(status(r, "shown").find(c.page), std::string::npos) << status(r, "shown");
+        EXPECT_EQ(name_cell(r, "shown", c.row), c.name + std::string(20 - c.name.size(), ' '));
+        EXPECT_EQ(r.colors("shown")[c.row][kNameColumnForTest], 'c');
+        EXPECT_NE(r.colors("shown")[c.row + 1][kNameColumnForTest], 'c');
+    }
+    Workspace w;
+    fill(*w.job(), 25);
+    auto r = run_script("points", {"type Q9", "snap unknown", "key F6", "snap after"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    ASSERT_EQ(r.events_starting("notice").size(), 1u);
+    EXPECT_NE(r.events_starting("notice")[0].find("Q9"), std::string::npos) << r.events_starting("notice")[0];
+    EXPECT_EQ(name_cell(r, "unknown", 3), "P1                  ");
+    EXPECT_EQ(name_cell(r, "after", 3), "P20                 ");  // the keys work again after the question
 }
 
 TEST(Points, CorrectionChangesOnlyWhatIsTyped) {
@@ -231,12 +306,88 @@ TEST(Points, ImportWithAConflictKeptReplacedOrCancelled) {
         EXPECT_TRUE(has_line(preview, " 同一            2点"));
         EXPECT_TRUE(has_line(preview, " 標高の追加      1点"));
         EXPECT_TRUE(has_line(preview, " 競合            1点"));
-        EXPECT_EQ(preview[9], " 競合 T2                   6行");
-        EXPECT_EQ(preview[10], "      登録済み   -36045.120     -8098.702        34.887");
-        EXPECT_EQ(preview[11], "      ファイル   -36045.118     -8098.702        34.887");
+        // Below the counts and the encoding: the point to replace, the one
+        // given a height, then the ones to add.
+        EXPECT_EQ(preview[9], " 文字コード      CP932（Eで読み直し）");
+        EXPECT_EQ(preview[10], " 競合 T2                   6行");
+        EXPECT_EQ(preview[11], "      登録済み   -36045.120     -8098.702        34.887");
+        EXPECT_EQ(preview[12], "      ファイル   -36045.118     -8098.702        34.887");
+        EXPECT_EQ(preview[13], " 標高 引照点A                -36001.990     -8177.315        36.004");
+        EXPECT_TRUE(preview[14].starts_with(" 新規 ")) << preview[14];
         expect_store_is(w, c.expected);
         EXPECT_NE(status(r, "after").find(c.status), std::string::npos) << status(r, "after");
     }
+}
+
+// The preview of a file longer than a page: Enter shows the next page, Y
+// answers on any page, N after the last; each point to add is listed.
+TEST(Points, ALongPreviewIsPagedAndAnsweredOnAnyPage) {
+    struct Case {
+        const char* what;
+        Lines answers;
+        std::int64_t stored;
+    } const cases[] = {
+        {"yes on the second page", {"key Enter", "snap pg2", "type Y"}, 40},
+        {"no after the last page", {"key Enter", "snap pg2", "key Enter", "snap pg3", "type N"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workspace w;
+        w.job();
+        {
+            std::ofstream out(w.job_folder() / "forty.sim", std::ios::binary);
+            for (int i = 1; i <= 40; ++i) out << "A01," << i << ",N" << i << "," << i << ".000," << -i << ".000,\r\n";
+        }
+        auto r = run_script("points", Lines{"key F7", "key F1", "type 1", "snap pg1"} + c.answers, w.env());
+        ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+        const auto pg1 = r.screen("pg1");
+        EXPECT_TRUE(has_line(pg1, " 新規           40点"));
+        EXPECT_EQ(pg1[10], " 新規 N1                          1.000        -1.000");
+        EXPECT_EQ(pg1[22], " 新規 N13                        13.000       -13.000");
+        EXPECT_NE(pg1[23].find("次の頁はEnter"), std::string::npos) << pg1[23];
+        EXPECT_EQ(r.row("pg2", 3), " 新規 N14                        14.000       -14.000");
+        EXPECT_EQ(r.row("pg2", 22), " 新規 N33                        33.000       -33.000");
+        if (r.has_snap("pg3")) {
+            EXPECT_EQ(r.row("pg3", 9), " 新規 N40                        40.000       -40.000");
+            EXPECT_EQ(r.row("pg3", 10), "");
+        }
+        EXPECT_EQ(w.job()->count().value, c.stored);
+    }
+}
+
+// The offered files are regular files: a link (to a file, a FIFO or a
+// device) is not listed, though a path typed to a file behind one is read.
+TEST(Points, TheOfferedFilesAreRegularFilesNotLinks) {
+    Workspace w;
+    prepare_store(w);
+    fs::create_symlink(w.job_folder() / "s01_cad_standard.sim", w.job_folder() / "a_link.sim");
+    fs::create_symlink("/dev/zero", w.job_folder() / "b_zero.sim");
+    auto r = run_script("points", {"key F7", "key F1", "snap files", "type b_zero.sim", "key Enter"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_NE(r.row("files", 4).find("s01_cad_standard.sim"), std::string::npos) << r.row("files", 4);
+    for (const std::string& row : r.screen("files")) EXPECT_EQ(row.find("_link.sim"), std::string::npos) << row;
+    for (const std::string& row : r.screen("files")) EXPECT_EQ(row.find("b_zero.sim"), std::string::npos) << row;
+    const auto notices = r.events_starting("notice");
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("通常のファイルではありません"), std::string::npos) << notices[0];
+}
+
+// The preview names the encoding it read the file in; E reads it again in
+// the other and shows the preview again.
+TEST(Points, ThePreviewNamesItsEncodingAndEReadsInTheOther) {
+    Workspace w;
+    w.job();
+    fs::copy_file(samples_dir() / "s09_halfwidth_kana.sim", w.job_folder() / "s09.sim");
+    auto r = run_script("points", {"key F7", "key F1", "type 1", "snap cp932", "type E", "snap utf8", "type Y"},
+                        w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_EQ(r.row("cp932", 9), " 文字コード      CP932（Eで読み直し）");
+    EXPECT_TRUE(r.row("cp932", 10).starts_with(" 新規 ﾎｳ1 ")) << r.row("cp932", 10);
+    EXPECT_EQ(r.row("utf8", 9), " 文字コード      UTF-8（Eで読み直し）");
+    EXPECT_TRUE(r.row("utf8", 10).starts_with(" 新規 γ1 ")) << r.row("utf8", 10);
+    auto j = w.job();
+    EXPECT_EQ(j->count().value, 3);
+    EXPECT_TRUE(j->find("γ1").value);
 }
 
 // The file is chosen by its number in the list or by a path: relative to
@@ -275,7 +426,7 @@ TEST(Points, ThePreviewWarnsOfAnotherZone) {
     ASSERT_TRUE(w.job()->set_header({"神南一丁目境界確定", 2}, kTestOrigin).ok());
     auto r = run_script("points", {"key F7", "key F1", "type 1", "snap preview", "type 3"}, w.env());
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
-    EXPECT_EQ(r.row("preview", 9), " 注意：ファイルの座標系（9系）が現場の座標系（2系）と違います。");
+    EXPECT_EQ(r.row("preview", 10), " 注意：ファイルの座標系（9系）が現場の座標系（2系）と違います。");
     expect_store_is(w, "store_before.sim");
 }
 
@@ -290,9 +441,9 @@ TEST(Points, ThePreviewCountsSkippedRecordsInFull) {
     const auto preview = r.screen("preview");
     EXPECT_TRUE(has_line(preview, " 新規            6点"));
     EXPECT_TRUE(has_line(preview, " 読み飛ばし     14件"));
-    EXPECT_NE(preview[9].find("N_SKIPPED_RECORDS"), std::string::npos) << preview[9];
-    EXPECT_TRUE(preview[9].ends_with("B01×6 C03×5 D00×2")) << preview[9];
-    EXPECT_EQ(preview[10], "   D99×1");
+    EXPECT_NE(preview[10].find("N_SKIPPED_RECORDS"), std::string::npos) << preview[10];
+    EXPECT_TRUE(preview[10].ends_with("B01×6 C03×5 D00×2")) << preview[10];
+    EXPECT_EQ(preview[11], "   D99×1");
     EXPECT_EQ(w.job()->count().value, 6);
 }
 

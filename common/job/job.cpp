@@ -180,10 +180,11 @@ OpenResult open_job(const std::filesystem::path& folder) {
     }
     if (!db) return no_job(OpenStatus::cannot_open, db_file, trouble ? open_trouble(*trouble) : "");
     try {
-        // Room for a whole import's pages (taken only as used): a
-        // transaction larger than the cache spills pages to the WAL and
-        // writes them again and again.
-        db->exec("PRAGMA cache_size = -65536");
+        // A small cache for a program that reads a page, a point or the
+        // count at a time: what it reads stays cheap to read again from
+        // the system's file cache, and memory stays the same whatever the
+        // job holds. An import takes a larger one while it works.
+        db->exec("PRAGMA cache_size = -" + std::to_string(kJobCacheKib));
     } catch (const DbError&) {
     }
     auto impl = std::make_unique<Job::Impl>();
@@ -295,6 +296,15 @@ Read<std::vector<Point>> Job::points_before(std::int64_t before_number, int limi
 Read<std::int64_t> Job::count() const {
     const Database& db = *impl_->db;
     return db.read([&] { return db.integer("SELECT count(*) FROM points"); });
+}
+
+Read<std::int64_t> Job::rank(std::int64_t number) const {
+    const Database& db = *impl_->db;
+    return db.read([&] {
+        Statement s = db.cached("SELECT count(*) FROM points WHERE number < ?");
+        s.bind(1, number);
+        return s.step() ? s.integer(0) : std::int64_t{0};
+    });
 }
 
 Read<std::optional<Point>> Job::find(std::string_view name) const {

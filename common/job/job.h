@@ -37,6 +37,10 @@ namespace marula::job {
 
 class Job;
 
+// The page cache of a job's connection, KiB: a few pages of the points and
+// of their indexes.
+inline constexpr int kJobCacheKib = 256;
+
 struct OpenResult {
     std::unique_ptr<Job> job;  // none unless opened or read_only
     OpenStatus status = OpenStatus::cannot_open;
@@ -155,6 +159,9 @@ public:
     // The `limit` points numbered below `before_number`, in number order.
     Read<std::vector<Point>> points_before(std::int64_t before_number, int limit) const;
     Read<std::int64_t> count() const;
+    // How many points are numbered below `number`: its place in number
+    // order, from 0 (reads the points before it, for a jump, not a turn).
+    Read<std::int64_t> rank(std::int64_t number) const;
     // The point with this exact name (trimmed first), or this number.
     Read<std::optional<Point>> find(std::string_view name) const;
     Read<std::optional<Point>> find_number(std::int64_t number) const;

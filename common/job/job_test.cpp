@@ -465,5 +465,30 @@ TEST(Jobs, ListedUnderTheDataFolderAndCreatedByName) {
     EXPECT_EQ(slurp(t.path() / "broken" / "job.db"), "garbage");
 }
 
+// Opening compares a job's tables and indexes with definitions taken from
+// the migrations' text; they must be exactly what SQLite keeps when it runs
+// the same migrations, version by version.
+TEST(Schema, TheExpectedDefinitionsAreWhatSQLiteKeeps) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    for (int version = 0; version <= kSchemaVersion; ++version) {
+        if (version > 0) {
+            // The data movers have nothing to move in an empty database.
+            const std::string sql = migration_statements(version);
+            ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << version;
+        }
+        std::vector<std::pair<std::string, std::string>> made;
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, "SELECT name, sql FROM sqlite_schema WHERE name NOT LIKE 'sqlite_%' ORDER BY name", -1,
+                           &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            made.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)),
+                              reinterpret_cast<const char*>(sqlite3_column_text(s, 1)));
+        sqlite3_finalize(s);
+        EXPECT_EQ(migration_objects(version), made) << "version " << version;
+    }
+    sqlite3_close(db);
+}
+
 }  // namespace
 }  // namespace marula::job

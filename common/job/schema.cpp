@@ -11,7 +11,9 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "job/point.h"
@@ -249,24 +251,71 @@ Objects objects_of(const Database& db) {
     return out;
 }
 
-// What each version's tables and indexes are, made once by running the
-// migrations on an empty database in memory.
+// What each version's tables and indexes are.
 struct Expected {
     std::vector<Objects> at;       // at[v]: the objects of version v
     std::set<std::string> names;   // every name that is ours at some version
 };
 
+// The statements of a migration's text, each trimmed, split at the ';'
+// that ends it (no statement of ours holds one in a literal or a comment).
+std::vector<std::string_view> statements_of(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\r\n";
+    std::vector<std::string_view> out;
+    while (!text.empty()) {
+        const std::size_t end = text.find(';');
+        std::string_view statement = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        const std::size_t first = statement.find_first_not_of(kBlanks);
+        if (first == std::string_view::npos) continue;
+        statement = statement.substr(first, statement.find_last_not_of(kBlanks) - first + 1);
+        out.push_back(statement);
+    }
+    return out;
+}
+
+// The words of a statement's head: "CREATE", "TABLE", the name, …
+std::vector<std::string_view> head_words(std::string_view statement, std::size_t count) {
+    std::vector<std::string_view> words;
+    std::size_t at = 0;
+    while (words.size() < count && at < statement.size()) {
+        const std::size_t start = statement.find_first_not_of(" \t\r\n", at);
+        if (start == std::string_view::npos) break;
+        std::size_t end = statement.find_first_of(" \t\r\n(", start);
+        if (end == start) end = start + 1;
+        words.push_back(statement.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        at = end == std::string_view::npos ? statement.size() : end;
+    }
+    return words;
+}
+
+// Applies one migration statement to the objects it names. SQLite keeps a
+// CREATE statement's text as written, from CREATE to its last token, with
+// single blanks after the first two keywords (ours have exactly one), so
+// the text is the definition the job's sqlite_schema holds.
+void apply_statement(std::string_view statement, Objects& objects) {
+    const auto words = head_words(statement, 3);
+    if (words.size() < 3) return;
+    const std::string kind(words[1]);
+    if (words[0] == "CREATE" && (kind == "TABLE" || kind == "INDEX"))
+        objects[std::string(words[2])] = {kind == "TABLE" ? "table" : "index", std::string(statement)};
+    else if (words[0] == "DROP" && (kind == "TABLE" || kind == "INDEX"))
+        objects.erase(std::string(words[2]));
+}
+
+// Made once from the migrations' own text, without a database: running
+// them on an empty database in memory at every start cost a millisecond,
+// the most an empty job added to a program's start. A test holds the two
+// to agreeing (migration_objects against what SQLite makes).
 const Expected& expected() {
     static const Expected built = [] {
         Expected e;
         e.at.emplace_back();
-        DbError error;
-        auto memory = Database::open(":memory:", OpenMode::read_write, error);
-        if (!memory) return e;
-        for (std::size_t i = 0; i < kMigrations.size(); ++i) {
-            run_migration(*memory, i);
-            Objects now = objects_of(*memory);
-            std::erase_if(now, [](const auto& o) { return o.first.starts_with("sqlite_"); });
+        for (const Migration& m : kMigrations) {
+            Objects now = e.at.back();
+            for (const char* text : {m.create, m.finish})
+                if (text)
+                    for (const std::string_view statement : statements_of(text)) apply_statement(statement, now);
             for (const auto& [name, definition] : now) e.names.insert(name);
             e.at.push_back(std::move(now));
         }
@@ -385,6 +434,14 @@ std::optional<OpenStatus> prepare_schema(Database& db) {
         if (db.in_transaction()) sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+}
+
+std::vector<std::pair<std::string, std::string>> migration_objects(int version) {
+    std::vector<std::pair<std::string, std::string>> out;
+    const Expected& e = expected();
+    if (version < 0 || std::size_t(version) >= e.at.size()) return out;
+    for (const auto& [name, definition] : e.at[std::size_t(version)]) out.emplace_back(name, definition.sql);
+    return out;
 }
 
 std::string migration_statements(int version) {

@@ -17,6 +17,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "job/database.h"
@@ -48,6 +49,12 @@ std::optional<OpenStatus> prepare_schema(Database& db);
 // kSchemaVersion) from the one before, for tests that make a job as an
 // earlier version left it.
 std::string migration_statements(int version);
+
+// The tables and indexes of ours that version `version` holds (0 …
+// kSchemaVersion), by name, with the CREATE statement SQLite keeps for
+// each, as opening expects them; for the test that holds them to what
+// SQLite makes of the migrations.
+std::vector<std::pair<std::string, std::string>> migration_objects(int version);
 
 // The full integrity check (every page of the file): "ok", or up to ten
 // problems SQLite found.

@@ -45,7 +45,7 @@ struct Cell {
 
 // An event a handler is bound to, as handed back by wait_event().
 struct Event {
-    enum class Type { Key, DoubleClick };
+    enum class Type { Key, DoubleClick, Typing };
     Type type = Type::Key;
     int key = 0;  // 1..10 for F1..F10
 };
@@ -150,6 +150,11 @@ public:
     // next scripted event is taken at once; when the script is exhausted,
     // the final dump is written and the program exits.
     std::optional<Event> wait_event(int timeout_units = -1);
+    // The same, except that typing also ends the wait: a typed character
+    // (or a scripted line) returns an event of type Typing and is kept, in
+    // order, for the next line entry, which then starts with it. For a
+    // screen that takes a typed line as well as its keys.
+    std::optional<Event> wait_event_or_typing(int timeout_units = -1);
     // MOUSE(0), MOUSE(1): pointer position at the last double-click.
     int mouse_x() const { return mouse_x_; }
     int mouse_y() const { return mouse_y_; }
@@ -327,6 +332,7 @@ private:
     std::optional<Event> take_held_key();
     void show_standing_notice();
     void end_standing_notice();
+    std::optional<Event> wait_for_event(int timeout_units, bool typing_ends);
     void handle_quit();
     void handle_snap_or_exhausted(const InputEvent& ev);
     // The journal's one place: records an event the program takes.

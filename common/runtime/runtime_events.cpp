@@ -109,7 +109,11 @@ std::optional<InputEvent> Runtime::next_input(std::optional<Clock::time_point> d
     }
 }
 
-std::optional<Event> Runtime::wait_event(int timeout_units) {
+std::optional<Event> Runtime::wait_event(int timeout_units) { return wait_for_event(timeout_units, false); }
+
+std::optional<Event> Runtime::wait_event_or_typing(int timeout_units) { return wait_for_event(timeout_units, true); }
+
+std::optional<Event> Runtime::wait_for_event(int timeout_units, bool typing_ends) {
     auto take_pending = [&]() -> std::optional<Event> {
         for (auto it = pending_.begin(); it != pending_.end(); ++it) {
             bool on = it->type == Event::Type::Key ? key_traps_[it->key] == Trap::On : mouse_trap_ == Trap::On;
@@ -137,6 +141,10 @@ std::optional<Event> Runtime::wait_event(int timeout_units) {
             continue;
         }
         if (ev->type == InputEvent::Type::Text || ev->type == InputEvent::Type::TypeLine) {
+            if (typing_ends) {
+                typeahead_.push_back(std::move(*ev));  // the next line entry starts with it
+                return Event{Event::Type::Typing, 0};
+            }
             inkey_.push_back(ev->text);
             continue;
         }

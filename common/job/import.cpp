@@ -1,0 +1,413 @@
+// The streaming import: the file's points in a temporary table of the
+// job's connection, classified against the job's points by one lookup a
+// name, then written in one transaction.
+#include "job/import.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "survey/plane_rectangular.h"
+
+namespace marula::job {
+
+namespace {
+
+// The file's points, one a row in file order; the stored point of the same
+// name (s_number …) is filled in by classify, inside the read or the write
+// that uses it. The TEMP schema is the connection's own: it is never part
+// of job.db, and the check at opening never sees it.
+constexpr const char* kCreateStaging = R"sql(
+CREATE TEMP TABLE IF NOT EXISTS import_staging (
+    ordinal INTEGER PRIMARY KEY,
+    name TEXT NOT NULL UNIQUE,
+    folded TEXT NOT NULL,
+    line INTEGER NOT NULL,
+    x INTEGER NOT NULL,
+    y INTEGER NOT NULL,
+    h INTEGER,
+    s_number INTEGER, s_x INTEGER, s_y INTEGER, s_h INTEGER
+))sql";
+
+// The stored point of each name: one lookup in the job a name. Only the
+// rows that meet a stored point are written (what an earlier lookup found
+// is cleared first), so a file of new names costs no writes here.
+constexpr const char* kLookUpStored =
+    "UPDATE temp.import_staging SET s_number = NULL, s_x = NULL, s_y = NULL, s_h = NULL "
+    "WHERE s_number IS NOT NULL;"
+    "UPDATE temp.import_staging SET s_number = p.number, s_x = p.x, s_y = p.y, s_h = p.h "
+    "FROM main.points AS p WHERE p.name = import_staging.name";
+
+// ImportKind of a row, from the file's values and the stored ones: the
+// rules of Job::preview_import.
+#define MARULA_IMPORT_KIND                                                  \
+    "CASE WHEN s_number IS NULL THEN 0 "                                    \
+    "WHEN s_x = x AND s_y = y AND (h IS NULL OR s_h IS h) THEN 1 "          \
+    "WHEN s_x = x AND s_y = y AND s_h IS NULL THEN 2 ELSE 3 END"
+
+constexpr const char* kCountKinds =
+    "SELECT kind, count(*) FROM (SELECT " MARULA_IMPORT_KIND " AS kind FROM temp.import_staging) GROUP BY kind";
+constexpr const char* kRowsOfKind =
+    "SELECT ordinal, line, name, x, y, h, s_number, s_x, s_y, s_h FROM temp.import_staging "
+    "WHERE ordinal > ? AND (" MARULA_IMPORT_KIND ") = ? ORDER BY ordinal LIMIT ?";
+constexpr const char* kWriteRows =
+    "SELECT ordinal, line, name, x, y, h, s_number, s_x, s_y, s_h, folded FROM temp.import_staging "
+    "WHERE (" MARULA_IMPORT_KIND ") = ? ORDER BY ordinal";
+
+// The temporary table's own page cache, KiB: enough for the name index's
+// upper pages; the rest stays in its temporary file.
+constexpr int kStagingCacheKib = 2048;
+// The job's page cache while an import works, KiB: room for a whole
+// import's pages (taken only as used), for a transaction larger than the
+// cache spills pages to the WAL and writes them again and again.
+constexpr int kImportCacheKib = 65536;
+
+// The folded name kept beside a name in the points table (empty where
+// folding leaves the name as it is), as the point store keeps it.
+std::string folded_of(const std::string& name) {
+    std::string folded = fold_width_and_case(name);
+    return folded == name ? std::string() : folded;
+}
+
+// A test seam: kill this process after so many points of an import are
+// written, inside its transaction, to show that nothing half-done stays.
+long kill_during_import_after() {
+    const char* v = std::getenv("MARULA_JOB_KILL_DURING_IMPORT");
+    return v && *v ? std::atol(v) : -1;
+}
+
+ImportRow row_from(const Statement& s) {
+    ImportRow row;
+    row.ordinal = s.integer(0);
+    row.line = static_cast<int>(s.integer(1));
+    row.file = Point{0, s.text(2), s.integer(3), s.integer(4), s.maybe(5)};
+    if (!s.null(6)) {
+        row.stored = Point{s.integer(6), row.file.name, s.integer(7), s.integer(8), s.maybe(9)};
+        row.file.number = row.stored->number;
+    }
+    return row;
+}
+
+// The names of the file being read, in the temporary table: a name the
+// table lacks is added with its point; one it holds answers with the
+// earlier point.
+class StagedNames final : public SeenNames {
+public:
+    explicit StagedNames(const Database& db) : db_(db) {}
+
+    bool clear() override {
+        return attempt([&] { db_.exec("DELETE FROM temp.import_staging"); });
+    }
+
+    Answer find_or_add(std::string_view name, const SeenPoint& point, SeenPoint& earlier) override {
+        Answer answer = Answer::failed;
+        attempt([&] {
+            // OR IGNORE rather than an upsert: a statement that cannot fail
+            // halfway needs no statement journal, which would copy a page
+            // for every name.
+            Statement add = db_.cached(
+                "INSERT OR IGNORE INTO temp.import_staging (ordinal, name, folded, line, x, y, h) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?)");
+            const std::string text(name);
+            add.bind(1, point.ordinal).bind(2, text).bind(3, folded_of(text)).bind(4, std::int64_t{point.line});
+            add.bind(5, point.x).bind(6, point.y).bind(7, point.h).run();
+            if (sqlite3_changes(db_.handle()) > 0) {
+                answer = Answer::added;
+                return;
+            }
+            Statement find = db_.cached("SELECT ordinal, line, x, y, h FROM temp.import_staging WHERE name = ?");
+            find.bind(1, text);
+            if (!find.step()) return;
+            earlier = SeenPoint{find.integer(0), static_cast<int>(find.integer(1)), find.integer(2), find.integer(3),
+                                find.maybe(4)};
+            answer = Answer::seen;
+        });
+        return answer;
+    }
+
+    bool set_height(std::string_view name, Millimetres h) override {
+        return attempt([&] {
+            db_.cached("UPDATE temp.import_staging SET h = ? WHERE name = ?").bind(1, h).bind(2, name).run();
+        });
+    }
+
+private:
+    template <class Body>
+    bool attempt(Body&& body) {
+        try {
+            body();
+            return true;
+        } catch (const DbError& e) {
+            db_.note(e);
+            return false;
+        }
+    }
+    const Database& db_;
+};
+
+// Latitude and longitude into `zone`, unrounded; a point the projection
+// cannot place comes back not finite, which the reader refuses as out of
+// range.
+ToPlane plane_of_zone(int zone) {
+    return [zone](double latitude, double longitude) {
+        if (const auto p = geographic_to_plane(zone, latitude, longitude)) return PlaneXY{p->x, p->y};
+        constexpr double nowhere = std::numeric_limits<double>::quiet_NaN();
+        return PlaneXY{nowhere, nowhere};
+    };
+}
+
+}  // namespace
+
+Read<Millimetres> stored_geoid(const Database& db) {
+    return db.read([&]() -> Millimetres {
+        Statement s = db.cached("SELECT value FROM job_settings WHERE key = 'geoid'");
+        if (!s.step()) return 0;
+        const std::string text = s.text(0);
+        Millimetres mm = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), mm);
+        if (ec != std::errc() || end != text.data() + text.size() || mm <= -kCoordinateLimit || mm >= kCoordinateLimit)
+            throw DbError{SQLITE_MISMATCH, "ジオイド高の設定が数値ではありません: " + text};
+        return mm;
+    });
+}
+
+// ---- The file ----------------------------------------------------------
+
+PointFileInput PointFileInput::open(const std::filesystem::path& file) {
+    PointFileInput input;
+    // Without O_NONBLOCK a FIFO would wait here for a writer that never
+    // comes; a regular file reads the same either way.
+    input.fd_ = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (input.fd_ < 0) {
+        input.error = Diagnostic{Code::E_READ, 0, 0, std::strerror(errno)};
+        return input;
+    }
+    struct stat st {};
+    if (::fstat(input.fd_, &st) != 0) {
+        input.error = Diagnostic{Code::E_READ, 0, 0, std::strerror(errno)};
+    } else if (!S_ISREG(st.st_mode)) {
+        input.error = Diagnostic{Code::E_READ, 0, 0,
+                                 S_ISDIR(st.st_mode) ? "フォルダです" : "通常のファイルではありません"};
+    }
+    if (input.error) {
+        ::close(input.fd_);
+        input.fd_ = -1;
+        return input;
+    }
+    input.source_ = std::make_unique<FdSource>(input.fd_);
+    return input;
+}
+
+PointFileInput::PointFileInput(PointFileInput&& other) noexcept
+    : error(std::move(other.error)), fd_(other.fd_), source_(std::move(other.source_)) {
+    other.fd_ = -1;
+}
+
+PointFileInput::~PointFileInput() {
+    source_.reset();
+    if (fd_ >= 0) ::close(fd_);
+}
+
+// ---- The import --------------------------------------------------------
+
+FileImport::FileImport(Job& job) : job_(job) {
+    const Database& db = job_.database();
+    try {
+        // On file, whatever this build's default: the table may hold
+        // millions of names. Changing it drops temporary tables, so only
+        // when it must change.
+        if (db.integer("PRAGMA temp_store") != 1) db.exec("PRAGMA temp_store = FILE");
+        db.exec("PRAGMA temp.cache_size = -" + std::to_string(kStagingCacheKib));
+        db.exec("PRAGMA main.cache_size = -" + std::to_string(kImportCacheKib));
+        db.exec(kCreateStaging);
+    } catch (const DbError& e) {
+        summary_.trouble = db.trouble(e);
+    }
+}
+
+FileImport::~FileImport() {
+    try {
+        job_.database().exec("PRAGMA main.cache_size = -" + std::to_string(kJobCacheKib));
+        job_.database().exec("DELETE FROM temp.import_staging");
+    } catch (const DbError&) {
+        // The table goes with the connection anyway.
+    }
+}
+
+const ImportSummary& FileImport::read(ByteSource& source, const ImportRequest& request) {
+    if (summary_.trouble) return summary_;
+    summary_ = ImportSummary{};
+    if (auto failed = source.rewind()) {
+        summary_.error = Diagnostic{Code::E_READ, 0, 0, *failed};
+        return summary_;
+    }
+    const Database& db = job_.database();
+    const JobHeader header = job_.header();
+
+    ReadOptions options;
+    options.encoding = request.encoding;
+    options.geoid_height = request.geoid_height;
+    if (!options.geoid_height) {
+        const Read<Millimetres> stored = stored_geoid(db);
+        if (!stored.ok()) {
+            summary_.trouble = stored.trouble;
+            return summary_;
+        }
+        if (stored.value != 0) options.geoid_height = to_metres(stored.value);
+    }
+    if (header.zone) options.to_plane = plane_of_zone(*header.zone);
+
+    StagedNames names(db);
+    auto sink = [&](const Record& record) {
+        // Points are in the table already (SeenNames put them there), a
+        // merged height too; only the warnings are kept here, the first ones.
+        if (const auto* d = std::get_if<Diagnostic>(&record)) {
+            if (summary_.warnings.size() < kListedWarnings) summary_.warnings.push_back(*d);
+            else ++summary_.unlisted_warnings;
+        }
+        return true;
+    };
+    StreamResult streamed;
+    try {
+        // One transaction for the temporary table's rows: it writes only
+        // the TEMP schema, so the job itself is neither locked nor changed.
+        db.exec("BEGIN");
+        streamed = request.format == FileFormat::sima ? stream_sima(source, names, sink, options)
+                                                      : stream_csv(source, names, sink, request.order, options);
+        db.exec(streamed.ok() ? "COMMIT" : "ROLLBACK");
+    } catch (const DbError& e) {
+        if (db.in_transaction()) sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        summary_.trouble = db.trouble(e);
+        return summary_;
+    }
+    summary_.encoding = streamed.encoding;
+    if (streamed.error) {
+        summary_.error = streamed.error;
+        summary_.warnings.clear();
+        summary_.unlisted_warnings = 0;
+        return summary_;
+    }
+    summary_.points = streamed.points;
+    summary_.file_zone = streamed.zone;
+    for (const auto& [code, count] : streamed.skipped_records) summary_.skipped_records += count;
+    if (streamed.zone && header.zone && *streamed.zone != *header.zone) {
+        summary_.zone_mismatch = true;
+        summary_.warnings.insert(summary_.warnings.begin(),
+                                 Diagnostic{Code::W_ZONE_MISMATCH, 0, 0,
+                                            "ファイル " + std::to_string(*streamed.zone) + "系、現場 " +
+                                                std::to_string(*header.zone) + "系"});
+    }
+    classify();
+    return summary_;
+}
+
+void FileImport::classify() {
+    const Database& db = job_.database();
+    auto counted = db.read([&] {
+        db.exec(kLookUpStored);
+        std::int64_t counts[4] = {0, 0, 0, 0};
+        Statement s = db.cached(kCountKinds);
+        while (s.step())
+            if (const auto kind = s.integer(0); kind >= 0 && kind < 4) counts[kind] = s.integer(1);
+        return std::vector<std::int64_t>(counts, counts + 4);
+    });
+    if (!counted.ok()) {
+        summary_.trouble = counted.trouble;
+        return;
+    }
+    summary_.added = counted.value[0];
+    summary_.identical = counted.value[1];
+    summary_.heights_added = counted.value[2];
+    summary_.conflicts = counted.value[3];
+}
+
+Read<std::vector<ImportRow>> FileImport::rows(ImportKind kind, std::int64_t after_ordinal, int limit) const {
+    const Database& db = job_.database();
+    return db.read([&] {
+        std::vector<ImportRow> out;
+        Statement s = db.cached(kRowsOfKind);
+        s.bind(1, after_ordinal).bind(2, std::int64_t(kind)).bind(3, std::int64_t{limit});
+        while (s.step()) out.push_back(row_from(s));
+        return out;
+    });
+}
+
+ImportOutcome FileImport::apply(OnConflict choice, const Origin& origin) {
+    ImportOutcome outcome;
+    if (choice == OnConflict::cancel) {
+        outcome.cancelled = true;
+        return outcome;
+    }
+    if (!summary_.ok()) {
+        outcome.result = {WriteStatus::failed, summary_.trouble.value_or("ファイルを読めませんでした"), 0};
+        return outcome;
+    }
+    const long kill_after = kill_during_import_after();
+    Database& db = job_.database();
+    outcome.result = db.write([&] {
+        outcome = ImportOutcome{};
+        db.exec(kLookUpStored);
+        long written = 0;
+        auto written_one = [&] {
+            if (kill_after >= 0 && ++written > kill_after) std::raise(SIGKILL);
+        };
+        HistoryWriter history(db, origin);
+        // Added first, in file order; then the heights; then the conflicts.
+        Statement rows = db.cached(kWriteRows);
+        rows.bind(1, std::int64_t(ImportKind::added));
+        Statement insert = db.cached("INSERT INTO points (name, folded, x, y, h) VALUES (?, ?, ?, ?, ?)");
+        while (rows.step()) {
+            ImportRow row = row_from(rows);
+            insert.reset();
+            insert.bind(1, row.file.name).bind(2, rows.text(10)).bind(3, row.file.x).bind(4, row.file.y);
+            insert.bind(5, row.file.h).run();
+            row.file.number = db.last_insert_rowid();
+            history.point(Action::import, std::nullopt, row.file, row.line);
+            ++outcome.added;
+            written_one();
+        }
+        rows.reset();
+        Statement update = db.cached("UPDATE points SET x = ?, y = ?, h = ? WHERE number = ?");
+        for (const ImportKind kind : {ImportKind::identical, ImportKind::height_added, ImportKind::conflict}) {
+            rows.reset();
+            rows.bind(1, std::int64_t(kind));
+            while (rows.step()) {
+                ImportRow row = row_from(rows);
+                if (kind == ImportKind::identical) {
+                    ++outcome.identical;
+                    continue;
+                }
+                if (kind == ImportKind::conflict && choice == OnConflict::keep) {
+                    ++outcome.kept;
+                    continue;
+                }
+                // The file says nothing of a height it lacks: the stored one stays.
+                if (!row.file.h) row.file.h = row.stored->h;
+                update.reset();
+                update.bind(1, row.file.x).bind(2, row.file.y).bind(3, row.file.h).bind(4, row.stored->number).run();
+                const Action action = kind == ImportKind::height_added ? Action::h_added : Action::replace;
+                history.point(action, row.stored, row.file, row.line);
+                ++(kind == ImportKind::height_added ? outcome.heights_added : outcome.replaced);
+                written_one();
+            }
+        }
+        return WriteResult{};
+    });
+    if (!outcome.result.ok()) {
+        const WriteResult failed = outcome.result;
+        outcome = ImportOutcome{};
+        outcome.result = failed;
+    }
+    return outcome;
+}
+
+}  // namespace marula::job

@@ -3,6 +3,8 @@
 // name, then written in one transaction.
 #include "job/import.h"
 
+#include "job/settings.h"
+
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -168,16 +170,8 @@ ToPlane plane_of_zone(int zone) {
 }  // namespace
 
 Read<Millimetres> stored_geoid(const Database& db) {
-    return db.read([&]() -> Millimetres {
-        Statement s = db.cached("SELECT value FROM job_settings WHERE key = 'geoid'");
-        if (!s.step()) return 0;
-        const std::string text = s.text(0);
-        Millimetres mm = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), mm);
-        if (ec != std::errc() || end != text.data() + text.size() || mm <= -kCoordinateLimit || mm >= kCoordinateLimit)
-            throw DbError{SQLITE_MISMATCH, "ジオイド高の設定が数値ではありません: " + text};
-        return mm;
-    });
+    const Read<JobSettings> settings = read_settings(db);
+    return {settings.value.geoid_height, settings.trouble};
 }
 
 // ---- The file ----------------------------------------------------------

@@ -29,8 +29,8 @@
 
 namespace marula::job {
 
-// The geoid height N the job keeps (its ジオイド高 setting, job_settings
-// key "geoid", whole millimetres as a decimal integer); 0 when none is set.
+// The geoid height N the job keeps (its ジオイド高 setting); 0 when none is
+// set.
 Read<Millimetres> stored_geoid(const Database& db);
 
 // A point file opened for an import: one descriptor, opened without

@@ -92,6 +92,9 @@ int run_import(Job& job, const Args& args) {
               << "skipped-records " << s.skipped_records << "\n"
               << "warnings " << warnings << "\n"
               << "encoding " << encoding_name(s.encoding) << "\n";
+    if (s.parcels_added + s.parcels_stored > 0)
+        std::cout << "parcels-new " << s.parcels_added << "\n"
+                  << "parcels-stored " << s.parcels_stored << "\n";
     for (const Diagnostic& d : s.warnings) std::cout << located(shown, d) << "\n";
     if (s.unlisted_warnings > 0) std::cout << shown << ": " << s.unlisted_warnings << " more warnings not listed\n";
     auto trouble = each_row(import, ImportKind::height_added, [](const ImportRow& row) {
@@ -103,8 +106,8 @@ int run_import(Job& job, const Args& args) {
                       << " file " << printable(point_text(row.file)) << " (line " << row.line << ")\n";
         });
     if (trouble) return job_failure(*trouble);
-    if (s.conflicts > 0 && !choice) {
-        std::cerr << shown << ": " << s.conflicts
+    if ((s.conflicts > 0 || s.parcels_stored > 0) && !choice) {
+        std::cerr << shown << ": " << s.conflicts + s.parcels_stored
                   << " conflict(s); nothing imported: choose --on-conflict keep, replace or cancel\n";
         return kNotChosen;
     }
@@ -116,6 +119,9 @@ int run_import(Job& job, const Args& args) {
     if (!outcome.result.ok()) return write_failure(outcome.result);
     std::cout << "imported: added " << outcome.added << ", heights added " << outcome.heights_added
               << ", replaced " << outcome.replaced << ", kept " << outcome.kept << "\n";
+    if (outcome.parcels_added + outcome.parcels_replaced + outcome.parcels_kept > 0)
+        std::cout << "parcels: added " << outcome.parcels_added << ", replaced " << outcome.parcels_replaced
+                  << ", kept " << outcome.parcels_kept << "\n";
     return kDone;
 }
 

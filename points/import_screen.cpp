@@ -201,6 +201,12 @@ std::vector<std::string> preview_head(Session& session, const std::string& name,
                                                                            double(p.skipped_records)}),
                                    " 文字コード      " + std::string(job::encoding_name(p.encoding)) +
                                        "（Eで読み直し）"};
+    // A SIMA's lots: new parcels, and parcels of names the job holds (these
+    // follow the choice of the conflicts).
+    if (p.parcels_added + p.parcels_stored > 0)
+        lines.push_back(format_using(" &          &#####件（うち登録済み#####件）",
+                                     {std::string("画地"), double(p.parcels_added + p.parcels_stored),
+                                      double(p.parcels_stored)}));
     if (p.zone_mismatch) {
         auto zone = [](std::optional<int> z) { return z ? std::to_string(*z) + "系" : std::string("なし"); };
         lines.push_back(" 注意：ファイルの座標系（" + zone(p.file_zone) + "）が現場の座標系（" +
@@ -231,7 +237,7 @@ job::Encoding other_than(job::Encoding e) {
 
 // The conflict choice, when there are conflicts; nothing for 中止.
 std::optional<job::OnConflict> ask_conflicts(Runtime& rt, Session& session, const job::ImportSummary& s) {
-    if (s.conflicts == 0) return job::OnConflict::keep;
+    if (s.conflicts == 0 && s.parcels_stored == 0) return job::OnConflict::keep;
     for (;;) {
         const std::string typed = trim_blanks(ask_text(rt, 2, "競合は（1:登録済みを残す 2:置き換える 3:中止） "));
         const auto chosen = typed.empty() ? std::optional<int>(1) : choice_of(typed, 3);
@@ -362,8 +368,12 @@ std::string import_points(Runtime& rt, Session& session) {
             session.say(outcome.result.message);
             return {};
         }
-        return "読込：新規" + std::to_string(outcome.added) + " 標高追加" + std::to_string(outcome.heights_added) +
-               " 置換" + std::to_string(outcome.replaced) + " 残す" + std::to_string(outcome.kept);
+        std::string done = "読込：新規" + std::to_string(outcome.added) + " 標高追加" +
+                           std::to_string(outcome.heights_added) + " 置換" + std::to_string(outcome.replaced) +
+                           " 残す" + std::to_string(outcome.kept);
+        if (const int parcels = outcome.parcels_added + outcome.parcels_replaced; parcels > 0)
+            done += " 画地" + std::to_string(parcels);
+        return done;
     }
 }
 

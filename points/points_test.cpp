@@ -440,11 +440,18 @@ TEST(Points, ThePreviewCountsSkippedRecordsInFull) {
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
     const auto preview = r.screen("preview");
     EXPECT_TRUE(has_line(preview, " 新規            6点"));
-    EXPECT_TRUE(has_line(preview, " 読み飛ばし     14件"));
-    EXPECT_NE(preview[10].find("N_SKIPPED_RECORDS"), std::string::npos) << preview[10];
-    EXPECT_TRUE(preview[10].ends_with("B01×6 C03×5 D00×2")) << preview[10];
-    EXPECT_EQ(preview[11], "   D99×1");
+    // The type-1 lot is a parcel; the type-2 line, its vertices and the
+    // C03 records are skipped and counted.
+    EXPECT_TRUE(has_line(preview, " 読み飛ばし      8件"));
+    EXPECT_TRUE(has_line(preview, " 画地            1件（うち登録済み    0件）"));
+    EXPECT_TRUE(has_line_containing(preview, "N_SKIPPED_RECORDS：座標以外のレコードを読み飛ばしました: B01×2 C03×5 D00×1"));
     EXPECT_EQ(w.job()->count().value, 6);
+    auto j = w.job();
+    const auto parcel = job::Parcels(j->database()).find("神南1-23").value;
+    ASSERT_TRUE(parcel);
+    std::vector<std::string> vertices;
+    for (const job::Point& v : parcel->vertices) vertices.push_back(v.name);
+    EXPECT_EQ(vertices, (std::vector<std::string>{"境界1", "境界2", "境界3", "境界4"}));
 }
 
 TEST(Points, ARefusedFileImportsNothingAndNamesItsLine) {

@@ -31,6 +31,8 @@ std::string_view code_name(Code code) {
     case Code::E_NEEDS_GEOID: return "E_NEEDS_GEOID";
     case Code::E_NO_ZONE: return "E_NO_ZONE";
     case Code::E_TOO_MANY_VERTICES: return "E_TOO_MANY_VERTICES";
+    case Code::E_UNKNOWN_VERTEX: return "E_UNKNOWN_VERTEX";
+    case Code::E_PARCEL: return "E_PARCEL";
     case Code::W_NAME_FROM_NUMBER: return "W_NAME_FROM_NUMBER";
     case Code::W_SKIPPED_LINE: return "W_SKIPPED_LINE";
     case Code::W_ZONE_MISMATCH: return "W_ZONE_MISMATCH";
@@ -71,6 +73,8 @@ std::string describe(const Diagnostic& d) {
     case Code::E_NO_ZONE: return "座標系が未設定です（緯度・経度を座標にできません）";
     case Code::E_TOO_MANY_VERTICES:
         return "画地の頂点が多すぎます（" + std::to_string(kParcelVertexLimit) + "点まで）: " + v;
+    case Code::E_UNKNOWN_VERTEX: return "画地の頂点がファイルにも現場にもありません: " + v;
+    case Code::E_PARCEL: return "画地にできません: " + v;
     case Code::W_NAME_FROM_NUMBER: return "点名が空欄のため点番を点名にしました: " + v;
     case Code::W_SKIPPED_LINE: return "レコードではない行を読み飛ばしました" + (own.empty() ? "" : "（" + own + "）");
     case Code::W_ZONE_MISMATCH: return "系番号が現場と違います: " + own;

@@ -48,6 +48,8 @@ enum class Code {
     E_NEEDS_GEOID,         // 楕円体高 given and no geoid height to take off it
     E_NO_ZONE,             // latitude and longitude with no zone to convert them into
     E_TOO_MANY_VERTICES,   // a parcel of more than kParcelVertexLimit vertices
+    E_UNKNOWN_VERTEX,      // a parcel's vertex neither in the file nor in the job
+    E_PARCEL,              // a parcel the job cannot hold (its name, two of one name, too few vertices)
     W_NAME_FROM_NUMBER,    // a blank name: the point number became the name
     W_SKIPPED_LINE,        // a line that is no record, with no A01 after it
     W_ZONE_MISMATCH,       // the file's zone differs from the job's

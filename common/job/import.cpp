@@ -3,9 +3,13 @@
 // name, then written in one transaction.
 #include "job/import.h"
 
+#include "base/text_codec.h"
+#include "job/parcels.h"
 #include "job/settings.h"
 
 #include <fcntl.h>
+
+#include <set>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -247,8 +251,11 @@ const ImportSummary& FileImport::read(ByteSource& source, const ImportRequest& r
     const Database& db = job_.database();
     const JobHeader header = job_.header();
 
+    parcels_.clear();
     ReadOptions options;
     options.encoding = request.encoding;
+    // A SIMA's lots are read as parcels, stored with the points.
+    options.parcels = request.format == FileFormat::sima;
     options.geoid_height = request.geoid_height;
     if (!options.geoid_height) {
         const Read<Millimetres> stored = stored_geoid(db);
@@ -268,6 +275,7 @@ const ImportSummary& FileImport::read(ByteSource& source, const ImportRequest& r
             if (summary_.warnings.size() < kListedWarnings) summary_.warnings.push_back(*d);
             else ++summary_.unlisted_warnings;
         }
+        if (const auto* parcel = std::get_if<FileParcel>(&record)) parcels_.push_back(*parcel);
         return true;
     };
     StreamResult streamed;
@@ -301,7 +309,38 @@ const ImportSummary& FileImport::read(ByteSource& source, const ImportRequest& r
                                                 std::to_string(*header.zone) + "系"});
     }
     classify();
+    if (summary_.ok()) check_parcels();
     return summary_;
+}
+
+void FileImport::check_parcels() {
+    const Database& db = job_.database();
+    std::set<std::string> names;
+    auto refused = [&](Code code, int line, std::string detail) {
+        summary_.error = Diagnostic{code, line, 0, std::move(detail)};
+        return false;
+    };
+    auto checked = db.read([&]() -> bool {
+        Statement in_file = db.cached("SELECT 1 FROM temp.import_staging WHERE name = ?");
+        Statement in_job = db.cached("SELECT 1 FROM main.points WHERE name = ?");
+        Statement stored = db.cached("SELECT 1 FROM main.parcels WHERE name = ?");
+        for (const FileParcel& parcel : parcels_) {
+            const NameCheck check = check_name(parcel.name);
+            if (!check.ok()) return refused(Code::E_PARCEL, parcel.line, parcel.name + ": " + describe(check.problem));
+            if (!names.insert(check.name).second) return refused(Code::E_PARCEL, parcel.line, parcel.name + ": 2回あります");
+            if (parcel.vertices.size() < 3) return refused(Code::E_PARCEL, parcel.line, parcel.name + ": 頂点が3点未満です");
+            for (const FileVertex& v : parcel.vertices) {
+                in_file.reset();
+                in_job.reset();
+                if (!in_file.bind(1, v.name).step() && !in_job.bind(1, v.name).step())
+                    return refused(Code::E_UNKNOWN_VERTEX, v.line, v.name);
+            }
+            stored.reset();
+            ++(stored.bind(1, check.name).step() ? summary_.parcels_stored : summary_.parcels_added);
+        }
+        return true;
+    });
+    if (!checked.ok()) summary_.trouble = checked.trouble;
 }
 
 void FileImport::classify() {
@@ -393,6 +432,24 @@ ImportOutcome FileImport::apply(OnConflict choice, const Origin& origin) {
                 ++(kind == ImportKind::height_added ? outcome.heights_added : outcome.replaced);
                 written_one();
             }
+        }
+        // The parcels last, their vertices by name among the points as they
+        // now stand; a stored one follows the choice of the conflicts.
+        Parcels parcels(db);
+        Statement stored_parcel = db.cached("SELECT 1 FROM main.parcels WHERE name = ?");
+        for (const FileParcel& parcel : parcels_) {
+            std::vector<std::string> vertices;
+            for (const FileVertex& v : parcel.vertices) vertices.push_back(v.name);
+            stored_parcel.reset();
+            const bool stored = stored_parcel.bind(1, trim_blanks(parcel.name)).step();
+            if (stored && choice == OnConflict::keep) {
+                ++outcome.parcels_kept;
+                continue;
+            }
+            const WriteResult put = parcels.put_in_write(history, trim_blanks(parcel.name), vertices,
+                                                         stored ? ParcelWrite::replace : ParcelWrite::add);
+            if (!put.ok()) return put;
+            ++(stored ? outcome.parcels_replaced : outcome.parcels_added);
         }
         return WriteResult{};
     });

@@ -83,6 +83,9 @@ struct ImportSummary {
     bool zone_mismatch = false;       // the file's Z01 differs from the job's zone
     std::int64_t points = 0;          // after merging duplicates
     std::int64_t added = 0, identical = 0, heights_added = 0, conflicts = 0;
+    // The file's parcels (a SIMA's lots): new names, and names the job holds
+    // (replaced or kept with the points' conflicts).
+    std::int64_t parcels_added = 0, parcels_stored = 0;
     int skipped_records = 0;
     // The file's warnings and notes (W_ZONE_MISMATCH first), the first
     // kListedWarnings of them; the rest only counted.
@@ -125,8 +128,13 @@ public:
 
 private:
     void classify();
+    // The file's parcels checked: a name the job can hold, once in the
+    // file, three or more vertices each found among the file's points or
+    // the job's; counted as new or stored. A refusal becomes the read's error.
+    void check_parcels();
     Job& job_;
     ImportSummary summary_;
+    std::vector<FileParcel> parcels_;  // as read, in file order
 };
 
 }  // namespace marula::job

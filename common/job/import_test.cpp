@@ -2,6 +2,7 @@
 // file's points fall into, the preview's pages, a write by another
 // connection between the preview and the write, and the history it leaves.
 #include "job/import.h"
+#include "job/parcels.h"
 
 #include "temp_folder.h"
 
@@ -142,6 +143,115 @@ TEST(FileImport, ARefusedReadLeavesNothingAndAnotherReadStartsAfresh) {
     EXPECT_EQ(names_of(import.rows(ImportKind::added, -1, 10)), std::vector<std::string>{"Q"});
     ASSERT_TRUE(import.apply(OnConflict::keep, kTyped).result.ok());
     EXPECT_EQ(job->count().value, 1);
+}
+
+}  // namespace
+}  // namespace marula::job
+
+namespace marula::job {
+namespace {
+
+// A SIMA's lots become parcels with the points, in the same write: their
+// vertices are found among the file's points and the job's, a stored
+// parcel follows the choice of the conflicts, and a lot that cannot be a
+// parcel refuses the file, naming its line.
+TEST(FileImport, LotsAreStoredAsParcelsWithThePoints) {
+    const std::string points = "A01,1,A,0.000,0.000,\r\nA01,2,B,0.000,10.000,\r\n";
+    struct Case {
+        const char* what;
+        std::string lots;
+        OnConflict choice;
+        std::optional<Code> refused;
+        int line;
+        const char* parcel;                 // the parcel looked at afterwards
+        std::vector<std::string> vertices;  // its vertices then
+    };
+    const Case cases[] = {
+        {"a lot of the file's and the job's points", "D00,1,L1,1,\r\nB01,1,A,\r\nB01,2,B,\r\nB01,3,S,\r\nD99,\r\n",
+         OnConflict::keep, std::nullopt, 0, "L1", {"A", "B", "S"}},
+        {"a stored parcel replaced", "D00,1,L0,1,\r\nB01,2,B,\r\nB01,1,A,\r\nB01,3,S,\r\nD99,\r\n",
+         OnConflict::replace, std::nullopt, 0, "L0", {"B", "A", "S"}},
+        {"a stored parcel kept", "D00,1,L0,1,\r\nB01,2,B,\r\nB01,1,A,\r\nB01,3,S,\r\nD99,\r\n", OnConflict::keep,
+         std::nullopt, 0, "L0", {"S", "A", "B"}},
+        {"a vertex nowhere", "D00,1,L1,1,\r\nB01,1,A,\r\nB01,9,Z,\r\nB01,3,S,\r\nD99,\r\n", OnConflict::keep,
+         Code::E_UNKNOWN_VERTEX, 5, "", {}},
+        {"two vertices", "D00,1,L1,1,\r\nB01,1,A,\r\nB01,3,S,\r\nD99,\r\n", OnConflict::keep, Code::E_PARCEL, 3,
+         "", {}},
+        {"one name twice", "D00,1,L1,1,\r\nB01,1,A,\r\nB01,2,B,\r\nB01,3,S,\r\nD00,2,L1,1,\r\nB01,1,A,\r\n"
+                           "B01,2,B,\r\nB01,3,S,\r\nD99,\r\n",
+         OnConflict::keep, Code::E_PARCEL, 7, "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder t;
+        auto job = opened(t.path() / "j");
+        ASSERT_TRUE(job->add({0, "S", 5000, 5000, std::nullopt}, kTyped).ok());
+        // A stored parcel L0: S, A, B once the points are there.
+        const std::string stored = "A01,1,A,0.000,0.000,\r\nA01,2,B,0.000,10.000,\r\nD00,1,L0,1,\r\nB01,3,S,\r\n"
+                                   "B01,1,A,\r\nB01,2,B,\r\nD99,\r\n";
+        {
+            FileImport first(*job);
+            StringSource source(stored, 64);
+            ASSERT_TRUE(first.read(source, kSima).ok());
+            ASSERT_TRUE(first.apply(OnConflict::keep, kTyped).result.ok());
+        }
+        FileImport import(*job);
+        const std::string file = points + c.lots;
+        StringSource source(file, 64);
+        const ImportSummary& s = import.read(source, kSima);
+        if (c.refused) {
+            ASSERT_TRUE(s.error);
+            EXPECT_EQ(s.error->code, *c.refused);
+            EXPECT_EQ(s.error->line, c.line);
+            continue;
+        }
+        ASSERT_TRUE(s.ok()) << (s.error ? describe(*s.error) + " line " + std::to_string(s.error->line) : *s.trouble);
+        const ImportOutcome done = import.apply(c.choice, kTyped);
+        ASSERT_TRUE(done.result.ok()) << done.result.message;
+        const auto parcel = Parcels(job->database()).find(c.parcel).value;
+        ASSERT_TRUE(parcel);
+        std::vector<std::string> vertices;
+        for (const Point& v : parcel->vertices) vertices.push_back(v.name);
+        EXPECT_EQ(vertices, c.vertices);
+    }
+}
+
+}  // namespace
+}  // namespace marula::job
+
+namespace marula::job {
+namespace {
+
+// A job's parcels written as SIMA and imported into a new job come back
+// with the same vertices in the same order.
+TEST(FileImport, ParcelsMakeTheRoundTripThroughSima) {
+    TempFolder t;
+    auto from = opened(t.path() / "from");
+    for (const auto& [name, x, y] : {std::tuple{"K1", 0, 0}, {"K2", 0, 10000}, {"K3", 10000, 10000}, {"K4", 10000, 0}})
+        ASSERT_TRUE(from->add({0, name, x, y, std::nullopt}, kTyped).ok());
+    const std::vector<std::string> lot = {"K1", "K2", "K3", "K4"}, other = {"K4", "K2", "K1"};
+    ASSERT_TRUE(Parcels(from->database()).put("画地1", lot, ParcelWrite::add, kTyped).ok());
+    ASSERT_TRUE(Parcels(from->database()).put("画地2", other, ParcelWrite::add, kTyped).ok());
+    const auto bytes = from->export_sima();
+    ASSERT_TRUE(bytes.ok());
+
+    auto to = opened(t.path() / "to");
+    FileImport import(*to);
+    StringSource source(bytes.value, 100);
+    ASSERT_TRUE(import.read(source, kSima).ok());
+    EXPECT_EQ(import.summary().parcels_added, 2);
+    ASSERT_TRUE(import.apply(OnConflict::keep, kTyped).result.ok());
+    const auto back = Parcels(to->database()).all();
+    ASSERT_TRUE(back.ok());
+    ASSERT_EQ(back.value.size(), 2u);
+    auto names = [](const Parcel& p) {
+        std::vector<std::string> out;
+        for (const Point& v : p.vertices) out.push_back(v.name);
+        return out;
+    };
+    EXPECT_EQ(back.value[0].name, "画地1");
+    EXPECT_EQ(names(back.value[0]), lot);
+    EXPECT_EQ(names(back.value[1]), other);
 }
 
 }  // namespace

@@ -94,6 +94,7 @@ struct ImportPreview {
 struct ImportOutcome {
     WriteResult result;
     int added = 0, heights_added = 0, replaced = 0, kept = 0, identical = 0;
+    int parcels_added = 0, parcels_replaced = 0, parcels_kept = 0;  // SIMA lots (D00 of type 1)
     bool cancelled = false;
 };
 

@@ -36,6 +36,7 @@ inline constexpr int kNameColumn = 7;    // 20 columns, as a name's 20 CP932 byt
 inline constexpr int kXColumn = 28;      // "#########.###"
 inline constexpr int kYColumn = 42;
 inline constexpr int kHColumn = 56;
+inline constexpr int kStaleColumn = 71;  // 要: ＊ for a point to redo
 inline constexpr std::string_view kNameField = "&                  &";
 inline constexpr std::string_view kCoordinateField = "#########.###";
 

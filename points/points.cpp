@@ -14,6 +14,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -28,6 +29,7 @@
 #include "frame/screen.h"
 #include "job/job.h"
 #include "job/journal.h"
+#include "job/provenance.h"
 #include "base/files.h"
 #include "base/format.h"
 #include "base/printable.h"
@@ -63,8 +65,8 @@ std::string placed(std::initializer_list<std::pair<int, std::string_view>> piece
 const Heading kHeading{placed({{kNameColumn + 2, "1"}, {kXColumn + 8, "2"}, {kYColumn + 8, "3"}, {kHColumn + 8, "4"}}),
                        0, 1,
                        placed({{1, "番 号"}, {kNameColumn + 1, "点　名"}, {kXColumn + 5, "Ｘ座標"},
-                               {kYColumn + 5, "Ｙ座標"}, {kHColumn + 5, "標　高"}}),
-                       0, 2, {0, 36, 567, 53}};
+                               {kYColumn + 5, "Ｙ座標"}, {kHColumn + 5, "標　高"}, {kStaleColumn, "要"}}),
+                       0, 2, {0, 36, 8 * (kStaleColumn + 2) + 7, 53}};
 
 // The key bars: the list's own, the files and jobs behind its F7, and the
 // bar of a program that has no job. An empty label is a key not bound.
@@ -257,9 +259,14 @@ private:
         print_at(rt_, kXColumn, row, metres(p.x), color);
         print_at(rt_, kYColumn, row, metres(p.y), color);
         print_at(rt_, kHColumn, row, p.h ? metres(*p.h) : std::string(kCoordinateField.size(), ' '), color);
+        // 要: computed from a value that has moved since (or from such a point).
+        if (stale_.contains(p.number)) print_at(rt_, kStaleColumn, row, "＊", kChangedColor);
     }
 
     void show_page() {
+        const auto stale = job::stale_among(job_()->database(), page_);
+        session_.say_trouble(stale.trouble);
+        stale_ = stale.value;
         clear_table(rt_);
         for (std::size_t i = 0; i < page_.size(); ++i) show_row(kFirstRow + int(i), page_[i], kEntryColor);
         show_status();
@@ -585,6 +592,7 @@ private:
     Runtime& rt_;
     Session& session_;
     std::vector<job::Point> page_;   // the points shown
+    std::set<std::int64_t> stale_;   // those of them to redo (要)
     std::int64_t after_ = 0;         // the number before the page's first (0: the first page)
     int page_index_ = 0;             // the page's place, from 0, as turns count it
     std::int64_t count_ = 0;         // read once after each change

@@ -85,6 +85,20 @@ TEST(Stale, WhatWasComputedFromAMovedPointIsMarkedAndAReopenFollowsIt) {
     // run asks before it replaces the point another run stored).
     ASSERT_EQ(run_script("linktrav", traverse("100.050") + Lines{"type Y"}, {env}).exit_status, 0);  // run 4
     EXPECT_EQ(stale(job), (Marks{{"R1", "P1"}, {"R2", "P1"}, {"R1-P", "R1"}, {"R1-Q", "R1"}}));
+    // The point list marks them in its column 要.
+    auto list = run_script("points", {"snap list"}, {env});
+    ASSERT_EQ(list.exit_status, 0) << list.stderr_text;
+    EXPECT_TRUE(list.row("list", 2).ends_with("要")) << list.row("list", 2);
+    int marked_rows = 0;
+    for (int row = 3; row <= 21; ++row) {
+        const std::string line = list.row("list", row);
+        if (line.size() < 8) continue;
+        const std::string name = line.substr(7, line.find(' ', 7) - 7);
+        const bool marked = line.ends_with("＊");
+        marked_rows += marked;
+        EXPECT_EQ(marked, name == "R1" || name == "R2" || name == "R1-P" || name == "R1-Q") << line;
+    }
+    EXPECT_EQ(marked_rows, 4);
 
     // Reopened and answered N, the radial traverse replays as recorded: the
     // same screen, its points where they were, still stale.

@@ -294,8 +294,41 @@ Read<std::vector<Point>> Job::points_before(std::int64_t before_number, int limi
 }
 
 Read<std::int64_t> Job::count() const {
-    const Database& db = *impl_->db;
-    return db.read([&] { return db.integer("SELECT count(*) FROM points"); });
+    Database& db = *impl_->db;
+    // The count kept at the last history change is the count now; after
+    // any other change the points are counted again (a whole index read)
+    // and the count kept for the next time.
+    struct Counted {
+        std::int64_t points = 0, at_change = 0;
+        bool kept = false;
+    };
+    const auto counted = db.read([&] {
+        Counted c;
+        c.at_change = db.integer("SELECT coalesce(max(id), 0) FROM history_changes");
+        Statement kept = db.cached("SELECT value FROM job_counts WHERE key = 'points' AND at_change = ?");
+        kept.bind(1, c.at_change);
+        if (kept.step()) {
+            c.points = kept.integer(0);
+            c.kept = true;
+        } else {
+            c.points = db.integer("SELECT count(*) FROM points");
+        }
+        return c;
+    });
+    if (!counted.ok()) return {0, counted.trouble};
+    if (!counted.value.kept && !db.read_only() && !db.damaged() && !db.in_transaction()) {
+        // Only when nothing changed since it was counted; a failure costs
+        // only the next count.
+        (void)db.write([&] {
+            if (db.integer("SELECT coalesce(max(id), 0) FROM history_changes") == counted.value.at_change)
+                db.cached("INSERT OR REPLACE INTO job_counts (key, value, at_change) VALUES ('points', ?, ?)")
+                    .bind(1, counted.value.points)
+                    .bind(2, counted.value.at_change)
+                    .run();
+            return WriteResult{};
+        });
+    }
+    return {counted.value.points, std::nullopt};
 }
 
 Read<std::int64_t> Job::rank(std::int64_t number) const {

@@ -492,3 +492,32 @@ TEST(Schema, TheExpectedDefinitionsAreWhatSQLiteKeeps) {
 
 }  // namespace
 }  // namespace marula::job
+
+namespace marula::job {
+namespace {
+
+// The count is kept with the history change it was made at: another
+// program's change (which always leaves a history row) has it counted
+// again, and a count of nothing changed is read, not made.
+TEST(Job, TheKeptCountFollowsEveryChange) {
+    TempFolder t;
+    auto job = fresh(t.path());
+    EXPECT_EQ(job->count().value, 0);
+    for (const char* name : {"A", "B", "C"}) ASSERT_TRUE(job->add({0, name, 1, 2, std::nullopt}, kTyped).ok());
+    EXPECT_EQ(job->count().value, 3);
+    ASSERT_TRUE(job->remove("B", kTyped).ok());
+    EXPECT_EQ(job->count().value, 2);
+    // Another program adds a point, with its history row as every build writes one.
+    sql(t.path() / "job.db",
+        "INSERT INTO points (name, folded, x, y) VALUES ('D', '', 5, 6);"
+        "INSERT INTO history_batches (time, program) VALUES ('2026-12-09 10:00:00', 'other');"
+        "INSERT INTO history_changes (batch, action, point, name, new_x, new_y) "
+        "VALUES (last_insert_rowid(), 1, 99, 'D', 5, 6);");
+    EXPECT_EQ(job->count().value, 3);
+    // Kept now: a count planted at the present change is what is read.
+    sql(t.path() / "job.db", "UPDATE job_counts SET value = 1234 WHERE key = 'points';");
+    EXPECT_EQ(job->count().value, 1234);
+}
+
+}  // namespace
+}  // namespace marula::job

@@ -73,7 +73,7 @@ void move_history_into_batches(Database& db) {
     }
 }
 
-constexpr std::array<Migration, 6> kMigrations = {{
+constexpr std::array<Migration, 7> kMigrations = {{
     // 1: the header, the points and their history.
     {R"sql(
 CREATE TABLE job_header (
@@ -216,6 +216,18 @@ CREATE TABLE run_inputs (
     PRIMARY KEY (run, seq)
 ) WITHOUT ROWID;
 CREATE INDEX history_changes_point ON history_changes (point) WHERE action <> 2;
+)sql",
+     nullptr, ""},
+    // 7: counts kept so that opening a large job need not count it: each
+    // with the last history change it was counted at, so a change by any
+    // program (every change of a point leaves a history row) makes it
+    // counted afresh.
+    {R"sql(
+CREATE TABLE job_counts (
+    key TEXT PRIMARY KEY,
+    value INTEGER NOT NULL,
+    at_change INTEGER NOT NULL
+) WITHOUT ROWID;
 )sql",
      nullptr, ""},
 }};

@@ -35,7 +35,7 @@ enum class OpenStatus {
 };
 
 // This build's schema version, and the compatible version it writes.
-inline constexpr int kSchemaVersion = 6;
+inline constexpr int kSchemaVersion = 7;
 inline constexpr int kCompatibleVersion = 3;
 inline constexpr int kApplicationId = 0x4D524C41;  // "MRLA"
 

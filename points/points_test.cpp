@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "job/import.h"
 #include "job/job.h"
 #include "job/settings.h"
 #include "job/parcels.h"
@@ -78,15 +79,17 @@ job::Point point(std::string name, job::Millimetres x, job::Millimetres y, std::
 }
 
 const job::Origin kTestOrigin{"points_test", "test"};
+const job::ImportRequest kSima{job::FileFormat::sima, std::nullopt, std::nullopt, std::nullopt};
 
 // A job of `n` points P1 … Pn at (i, 2i), H only on the even ones.
 void fill(job::Job& j, int n) {
-    job::PointFile file;
+    std::string file;
     for (int i = 1; i <= n; ++i) {
-        auto h = i % 2 == 0 ? std::optional<job::Millimetres>(i * 100) : std::nullopt;
-        file.points.push_back({point("P" + std::to_string(i), i * 1000, i * 2000, h), i});
+        const auto p = point("P" + std::to_string(i), i * 1000, i * 2000);
+        file += "A01," + std::to_string(i) + "," + p.name + "," + job::format_metres(p.x) + "," +
+                job::format_metres(p.y) + "," + (i % 2 == 0 ? job::format_metres(i * 100) : "") + ",\r\n";
     }
-    ASSERT_TRUE(j.apply_import(file, job::OnConflict::keep, kTestOrigin).result.ok());
+    ASSERT_TRUE(job::import_bytes(j, file, kSima, job::OnConflict::keep, kTestOrigin).result.ok());
     ASSERT_EQ(j.count().value, n);
 }
 
@@ -262,9 +265,9 @@ TEST(Points, DeleteAsksFirstAndNoKeepsThePoint) {
 void prepare_store(const Workspace& w) {
     auto j = w.job();
     ASSERT_TRUE(j->set_header({"神南一丁目境界確定", 9}, kTestOrigin).ok());
-    auto before = job::read_sima(bytes_of(samples_dir() / "store_before.sim"));
-    ASSERT_TRUE(before.ok());
-    ASSERT_TRUE(j->apply_import(before.file, job::OnConflict::keep, {"points_test", "store_before.sim"}).result.ok());
+    ASSERT_TRUE(job::import_bytes(*j, bytes_of(samples_dir() / "store_before.sim"), kSima, job::OnConflict::keep,
+                                  {"points_test", "store_before.sim"})
+                    .result.ok());
     fs::copy_file(samples_dir() / "s01_cad_standard.sim", w.job_folder() / "s01_cad_standard.sim");
 }
 
@@ -486,9 +489,9 @@ TEST(Points, ExportWritesTheJobsFileIntoItsFolderAndNamesIt) {
     Workspace w;
     prepare_store(w);
     {
-        auto s01 = job::read_sima(bytes_of(samples_dir() / "s01_cad_standard.sim"));
-        ASSERT_TRUE(s01.ok());
-        ASSERT_TRUE(w.job()->apply_import(s01.file, job::OnConflict::keep, {"points_test", "s01"}).result.ok());
+        ASSERT_TRUE(job::import_bytes(*w.job(), bytes_of(samples_dir() / "s01_cad_standard.sim"), kSima,
+                                      job::OnConflict::keep, {"points_test", "s01"})
+                        .result.ok());
     }
     fs::create_directories(w.home() / "usb");
     auto r = run_script("points",

@@ -461,4 +461,20 @@ ImportOutcome FileImport::apply(OnConflict choice, const Origin& origin) {
     return outcome;
 }
 
+ImportOutcome import_bytes(Job& job, std::string_view bytes, const ImportRequest& request, OnConflict choice,
+                           const Origin& origin) {
+    FileImport import(job);
+    StringSource source(bytes);
+    const ImportSummary& read = import.read(source, request);
+    if (!read.ok()) {
+        ImportOutcome refused;
+        refused.result = {WriteStatus::failed,
+                          read.error ? std::string(code_name(read.error->code)) + ": " + describe(*read.error)
+                                     : *read.trouble,
+                          0};
+        return refused;
+    }
+    return import.apply(choice, origin);
+}
+
 }  // namespace marula::job

@@ -137,4 +137,10 @@ private:
     std::vector<FileParcel> parcels_;  // as read, in file order
 };
 
+// A file already in memory (a small one, a test's) read and written in one
+// go, its conflicts settled by `choice`; a refused file's reason is the
+// result's message.
+ImportOutcome import_bytes(Job& job, std::string_view bytes, const ImportRequest& request, OnConflict choice,
+                           const Origin& origin);
+
 }  // namespace marula::job

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <system_error>
 
@@ -32,13 +31,6 @@ std::string folded_of(std::string_view name) {
     std::string folded = fold_width_and_case(name);
     if (folded == name) return {};
     return folded;
-}
-
-// A test seam: kill this process after so many points of an import are
-// written, inside its transaction, to show that nothing half-done stays.
-long kill_during_import_after() {
-    const char* v = std::getenv("MARULA_JOB_KILL_DURING_IMPORT");
-    return v && *v ? std::atol(v) : -1;
 }
 
 WriteResult check_point(const Point& p, NameCheck& check) {
@@ -493,113 +485,6 @@ Read<std::vector<Point>> Job::moved_by(std::span<const StoreRequest> requests) c
 Read<std::vector<Change>> Job::history(int limit) const { return read_history(*impl_->db, limit); }
 
 Read<std::vector<std::string>> Job::check() const { return check_integrity(*impl_->db); }
-
-namespace {
-
-// Sorts a file's points against the stored ones, through `find`.
-template <class Find>
-ImportPreview classify(const PointFile& file, std::optional<int> job_zone, Find&& find) {
-    ImportPreview preview;
-    preview.file_zone = file.zone;
-    preview.skipped_records = file.skipped_total();
-    preview.warnings = file.notes;
-    for (const FilePoint& fp : file.points) {
-        const std::optional<Point> stored = find(fp.point.name);
-        if (!stored) {
-            preview.new_points.push_back(fp);
-        } else if (stored->x == fp.point.x && stored->y == fp.point.y &&
-                   (!fp.point.h || stored->h == fp.point.h)) {
-            preview.identical.push_back(fp);
-        } else if (stored->x == fp.point.x && stored->y == fp.point.y && !stored->h && fp.point.h) {
-            preview.heights_added.push_back({*stored, *fp.point.h, fp.line});
-        } else {
-            Point from_file = fp.point;
-            from_file.number = stored->number;
-            preview.conflicts.push_back({*stored, from_file, fp.line});
-        }
-    }
-    if (file.zone && job_zone && *file.zone != *job_zone) {
-        preview.zone_mismatch = true;
-        preview.warnings.insert(preview.warnings.begin(),
-                                Diagnostic{Code::W_ZONE_MISMATCH, 0, 0,
-                                           "ファイル " + std::to_string(*file.zone) + "系、現場 " +
-                                               std::to_string(*job_zone) + "系"});
-    }
-    return preview;
-}
-
-}  // namespace
-
-ImportPreview Job::preview_import(const PointFile& file) const {
-    const std::optional<int> zone = header().zone;
-    auto read = impl_->db->read([&] {
-        return classify(file, zone, [&](const std::string& name) { return impl_->find(name); });
-    });
-    if (!read.ok()) {
-        ImportPreview failed;
-        failed.trouble = read.trouble;
-        return failed;
-    }
-    return std::move(read.value);
-}
-
-ImportOutcome Job::apply_import(const PointFile& file, OnConflict choice, const Origin& origin) {
-    ImportOutcome outcome;
-    if (choice == OnConflict::cancel) {
-        outcome.cancelled = true;
-        return outcome;
-    }
-    const long kill_after = kill_during_import_after();
-    Database& db = *impl_->db;
-    const std::optional<int> zone = header().zone;
-    outcome.result = db.write([&] {
-        const ImportPreview preview =
-            classify(file, zone, [&](const std::string& name) { return impl_->find(name); });
-        outcome = ImportOutcome{};
-        outcome.identical = static_cast<int>(preview.identical.size());
-        long written = 0;
-        auto written_one = [&] {
-            if (kill_after >= 0 && ++written > kill_after) std::raise(SIGKILL);
-        };
-        HistoryWriter history(db, origin);
-        for (const FilePoint& fp : preview.new_points) {
-            Point p = fp.point;
-            p.number = impl_->insert(p);
-            history.point(Action::import, std::nullopt, p, fp.line);
-            ++outcome.added;
-            written_one();
-        }
-        for (const auto& added : preview.heights_added) {
-            Point p = added.stored;
-            p.h = added.h;
-            impl_->update(p);
-            history.point(Action::h_added, added.stored, p, added.line);
-            ++outcome.heights_added;
-            written_one();
-        }
-        for (const auto& conflict : preview.conflicts) {
-            if (choice == OnConflict::keep) {
-                ++outcome.kept;
-                continue;
-            }
-            Point p = conflict.file;
-            p.number = conflict.stored.number;
-            // The file says nothing of a height it lacks: the stored one stays.
-            if (!p.h) p.h = conflict.stored.h;
-            impl_->update(p);
-            history.point(Action::replace, conflict.stored, p, conflict.line);
-            ++outcome.replaced;
-            written_one();
-        }
-        return WriteResult{};
-    });
-    if (!outcome.result.ok()) {
-        const WriteResult failed = outcome.result;
-        outcome = ImportOutcome{};
-        outcome.result = failed;
-    }
-    return outcome;
-}
 
 Read<std::string> Job::export_sima() const {
     const JobHeader h = header();

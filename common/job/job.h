@@ -67,29 +67,6 @@ struct PointEdit {
 // The conflict choice of an import, for the whole file.
 enum class OnConflict { keep, replace, cancel };
 
-// An import classified against the job, before anything is written.
-struct ImportPreview {
-    struct HeightAdded {
-        Point stored;
-        Millimetres h = 0;
-        int line = 0;
-    };
-    struct Conflict {
-        Point stored;
-        Point file;
-        int line = 0;
-    };
-    std::vector<FilePoint> new_points;  // in file order
-    std::vector<FilePoint> identical;
-    std::vector<HeightAdded> heights_added;
-    std::vector<Conflict> conflicts;
-    int skipped_records = 0;
-    std::vector<Diagnostic> warnings;    // the file's warnings and notes, and W_ZONE_MISMATCH
-    std::optional<int> file_zone;
-    bool zone_mismatch = false;          // the file's Z01 differs from the job's zone
-    ReadTrouble trouble;                 // the job could not be read: nothing classified
-};
-
 // What an applied import did.
 struct ImportOutcome {
     WriteResult result;
@@ -192,13 +169,6 @@ public:
 
     // The history, oldest first (`limit` newest changes when limit ≥ 0).
     Read<std::vector<Change>> history(int limit = -1) const;
-
-    // Classifies a read file against the job; writes nothing.
-    ImportPreview preview_import(const PointFile& file) const;
-    // Applies a read file in one transaction, classifying it again inside
-    // it (another program may have written in between). `origin.source`
-    // names the file in the history.
-    ImportOutcome apply_import(const PointFile& file, OnConflict choice, const Origin& origin);
 
     // The job's points as a SIMA or CSV file (bytes to write; a CSV with
     // the count of names written as text because a spreadsheet would take

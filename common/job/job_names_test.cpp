@@ -4,6 +4,7 @@
 // name is checked when set, kept when stored before the rules, and shown
 // cut; what the history keeps of a file's name is one line.
 #include "job/job.h"
+#include "job/import.h"
 
 #include "temp_folder.h"
 
@@ -129,10 +130,10 @@ TEST(JobNames, ANewJobWithARefusedNameMakesNoFolder) {
 TEST(JobNames, TheHistoryKeepsAFilesNameOnOneLine) {
     TempFolder t;
     auto job = opened(t.path() / "job");
-    PointFile file;
-    file.points.push_back({{0, "F1", 1, 2, std::nullopt}, 3});
     const Origin forged{"marula-points", "a\tb\n2026-01-01 00:00:00\tdelete.sim"};
-    ASSERT_TRUE(job->apply_import(file, OnConflict::keep, forged).result.ok());
+    ASSERT_TRUE(import_bytes(*job, "\r\n\r\nA01,1,F1,0.001,0.002,\r\n", {FileFormat::sima, {}, {}, {}}, OnConflict::keep,
+                             forged)
+                    .result.ok());
     const auto history = job->history();
     ASSERT_TRUE(history.ok());
     ASSERT_EQ(history.value.size(), 1u);

@@ -1,5 +1,6 @@
 // The job's point store, on a real database in a temporary folder.
 #include "job/job.h"
+#include "job/import.h"
 
 #include "damaged_job.h"
 #include "temp_folder.h"
@@ -34,12 +35,6 @@ std::unique_ptr<Job> fresh(const fs::path& folder) {
     OpenResult opened = open_job(folder);
     EXPECT_EQ(opened.status, OpenStatus::opened) << opened.message;
     return std::move(opened.job);
-}
-
-PointFile read(const std::string& name) {
-    ReadResult r = read_sima(sample(name));
-    EXPECT_TRUE(r.ok()) << name;
-    return r.file;
 }
 
 std::vector<std::string> names(const std::vector<Point>& points) {
@@ -123,38 +118,53 @@ TEST(Job, CorrectionsAndRenamesAreInTheHistoryWithOldAndNewValues) {
 TEST(Job, ImportClassifiesAgainstTheStore) {
     TempFolder t;
     auto job = fresh(t.path());
+    const ImportRequest sima{FileFormat::sima, std::nullopt, std::nullopt, std::nullopt};
     ASSERT_TRUE(job->set_header({"神南一丁目境界確定", 9}, kTyped).ok());
-    ASSERT_TRUE(job->apply_import(read("store_before.sim"), OnConflict::keep, {"test", "store_before.sim"}).result.ok());
-    const PointFile s01 = read("s01_cad_standard.sim");
-    const ImportPreview p = job->preview_import(s01);
-    std::vector<std::string> added;
-    for (const auto& fp : p.new_points) added.push_back(fp.point.name);
-    EXPECT_EQ(added, (std::vector<std::string>{"境界1", "境界2", "境界①", "髙田杭3", "ｺｳ4"}));
-    ASSERT_EQ(p.identical.size(), 2u);
-    EXPECT_EQ(p.identical[0].point.name, "T1");
-    EXPECT_EQ(p.identical[1].point.name, "T3");
-    ASSERT_EQ(p.heights_added.size(), 1u);
-    EXPECT_EQ(p.heights_added[0].stored.name, "引照点A");
-    EXPECT_EQ(p.heights_added[0].h, 36004);
-    ASSERT_EQ(p.conflicts.size(), 1u);
-    EXPECT_EQ(p.conflicts[0].stored.x, -36045120);
-    EXPECT_EQ(p.conflicts[0].file.x, -36045118);
-    EXPECT_EQ(p.conflicts[0].line, 6);
-    EXPECT_FALSE(p.zone_mismatch);
+    ASSERT_TRUE(import_bytes(*job, sample("store_before.sim"), sima, OnConflict::keep, {"test", "store_before.sim"})
+                    .result.ok());
+    const std::string s01 = sample("s01_cad_standard.sim");
+    auto names = [](const Read<std::vector<ImportRow>>& rows) {
+        std::vector<std::string> out;
+        for (const ImportRow& row : rows.value) out.push_back(row.file.name);
+        return out;
+    };
+    {
+        FileImport import(*job);
+        StringSource source(s01);
+        const ImportSummary& p = import.read(source, sima);
+        ASSERT_TRUE(p.ok());
+        EXPECT_EQ(names(import.rows(ImportKind::added, -1, 100)),
+                  (std::vector<std::string>{"境界1", "境界2", "境界①", "髙田杭3", "ｺｳ4"}));
+        EXPECT_EQ(names(import.rows(ImportKind::identical, -1, 100)), (std::vector<std::string>{"T1", "T3"}));
+        const auto heights = import.rows(ImportKind::height_added, -1, 100).value;
+        ASSERT_EQ(heights.size(), 1u);
+        EXPECT_EQ(heights[0].stored->name, "引照点A");
+        EXPECT_EQ(heights[0].file.h, 36004);
+        const auto conflicts = import.rows(ImportKind::conflict, -1, 100).value;
+        ASSERT_EQ(conflicts.size(), 1u);
+        EXPECT_EQ(conflicts[0].stored->x, -36045120);
+        EXPECT_EQ(conflicts[0].file.x, -36045118);
+        EXPECT_EQ(conflicts[0].line, 6);
+        EXPECT_FALSE(p.zone_mismatch);
+    }
 
     // A job in zone 2 is warned before anything is written.
     ASSERT_TRUE(job->set_header({"神南一丁目境界確定", 2}, kTyped).ok());
-    const ImportPreview other_zone = job->preview_import(s01);
-    EXPECT_TRUE(other_zone.zone_mismatch);
-    ASSERT_FALSE(other_zone.warnings.empty());
-    EXPECT_EQ(other_zone.warnings[0].code, Code::W_ZONE_MISMATCH);
+    {
+        FileImport import(*job);
+        StringSource source(s01);
+        const ImportSummary& other_zone = import.read(source, sima);
+        EXPECT_TRUE(other_zone.zone_mismatch);
+        ASSERT_FALSE(other_zone.warnings.empty());
+        EXPECT_EQ(other_zone.warnings[0].code, Code::W_ZONE_MISMATCH);
+    }
 
     // Cancel writes nothing; replace keeps T2's number and logs both values.
     const auto before = job->points().value;
-    EXPECT_TRUE(job->apply_import(s01, OnConflict::cancel, {"test", "s01.sim"}).cancelled);
+    EXPECT_TRUE(import_bytes(*job, s01, sima, OnConflict::cancel, {"test", "s01.sim"}).cancelled);
     EXPECT_EQ(job->points().value, before);
     const std::size_t logged = job->history().value.size();
-    const ImportOutcome done = job->apply_import(s01, OnConflict::replace, {"test", "s01.sim"});
+    const ImportOutcome done = import_bytes(*job, s01, sima, OnConflict::replace, {"test", "s01.sim"});
     ASSERT_TRUE(done.result.ok());
     EXPECT_EQ(done.added, 5);
     EXPECT_EQ(done.heights_added, 1);

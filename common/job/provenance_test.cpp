@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "job/import.h"
 #include "job/job.h"
 #include "job/journal.h"
 #include "temp_folder.h"
@@ -85,9 +86,9 @@ TEST(Provenance, AComputedPointIsStaleWhenAnInputMovedOrIsStale) {
         {"the stale point replaced by an import: no longer computed",
          [](Job& j, Runs&) {
              move(j, "S", 0, 10);
-             PointFile file;
-             file.points.push_back({{0, "A", 1000, 2011, std::nullopt}, 2});
-             ASSERT_TRUE(j.apply_import(file, OnConflict::replace, {"test", "a.sim"}).result.ok());
+             ASSERT_TRUE(import_bytes(j, "A01,1,A,1.000,2.011,\r\n", {FileFormat::sima, {}, {}, {}},
+                                      OnConflict::replace, {"test", "a.sim"})
+                             .result.ok());
          },
          {{"B", "A"}}},
     };

@@ -17,6 +17,8 @@
 #include "frame/report.h"
 #include "frame/screen.h"
 #include "base/format.h"
+#include "frame/job_settings.h"
+#include "survey/reduction.h"
 #include "survey/stake_out.h"
 
 namespace marula {
@@ -33,6 +35,10 @@ constexpr int kCorrectedColor = 4;
 const Title kTitle{" 杭打ち計算 （計算は18点迄です）", 40, 0, {321, 0, 574, 16}, {320, 0, 575, 17}};
 const Heading kHeading{"     1         2            3", 0, 1,
                        "NO 点 名     Ｘ座標       Ｙ座標      方向角     夾　角     距　離"};
+// With the job's distance reduction on, the ground distance to measure in
+// the field stands beside the plane one.
+const Heading kGroundHeading{"     1         2            3", 0, 1,
+                             "NO 点 名     Ｘ座標       Ｙ座標      方向角     夾　角     距　離   地上距離"};
 
 // Table row r (1: the station, 2: the backsight, 3 on: the points) stands
 // on text row r + 2. The columns of a row:
@@ -42,6 +48,7 @@ constexpr int kYColumn = 23;         // "########.###"
 constexpr int kAzimuthColumn = 37;   // "###-##-##"
 constexpr int kIncludedColumn = 48;  // "###-##-##"
 constexpr int kDistanceColumn = 60;  // "####.###"
+constexpr int kGroundColumn = 70;    // "####.###", with the reduction on
 constexpr std::string_view kCoordinateField = "########.###";
 constexpr std::string_view kDistanceField = "####.###";
 constexpr std::string_view kNoDirection = "         ";  // an angle's nine columns, blank
@@ -53,12 +60,17 @@ int text_row(int table_row) { return table_row + 2; }
 // What the sheet and the screen show for one point to set out.
 struct Setting {
     std::optional<StakeOutAngles> angles;  // none when the point or the backsight stands on the station
-    double distance = 0;                   // metres from the station, not rounded
+    double distance = 0;                   // metres from the station on the plane, not rounded
+    std::optional<double> ground;          // the same on the ground, with the job's reduction on
 };
 
-Setting setting_out(const Point& station, const Point& backsight, const Point& target) {
-    return {stake_out_angles(station, backsight, target),
-            leg_distance(target.x - station.x, target.y - station.y)};
+// The line factor of a ground distance takes the two points' own Y.
+Setting setting_out(const Point& station, const Point& backsight, const Point& target,
+                    const CalculationSettings& settings) {
+    Setting s{stake_out_angles(station, backsight, target), leg_distance(target.x - station.x, target.y - station.y),
+              std::nullopt};
+    if (settings.reducing()) s.ground = ground_distance(s.distance, settings.reduction, station.y, target.y);
+    return s;
 }
 
 // The azimuth from the station to the backsight in whole seconds, rounded
@@ -76,7 +88,7 @@ public:
         draw_title(rt_, kTitle);
         rt_.beep();
         rt_.wait(10);
-        draw_heading(rt_, kHeading, 0);
+        draw_heading(rt_, heading(), 0);
         KeyActions keys;
         keys.correct = [this] { correct(); };
         keys.plot = [this] { plot(); };
@@ -89,6 +101,7 @@ private:
     // points_[0] is the station, points_[1] the backsight, points_[r - 1]
     // the point of table row r; settings_[r - 3] what row r shows.
     int row_count() const { return static_cast<int>(points_.size()); }
+    const Heading& heading() { return calc_.settings().reducing() ? kGroundHeading : kHeading; }
     const Point& station() const { return points_[0].at; }
     const Point& backsight() const { return points_[1].at; }
 
@@ -125,7 +138,7 @@ private:
                              .y = [&](double y) { show_y(row, y, kComputedColor); }})
                             .at;
             points_.push_back(target);
-            settings_.push_back(setting_out(station(), backsight(), target.at));
+            settings_.push_back(setting_out(station(), backsight(), target.at, calc_.settings()));
             show_setting(row, kComputedColor);
             if (row_count() - 2 == kMaxTargets) {
                 show_limit_message(rt_, kMaxTargets);
@@ -185,6 +198,7 @@ private:
         show_angle(kIncludedColumn, row, s.angles ? std::optional(s.angles->included_seconds) : std::nullopt, color,
                    style);
         echo_number(rt_, kDistanceColumn, text_row(row), kDistanceField, s.distance, color, style);
+        if (s.ground) echo_number(rt_, kGroundColumn, text_row(row), kDistanceField, *s.ground, color, style);
     }
 
     // ---- correction -------------------------------------------------------
@@ -219,7 +233,7 @@ private:
                 show_backsight(kCorrectedColor);
                 continue;
             }
-            settings_[r - 3] = setting_out(station(), backsight(), points_[r - 1].at);
+            settings_[r - 3] = setting_out(station(), backsight(), points_[r - 1].at, calc_.settings());
             show_setting(r, kCorrectedColor);
         }
     }
@@ -243,7 +257,7 @@ private:
     // ---- redisplay ----------------------------------------------------------
     void redisplay() {
         rt_.cls(0);
-        draw_heading(rt_, kHeading, 0);
+        draw_heading(rt_, heading(), 0);
         for (int row = 1; row <= row_count(); ++row) {
             show_row_number(row);
             show_point(row, row <= kBacksightRow ? kGivenColor : kComputedColor);
@@ -287,7 +301,9 @@ private:
     // One line a row of the table, numbered as on the screen.
     void report() {
         begin_report(rt_, kReport);
-        rt_.lprint("     NO          点名　      　Ｘ座標　      　Ｙ座標　       方 向 角      夾　　角      距　離");
+        const bool ground = calc_.settings().reducing();
+        rt_.lprint(std::string("     NO          点名　      　Ｘ座標　      　Ｙ座標　       方 向 角      夾　　角      距　離") +
+                   (ground ? "    地上距離" : ""));
         for (int row = 1; row <= row_count(); ++row) {
             const NamedPoint& p = points_[row - 1];
             const std::string role = row == kStationRow ? "機械点" : row == kBacksightRow ? "後視点" : "";
@@ -302,9 +318,11 @@ private:
                 const Setting& s = settings_[row - 3];
                 rt_.lprint("    " + angle_text(s.angles ? std::optional(s.angles->azimuth_seconds) : std::nullopt) +
                            "    " + angle_text(s.angles ? std::optional(s.angles->included_seconds) : std::nullopt) +
-                           "  " + format_using("####.###", {s.distance}));
+                           "  " + format_using("####.###", {s.distance}) +
+                           (s.ground ? "    " + format_using("####.###", {*s.ground}) : std::string()));
             }
         }
+        if (ground) rt_.lprint("    " + reduction_settings_line(calc_.settings()));
         end_report(rt_);
     }
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "inverse_script.h"
+#include "points_command.h"
+#include "temp_folder.h"
 
 namespace marula {
 namespace {
@@ -162,6 +164,35 @@ TEST(Stakeout, EighteenPointsThenTheLimit) {
     ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
     EXPECT_EQ(r.cells("full", 22, 0, 6), "20 T18");
     EXPECT_EQ(r.cells("full", 23, 0, 20), "F1 訂 正  F2画像表示");
+}
+
+}  // namespace
+}  // namespace marula
+
+namespace marula {
+namespace {
+
+// With the job's scale reduction on, each point's ground distance stands
+// beside the plane one (the line factor of the two points' own Y) on the
+// screen and the sheet; without it the table is as ever. Along Y = 100 km
+// in zone 9 the factor is 1.000023178: 1000 m on the plane is 999.977 m on
+// the ground.
+TEST(Stakeout, TheGroundDistanceStandsBesideThePlaneOneWithTheReduction) {
+    test_support::TempFolder t;
+    const std::string job = (t.path() / "job").string();
+    test::points_command({"--job", job, "init", "--zone", "9"});
+    int status = -1;
+    test::points_command({"--job", job, "settings", "--reduction", "scale"}, &status);
+    ASSERT_EQ(status, 0);
+    const Lines lines = point("S", "0", "100000") + point("B", "100", "100000") + point("P", "1000", "100000") +
+                        Lines{"type *", "snap table", "key F4"};
+    auto r = run_script("stakeout", lines, {"MARULA_JOB=" + job});
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    EXPECT_TRUE(r.row("table", 2).ends_with("距　離   地上距離")) << r.row("table", 2);
+    EXPECT_TRUE(r.row("table", 5).ends_with("1000.000   999.977")) << r.row("table", 5);
+    EXPECT_TRUE(test::has_line_containing(test::transcript(r), "1000.000     999.977"));
+    auto plain = run_script("stakeout", lines);
+    EXPECT_TRUE(plain.row("table", 5).ends_with("1000.000")) << plain.row("table", 5);
 }
 
 }  // namespace

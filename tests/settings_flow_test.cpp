@@ -188,7 +188,7 @@ TEST(Settings, ClosureVerdictsOnEitherSideOfTheLimit) {
                         "key F1", "type 6", "type 3", "type -36504"};
     const Lines loop = {"type B", "type 0", "type K1", "type 0", "type 0", "type Q1", "type 90", "type 200",
                         "type Q2", "type 90", "type 150", "type Q3", "type 90", "type 200", "type K1", "type 90",
-                        "type 150.020", "type *", "key F4"};
+                        "type 150.020", "type *", "snap verdict", "key F4"};
     struct Case { const char* program; const Lines& script; ToleranceClass c; std::vector<std::string> verdicts; };
     const Case cases[] = {
         {"linktrav", link, ToleranceClass::public1,
@@ -210,6 +210,11 @@ TEST(Settings, ClosureVerdictsOnEitherSideOfTheLimit) {
         std::vector<std::string> said;
         for (const std::string& notice : r.events_starting("notice 許容範囲")) said.push_back(notice.substr(7));
         EXPECT_EQ(said, c.verdicts);
+        // The verdict stands on the prompt row until a key is pressed.
+        if (&c.script == &loop) {
+            ASSERT_TRUE(r.has_snap("verdict"));
+            EXPECT_EQ(r.row("verdict", 23).find(c.verdicts.back()), 0u) << r.row("verdict", 23);
+        }
         const auto sheet = transcript(r);
         EXPECT_EQ(has_line_containing(sheet, "許容範囲"), !c.verdicts.empty());
         if (!c.verdicts.empty()) {

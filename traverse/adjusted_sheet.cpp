@@ -113,7 +113,9 @@ std::optional<ClosureVerdict> closure_verdict(const CalculationSettings& setting
 }
 
 void say_verdict(Runtime& rt, const std::optional<ClosureVerdict>& verdict) {
-    if (verdict) rt.say(verdict_line(*verdict));
+    // It stands until the next key (which also acts), so a glance away from
+    // the screen does not miss it.
+    if (verdict) rt.say_until_key(verdict_line(*verdict));
 }
 
 void report_verdict(Runtime& rt, const std::optional<ClosureVerdict>& verdict) {

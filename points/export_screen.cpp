@@ -64,23 +64,6 @@ std::optional<std::string> write_free_file(const fs::path& folder, const std::st
     return "空いているファイル名がありません";
 }
 
-// A folder name shown whole when it fits `columns`, else its end after
-// "…" (the end names it best).
-std::string shown_folder(const fs::path& folder, int columns) {
-    std::string text = folder.string();
-    if (display_width(text) <= columns) return text;
-    std::vector<std::string> chars = split_chars(text);
-    std::string tail;
-    int width = display_width("…");
-    for (auto ch = chars.rbegin(); ch != chars.rend(); ++ch) {
-        const int w = char_width(decode_char(*ch));
-        if (width + w > columns) break;
-        tail.insert(0, *ch);
-        width += w;
-    }
-    return "…" + tail;
-}
-
 // The folder the file goes to: the job's own (shown on the status row and
 // taken by Enter) or one typed, such as a USB stick or a CAD share. "~/" is
 // the home folder, as at a shell; other relative paths start at the job's
@@ -89,8 +72,8 @@ fs::path ask_export_folder(Runtime& rt, Session& session) {
     const fs::path job_folder = session.job()->folder();
     print_at(rt, 0, kStatusRow, std::string(kColumns, ' '), 0);
     const std::string label = " 現場のフォルダ：";
-    print_at(rt, 0, kStatusRow, label + shown_folder(job_folder, kColumns - 1 - display_width(label)), kMessageColor,
-             kStylePlain);
+    print_at(rt, 0, kStatusRow, label + end_to_width(job_folder.string(), kColumns - 1 - display_width(label)),
+             kMessageColor, kStylePlain);
     for (;;) {
         const std::string typed = trim_blanks(ask_text(rt, 2, "書出先フォルダは（Enterで現場のフォルダ） "));
         if (typed.empty()) return job_folder;

@@ -256,7 +256,9 @@ constexpr JobEntry kJobEntries[] = {
 std::vector<std::string> job_info_lines(Session& session) {
     job::Job& job = *session.job();
     const auto header = job.read_header();
-    std::vector<std::string> lines{" 現場情報", "", " フォルダ：" + job.folder().string(),
+    const std::string folder_label = " フォルダ：";
+    const int folder_columns = kColumns - 1 - display_width(folder_label);
+    std::vector<std::string> lines{" 現場情報", "", folder_label + end_to_width(job.folder().string(), folder_columns),
                                    " 現場名　：" + job.display_name(),
                                    " 座標系　：" + (header.value.zone ? std::to_string(*header.value.zone) + "系"
                                                                       : std::string("なし"))};

@@ -224,6 +224,8 @@ TEST(Faults, PrintingWithoutThePdfModuleKeepsWhatNeedsNoPdfAndSaysSo) {
     // are kept, and the log says which.
     EXPECT_TRUE(r.logged("print print-1.txt"));
     EXPECT_TRUE(r.logged("hardcopy hardcopy-1.png"));
+    // The notice naming the kept file stands until the next key.
+    EXPECT_EQ(r.row("after", 23).find("ＰＤＦを作れません。print-1.txtだけ保存しました。"), 0u) << r.row("after", 23);
     EXPECT_EQ(files_starting(r.out_dir, "print"), std::vector<std::string>{"print-1.txt"});
     EXPECT_EQ(files_starting(r.out_dir, "hardcopy"), std::vector<std::string>{"hardcopy-1.png"});
     EXPECT_NE(r.row("again", 4).find("1000.006    1099.996"), std::string::npos) << r.row("again", 4);

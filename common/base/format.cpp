@@ -268,6 +268,20 @@ std::string cut_to_width(std::string_view utf8, int columns) {
     return fitted;
 }
 
+std::string end_to_width(std::string_view utf8, int columns) {
+    if (display_width(utf8) <= columns) return std::string(utf8);
+    const std::vector<std::string> chars = split_chars(utf8);
+    std::string tail;
+    int width = display_width("…");
+    for (auto ch = chars.rbegin(); ch != chars.rend(); ++ch) {
+        const int w = char_width(decode_char(*ch));
+        if (width + w > columns) break;
+        tail.insert(0, *ch);
+        width += w;
+    }
+    return "…" + tail;
+}
+
 char32_t decode_char(std::string_view one_char) {
     char32_t cp;
     if (utf8_sequence(one_char, cp) == 0) return 0xFFFD;

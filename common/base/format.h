@@ -29,6 +29,9 @@ std::vector<std::string> split_chars(std::string_view utf8);
 // The longest start of a UTF-8 text that takes at most `columns` columns
 // (see display_width), never splitting a character.
 std::string cut_to_width(std::string_view utf8, int columns);
+// The text whole when it fits `columns`, else "…" and as much of its end
+// as fits with it (for a path, the end names it best).
+std::string end_to_width(std::string_view utf8, int columns);
 
 // Decodes one UTF-8 character; invalid input gives U+FFFD.
 char32_t decode_char(std::string_view one_char);

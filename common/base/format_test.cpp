@@ -164,6 +164,24 @@ TEST(SplitChars, InvalidBytesBecomeQuestionMarks) {
     EXPECT_EQ(split_chars("A測\x80ｱ\xC0\xAF"), expected);  // stray continuation, overlong '/'
 }
 
+// Texts fitted to a number of columns keep whole characters: the start for
+// a notice, the end (after "…") for a folder.
+TEST(FitToWidth, KeepsWholeCharactersAtEitherEnd) {
+    struct Case { std::string text; int columns; std::string start, end; };
+    const Case cases[] = {
+        {"/home/u/jobs", 12, "/home/u/jobs", "/home/u/jobs"},
+        {"/a/神南一丁目", 8, "/a/神南", "…一丁目"},
+        {"abc測", 4, "abc", "…測"},
+        {"測ab", 3, "測a", "…b"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text + " in " + std::to_string(c.columns));
+        EXPECT_EQ(cut_to_width(c.text, c.columns), c.start);
+        EXPECT_EQ(end_to_width(c.text, c.columns), c.end);
+        EXPECT_LE(display_width(end_to_width(c.text, c.columns)), c.columns);
+    }
+}
+
 TEST(AppendChar, EncodesWhatDecodeCharReads) {
     for (char32_t cp : {U'A', U'\x7F', U'\x80', U'\xA5', U'\x7FF', U'\x800', U'\x6E2C', U'\xFF71', U'\xFFFF',
                         U'\x10000', U'\x1F600', U'\x10FFFF'}) {

@@ -228,7 +228,9 @@ void Runtime::save_page(const SavedPage& kind, const PageContent& companion_cont
         // The companion needs no PDF: it is kept, and the notice says so.
         log_event("error " + why);
         log_event(logged + kind.companion_ext);
-        notice("ＰＤＦを作れません。" + base + kind.companion_ext + "だけ保存しました。");
+        // It names the file kept, so it stands until the next key.
+        standing_notice_ = cut_to_width("ＰＤＦを作れません。" + base + kind.companion_ext + "だけ保存しました。",
+                                        kColumns - 1);
         return;
     }
     log_event(logged + (kind.logged_as_pdf ? ".pdf" : kind.companion_ext));

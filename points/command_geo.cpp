@@ -32,11 +32,11 @@ int run_geo(Job& job, const Args& names) {
     for (const Point& p : points) {
         const auto at = plane_to_geographic(*zone, to_metres(p.x), to_metres(p.y));
         if (!at) {
-            std::cerr << kProgram << ": " << p.name << ": 座標系の範囲外です\n";
+            std::cerr << kProgram << ": " << printable(p.name) << ": 座標系の範囲外です\n";
             status = kRefused;
             continue;
         }
-        out += p.name + "\t" + fixed_decimals(at->latitude, 9) + "\t" + fixed_decimals(at->longitude, 9) + "\t" +
+        out += printable(p.name) + "\t" + fixed_decimals(at->latitude, 9) + "\t" + fixed_decimals(at->longitude, 9) + "\t" +
                fixed_decimals(at->convergence, 9) + "\t" + fixed_decimals(at->scale, 9) + "\n";
     }
     std::fwrite(out.data(), 1, out.size(), stdout);

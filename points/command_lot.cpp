@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "base/printable.h"
 #include "base/text_codec.h"
 #include "job/parcels.h"
 #include "points_command.h"
@@ -22,7 +23,7 @@ int lot_list(Parcels& parcels, const Args& params) {
     const auto listed = parcels.list();
     if (!listed.ok()) return job_failure(*listed.trouble);
     std::string out;
-    for (const ParcelSummary& p : listed.value) out += p.name + "\t" + std::to_string(p.vertices) + "\n";
+    for (const ParcelSummary& p : listed.value) out += printable(p.name) + "\t" + std::to_string(p.vertices) + "\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kDone;
 }
@@ -32,12 +33,12 @@ int lot_show(Parcels& parcels, const Args& params) {
     const auto found = parcels.find(params[1]);
     if (!found.ok()) return job_failure(*found.trouble);
     if (!found.value) {
-        std::cerr << kProgram << ": 画地 " << trim_blanks(params[1]) << " はありません\n";
+        std::cerr << kProgram << ": 画地 " << printable(trim_blanks(params[1])) << " はありません\n";
         return kUsage;
     }
     // A vertex whose point is gone shows its number.
     for (const Point& p : found.value->vertices)
-        std::cout << (p.name.empty() ? "#" + std::to_string(p.number) : p.name) << "\n";
+        std::cout << (p.name.empty() ? "#" + std::to_string(p.number) : printable(p.name)) << "\n";
     return kDone;
 }
 
@@ -47,7 +48,7 @@ int lot_add(Parcels& parcels, const Args& params) {
     const WriteResult w = parcels.put(params[1], vertices, ParcelWrite::add, kOrigin);
     if (w.ok()) return kDone;
     if (w.status == WriteStatus::name_taken) {
-        std::cerr << kProgram << ": " << params[1] << ": exists\n";
+        std::cerr << kProgram << ": " << printable(params[1]) << ": exists\n";
         return kNotChosen;
     }
     return write_failure(w);

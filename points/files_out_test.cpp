@@ -214,6 +214,11 @@ TEST_F(Outside, WhatCameFromOutsideIsPrintedOneLineARecord) {
     sql("INSERT INTO journal_runs (id, program, started) VALUES (7, 'linktrav', '2026-04-01 10:00:00')");
     sql("INSERT INTO journal_events (run, seq, line) VALUES (7, 0, 'type B'), (7, 1, 'type K1\n" + escape +
         "'), (7, 2, 'key F4')");
+    // A parcel of those points under the same name, and a zone for "geo".
+    sql("INSERT INTO parcels (id, name) VALUES (1, '" + escape + "')");
+    sql("INSERT INTO parcel_vertices (parcel, seq, point) SELECT 1, row_number() OVER (ORDER BY number), number "
+        "FROM points WHERE name IN ('" + escape + "', 'A\nB', 'F1')");
+    sql("UPDATE job_header SET zone = 9");
 
     struct Case {
         std::vector<std::string> args;
@@ -227,6 +232,9 @@ TEST_F(Outside, WhatCameFromOutsideIsPrintedOneLineARecord) {
         {{"journal"}, 1, "7\t2026-04-01 10:00:00\tlinktrav\tB K1\\x0AT\\x1B]0;owned\\x07\t", "\x1B"},
         {{"journal", "7"}, 3, "\n# damaged: event 2 holds a control character (type K1\\x0AT\\x1B]0;owned\\x07); ",
          "key F4"},
+        {{"geo"}, 8, "\nA\\x0AB\t", "A\nB"},
+        {{"lot", "list"}, 1, "T\\x1B]0;owned\\x07\t3", "\x1B"},
+        {{"lot", "show", escape}, 3, "T\\x1B]0;owned\\x07\nA\\x0AB\nF1\n", "\x1B"},
     };
     for (const Case& c : cases) {
         const CommandOutcome r = run(c.args);

@@ -43,6 +43,13 @@ int run_journal(Job& job, const Args& params) {
     }
     std::string out =
         "# " + printable(run->program) + " " + printable(run->started) + " ended: " + printable(ending_of(*run)) + "\n";
+    // No run is that long: the record is damaged, and never read into memory.
+    if (run->events > job::kJournalEventLimit) {
+        out += "# damaged: the run holds " + std::to_string(run->events) + " events, more than any run can; " +
+               "it is left out\n";
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        return kDone;
+    }
     // The answers to the job's own questions stand as comments where they
     // were given: a replay never asks them.
     const auto read_events = journal.events(id);

@@ -245,6 +245,14 @@ TEST_F(Outside, WhatCameFromOutsideIsPrintedOneLineARecord) {
         for (const std::string& line : lines_of(r.out))
             EXPECT_EQ(line.find_first_of("\x07\x1B\r"), std::string::npos) << line;
     }
+    // A record longer than any run is damaged, and said so in one line.
+    sql("INSERT INTO journal_runs (id, program, started) VALUES (8, 'linktrav', '2026-04-01 11:00:00')");
+    sql("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+        "INSERT INTO journal_events (run, seq, line) SELECT 8, i, 'key F4' FROM n");
+    const CommandOutcome long_run = run({"journal", "8"});
+    EXPECT_EQ(long_run.status, 0);
+    EXPECT_EQ(long_run.out, "# linktrav 2026-04-01 11:00:00 ended: killed\n"
+                            "# damaged: the run holds 100001 events, more than any run can; it is left out\n");
     // A refusal quotes at most 40 bytes of what it was given, printable.
     const CommandOutcome missing = run({"rename", escape + std::string(100, 'x'), "T9"});
     EXPECT_EQ(missing.status, 2);

@@ -4,7 +4,7 @@
 // computed from the old station is stale (and what was computed from a
 // stale point too); a reopened run answered Y calculates with the job's
 // values as they are now and its points are no longer stale; answered N,
-// it replays as recorded.
+// or with a moved input renamed, it replays as recorded.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -163,6 +163,14 @@ TEST(Stale, WhatWasComputedFromAMovedPointIsMarkedAndAReopenFollowsIt) {
         EXPECT_EQ(current.screen("final"), typed_over(job, r.given, r.program, r.by_hand)) << r.what;
         EXPECT_EQ(stale(job), r.after) << r.what;
     }
+
+    // P1, renamed, is not offered again (the recorded run names P1, which
+    // the job no longer holds): nothing is asked before the replay, which
+    // goes as recorded, and its points stay stale, named by P1's new name.
+    points_command({"--job", job.string(), "rename", "P1", "P1A"});
+    auto renamed = run_script("radtrav", {"type Y"}, {env, "MARULA_REOPEN=2"});
+    EXPECT_EQ(renamed.screen("final"), radial.screen("final"));
+    EXPECT_EQ(stale(job), (Marks{{"R1", "P1A"}, {"R2", "P1A"}, {"R1-P", "R1"}, {"R1-Q", "R1"}}));
 }
 
 }  // namespace

@@ -73,11 +73,13 @@ Read<std::vector<RunInput>> run_inputs(const Database& db, std::int64_t run) {
 Read<std::vector<MovedInput>> moved_inputs(const Database& db, std::int64_t run) {
     return db.read([&] {
         std::vector<MovedInput> out;
-        std::set<std::int64_t> seen;
+        std::set<std::int64_t> seen, unfound;
         for (const RunInput& input : inputs_of(db, run)) {
             const auto now = point_numbered(db, input.point);
+            if (!now || now->name != input.name) unfound.insert(input.event);
             if (moved(input, now) && seen.insert(input.event).second) out.push_back({input, now});
         }
+        for (MovedInput& m : out) m.retakeable = !unfound.contains(m.taken.event);
         return out;
     });
 }
@@ -104,7 +106,7 @@ std::optional<std::string> StaleFinder::why(std::int64_t number) {
         for (const RunInput& input : inputs_of(db_, *run)) {
             const auto now = point_numbered(db_, input.point);
             if (moved(input, now) || (input.point != number && why(input.point))) {
-                because = input.name;
+                because = now ? now->name : input.name;
                 break;
             }
         }

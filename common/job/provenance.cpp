@@ -87,10 +87,12 @@ Read<std::vector<MovedInput>> moved_inputs(const Database& db, std::int64_t run)
 std::optional<std::int64_t> StaleFinder::storing_run(std::int64_t number) {
     // The last change that placed the point: a calculation's store carries
     // its run and the source "計算"; an import, an edit or a typed point
-    // does not, and then the point follows nothing.
+    // does not, and then the point follows nothing. A replace that kept X
+    // and Y (a height alone, like an import's added height) placed nothing.
     Statement s = db_.cached(
         "SELECT b.run, b.source FROM history_changes c JOIN history_batches b ON b.id = c.batch "
-        "WHERE c.point = ? AND c.action <> 2 AND c.action IN (1, 3) ORDER BY c.id DESC LIMIT 1");
+        "WHERE c.point = ? AND c.action <> 2 AND c.action IN (1, 3) "
+        "AND (c.old_x IS NULL OR c.old_x <> c.new_x OR c.old_y <> c.new_y) ORDER BY c.id DESC LIMIT 1");
     s.bind(1, number);
     if (!s.step() || s.null(0) || s.text(1) != kComputedSource) return std::nullopt;
     return s.integer(0);

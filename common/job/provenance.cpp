@@ -73,13 +73,13 @@ Read<std::vector<RunInput>> run_inputs(const Database& db, std::int64_t run) {
 Read<std::vector<MovedInput>> moved_inputs(const Database& db, std::int64_t run) {
     return db.read([&] {
         std::vector<MovedInput> out;
-        std::set<std::int64_t> seen, unfound;
+        std::set<std::int64_t> seen, renamed_or_gone;
         for (const RunInput& input : inputs_of(db, run)) {
             const auto now = point_numbered(db, input.point);
-            if (!now || now->name != input.name) unfound.insert(input.event);
+            if (!now || now->name != input.name) renamed_or_gone.insert(input.event);
             if (moved(input, now) && seen.insert(input.event).second) out.push_back({input, now});
         }
-        for (MovedInput& m : out) m.retakeable = !unfound.contains(m.taken.event);
+        for (MovedInput& m : out) m.retakeable = !renamed_or_gone.contains(m.taken.event);
         return out;
     });
 }

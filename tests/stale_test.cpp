@@ -1,12 +1,13 @@
 // Results that follow their inputs, over a real job: a traverse, a radial
 // traverse from one of its stations, a corner cut on one of the radial
-// points, then the traverse run again with a corrected distance. What was
+// points, then the traverse run again with a corrected angle. What was
 // computed from the old station is stale (and what was computed from a
-// stale point too); a reopened radial traverse answered Y calculates with
-// the station as it is now and its points are no longer stale; answered N
-// it replays as recorded.
+// stale point too); a reopened run answered Y calculates with the job's
+// values as they are now and its points are no longer stale; answered N,
+// or with a moved input renamed, it replays as recorded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -28,11 +29,13 @@ using test_support::TempFolder;
 
 // A connecting traverse from K1 (backsight B) to K2 (forward F), every
 // given value taken from the job by Enter; its one station P1 is stored.
-Lines traverse(const std::string& first_distance) {
+// The angle at K1 places P1 off the line K1 stands on towards it.
+Lines traverse(const std::string& first_angle) {
     return {"type B",  "key Enter", "type K1",       "key Enter",    "key Enter", "type P1",
-            "type 90", "type " + first_distance,     "type K2",      "type 270",  "type 100",
+            "type " + first_angle, "type 100",      "type K2",      "type 270",  "type 100",
             "type F",  "type 90.0010", "type 0",     "key Enter",    "key Enter", "key Enter"};
 }
+const std::string kFirstAngle = "90", kCorrectedAngle = "90.0030";
 
 // From P1 (backsight K1, the azimuth from their coordinates), two points.
 const Lines kRadial = {"type K1", "key Enter", "type P1", "key Enter", "key Enter", "type R1",
@@ -64,26 +67,50 @@ std::vector<std::pair<std::string, std::string>> stale(const fs::path& job) {
     return out;
 }
 
+// Imports CSV rows (点名,X,Y) into the job, on a conflict as `on_conflict`.
+void import_rows(const fs::path& job, const std::string& rows, const std::string& on_conflict = "keep") {
+    TempFolder t;
+    const fs::path csv = t.path() / "rows.csv";
+    std::ofstream(csv) << "点名,X,Y\n" << rows;
+    points_command({"--job", job.string(), "import", csv.string(), "--on-conflict", on_conflict});
+}
+
+// The final screen of `program` typed by hand over a fresh job holding
+// the points `given` as `job` holds them now.
+std::vector<std::string> typed_over(const fs::path& job, const std::vector<std::string>& given,
+                                    const std::string& program, const Lines& lines) {
+    std::string rows;
+    for (const std::string& line : lines_of(points_command({"--job", job.string(), "list"}))) {
+        std::string row = line.substr(0, line.rfind('\t'));
+        std::replace(row.begin(), row.end(), '\t', ',');
+        if (std::find(given.begin(), given.end(), row.substr(0, row.find(','))) != given.end()) rows += row + "\n";
+    }
+    TempFolder other;
+    const fs::path copy = other.path() / "job";
+    fs::create_directories(copy);
+    import_rows(copy, rows);
+    return run_script(program, lines, {"MARULA_JOB=" + copy.string()}).screen("final");
+}
+
 using Marks = std::vector<std::pair<std::string, std::string>>;
 
 TEST(Stale, WhatWasComputedFromAMovedPointIsMarkedAndAReopenFollowsIt) {
     TempFolder t;
     const fs::path job = t.path() / "job";
     const std::string env = "MARULA_JOB=" + job.string();
-    const fs::path csv = t.path() / "given.csv";
-    std::ofstream(csv) << "点名,X,Y\nB,1100.000,1000.000\nK1,1000.000,1000.000\nK2,900.010,1099.995\n"
-                          "F,900.010,1199.995\n";
-    points_command({"--job", job.string(), "import", csv.string()});
+    fs::create_directories(job);
+    import_rows(job, "B,1100.000,1000.000\nK1,1000.000,1000.000\nK2,900.010,1099.995\nF,900.010,1199.995\n");
 
-    ASSERT_EQ(run_script("linktrav", traverse("100"), {env}).exit_status, 0);  // run 1: P1
+    ASSERT_EQ(run_script("linktrav", traverse(kFirstAngle), {env}).exit_status, 0);  // run 1: P1
     auto radial = run_script("radtrav", kRadial, {env});                         // run 2: R1, R2
     ASSERT_EQ(radial.exit_status, 0) << radial.stderr_text;
     ASSERT_EQ(run_script("cornercut", kCornerCut, {env}).exit_status, 0);      // run 3: R1-P, R1-Q
     EXPECT_EQ(stale(job), Marks{});
 
-    // The traverse again with its first distance corrected: P1 moves (the
-    // run asks before it replaces the point another run stored).
-    ASSERT_EQ(run_script("linktrav", traverse("100.050") + Lines{"type Y"}, {env}).exit_status, 0);  // run 4
+    // The traverse again with its first angle corrected: P1 moves across
+    // the line from K1 (the run asks before it replaces the point another
+    // run stored).
+    ASSERT_EQ(run_script("linktrav", traverse(kCorrectedAngle) + Lines{"type Y"}, {env}).exit_status, 0);  // run 4
     EXPECT_EQ(stale(job), (Marks{{"R1", "P1"}, {"R2", "P1"}, {"R1-P", "R1"}, {"R1-Q", "R1"}}));
     // The point list marks them in its column 要.
     auto list = run_script("points", {"snap list"}, {env});
@@ -110,29 +137,40 @@ TEST(Stale, WhatWasComputedFromAMovedPointIsMarkedAndAReopenFollowsIt) {
     EXPECT_EQ(as_recorded.screen("final"), radial.screen("final"));
     EXPECT_EQ(stale(job), (Marks{{"R1", "P1"}, {"R2", "P1"}, {"R1-P", "R1"}, {"R1-Q", "R1"}}));
 
-    // Answered Y, it takes P1 as it is now: the screen of the same run typed
-    // with the job's values of today; R1 and R2 move and are no longer
-    // stale, while the corner cut, made from the old R1, now is.
-    auto current = run_script("radtrav", {"type Y", "type Y"}, {env, "MARULA_REOPEN=2"});
-    ASSERT_EQ(current.exit_status, 0) << current.stderr_text;
-    TempFolder other;
-    const fs::path copy = other.path() / "job";
-    fs::create_directories(copy);
-    const fs::path today = other.path() / "today.csv";
-    std::ofstream(today) << "点名,X,Y\n" << [&] {
-        std::string rows;
-        for (const std::string& line : lines_of(points_command({"--job", job.string(), "list"}))) {
-            std::string row = line.substr(0, line.rfind('\t'));
-            for (char& c : row)
-                if (c == '\t') c = ',';
-            if (row.starts_with("K1,") || row.starts_with("P1,")) rows += row + "\n";
-        }
-        return rows;
-    }();
-    points_command({"--job", copy.string(), "import", today.string()});
-    auto typed_today = run_script("radtrav", kRadial, {"MARULA_JOB=" + copy.string()});
-    EXPECT_EQ(current.screen("final"), typed_today.screen("final"));
-    EXPECT_EQ(stale(job), (Marks{{"R1-P", "R1"}, {"R1-Q", "R1"}}));
+    // Answered Y, a reopened run takes the job's values of today: its
+    // screen is that of the same run typed by hand over them, and what it
+    // stores is no longer stale. The radial traverse's azimuth follows its
+    // moved station P1 (its backsight K1 stays); the traverse's closing
+    // azimuth follows its closing station K2, moved here (F stays).
+    struct Reopen {
+        const char* what;
+        std::string moved;  // CSV rows imported over the job first
+        const char* program;
+        const char* run;
+        std::vector<std::string> given;
+        Lines by_hand;
+        Marks after;
+    };
+    const Reopen reopens[] = {
+        {"radial traverse, station moved", "", "radtrav", "2", {"K1", "P1"}, kRadial, {{"R1-P", "R1"}, {"R1-Q", "R1"}}},
+        {"traverse, closing station moved", "K2,900.060,1099.995\n", "linktrav", "4", {"B", "K1", "K2", "F"},
+         traverse(kCorrectedAngle), {{"R1", "P1"}, {"R2", "P1"}, {"R1-P", "R1"}, {"R1-Q", "R1"}}},
+    };
+    for (const Reopen& r : reopens) {
+        if (!r.moved.empty()) import_rows(job, r.moved, "replace");
+        auto current = run_script(r.program, {"type Y", "type Y"}, {env, std::string("MARULA_REOPEN=") + r.run});
+        ASSERT_EQ(current.exit_status, 0) << r.what << current.stderr_text;
+        EXPECT_EQ(current.screen("final"), typed_over(job, r.given, r.program, r.by_hand)) << r.what;
+        EXPECT_EQ(stale(job), r.after) << r.what;
+    }
+
+    // P1, renamed, is not offered again (the recorded run names P1, which
+    // the job no longer holds): nothing is asked before the replay, which
+    // goes as recorded, and its points stay stale, named by P1's new name.
+    points_command({"--job", job.string(), "rename", "P1", "P1A"});
+    auto renamed = run_script("radtrav", {"type Y"}, {env, "MARULA_REOPEN=2"});
+    EXPECT_EQ(renamed.screen("final"), radial.screen("final"));
+    EXPECT_EQ(stale(job), (Marks{{"R1", "P1A"}, {"R2", "P1A"}, {"R1-P", "R1"}, {"R1-Q", "R1"}}));
 }
 
 }  // namespace

@@ -174,6 +174,25 @@ void Calculation::took_from_job(const job::Point& point, long event) {
     (void)job::record_input(session_.job()->database(), *run, {point.name, point.number, point.x, point.y, event});
 }
 
+void Calculation::took_azimuth_from_job(const job::Point& to, double from_x, double from_y, long event) {
+    took_from_job(to, event);
+    const auto run = session_.journal_run();
+    const auto x = job::to_millimetres(from_x), y = job::to_millimetres(from_y);
+    if (!run || event < 0 || !session_.writable() || !x || !y) return;
+    // The station's coordinates are the job's when the run took a stored
+    // point standing exactly there (the last such, taken itself or over
+    // from a replayed run).
+    const auto taken = job::run_inputs(session_.job()->database(), *run);
+    if (!taken.ok()) return;
+    for (auto input = taken.value.rbegin(); input != taken.value.rend(); ++input) {
+        if (input->x != *x || input->y != *y || input->point == to.number) continue;
+        job::RunInput station = *input;
+        station.event = event;
+        (void)job::record_input(session_.job()->database(), *run, station);
+        return;
+    }
+}
+
 void run_calculation(Calculation& calc, const CalculationSteps& steps) {
     Runtime& rt = calc.rt();
     Session& session = calc.session();

@@ -64,6 +64,11 @@ public:
     // event `event` (Runtime::answer_mark): kept with the run, so that what
     // it computes can be found stale once the point moves.
     void took_from_job(const job::Point& point, long event);
+    // The run took an azimuth worked out from the stored point `to` and the
+    // station at (from_x, from_y) by Enter: kept with `to`, and with the
+    // stored point the run took the station's coordinates from when it did
+    // (so that moving either end makes the azimuth stale).
+    void took_azimuth_from_job(const job::Point& to, double from_x, double from_y, long event);
 
     // What the run decided about storing (see run_calculation).
     struct Storing {

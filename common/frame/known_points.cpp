@@ -135,7 +135,7 @@ AngleEntry azimuth_to_backsight(Calculation& calc, int column, std::string_view 
     if (const auto stored = calc.stored_point(backsight)) {
         if (const auto packed = packed_azimuth_text(x, y, job::to_metres(stored->x), job::to_metres(stored->y))) {
             const double taken = take_offered_value(rt, *packed, calc.starting_azimuth_mark);
-            calc.took_from_job(*stored, calc.starting_azimuth_mark);
+            calc.took_azimuth_from_job(*stored, x, y, calc.starting_azimuth_mark);
             return *read_angle(taken, kind, nudge_in, nudge_out);
         }
     }
@@ -151,7 +151,7 @@ AngleEntry ask_azimuth_offering(Calculation& calc, int column, std::string_view 
         if (packed) {
             bool taken = false;
             const AngleEntry angle = ask_offered_angle(rt, column, prompt, kind, nudge_in, nudge_out, *packed, &taken);
-            if (taken) calc.took_from_job(*stored, rt.answer_mark());
+            if (taken) calc.took_azimuth_from_job(*stored, from_x, from_y, rt.answer_mark());
             return angle;
         }
     }

@@ -73,11 +73,13 @@ Read<std::vector<RunInput>> run_inputs(const Database& db, std::int64_t run) {
 Read<std::vector<MovedInput>> moved_inputs(const Database& db, std::int64_t run) {
     return db.read([&] {
         std::vector<MovedInput> out;
-        std::set<std::int64_t> seen;
+        std::set<std::int64_t> seen, renamed_or_gone;
         for (const RunInput& input : inputs_of(db, run)) {
             const auto now = point_numbered(db, input.point);
+            if (!now || now->name != input.name) renamed_or_gone.insert(input.event);
             if (moved(input, now) && seen.insert(input.event).second) out.push_back({input, now});
         }
+        for (MovedInput& m : out) m.retakeable = !renamed_or_gone.contains(m.taken.event);
         return out;
     });
 }
@@ -85,10 +87,12 @@ Read<std::vector<MovedInput>> moved_inputs(const Database& db, std::int64_t run)
 std::optional<std::int64_t> StaleFinder::storing_run(std::int64_t number) {
     // The last change that placed the point: a calculation's store carries
     // its run and the source "計算"; an import, an edit or a typed point
-    // does not, and then the point follows nothing.
+    // does not, and then the point follows nothing. A replace that kept X
+    // and Y (a height alone, like an import's added height) placed nothing.
     Statement s = db_.cached(
         "SELECT b.run, b.source FROM history_changes c JOIN history_batches b ON b.id = c.batch "
-        "WHERE c.point = ? AND c.action <> 2 AND c.action IN (1, 3) ORDER BY c.id DESC LIMIT 1");
+        "WHERE c.point = ? AND c.action <> 2 AND c.action IN (1, 3) "
+        "AND (c.old_x IS NULL OR c.old_x <> c.new_x OR c.old_y <> c.new_y) ORDER BY c.id DESC LIMIT 1");
     s.bind(1, number);
     if (!s.step() || s.null(0) || s.text(1) != kComputedSource) return std::nullopt;
     return s.integer(0);
@@ -104,7 +108,7 @@ std::optional<std::string> StaleFinder::why(std::int64_t number) {
         for (const RunInput& input : inputs_of(db_, *run)) {
             const auto now = point_numbered(db_, input.point);
             if (moved(input, now) || (input.point != number && why(input.point))) {
-                because = input.name;
+                because = now ? now->name : input.name;
                 break;
             }
         }

@@ -39,10 +39,14 @@ Read<std::vector<RunInput>> run_inputs(const Database& db, std::int64_t run);
 
 // The inputs of `run` that the job now holds elsewhere (1 mm or more in X
 // or Y) or no longer holds, with the point as it stands now (nothing when
-// it is gone).
+// it is gone), one an event. `retakeable` when every point taken at that
+// event still stands under the name it was taken by: a replay finds a
+// point by the name it was given, so with one renamed or gone the offer
+// the answer took would not be made.
 struct MovedInput {
     RunInput taken;
     std::optional<Point> now;
+    bool retakeable = false;
 };
 Read<std::vector<MovedInput>> moved_inputs(const Database& db, std::int64_t run);
 
@@ -50,7 +54,7 @@ Read<std::vector<MovedInput>> moved_inputs(const Database& db, std::int64_t run)
 // took a value from.
 struct Stale {
     Point point;
-    std::string because;  // the name of that input
+    std::string because;  // the name of that input (as the job names it now)
 };
 
 // Works staleness out point by point, remembering what it found (a job's

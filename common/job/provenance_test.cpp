@@ -83,6 +83,12 @@ TEST(Provenance, AComputedPointIsStaleWhenAnInputMovedOrIsStale) {
              runs.run({"S"}, {{"A", 1000, 2010}});
          },
          {{"B", "A"}}},
+        {"the stale point's height alone edited: still stale",
+         [](Job& j, Runs&) {
+             move(j, "S", 0, 10);
+             move(j, "A", 0, 0, 1234);
+         },
+         {{"A", "S"}, {"B", "A"}}},
         {"the stale point replaced by an import: no longer computed",
          [](Job& j, Runs&) {
              move(j, "S", 0, 10);

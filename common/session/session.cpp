@@ -221,8 +221,8 @@ namespace {
 // once, before the replay, whether to calculate with the job's values as
 // they are now. With Y the answers that took them become empty answers
 // again, so the replay takes the job's offers as they stand (and they are
-// taken, and kept, afresh). Values of points no longer in the job stay as
-// recorded.
+// taken, and kept, afresh). Values of points no longer in the job, or no
+// longer under the name the run gave, stay as recorded.
 struct CurrentValues {
     std::string question;
     bool taken = false;
@@ -239,9 +239,9 @@ std::optional<CurrentValues> offer_current_values(Runtime& rt, const job::Databa
     CurrentValues current;
     std::vector<std::string> names;
     for (const job::MovedInput& m : moved.value) {
-        if (!m.now || m.taken.event >= std::int64_t(replay.size())) continue;
+        if (!m.retakeable || m.taken.event >= std::int64_t(replay.size())) continue;
         current.events.insert(m.taken.event);
-        if (std::find(names.begin(), names.end(), m.taken.name) == names.end()) names.push_back(m.taken.name);
+        if (std::find(names.begin(), names.end(), m.now->name) == names.end()) names.push_back(m.now->name);
     }
     if (names.empty()) return std::nullopt;
     std::string which = names.front();

@@ -248,52 +248,60 @@ void sql(const fs::path& file, const char* statements) {
     sqlite3_close(db);
 }
 
+// A file made by `make`, then turned to a rollback journal (as another
+// program, or an older copy, may leave a job), which opening must not turn
+// back to WAL when it refuses the file.
+std::function<void(const fs::path&)> in_rollback_journal(std::function<void(const fs::path&)> make) {
+    return [make](const fs::path& f) {
+        make(f);
+        sql(f, "PRAGMA journal_mode = DELETE;");
+    };
+}
+
 TEST(Job, ForeignDamagedOrNewerDatabasesAreRefusedAndLeftUntouched) {
     struct Case {
         const char* what;
         OpenStatus status;
         std::function<void(const fs::path&)> make;
     };
+    const auto job_then = [](const char* statements) {
+        return [statements](const fs::path& f) {
+            { fresh(f.parent_path()); }
+            sql(f, statements);
+        };
+    };
+    const char* const kTrigger =
+        "CREATE TRIGGER move AFTER INSERT ON points BEGIN UPDATE points SET x = x + 1000000; END;";
+    const char* const kEndlessPoints =
+        "DROP TABLE points; CREATE VIEW points AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+        "SELECT i + 1 FROM n) SELECT i AS number, 'P' AS name, 0 AS x, 0 AS y, NULL AS h, NULL AS folded FROM n;";
     const Case cases[] = {
         {"a text file", OpenStatus::not_a_job,
          [](const fs::path& f) { std::ofstream(f) << "not a database\n"; }},
         {"another program's database", OpenStatus::not_a_job,
          [](const fs::path& f) { sql(f, "CREATE TABLE mail (id INTEGER); INSERT INTO mail VALUES (1);"); }},
-        {"a job from a later version", OpenStatus::too_new,
-         [](const fs::path& f) {
-             { fresh(f.parent_path()); }
-             sql(f, "PRAGMA user_version = 99;");
-         }},
+        {"a job from a later version", OpenStatus::too_new, job_then("PRAGMA user_version = 99;")},
         // A job carries data, never code: a trigger would run at the next
         // import, a view in place of a table would answer for it.
-        {"a job with a trigger", OpenStatus::not_a_job,
-         [](const fs::path& f) {
-             { fresh(f.parent_path()); }
-             sql(f, "CREATE TRIGGER move AFTER INSERT ON points BEGIN UPDATE points SET x = x + 1000000; END;");
-         }},
-        {"a job with a view", OpenStatus::not_a_job,
-         [](const fs::path& f) {
-             { fresh(f.parent_path()); }
-             sql(f, "CREATE VIEW every_point AS SELECT * FROM points;");
-         }},
+        {"a job with a trigger", OpenStatus::not_a_job, job_then(kTrigger)},
+        {"a job with a view", OpenStatus::not_a_job, job_then("CREATE VIEW every_point AS SELECT * FROM points;")},
         {"a job whose points table is another's", OpenStatus::not_a_job,
-         [](const fs::path& f) {
-             { fresh(f.parent_path()); }
-             sql(f, "DROP TABLE points; CREATE TABLE points (number INTEGER PRIMARY KEY, name TEXT, x, y, h, folded);");
-         }},
-        {"a job whose points table is a view", OpenStatus::not_a_job,
-         [](const fs::path& f) {
-             { fresh(f.parent_path()); }
-             sql(f, "DROP TABLE points; CREATE VIEW points AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
-                    "SELECT i + 1 FROM n) SELECT i AS number, 'P' AS name, 0 AS x, 0 AS y, NULL AS h, NULL AS folded "
-                    "FROM n;");
-         }},
+         job_then("DROP TABLE points; CREATE TABLE points (number INTEGER PRIMARY KEY, name TEXT, x, y, h, folded);")},
+        {"a job whose points table is a view", OpenStatus::not_a_job, job_then(kEndlessPoints)},
+        {"a job from a later version, in a rollback journal", OpenStatus::too_new,
+         in_rollback_journal(job_then("PRAGMA user_version = 99;"))},
+        {"a job with a trigger, in a rollback journal", OpenStatus::not_a_job, in_rollback_journal(job_then(kTrigger))},
+        {"a job whose points table is a view, in a rollback journal", OpenStatus::not_a_job,
+         in_rollback_journal(job_then(kEndlessPoints))},
     };
     for (const Case& c : cases) {
         TempFolder t;
         const fs::path file = t.path() / "job.db";
         c.make(file);
         const std::string bytes = slurp(file);
+        if (std::string_view(c.what).ends_with("rollback journal")) {
+            ASSERT_EQ(bytes.substr(18, 2), std::string("\x01\x01")) << c.what << ": not in a rollback journal";
+        }
         const OpenResult opened = open_job(t.path());
         EXPECT_EQ(opened.status, c.status) << c.what;
         EXPECT_EQ(opened.job, nullptr) << c.what;

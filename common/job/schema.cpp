@@ -405,21 +405,43 @@ SchemaState inspect(const Database& db) {
     return state;
 }
 
+// What a first look at the file finds, in one read transaction that
+// reads the header and sqlite_schema only: why it cannot be used, and
+// whether it is empty.
+struct FirstLook {
+    std::optional<OpenStatus> verdict;
+    bool empty = false;
+};
+
+FirstLook first_look(const Database& db) {
+    FirstLook look;
+    db.exec("BEGIN");
+    try {
+        // A file that is not a database at all says so at its first read.
+        try {
+            look.empty = db.integer("SELECT count(*) FROM sqlite_schema") == 0;
+        } catch (const DbError& e) {
+            if (e.primary() == SQLITE_NOTADB) look.verdict = OpenStatus::not_a_job;
+            else if (e.primary() == SQLITE_CORRUPT) look.verdict = OpenStatus::damaged;
+            else throw;
+        }
+        if (!look.verdict) look.verdict = inspect(db).verdict;
+    } catch (...) {
+        if (db.in_transaction()) sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    if (db.in_transaction()) db.exec("ROLLBACK");
+    return look;
+}
+
 }  // namespace
 
 std::optional<OpenStatus> prepare_schema(Database& db) {
-    // A file that is not a database at all says so at its first read.
-    bool empty = false;
-    try {
-        empty = db.integer("SELECT count(*) FROM sqlite_schema") == 0;
-    } catch (const DbError& e) {
-        if (e.primary() == SQLITE_NOTADB) return OpenStatus::not_a_job;
-        if (e.primary() == SQLITE_CORRUPT) return OpenStatus::damaged;
-        throw;
-    }
-    const std::int64_t application_before = db.integer("PRAGMA application_id");
-    if (application_before != kApplicationId && !(application_before == 0 && empty)) return OpenStatus::not_a_job;
-    set_up_file(db, empty);
+    // Refused before anything is written, the journal mode included, so a
+    // refused file keeps every byte.
+    const FirstLook look = first_look(db);
+    if (look.verdict) return look.verdict;
+    set_up_file(db, look.empty);
 
     // A job at this version is checked in a read transaction (another
     // program may be writing meanwhile); one to bring up to date is checked

@@ -139,6 +139,10 @@ int run_export(Job& job, const Args& args) {
     if (plain.size() != 2 || (plain[0] != "sima" && plain[0] != "csv") || (cp932 && plain[0] == "sima"))
         return usage(kForm);
     if (latlon && plain[0] != "csv") return usage("export: --latlon is for csv");
+    if (job.owns_file(plain[1])) {
+        std::cerr << printable(plain[1]) << ": the job's own file\n";
+        return kNotChosen;
+    }
     ToGeographic to_geographic;
     if (latlon) {
         int status = kDone;

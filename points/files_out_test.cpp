@@ -168,6 +168,54 @@ TEST_F(Outside, ExportingOntoTheFileJustImportedKeepsItWhole) {
     EXPECT_EQ(slurp(lots), slurp(kData / "s05_lots_mixed.sim"));
 }
 
+// The job's database and SQLite's files beside it are never an export's
+// target, however named and even with --replace (which would otherwise
+// replace the database with the file); a file of another name in the job's
+// folder, or of that name elsewhere, is.
+TEST_F(Outside, AnExportNeverWritesTheJobsOwnFiles) {
+    fs::create_directory_symlink(job, temp.path() / "job-link");
+    fs::create_hard_link(job / "job.db", temp.path() / "alias.db");
+    const struct Case {
+        std::string target;  // as typed
+        bool own;
+    } cases[] = {
+        {(job / "job.db").string(), true},
+        {fs::relative(job / "job.db").string(), true},  // from the folder the command runs in
+        {(job / "." / "job.db").string(), true},
+        {(temp.path() / "job-link" / "job.db").string(), true},
+        {(temp.path() / "alias.db").string(), true},  // the same file under another name
+        {(job / "job.db-wal").string(), true},        // not there between runs: by name
+        {(job / "job.db-shm").string(), true},
+        {(job / "job.db-journal").string(), true},
+        {(temp.path() / "job-link" / "job.db-wal").string(), true},
+        {(job / "points.csv").string(), false},
+        {(job / "reports" / "job.db").string(), false},
+        {(scratch / "job.db").string(), false},
+    };
+    const std::string listed = run({"list"}).out;
+    ASSERT_NE(listed, "");
+    for (const Case& c : cases) {
+        for (const bool replace : {false, true}) {
+            std::vector<std::string> args = {"export", "csv", c.target};
+            if (replace) args.push_back("--replace");
+            const CommandOutcome r = run(args);
+            const std::string what = c.target + (replace ? " --replace" : "");
+            if (c.own) {
+                EXPECT_EQ(r.status, 3) << what;
+                EXPECT_EQ(r.err, c.target + ": the job's own file\n") << what;
+            } else {
+                EXPECT_EQ(r.status, 0) << what << ": " << r.err;
+            }
+            const CommandOutcome after = run({"list"});
+            EXPECT_EQ(after.status, 0) << what << ": " << after.err;
+            EXPECT_EQ(after.out, listed) << what;
+            if (!c.own) fs::remove(c.target);  // free again for the run with --replace
+        }
+    }
+    for (const char* sqlite_file : {"job.db-wal", "job.db-shm", "job.db-journal"})
+        EXPECT_FALSE(fs::exists(job / sqlite_file)) << sqlite_file;
+}
+
 TEST_F(Outside, NamesASpreadsheetWouldRunAreCountedWhenWrittenAsText) {
     struct Case {
         std::vector<std::string> names;  // stored before such names were refused

@@ -20,18 +20,7 @@ int wait_bar_key(Runtime& rt, const BarLabels& labels) {
 }
 
 std::vector<std::string> wrapped(std::string_view text, int indent) {
-    std::vector<std::string> rows{std::string()};
-    int width = 0;
-    for (const std::string& ch : split_chars(text)) {
-        int w = char_width(decode_char(ch));
-        if (width + w > kColumns - 1) {
-            rows.push_back(std::string(std::size_t(indent), ' '));
-            width = indent;
-        }
-        rows.back() += ch;
-        width += w;
-    }
-    return rows;
+    return wrap_to_rows(text, kColumns - 1, indent);
 }
 
 std::optional<int> choice_of(std::string_view answer, int last) {

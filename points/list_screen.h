@@ -43,7 +43,8 @@ inline constexpr std::string_view kCoordinateField = "#########.###";
 // Waits for a key the bar binds, flashes its box and switches the keys off.
 int wait_bar_key(Runtime& rt, const BarLabels& labels);
 
-// A line cut into rows of the screen's width; the rows after the first
+// A text cut into rows of the screen's width, a row (or more) for each of
+// its lines, control characters shown as blanks; the rows after the first
 // start with `indent` blanks.
 std::vector<std::string> wrapped(std::string_view text, int indent);
 // A menu answer "1", "2" … (full-width digits too); nothing for anything else.

@@ -57,6 +57,8 @@ Commands:
                                   A FILE that exists is never replaced: FILE: exists on
                                   standard error, exit status 3. --replace replaces a
                                   regular file (never a link, a device or a folder).
+                                  The job's own files (job.db and SQLite's files beside it)
+                                  are never written: FILE: the job's own file, exit status 3.
                                   CSV names a spreadsheet would take for formulas are
                                   written as text behind ' and counted on standard error.
   rename OLD NEW                  give a point another name

@@ -15,6 +15,7 @@
 #include "job/job.h"
 #include "job/settings.h"
 #include "job/parcels.h"
+#include "damaged_job.h"
 #include "script_run.h"
 #include "survey/angle_text.h"
 
@@ -657,6 +658,24 @@ TEST(Points, TheSecondBarReturnsStartsTheMenuOrEnds) {
     EXPECT_TRUE(end.logged("end"));
     EXPECT_NE(end.row("final", 15).find("お疲れさまでした。"), std::string::npos);
     EXPECT_EQ(w.job()->count().value, 2);
+}
+
+// 検査 shows the problems SQLite found in a damaged job, each line of its
+// report on a row of its own (SQLite writes one problem over two lines).
+TEST(Points, TheCheckShowsEachLineOfADamagedJobsReportOnItsOwnRow) {
+    Workspace w;
+    {
+        auto j = w.job();
+        fill(*j, 400);
+    }
+    test_support::garble_root_page(w.job_folder() / "job.db", "history_changes");
+    auto r = run_script("points", {"key F7", "key F6", "type 4", "snap check"}, w.env());
+    ASSERT_EQ(r.exit_status, 0) << r.stderr_text;
+    const auto rows = r.screen("check");
+    const auto database = std::find(rows.begin(), rows.end(), "  *** in database main ***");
+    ASSERT_NE(database, rows.end()) << r.row("check", 5);
+    ASSERT_NE(database + 1, rows.end());
+    EXPECT_TRUE(database[1].starts_with("    Page ")) << database[1];
 }
 
 // 現場情報's entry 2 lists the parcels by name with their vertex counts and

@@ -282,6 +282,31 @@ std::string end_to_width(std::string_view utf8, int columns) {
     return "…" + tail;
 }
 
+std::vector<std::string> wrap_to_rows(std::string_view utf8, int columns, int indent) {
+    const std::string margin(std::size_t(indent), ' ');
+    std::vector<std::string> rows{std::string()};
+    int width = 0;
+    bool line_ended = false;
+    for (const std::string& ch : split_chars(utf8)) {
+        const char32_t cp = decode_char(ch);
+        if (cp == U'\n') {
+            if (line_ended) rows.push_back(margin);  // an empty line keeps its row
+            line_ended = true;
+            continue;
+        }
+        const bool control = cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
+        const int w = control ? 1 : char_width(cp);
+        if (line_ended || width + w > columns) {
+            rows.push_back(margin);
+            width = indent;
+            line_ended = false;
+        }
+        rows.back() += control ? std::string(" ") : ch;
+        width += w;
+    }
+    return rows;
+}
+
 char32_t decode_char(std::string_view one_char) {
     char32_t cp;
     if (utf8_sequence(one_char, cp) == 0) return 0xFFFD;

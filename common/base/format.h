@@ -33,6 +33,12 @@ std::string cut_to_width(std::string_view utf8, int columns);
 // as fits with it (for a path, the end names it best).
 std::string end_to_width(std::string_view utf8, int columns);
 
+// A text laid out in rows at most `columns` wide: a row for each of its
+// lines (ended by a line feed), each cut where it is full; every row but
+// the first starts with `indent` blanks. Any other control character (C0,
+// DEL, C1) becomes a blank, so no row holds one.
+std::vector<std::string> wrap_to_rows(std::string_view utf8, int columns, int indent);
+
 // Decodes one UTF-8 character; invalid input gives U+FFFD.
 char32_t decode_char(std::string_view one_char);
 // Appends the UTF-8 of a code point (U+FFFD for one that has none).

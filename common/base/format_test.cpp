@@ -182,6 +182,35 @@ TEST(FitToWidth, KeepsWholeCharactersAtEitherEnd) {
     }
 }
 
+// A report SQLite wrote over several lines (its problem text holds line
+// feeds) takes a row a line, and no row holds a control character that
+// would move the cursor on the screen.
+TEST(WrapToRows, ARowForEachLineAndNoControlCharacter) {
+    struct Case {
+        const char* what;
+        std::string text;
+        int columns, indent;
+        std::vector<std::string> rows;
+    } const cases[] = {
+        {"fits", "  ok", 10, 4, {"  ok"}},
+        {"cut where full", "abcdefghij", 4, 1, {"abcd", " efg", " hij"}},
+        {"wide characters cut whole", "測量測量", 5, 0, {"測量", "測量"}},
+        {"a line each",
+         "  *** in database main ***\nPage 615: btreeInitPage() returns error code 11",
+         40,
+         4,
+         {"  *** in database main ***", "    Page 615: btreeInitPage() returns er", "    ror code 11"}},
+        {"an empty line keeps its row", "a\n\nb", 10, 2, {"a", "  ", "  b"}},
+        {"a last line feed makes no row", "a\n", 10, 2, {"a"}},
+        {"other controls become blanks", "a\tb\r\x1B[2Jc\x7F\u0085d", 20, 0, {"a b  [2Jc  d"}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::string> rows = wrap_to_rows(c.text, c.columns, c.indent);
+        EXPECT_EQ(rows, c.rows) << c.what;
+        for (const std::string& row : rows) EXPECT_LE(display_width(row), c.columns) << c.what;
+    }
+}
+
 TEST(AppendChar, EncodesWhatDecodeCharReads) {
     for (char32_t cp : {U'A', U'\x7F', U'\x80', U'\xA5', U'\x7FF', U'\x800', U'\x6E2C', U'\xFF71', U'\xFFFF',
                         U'\x10000', U'\x1F600', U'\x10FFFF'}) {

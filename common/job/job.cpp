@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <system_error>
@@ -207,6 +208,20 @@ OpenResult create_job(const JobHeader& header, const std::filesystem::path& pare
 
 const std::filesystem::path& Job::folder() const { return impl_->folder; }
 std::filesystem::path Job::reports_folder() const { return impl_->folder / "reports"; }
+bool Job::owns_file(const std::filesystem::path& file) const {
+    namespace fs = std::filesystem;
+    static constexpr std::array<std::string_view, 4> kOwnFiles = {"job.db", "job.db-wal", "job.db-shm",
+                                                                  "job.db-journal"};
+    std::error_code ec;
+    for (const std::string_view name : kOwnFiles)
+        if (fs::equivalent(file, impl_->folder / name, ec) && !ec) return true;
+    // SQLite makes its files beside job.db when it needs them: by name.
+    const fs::path whole = fs::absolute(file, ec).lexically_normal();
+    if (ec || std::find(kOwnFiles.begin(), kOwnFiles.end(), whole.filename().string()) == kOwnFiles.end())
+        return false;
+    return same_folder(whole.parent_path(), impl_->folder);
+}
+
 bool Job::read_only() const { return impl_->db->read_only(); }
 bool Job::damaged() const { return impl_->db->damaged(); }
 Database& Job::database() { return *impl_->db; }

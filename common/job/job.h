@@ -112,6 +112,10 @@ public:
 
     const std::filesystem::path& folder() const;
     std::filesystem::path reports_folder() const;  // folder()/reports
+    // Whether `file` is one of the job's own files (its database and the
+    // files SQLite keeps beside it), which nothing else may write: the
+    // same file where it exists, else the same name in the job's folder.
+    bool owns_file(const std::filesystem::path& file) const;
     bool read_only() const;
     // SQLite found the file damaged during this run: nothing more is written.
     bool damaged() const;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 namespace marula::job {
 namespace {
@@ -248,53 +249,95 @@ void sql(const fs::path& file, const char* statements) {
     sqlite3_close(db);
 }
 
+// While it lives, stops any statement of this process once it has run far
+// longer than reading a small job takes, and notes that it did: a statement
+// that reads a planted endless view fails at once instead of running for
+// ever.
+class RunawayWatch {
+public:
+    RunawayWatch() {
+        ran_away_ = false;
+        sqlite3_auto_extension(reinterpret_cast<void (*)()>(watch));
+    }
+    ~RunawayWatch() { sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(watch)); }
+    bool ran_away() const { return ran_away_; }
+
+private:
+    static inline bool ran_away_ = false;
+    static inline long steps_ = 0;
+    static int stop(void*) {
+        if (++steps_ < 100000) return 0;  // a hundred million instructions
+        ran_away_ = true;
+        return 1;
+    }
+    static int watch(sqlite3* db, const char**, const void*) {
+        steps_ = 0;
+        sqlite3_progress_handler(db, 1000, stop, nullptr);
+        return SQLITE_OK;
+    }
+};
+
+// A file made by `make`, then turned to a rollback journal (as another
+// program, or an older copy, may leave a job), which opening must not turn
+// back to WAL when it refuses the file.
+std::function<void(const fs::path&)> in_rollback_journal(std::function<void(const fs::path&)> make) {
+    return [make](const fs::path& f) {
+        make(f);
+        sql(f, "PRAGMA journal_mode = DELETE;");
+    };
+}
+
 TEST(Job, ForeignDamagedOrNewerDatabasesAreRefusedAndLeftUntouched) {
     struct Case {
         const char* what;
         OpenStatus status;
         std::function<void(const fs::path&)> make;
     };
+    const auto job_then = [](const char* statements) {
+        return [statements](const fs::path& f) {
+            { fresh(f.parent_path()); }
+            sql(f, statements);
+        };
+    };
+    const char* const kTrigger =
+        "CREATE TRIGGER move AFTER INSERT ON points BEGIN UPDATE points SET x = x + 1000000; END;";
+    const char* const kEndlessPoints =
+        "DROP TABLE points; CREATE VIEW points AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
+        "SELECT i + 1 FROM n) SELECT i AS number, 'P' AS name, 0 AS x, 0 AS y, NULL AS h, NULL AS folded FROM n;";
     const Case cases[] = {
         {"a text file", OpenStatus::not_a_job,
          [](const fs::path& f) { std::ofstream(f) << "not a database\n"; }},
         {"another program's database", OpenStatus::not_a_job,
          [](const fs::path& f) { sql(f, "CREATE TABLE mail (id INTEGER); INSERT INTO mail VALUES (1);"); }},
-        {"a job from a later version", OpenStatus::too_new,
-         [](const fs::path& f) {
-             { fresh(f.parent_path()); }
-             sql(f, "PRAGMA user_version = 99;");
-         }},
+        {"a job from a later version", OpenStatus::too_new, job_then("PRAGMA user_version = 99;")},
         // A job carries data, never code: a trigger would run at the next
         // import, a view in place of a table would answer for it.
-        {"a job with a trigger", OpenStatus::not_a_job,
-         [](const fs::path& f) {
-             { fresh(f.parent_path()); }
-             sql(f, "CREATE TRIGGER move AFTER INSERT ON points BEGIN UPDATE points SET x = x + 1000000; END;");
-         }},
-        {"a job with a view", OpenStatus::not_a_job,
-         [](const fs::path& f) {
-             { fresh(f.parent_path()); }
-             sql(f, "CREATE VIEW every_point AS SELECT * FROM points;");
-         }},
+        {"a job with a trigger", OpenStatus::not_a_job, job_then(kTrigger)},
+        {"a job with a view", OpenStatus::not_a_job, job_then("CREATE VIEW every_point AS SELECT * FROM points;")},
         {"a job whose points table is another's", OpenStatus::not_a_job,
-         [](const fs::path& f) {
-             { fresh(f.parent_path()); }
-             sql(f, "DROP TABLE points; CREATE TABLE points (number INTEGER PRIMARY KEY, name TEXT, x, y, h, folded);");
-         }},
-        {"a job whose points table is a view", OpenStatus::not_a_job,
-         [](const fs::path& f) {
-             { fresh(f.parent_path()); }
-             sql(f, "DROP TABLE points; CREATE VIEW points AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
-                    "SELECT i + 1 FROM n) SELECT i AS number, 'P' AS name, 0 AS x, 0 AS y, NULL AS h, NULL AS folded "
-                    "FROM n;");
-         }},
+         job_then("DROP TABLE points; CREATE TABLE points (number INTEGER PRIMARY KEY, name TEXT, x, y, h, folded);")},
+        {"a job whose points table is a view", OpenStatus::not_a_job, job_then(kEndlessPoints)},
+        // Opening reads the job's version from job_meta.
+        {"a job whose job_meta is a view", OpenStatus::not_a_job,
+         job_then("DROP TABLE job_meta; CREATE VIEW job_meta AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT "
+                  "i + 1 FROM n) SELECT 1 AS id, i AS version FROM n WHERE i = 0;")},
+        {"a job from a later version, in a rollback journal", OpenStatus::too_new,
+         in_rollback_journal(job_then("PRAGMA user_version = 99;"))},
+        {"a job with a trigger, in a rollback journal", OpenStatus::not_a_job, in_rollback_journal(job_then(kTrigger))},
+        {"a job whose points table is a view, in a rollback journal", OpenStatus::not_a_job,
+         in_rollback_journal(job_then(kEndlessPoints))},
     };
     for (const Case& c : cases) {
         TempFolder t;
         const fs::path file = t.path() / "job.db";
         c.make(file);
         const std::string bytes = slurp(file);
+        if (std::string_view(c.what).ends_with("rollback journal")) {
+            ASSERT_EQ(bytes.substr(18, 2), std::string("\x01\x01")) << c.what << ": not in a rollback journal";
+        }
+        const RunawayWatch watch;
         const OpenResult opened = open_job(t.path());
+        EXPECT_FALSE(watch.ran_away()) << c.what << ": opening ran a planted view";
         EXPECT_EQ(opened.status, c.status) << c.what;
         EXPECT_EQ(opened.job, nullptr) << c.what;
         EXPECT_NE(opened.message.find("job.db"), std::string::npos) << c.what;
@@ -473,6 +516,52 @@ TEST(Jobs, ListedUnderTheDataFolderAndCreatedByName) {
     EXPECT_TRUE(jobs[2].current);  // the caller's own: not opened a second time
     EXPECT_EQ(jobs[2].points, 0);
     EXPECT_EQ(slurp(t.path() / "broken" / "job.db"), "garbage");
+}
+
+// The list reads another job only once it has passed opening's checks, so
+// a job holding code is listed as unreadable, never read.
+TEST(Jobs, AJobHoldingCodeIsListedUnreadableWithoutReadingIt) {
+    // Views that never end; those read for one row never yield it.
+    const char* const kEndless = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) ";
+    const std::string planted[][2] = {
+        {"points_view", std::string("DROP TABLE points; CREATE VIEW points AS ") + kEndless +
+                            "SELECT i AS number, 'P' AS name, 0 AS x, 0 AS y, NULL AS h, NULL AS folded FROM n;"},
+        {"header_view", std::string("DROP TABLE job_header; CREATE VIEW job_header AS ") + kEndless +
+                            "SELECT 1 AS id, 'x' AS display_name, 9 AS zone FROM n WHERE i = 0;"},
+        {"meta_view", std::string("DROP TABLE job_meta; CREATE VIEW job_meta AS ") + kEndless +
+                          "SELECT 1 AS id, i AS version FROM n WHERE i = 0;"},
+        {"trigger", "CREATE TRIGGER move AFTER INSERT ON points BEGIN UPDATE points SET x = x + 1; END;"},
+        {"foreign_points",
+         "DROP TABLE points; CREATE TABLE points (number INTEGER PRIMARY KEY, name TEXT, x, y, h, folded);"},
+    };
+    TempFolder t;
+    {
+        const OpenResult good = create_job({"good", 9}, t.path());
+        ASSERT_TRUE(good.job) << good.message;
+        ASSERT_TRUE(good.job->add({0, "P", 1, 2, std::nullopt}, kTyped).ok());
+    }
+    std::map<std::string, std::string> bytes;
+    for (const auto& [name, statements] : planted) {
+        { fresh(t.path() / name); }
+        sql(t.path() / name / "job.db", statements.c_str());
+        bytes[name] = slurp(t.path() / name / "job.db");
+    }
+    RunawayWatch watch;
+    const auto jobs = list_jobs({t.path()}, std::nullopt);
+    EXPECT_FALSE(watch.ran_away()) << "the list ran a planted view";
+    ASSERT_EQ(jobs.size(), std::size(planted) + 1);
+    for (const JobSummary& job : jobs) {
+        const std::string name = job.folder.filename().string();
+        if (name == "good") {
+            EXPECT_TRUE(job.usable);
+            EXPECT_EQ(job.points, 1);
+            EXPECT_EQ(job.header.zone, 9);
+            continue;
+        }
+        EXPECT_FALSE(job.usable) << name;
+        EXPECT_EQ(job.header.display_name, name);  // the folder's name: nothing read from it
+        EXPECT_EQ(slurp(job.folder / "job.db"), bytes[name]) << name;
+    }
 }
 
 // Opening compares a job's tables and indexes with definitions taken from

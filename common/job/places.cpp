@@ -112,7 +112,9 @@ bool same_folder(const fs::path& a, const fs::path& b) {
 namespace {
 
 // The header and point count of another job, read-only, through SQLite
-// (never opening the file by any other way).
+// (never opening the file by any other way), once it has passed the checks
+// opening makes: a job holding code (a view in place of a table) is never
+// read.
 void read_summary(JobSummary& summary) {
     DbError error;
     auto db = Database::open(summary.folder / "job.db", OpenMode::read_only, error);
@@ -121,7 +123,10 @@ void read_summary(JobSummary& summary) {
         return;
     }
     try {
-        if (db->integer("PRAGMA application_id") != kApplicationId) throw DbError{26, "not a job"};
+        if (refusal(*db)) {
+            summary.usable = false;
+            return;
+        }
         const auto read = db->read([&] {
             // Only the start of a name stored before names were checked
             // (it may be megabytes long), shown as the job shows it.

@@ -336,15 +336,32 @@ const Expected& expected() {
     return built;
 }
 
-// A job is data: no trigger and no view anywhere, and each table and index
-// of ours as we define it at the job's version. Tables and indexes of a
-// later compatible version, and SQLite's own, are left alone.
+// A trigger or a view: code that SQLite would run on reading or writing
+// the job.
+bool holds_code(const Objects& objects) {
+    for (const auto& [name, definition] : objects)
+        if (definition.type == "trigger" || definition.type == "view") return true;
+    return false;
+}
+
+// Whether `name` is, if the job has it, defined as some version of ours
+// defines it: a table SQLite reads as plain data.
+bool absent_or_ours(const Objects& objects, const std::string& name) {
+    const auto found = objects.find(name);
+    if (found == objects.end()) return true;
+    for (const Objects& version : expected().at)
+        if (const auto mine = version.find(name); mine != version.end() && mine->second == found->second) return true;
+    return false;
+}
+
+// A job is data: no code (see holds_code, checked first), and each table
+// and index of ours as we define it at the job's version. Tables and
+// indexes of a later compatible version, and SQLite's own, are left alone.
 bool only_data(const Objects& objects, std::int64_t version) {
     const Expected& e = expected();
     if (e.at.size() <= std::size_t(kSchemaVersion)) return false;
     const Objects& ours = e.at[std::size_t(std::min<std::int64_t>(version, kSchemaVersion))];
     for (const auto& [name, definition] : objects) {
-        if (definition.type == "trigger" || definition.type == "view") return false;
         if (name.starts_with("sqlite_")) continue;
         if (const auto mine = ours.find(name); mine != ours.end()) {
             if (mine->second != definition) return false;
@@ -395,6 +412,8 @@ SchemaState inspect(const Database& db) {
         state.verdict = OpenStatus::not_a_job;
     } else if (compatible > kSchemaVersion) {
         state.verdict = OpenStatus::too_new;
+    } else if (!state.fresh && (holds_code(objects) || !absent_or_ours(objects, "job_meta"))) {
+        state.verdict = OpenStatus::not_a_job;  // its version is read from job_meta: only from ours
     } else {
         state.version = state.fresh ? 0 : job_version(db, compatible, objects.contains("job_meta"));
         if (!state.fresh && !only_data(objects, state.version)) state.verdict = OpenStatus::not_a_job;
@@ -405,21 +424,45 @@ SchemaState inspect(const Database& db) {
     return state;
 }
 
-}  // namespace
-
-std::optional<OpenStatus> prepare_schema(Database& db) {
-    // A file that is not a database at all says so at its first read.
+// What a first look at the file finds, in one read transaction that
+// reads the header and sqlite_schema only: why it cannot be used, and
+// whether it is empty.
+struct FirstLook {
+    std::optional<OpenStatus> verdict;
     bool empty = false;
+};
+
+FirstLook first_look(const Database& db) {
+    FirstLook look;
+    db.exec("BEGIN");
     try {
-        empty = db.integer("SELECT count(*) FROM sqlite_schema") == 0;
-    } catch (const DbError& e) {
-        if (e.primary() == SQLITE_NOTADB) return OpenStatus::not_a_job;
-        if (e.primary() == SQLITE_CORRUPT) return OpenStatus::damaged;
+        // A file that is not a database at all says so at its first read.
+        try {
+            look.empty = db.integer("SELECT count(*) FROM sqlite_schema") == 0;
+        } catch (const DbError& e) {
+            if (e.primary() == SQLITE_NOTADB) look.verdict = OpenStatus::not_a_job;
+            else if (e.primary() == SQLITE_CORRUPT) look.verdict = OpenStatus::damaged;
+            else throw;
+        }
+        if (!look.verdict) look.verdict = inspect(db).verdict;
+    } catch (...) {
+        if (db.in_transaction()) sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
-    const std::int64_t application_before = db.integer("PRAGMA application_id");
-    if (application_before != kApplicationId && !(application_before == 0 && empty)) return OpenStatus::not_a_job;
-    set_up_file(db, empty);
+    if (db.in_transaction()) db.exec("ROLLBACK");
+    return look;
+}
+
+}  // namespace
+
+std::optional<OpenStatus> refusal(const Database& db) { return first_look(db).verdict; }
+
+std::optional<OpenStatus> prepare_schema(Database& db) {
+    // Refused before anything is written, the journal mode included, so a
+    // refused file keeps every byte.
+    const FirstLook look = first_look(db);
+    if (look.verdict) return look.verdict;
+    set_up_file(db, look.empty);
 
     // A job at this version is checked in a read transaction (another
     // program may be writing meanwhile); one to bring up to date is checked

@@ -45,6 +45,13 @@ inline constexpr int kApplicationId = 0x4D524C41;  // "MRLA"
 // DbError when SQLite fails otherwise.
 std::optional<OpenStatus> prepare_schema(Database& db);
 
+// Why the job behind `db` cannot be used (not a job, one holding code,
+// damaged, too new), found in constant time from its header and schema
+// alone, in a read transaction that runs nothing the file holds and writes
+// nothing; nothing when it may be read. prepare_schema starts with it.
+// Throws DbError when SQLite fails otherwise.
+std::optional<OpenStatus> refusal(const Database& db);
+
 // The statements that made version `version` of the schema (1 …
 // kSchemaVersion) from the one before, for tests that make a job as an
 // earlier version left it.

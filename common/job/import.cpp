@@ -65,6 +65,17 @@ constexpr const char* kCountKinds =
 constexpr const char* kRowsOfKind =
     "SELECT ordinal, line, name, x, y, h, s_number, s_x, s_y, s_h FROM temp.import_staging "
     "WHERE ordinal > ? AND (" MARULA_IMPORT_KIND ") = ? ORDER BY ordinal LIMIT ?";
+// The new points, in file order, in one statement: the points table's
+// sequence is read and written once, not once a point.
+constexpr const char* kAddNew =
+    "INSERT INTO main.points (name, folded, x, y, h) SELECT name, folded, x, y, h FROM temp.import_staging "
+    "WHERE s_number IS NULL ORDER BY ordinal";
+// The same points as stored, for their history, in file order: CROSS JOIN
+// keeps the file's rows outside, so each name is one look-up in the job.
+constexpr const char* kAddedAsStored =
+    "SELECT p.number AS number, s.line AS line, s.name AS name, s.x AS x, s.y AS y, s.h AS h "
+    "FROM temp.import_staging AS s CROSS JOIN main.points AS p ON p.name = s.name "
+    "WHERE s.s_number IS NULL ORDER BY s.ordinal";
 constexpr const char* kWriteRows =
     "SELECT ordinal, line, name, x, y, h, s_number, s_x, s_y, s_h, folded FROM temp.import_staging "
     "WHERE (" MARULA_IMPORT_KIND ") = ? ORDER BY ordinal";
@@ -389,26 +400,18 @@ ImportOutcome FileImport::apply(OnConflict choice, const Origin& origin) {
     outcome.result = db.write([&] {
         outcome = ImportOutcome{};
         db.exec(kLookUpStored);
-        long written = 0;
-        auto written_one = [&] {
-            if (kill_after >= 0 && ++written > kill_after) std::raise(SIGKILL);
+        std::int64_t written = 0;
+        auto written_more = [&](std::int64_t points) {
+            written += points;
+            if (kill_after >= 0 && written > kill_after) std::raise(SIGKILL);
         };
         HistoryWriter history(db, origin);
         // Added first, in file order; then the heights; then the conflicts.
+        db.cached(kAddNew).run();
+        outcome.added = sqlite3_changes64(db.handle());
+        if (outcome.added > 0) history.imported(kAddedAsStored);
+        written_more(outcome.added);
         Statement rows = db.cached(kWriteRows);
-        rows.bind(1, std::int64_t(ImportKind::added));
-        Statement insert = db.cached("INSERT INTO points (name, folded, x, y, h) VALUES (?, ?, ?, ?, ?)");
-        while (rows.step()) {
-            ImportRow row = row_from(rows);
-            insert.reset();
-            insert.bind(1, row.file.name).bind(2, rows.text(10)).bind(3, row.file.x).bind(4, row.file.y);
-            insert.bind(5, row.file.h).run();
-            row.file.number = db.last_insert_rowid();
-            history.point(Action::import, std::nullopt, row.file, row.line);
-            ++outcome.added;
-            written_one();
-        }
-        rows.reset();
         Statement update = db.cached("UPDATE points SET x = ?, y = ?, h = ? WHERE number = ?");
         for (const ImportKind kind : {ImportKind::identical, ImportKind::height_added, ImportKind::conflict}) {
             rows.reset();
@@ -430,7 +433,7 @@ ImportOutcome FileImport::apply(OnConflict choice, const Origin& origin) {
                 const Action action = kind == ImportKind::height_added ? Action::h_added : Action::replace;
                 history.point(action, row.stored, row.file, row.line);
                 ++(kind == ImportKind::height_added ? outcome.heights_added : outcome.replaced);
-                written_one();
+                written_more(1);
             }
         }
         // The parcels last, their vertices by name among the points as they

@@ -90,7 +90,7 @@ constexpr int kImportCacheKib = 65536;
 
 // The folded name kept beside a name in the points table (empty where
 // folding leaves the name as it is), as the point store keeps it.
-std::string folded_of(const std::string& name) {
+std::string folded_of(std::string_view name) {
     std::string folded = fold_width_and_case(name);
     return folded == name ? std::string() : folded;
 }
@@ -134,15 +134,14 @@ public:
             Statement add = db_.cached(
                 "INSERT OR IGNORE INTO temp.import_staging (ordinal, name, folded, line, x, y, h) "
                 "VALUES (?, ?, ?, ?, ?, ?, ?)");
-            const std::string text(name);
-            add.bind(1, point.ordinal).bind(2, text).bind(3, folded_of(text)).bind(4, std::int64_t{point.line});
+            add.bind(1, point.ordinal).bind(2, name).bind(3, folded_of(name)).bind(4, std::int64_t{point.line});
             add.bind(5, point.x).bind(6, point.y).bind(7, point.h).run();
             if (sqlite3_changes(db_.handle()) > 0) {
                 answer = Answer::added;
                 return;
             }
             Statement find = db_.cached("SELECT ordinal, line, x, y, h FROM temp.import_staging WHERE name = ?");
-            find.bind(1, text);
+            find.bind(1, name);
             if (!find.step()) return;
             earlier = SeenPoint{find.integer(0), static_cast<int>(find.integer(1)), find.integer(2), find.integer(3),
                                 find.maybe(4)};
@@ -376,6 +375,10 @@ void FileImport::classify() {
 
 Read<std::vector<ImportRow>> FileImport::rows(ImportKind kind, std::int64_t after_ordinal, int limit) const {
     const Database& db = job_.database();
+    // The counts come from the same look-up as the rows: a kind counted
+    // none has no row, and a search for one would read the whole table.
+    const std::int64_t counted[] = {summary_.added, summary_.identical, summary_.heights_added, summary_.conflicts};
+    if (counted[static_cast<int>(kind)] == 0) return Read<std::vector<ImportRow>>{};
     return db.read([&] {
         std::vector<ImportRow> out;
         Statement s = db.cached(kRowsOfKind);

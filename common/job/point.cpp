@@ -1,6 +1,8 @@
 // Points, names and millimetres.
 #include "job/point.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -180,6 +182,13 @@ bool takes_voiced_mark(char32_t kana) {
 }  // namespace
 
 std::string fold_width_and_case(std::string_view name) {
+    // Plain ASCII, the usual name, folds byte by byte: only a-z change.
+    if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        std::string folded(name);
+        for (char& c : folded)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return folded;
+    }
     std::u32string chars;
     if (!decode_utf8(name, chars)) return std::string(name);
     std::u32string folded;

@@ -181,11 +181,10 @@ public:
     bool next() {
         if (!started_ && !start()) return false;
         while (true) {
-            std::string raw;
             int number = 0;
-            if (!next_raw(raw, number)) return false;
-            if (!decode(raw, number)) return false;
-            if (!trim_blanks(text_).empty()) return true;
+            if (!next_raw(raw_, number)) return false;
+            if (!decode(raw_, number)) return false;
+            if (!blanks_trimmed(text_).empty()) return true;
         }
     }
     int number() const { return number_; }
@@ -230,7 +229,9 @@ private:
     bool split(std::string& raw, int& number) {
         switch (splitter_.next()) {
         case LineSplitter::Step::line:
-            raw = std::move(splitter_.line());
+            // A swap, not a move: both buffers keep their room for the next
+            // line (the splitter clears its own before filling it).
+            raw.swap(splitter_.line());
             number = splitter_.number();
             return true;
         case LineSplitter::Step::end: return false;
@@ -247,9 +248,12 @@ private:
             // A second BOM is a file saved twice over by a tool that adds one.
             if (raw.starts_with(kBom)) return fail({Code::E_ENCODING, 1, 0, {}});
         }
-        std::optional<std::string> text;
-        if (encoding_ == Encoding::cp932) text = cp932_to_utf8(raw);
-        else if (is_valid_utf8(raw)) text = std::string(raw);
+        if (encoding_ == Encoding::utf8) {
+            if (!is_valid_utf8(raw)) return fail({Code::E_ENCODING, number, 0, {}});
+            text_.assign(raw);
+            return true;
+        }
+        std::optional<std::string> text = cp932_to_utf8(raw);
         if (!text) return fail({Code::E_ENCODING, number, 0, {}});
         text_ = std::move(*text);
         return true;
@@ -268,6 +272,7 @@ private:
     std::optional<std::string> stash_;
     int stash_number_ = 0;
     int number_ = 0;
+    std::string raw_;  // the line as read, kept for its room
     std::string text_;
     std::optional<Diagnostic> error_;
 };
@@ -287,8 +292,9 @@ std::vector<std::string> split_plain(std::string_view text, char separator) {
 }
 
 // CSV fields: double-quoted fields may hold the separator, "" is a quote.
-std::vector<std::string> split_csv(std::string_view text, char separator) {
-    std::vector<std::string> fields;
+// Into `fields`, which is cleared first and keeps its room.
+void split_csv(std::string_view text, char separator, std::vector<std::string>& fields) {
+    fields.clear();
     std::size_t i = 0;
     while (true) {
         std::string field;
@@ -324,6 +330,11 @@ std::vector<std::string> split_csv(std::string_view text, char separator) {
             break;
         }
     }
+}
+
+std::vector<std::string> split_csv(std::string_view text, char separator) {
+    std::vector<std::string> fields;
+    split_csv(text, separator, fields);
     return fields;
 }
 
@@ -768,7 +779,8 @@ private:
     }
 
     bool row(int number, const std::string& text) {
-        const std::vector<std::string> fields = split_csv(text, separator_);
+        split_csv(text, separator_, fields_);
+        const std::vector<std::string>& fields = fields_;
         if (limit_width_)
             for (std::size_t k = columns_.size(); k < fields.size(); ++k)
                 if (!fields[k].empty()) return out_.fail({Code::E_TOO_MANY_FIELDS, number, 0, fields[k]});
@@ -800,6 +812,7 @@ private:
     PointRules rules_;
     std::vector<std::optional<Column>> columns_;
     bool limit_width_ = false;
+    std::vector<std::string> fields_;  // the row's, kept for their room
     std::vector<Diagnostic> notes_;
 };
 

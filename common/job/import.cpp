@@ -70,12 +70,17 @@ constexpr const char* kRowsOfKind =
 constexpr const char* kAddNew =
     "INSERT INTO main.points (name, folded, x, y, h) SELECT name, folded, x, y, h FROM temp.import_staging "
     "WHERE s_number IS NULL ORDER BY ordinal";
-// The same points as stored, for their history, in file order: CROSS JOIN
-// keeps the file's rows outside, so each name is one look-up in the job.
-constexpr const char* kAddedAsStored =
-    "SELECT p.number AS number, s.line AS line, s.name AS name, s.x AS x, s.y AS y, s.h AS h "
-    "FROM temp.import_staging AS s CROSS JOIN main.points AS p ON p.name = s.name "
-    "WHERE s.s_number IS NULL ORDER BY s.ordinal";
+// The points numbered after `last_before` (the largest number before the
+// additions: the job never gives a number twice, so these are exactly the
+// new ones), in the order they were added, each with its line in the
+// file, for their history. The names are looked up among the file's, not
+// the job's.
+std::string added_points_after(std::int64_t last_before) {
+    return "SELECT p.number AS number, s.line AS line, p.name AS name, p.x AS x, p.y AS y, p.h AS h "
+           "FROM main.points AS p CROSS JOIN temp.import_staging AS s ON s.name = p.name "
+           "WHERE p.number > " + std::to_string(last_before) + " ORDER BY p.number";
+}
+
 constexpr const char* kWriteRows =
     "SELECT ordinal, line, name, x, y, h, s_number, s_x, s_y, s_h, folded FROM temp.import_staging "
     "WHERE (" MARULA_IMPORT_KIND ") = ? ORDER BY ordinal";
@@ -410,9 +415,10 @@ ImportOutcome FileImport::apply(OnConflict choice, const Origin& origin) {
         };
         HistoryWriter history(db, origin);
         // Added first, in file order; then the heights; then the conflicts.
+        const std::int64_t last_before = db.integer("SELECT coalesce(max(number), 0) FROM main.points");
         db.cached(kAddNew).run();
         outcome.added = sqlite3_changes64(db.handle());
-        if (outcome.added > 0) history.imported(kAddedAsStored);
+        if (outcome.added > 0) history.imported(added_points_after(last_before));
         written_more(outcome.added);
         Statement rows = db.cached(kWriteRows);
         Statement update = db.cached("UPDATE points SET x = ?, y = ?, h = ? WHERE number = ?");

@@ -100,8 +100,10 @@ std::string folded_of(std::string_view name) {
     return folded == name ? std::string() : folded;
 }
 
-// A test seam: kill this process after so many points of an import are
-// written, inside its transaction, to show that nothing half-done stays.
+// A test seam: kill this process once more than so many points of an
+// import are written (the new ones go in one statement, so a kill lands
+// after all of them), inside its transaction, to show that nothing
+// half-done stays.
 long kill_during_import_after() {
     const char* v = std::getenv("MARULA_JOB_KILL_DURING_IMPORT");
     return v && *v ? std::atol(v) : -1;

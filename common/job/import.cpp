@@ -82,7 +82,7 @@ std::string added_points_after(std::int64_t last_before) {
 }
 
 constexpr const char* kWriteRows =
-    "SELECT ordinal, line, name, x, y, h, s_number, s_x, s_y, s_h, folded FROM temp.import_staging "
+    "SELECT ordinal, line, name, x, y, h, s_number, s_x, s_y, s_h FROM temp.import_staging "
     "WHERE (" MARULA_IMPORT_KIND ") = ? ORDER BY ordinal";
 
 // The temporary table's own page cache, KiB: enough for the name index's

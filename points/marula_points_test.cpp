@@ -613,6 +613,24 @@ TEST_F(Points, LatitudeAndLongitudeGoIntoTheJobsZone) {
     }
 }
 
+// Published places of zone 9 away from its origin, one north-east of it and
+// one south-west, imported from latitude and longitude through the real
+// projection: X north and Y east, each with its sign, to the millimetre.
+TEST_F(Points, PublishedLatitudesAndLongitudesImportToTheirPlaneCoordinates) {
+    ASSERT_EQ(run({"init", "--zone", "9"}).status, 0);
+    const fs::path csv = temp.path() / "published.csv";
+    std::ofstream(csv, std::ios::binary) << "点名,緯度,経度,標高\r\n"
+                                            "公共点,36°06′13.58925″,140°05′16.27815″,31.5\r\n"
+                                            "同点度分秒,36度06分13.58925秒,140度05分16.27815秒,\r\n"
+                                            "東京,35.6895,139.6917,\r\n";
+    const Outcome r = run({"import", csv.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(list(),
+              "公共点\t11543.688\t22916.244\t31.500\n"
+              "同点度分秒\t11543.688\t22916.244\t\n"
+              "東京\t-34439.189\t-12818.777\t\n");
+}
+
 // ---- The full check on demand ---------------------------------------------
 
 TEST_F(Points, CheckSaysOkOrListsTheDamage) {

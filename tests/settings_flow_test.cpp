@@ -98,8 +98,8 @@ struct TraverseCase {
     int distance_column;                  // where the table shows D
 };
 
-// Near the site: zone 9, Y ≈ −20.8 km, where the plane scale is
-// 0.99990533; and 100 km east, where it is about 1.000023.
+// A site in zone 9 at X ≈ −36.0 km, Y ≈ −20.8 km, where the plane scale
+// is 0.99990533; and one 100 km east, where it is about 1.000023.
 const TraverseCase kTraverses[] = {
     {"linktrav",
      {"type B", "type 0", "type K1", "type -36000", "type -20800", "type P1", "type 180.0010", "{}", "type P2",
@@ -154,7 +154,8 @@ TEST(Settings, ReducedTraversesEqualTheRunWithThePlaneDistancesTyped) {
     }
 }
 
-// At the site (plane scale 0.99990533, height factor 0.99998760)
+// At the site in zone 9, Y ≈ −20.8 km (plane scale 0.99990533, height
+// factor 0.99998760 at a mean height of 42 m over a geoid of 37 m),
 // the 504 m connecting traverse is 53 to 54 mm shorter on the plane, and
 // its sheet names what it was reduced with and where its start lies.
 TEST(Settings, TheConnectingTraversesSheetNamesTheReduction) {

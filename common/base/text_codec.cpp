@@ -134,7 +134,9 @@ std::optional<std::string> cp932_to_utf8(std::string_view cp932) {
     return converter.convert(cp932);
 }
 
-std::string trim_blanks(std::string_view text) {
+std::string trim_blanks(std::string_view text) { return std::string(blanks_trimmed(text)); }
+
+std::string_view blanks_trimmed(std::string_view text) {
     // Blanks, tabs and U+3000 (E3 80 80 in UTF-8) at both ends.
     auto starts_blank = [](std::string_view t) -> std::size_t {
         if (t.empty()) return 0;
@@ -150,7 +152,7 @@ std::string trim_blanks(std::string_view text) {
     };
     while (std::size_t n = starts_blank(text)) text.remove_prefix(n);
     while (std::size_t n = ends_blank(text)) text.remove_suffix(n);
-    return std::string(text);
+    return text;
 }
 
 bool is_yes(std::string_view answer) {

@@ -20,6 +20,8 @@ std::optional<std::string> cp932_to_utf8(std::string_view cp932);
 
 // Blanks, tabs and U+3000 taken off both ends.
 std::string trim_blanks(std::string_view text);
+// The same as a view into `text`, for a look that needs no copy.
+std::string_view blanks_trimmed(std::string_view text);
 
 // Whether an answer says yes: Y or y, half- or full-width, blanks around
 // it ignored. Anything else (an empty answer too) is no.

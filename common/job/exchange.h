@@ -184,21 +184,11 @@ CsvShape inspect_csv(std::string_view bytes, int rows = 5, std::optional<Encodin
 // and longitude is a header (X and Y win when both pairs are named);
 // without one `order` must be given, else E_COLUMNS_UNKNOWN before anything
 // is read. Latitude and longitude are decimal degrees or D°M′S″ / "D M S"
-// (see parse_degrees) turned into X and Y by ReadOptions::to_plane; a
+// (marula::parse_unlimited_degrees) turned into X and Y by ReadOptions::to_plane; a
 // point more than 250 km from its zone's origin gets W_FAR_FROM_ZONE. H is
 // 標高 (H, Z, 高さ), else 楕円体高 − ReadOptions::geoid_height.
 ReadResult read_csv(std::string_view bytes, const std::optional<ColumnOrder>& order = std::nullopt,
                     const ReadOptions& options = {});
-
-// An angle as a file gives a latitude or longitude, to degrees: decimal
-// degrees ("36.1037748", never the packed DDD.MMSS the programs take), or
-// degrees, minutes and seconds "36°06′13.58925″" (also ' and ", half- or
-// full-width) or
-// "36 06 13.58925", minutes and seconds optional from the end. A sign may
-// lead; full-width digits count. Only the last part may have decimals;
-// minutes and seconds must be below 60. Result d + m/60 + s/3600, summed in
-// that order, sign applied last; nothing for anything else.
-std::optional<double> parse_degrees(std::string_view text);
 
 enum class FileFormat { sima, csv };
 // By the file name's extension (".sim", ".csv", any case).

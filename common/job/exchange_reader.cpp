@@ -9,6 +9,7 @@
 #include "base/format.h"
 #include "base/text_codec.h"
 #include "job/exchange.h"
+#include "survey/angle_text.h"
 
 namespace marula::job {
 
@@ -180,11 +181,10 @@ public:
     bool next() {
         if (!started_ && !start()) return false;
         while (true) {
-            std::string raw;
             int number = 0;
-            if (!next_raw(raw, number)) return false;
-            if (!decode(raw, number)) return false;
-            if (!trim_blanks(text_).empty()) return true;
+            if (!next_raw(raw_, number)) return false;
+            if (!decode(raw_, number)) return false;
+            if (!blanks_trimmed(text_).empty()) return true;
         }
     }
     int number() const { return number_; }
@@ -229,7 +229,9 @@ private:
     bool split(std::string& raw, int& number) {
         switch (splitter_.next()) {
         case LineSplitter::Step::line:
-            raw = std::move(splitter_.line());
+            // A swap, not a move: both buffers keep their room for the next
+            // line (the splitter clears its own before filling it).
+            raw.swap(splitter_.line());
             number = splitter_.number();
             return true;
         case LineSplitter::Step::end: return false;
@@ -246,9 +248,12 @@ private:
             // A second BOM is a file saved twice over by a tool that adds one.
             if (raw.starts_with(kBom)) return fail({Code::E_ENCODING, 1, 0, {}});
         }
-        std::optional<std::string> text;
-        if (encoding_ == Encoding::cp932) text = cp932_to_utf8(raw);
-        else if (is_valid_utf8(raw)) text = std::string(raw);
+        if (encoding_ == Encoding::utf8) {
+            if (!is_valid_utf8(raw)) return fail({Code::E_ENCODING, number, 0, {}});
+            text_.assign(raw);
+            return true;
+        }
+        std::optional<std::string> text = cp932_to_utf8(raw);
         if (!text) return fail({Code::E_ENCODING, number, 0, {}});
         text_ = std::move(*text);
         return true;
@@ -267,6 +272,7 @@ private:
     std::optional<std::string> stash_;
     int stash_number_ = 0;
     int number_ = 0;
+    std::string raw_;  // the line as read, kept for its room
     std::string text_;
     std::optional<Diagnostic> error_;
 };
@@ -286,8 +292,9 @@ std::vector<std::string> split_plain(std::string_view text, char separator) {
 }
 
 // CSV fields: double-quoted fields may hold the separator, "" is a quote.
-std::vector<std::string> split_csv(std::string_view text, char separator) {
-    std::vector<std::string> fields;
+// Into `fields`, which is cleared first and keeps its room.
+void split_csv(std::string_view text, char separator, std::vector<std::string>& fields) {
+    fields.clear();
     std::size_t i = 0;
     while (true) {
         std::string field;
@@ -323,6 +330,11 @@ std::vector<std::string> split_csv(std::string_view text, char separator) {
             break;
         }
     }
+}
+
+std::vector<std::string> split_csv(std::string_view text, char separator) {
+    std::vector<std::string> fields;
+    split_csv(text, separator, fields);
     return fields;
 }
 
@@ -403,7 +415,11 @@ std::optional<Diagnostic> take_degrees(const std::optional<std::string>& field, 
                                        const char* missing_detail, double limit, const PointRules& rules,
                                        int line, double& degrees) {
     if (!field || field->empty()) return Diagnostic{missing, line, 0, missing_detail};
-    const auto value = parse_degrees(with_decimal_point(*field, rules.decimal_comma));
+    // The survey library's reading: decimal degrees or D°M′S″ in any of
+    // the spellings a file may hold, never an exponent, NaN or infinity,
+    // minutes and seconds below 60. Unlimited, so that 400° is out of
+    // range rather than no angle.
+    const auto value = parse_unlimited_degrees(with_decimal_point(*field, rules.decimal_comma));
     if (!value) return Diagnostic{Code::E_NOT_NUMBER, line, 0, *field};
     if (std::fabs(*value) > limit) return Diagnostic{Code::E_OUT_OF_RANGE, line, 0, *field};
     degrees = *value;
@@ -763,7 +779,8 @@ private:
     }
 
     bool row(int number, const std::string& text) {
-        const std::vector<std::string> fields = split_csv(text, separator_);
+        split_csv(text, separator_, fields_);
+        const std::vector<std::string>& fields = fields_;
         if (limit_width_)
             for (std::size_t k = columns_.size(); k < fields.size(); ++k)
                 if (!fields[k].empty()) return out_.fail({Code::E_TOO_MANY_FIELDS, number, 0, fields[k]});
@@ -795,91 +812,11 @@ private:
     PointRules rules_;
     std::vector<std::optional<Column>> columns_;
     bool limit_width_ = false;
+    std::vector<std::string> fields_;  // the row's, kept for their room
     std::vector<Diagnostic> notes_;
 };
 
-// ---- Angles ------------------------------------------------------------
-
-// The unit a mark after a number gives it: 0 degrees, 1 minutes, 2
-// seconds; -1 for a blank; its length in `length`; nothing for no mark.
-std::optional<int> mark_at(std::string_view text, std::size_t& length) {
-    struct Mark {
-        std::string_view text;
-        int unit;
-    };
-    static constexpr Mark kMarks[] = {
-        {"°", 0},  {"′", 1},  {"'", 1},  {"’", 1},  {"＇", 1},  {"″", 2},
-        {"\"", 2}, {"”", 2},  {"＂", 2}, {" ", -1}, {"\t", -1}, {"\u3000", -1},
-    };
-    for (const Mark& m : kMarks)
-        if (text.starts_with(m.text)) {
-            length = m.text.size();
-            return m.unit;
-        }
-    return std::nullopt;
-}
-
-struct AnglePart {
-    std::string number;
-    int unit = -1;  // as marked; -1 when no mark followed it
-};
-
-// The numbers of an angle and the marks after them; nothing when a mark
-// comes with no number before it.
-std::optional<std::vector<AnglePart>> angle_parts(std::string_view text) {
-    std::vector<AnglePart> parts;
-    std::string number;
-    while (!text.empty()) {
-        std::size_t length = 0;
-        const auto unit = mark_at(text, length);
-        if (!unit) {
-            number += text[0];
-            text.remove_prefix(1);
-            continue;
-        }
-        text.remove_prefix(length);
-        if (!number.empty()) {
-            parts.push_back({std::move(number), *unit});
-            number.clear();
-        } else if (*unit >= 0) {
-            // A mark after blanks belongs to the number before them.
-            if (parts.empty() || parts.back().unit >= 0) return std::nullopt;
-            parts.back().unit = *unit;
-        }
-    }
-    if (!number.empty()) parts.push_back({std::move(number), -1});
-    return parts;
-}
-
 }  // namespace
-
-std::optional<double> parse_degrees(std::string_view text) {
-    std::string t = trim_blanks(text);
-    bool negative = false;
-    for (const std::string_view sign : {"-", "－", "−", "+", "＋"})
-        if (std::string_view(t).starts_with(sign)) {
-            negative = sign == "-" || sign == "－" || sign == "−";
-            t.erase(0, sign.size());
-            break;
-        }
-    const auto parts = angle_parts(t);
-    if (!parts || parts->empty() || parts->size() > 3) return std::nullopt;
-    double value[3] = {0, 0, 0};
-    for (std::size_t i = 0; i < parts->size(); ++i) {
-        const AnglePart& p = (*parts)[i];
-        if (p.unit >= 0 && p.unit != int(i)) return std::nullopt;  // "36°13″" leaves out the minutes
-        const char first = p.number[0];
-        if (first == '+' || first == '-') return std::nullopt;   // a sign only in front of the whole
-        const auto v = parse_number(p.number);
-        if (!v || *v < 0 || std::signbit(*v)) return std::nullopt;
-        // Only the last part may carry decimals: "36.5°06′" is no angle.
-        if (i + 1 < parts->size() && *v != std::trunc(*v)) return std::nullopt;
-        if (i > 0 && *v >= 60) return std::nullopt;
-        value[i] = *v;
-    }
-    const double degrees = value[0] + value[1] / 60.0 + value[2] / 3600.0;
-    return negative ? -degrees : degrees;
-}
 
 StreamResult stream_sima(ByteSource& source, SeenNames& seen, const RecordSink& sink, const ReadOptions& options) {
     StreamResult result;

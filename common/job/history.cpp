@@ -73,6 +73,15 @@ void HistoryWriter::point(Action action, const std::optional<Point>& before, con
     s.run();
 }
 
+void HistoryWriter::imported(std::string_view rows) {
+    const std::int64_t batch = batch_id();
+    // A line of 0 is no line, as point() leaves it NULL.
+    const std::string sql =
+        "INSERT INTO history_changes (batch, action, point, line, name, new_x, new_y, new_h) "
+        "SELECT ?, ?, number, CASE WHEN line > 0 THEN line END, name, x, y, h FROM (" + std::string(rows) + ")";
+    db_.prepare(sql).bind(1, batch).bind(2, code_of(Action::import)).run();
+}
+
 void HistoryWriter::keyed(Action action, std::string_view key, const std::optional<std::string>& before,
                           const std::optional<std::string>& after) {
     const std::int64_t batch = batch_id();

@@ -53,6 +53,11 @@ public:
     HistoryWriter(Database& db, const Origin& origin) : db_(db), origin_(origin) {}
     // A point added, imported, replaced, given its height, renamed or deleted.
     void point(Action action, const std::optional<Point>& before, const std::optional<Point>& after, int line = 0);
+    // Many points imported at once: one change a row of `rows`, a query
+    // giving (number, line, name, x, y, h) in the order the changes are to
+    // be kept; what point(Action::import, nullopt, the point, line) writes
+    // for each, in one statement.
+    void imported(std::string_view rows);
     // A setting or a parcel, by its key or name, with its values as text.
     void keyed(Action action, std::string_view key, const std::optional<std::string>& before,
                const std::optional<std::string>& after);

@@ -65,8 +65,24 @@ constexpr const char* kCountKinds =
 constexpr const char* kRowsOfKind =
     "SELECT ordinal, line, name, x, y, h, s_number, s_x, s_y, s_h FROM temp.import_staging "
     "WHERE ordinal > ? AND (" MARULA_IMPORT_KIND ") = ? ORDER BY ordinal LIMIT ?";
+// The new points, in file order, in one statement: the points table's
+// sequence is read and written once, not once a point.
+constexpr const char* kAddNew =
+    "INSERT INTO main.points (name, folded, x, y, h) SELECT name, folded, x, y, h FROM temp.import_staging "
+    "WHERE s_number IS NULL ORDER BY ordinal";
+// The points numbered after `last_before` (the largest number before the
+// additions: the job never gives a number twice, so these are exactly the
+// new ones), in the order they were added, each with its line in the
+// file, for their history. The names are looked up among the file's, not
+// the job's.
+std::string added_points_after(std::int64_t last_before) {
+    return "SELECT p.number AS number, s.line AS line, p.name AS name, p.x AS x, p.y AS y, p.h AS h "
+           "FROM main.points AS p CROSS JOIN temp.import_staging AS s ON s.name = p.name "
+           "WHERE p.number > " + std::to_string(last_before) + " ORDER BY p.number";
+}
+
 constexpr const char* kWriteRows =
-    "SELECT ordinal, line, name, x, y, h, s_number, s_x, s_y, s_h, folded FROM temp.import_staging "
+    "SELECT ordinal, line, name, x, y, h, s_number, s_x, s_y, s_h FROM temp.import_staging "
     "WHERE (" MARULA_IMPORT_KIND ") = ? ORDER BY ordinal";
 
 // The temporary table's own page cache, KiB: enough for the name index's
@@ -79,13 +95,15 @@ constexpr int kImportCacheKib = 65536;
 
 // The folded name kept beside a name in the points table (empty where
 // folding leaves the name as it is), as the point store keeps it.
-std::string folded_of(const std::string& name) {
+std::string folded_of(std::string_view name) {
     std::string folded = fold_width_and_case(name);
     return folded == name ? std::string() : folded;
 }
 
-// A test seam: kill this process after so many points of an import are
-// written, inside its transaction, to show that nothing half-done stays.
+// A test seam: kill this process once more than so many points of an
+// import are written (the new ones go in one statement, so a kill lands
+// after all of them), inside its transaction, to show that nothing
+// half-done stays.
 long kill_during_import_after() {
     const char* v = std::getenv("MARULA_JOB_KILL_DURING_IMPORT");
     return v && *v ? std::atol(v) : -1;
@@ -123,15 +141,14 @@ public:
             Statement add = db_.cached(
                 "INSERT OR IGNORE INTO temp.import_staging (ordinal, name, folded, line, x, y, h) "
                 "VALUES (?, ?, ?, ?, ?, ?, ?)");
-            const std::string text(name);
-            add.bind(1, point.ordinal).bind(2, text).bind(3, folded_of(text)).bind(4, std::int64_t{point.line});
+            add.bind(1, point.ordinal).bind(2, name).bind(3, folded_of(name)).bind(4, std::int64_t{point.line});
             add.bind(5, point.x).bind(6, point.y).bind(7, point.h).run();
             if (sqlite3_changes(db_.handle()) > 0) {
                 answer = Answer::added;
                 return;
             }
             Statement find = db_.cached("SELECT ordinal, line, x, y, h FROM temp.import_staging WHERE name = ?");
-            find.bind(1, text);
+            find.bind(1, name);
             if (!find.step()) return;
             earlier = SeenPoint{find.integer(0), static_cast<int>(find.integer(1)), find.integer(2), find.integer(3),
                                 find.maybe(4)};
@@ -365,6 +382,10 @@ void FileImport::classify() {
 
 Read<std::vector<ImportRow>> FileImport::rows(ImportKind kind, std::int64_t after_ordinal, int limit) const {
     const Database& db = job_.database();
+    // The counts come from the same look-up as the rows: a kind counted
+    // none has no row, and a search for one would read the whole table.
+    const std::int64_t counted[] = {summary_.added, summary_.identical, summary_.heights_added, summary_.conflicts};
+    if (counted[static_cast<int>(kind)] == 0) return Read<std::vector<ImportRow>>{};
     return db.read([&] {
         std::vector<ImportRow> out;
         Statement s = db.cached(kRowsOfKind);
@@ -389,26 +410,19 @@ ImportOutcome FileImport::apply(OnConflict choice, const Origin& origin) {
     outcome.result = db.write([&] {
         outcome = ImportOutcome{};
         db.exec(kLookUpStored);
-        long written = 0;
-        auto written_one = [&] {
-            if (kill_after >= 0 && ++written > kill_after) std::raise(SIGKILL);
+        std::int64_t written = 0;
+        auto written_more = [&](std::int64_t points) {
+            written += points;
+            if (kill_after >= 0 && written > kill_after) std::raise(SIGKILL);
         };
         HistoryWriter history(db, origin);
         // Added first, in file order; then the heights; then the conflicts.
+        const std::int64_t last_before = db.integer("SELECT coalesce(max(number), 0) FROM main.points");
+        db.cached(kAddNew).run();
+        outcome.added = sqlite3_changes64(db.handle());
+        if (outcome.added > 0) history.imported(added_points_after(last_before));
+        written_more(outcome.added);
         Statement rows = db.cached(kWriteRows);
-        rows.bind(1, std::int64_t(ImportKind::added));
-        Statement insert = db.cached("INSERT INTO points (name, folded, x, y, h) VALUES (?, ?, ?, ?, ?)");
-        while (rows.step()) {
-            ImportRow row = row_from(rows);
-            insert.reset();
-            insert.bind(1, row.file.name).bind(2, rows.text(10)).bind(3, row.file.x).bind(4, row.file.y);
-            insert.bind(5, row.file.h).run();
-            row.file.number = db.last_insert_rowid();
-            history.point(Action::import, std::nullopt, row.file, row.line);
-            ++outcome.added;
-            written_one();
-        }
-        rows.reset();
         Statement update = db.cached("UPDATE points SET x = ?, y = ?, h = ? WHERE number = ?");
         for (const ImportKind kind : {ImportKind::identical, ImportKind::height_added, ImportKind::conflict}) {
             rows.reset();
@@ -430,7 +444,7 @@ ImportOutcome FileImport::apply(OnConflict choice, const Origin& origin) {
                 const Action action = kind == ImportKind::height_added ? Action::h_added : Action::replace;
                 history.point(action, row.stored, row.file, row.line);
                 ++(kind == ImportKind::height_added ? outcome.heights_added : outcome.replaced);
-                written_one();
+                written_more(1);
             }
         }
         // The parcels last, their vertices by name among the points as they

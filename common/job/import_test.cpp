@@ -107,6 +107,37 @@ TEST(FileImport, SortsEachPointOnceAndPagesEachKindInFileOrder) {
 
 // Between the preview and the write nothing is locked: another program
 // writes, and the write sorts the points again against what it wrote.
+// New points take numbers after every number the job ever gave (a deleted
+// point's too), in file order rather than name order, and each one's
+// history change names the point as stored and its line.
+TEST(FileImport, NewPointsAreNumberedInFileOrderAndTheirHistoryNamesThem) {
+    TempFolder t;
+    auto job = opened(t.path() / "j");
+    store_abc(*job);
+    ASSERT_TRUE(job->add({0, "Z", 9, 9, std::nullopt}, kTyped).ok());
+    ASSERT_TRUE(job->remove("Z", kTyped).ok());
+    FileImport import(*job);
+    StringSource source("A01,1,B,0.003,0.004,0.005,\r\nA01,2,N2,2.000,3.000,\r\nA01,3,N10,4.000,5.000,6.000,\r\n"
+                        "A01,4,M1,7.000,8.000,\r\n");
+    ASSERT_TRUE(import.read(source, kSima).ok());
+    const ImportOutcome done = import.apply(OnConflict::keep, {"test", "f.sim"});
+    ASSERT_TRUE(done.result.ok()) << done.result.message;
+    EXPECT_EQ(done.added, 3);
+    const std::vector<Point> stored = {{5, "N2", 2000, 3000, std::nullopt}, {6, "N10", 4000, 5000, 6000},
+                                       {7, "M1", 7000, 8000, std::nullopt}};
+    const auto history = job->history().value;
+    ASSERT_EQ(history.size(), 8u);  // A, B, C, Z, Z deleted, then the three
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        EXPECT_EQ(*job->find(stored[i].name).value, stored[i]);
+        const Change& change = history[5 + i];
+        EXPECT_EQ(change.action, "import");
+        EXPECT_EQ(change.name, stored[i].name);
+        EXPECT_EQ(change.before, std::nullopt);
+        EXPECT_EQ(change.after, stored[i]);
+        EXPECT_EQ(change.source, "f.sim:" + std::to_string(i + 2));
+    }
+}
+
 TEST(FileImport, TheWriteSortsAgainstWhatAnotherProgramWroteMeanwhile) {
     TempFolder t;
     auto job = opened(t.path() / "j");

@@ -1,6 +1,8 @@
 // Points, names and millimetres.
 #include "job/point.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -14,6 +16,14 @@ namespace marula::job {
 // long double of 64 or more bits (x86's extended, or quad precision), so
 // rounding it is rounding the exact binary value, as PRINT USING does.
 static_assert(std::numeric_limits<long double>::digits >= 63, "metres * 1000 must be exact in long double");
+
+namespace {
+
+bool is_ascii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
 
 std::optional<Millimetres> to_millimetres(double metres) {
     if (!std::isfinite(metres) || std::fabs(metres) >= 1e8) return std::nullopt;
@@ -60,20 +70,24 @@ NameCheck check_name(std::string_view typed) {
         check.problem = NameProblem::lone_asterisk;
         return check;
     }
-    std::u32string chars;
-    if (!decode_utf8(name, chars)) {
+    auto character_problem = [](char32_t cp) {
+        if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) return NameProblem::control_character;
+        if (cp == U',' || cp == U'"') return NameProblem::comma_or_quote;
+        return NameProblem::none;
+    };
+    // A byte of plain ASCII is its own character: no decoding needed.
+    std::u32string decoded;
+    const bool ascii = is_ascii(name);
+    if (!ascii && !decode_utf8(name, decoded)) {
         check.problem = NameProblem::not_cp932;
         return check;
     }
-    for (const char32_t cp : chars) {
-        if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) {
-            check.problem = NameProblem::control_character;
-            return check;
-        }
-        if (cp == U',' || cp == U'"') {
-            check.problem = NameProblem::comma_or_quote;
-            return check;
-        }
+    if (ascii) {
+        for (const char c : name)
+            if ((check.problem = character_problem(static_cast<unsigned char>(c))) != NameProblem::none) return check;
+    } else {
+        for (const char32_t cp : decoded)
+            if ((check.problem = character_problem(cp)) != NameProblem::none) return check;
     }
     // A spreadsheet opening an export would run "=…", "+…", "-…" and "@…" as
     // formulas; "@" and ".." are also how parcels and ranges are typed.
@@ -180,6 +194,13 @@ bool takes_voiced_mark(char32_t kana) {
 }  // namespace
 
 std::string fold_width_and_case(std::string_view name) {
+    // Plain ASCII, the usual name, folds byte by byte: only a-z change.
+    if (is_ascii(name)) {
+        std::string folded(name);
+        for (char& c : folded)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return folded;
+    }
     std::u32string chars;
     if (!decode_utf8(name, chars)) return std::string(name);
     std::u32string folded;

@@ -56,8 +56,9 @@ char angle_char(char32_t cp) {
         case '-': case 0x2212: case 0xFF0D: return '-';
         case ' ': case '\t': case 0x3000: return ' ';
         case 0x00B0: case 0x5EA6: return 'd';                          // ° 度
-        case '\'': case 0x2032: case 0xFF07: case 0x5206: return 'm';  // ' ′ ＇ 分
-        case '"': case 0x2033: case 0xFF02: case 0x79D2: return 's';   // " ″ ＂ 秒
+        // ’ and ” are what a word processor makes of ' and ".
+        case '\'': case 0x2019: case 0x2032: case 0xFF07: case 0x5206: return 'm';  // ' ’ ′ ＇ 分
+        case '"': case 0x201D: case 0x2033: case 0xFF02: case 0x79D2: return 's';    // " ” ″ ＂ 秒
         default: return 0;
     }
 }
@@ -106,7 +107,8 @@ std::optional<Part> read_number(const std::string& s, std::size_t& at) {
         if (!digits()) return std::nullopt;
         p.has_fraction = true;
     }
-    // Digits and one point only: from_chars cannot meet "inf" or "nan" here.
+    // Digits and one point only: from_chars cannot meet "inf" or "nan" here,
+    // and it refuses digits too many for a double ("1" and 400 zeros).
     const auto [end, error] = std::from_chars(s.data() + begin, s.data() + at, p.value);
     if (error != std::errc() || end != s.data() + at) return std::nullopt;
     return p;
@@ -162,7 +164,7 @@ std::string format_signed_dms(double degrees, int second_decimals) {
     return dms_text(degrees, second_decimals, true);
 }
 
-std::optional<double> parse_degrees(std::string_view text) {
+std::optional<double> parse_unlimited_degrees(std::string_view text) {
     std::optional<std::string> s = normalised(text);
     if (!s) return std::nullopt;
     bool negative = false;
@@ -174,9 +176,14 @@ std::optional<double> parse_degrees(std::string_view text) {
     if (!parts || !assign_units(*parts)) return std::nullopt;
     double value = 0;
     for (const Part& p : *parts) value = value + (p.unit == 0 ? p.value : p.unit == 1 ? p.value / 60 : p.value / 3600);
-    if (!(value <= 360)) return std::nullopt;
     // +0 keeps "-0" from giving a negative zero.
     return (negative ? -value : value) + 0.0;
+}
+
+std::optional<double> parse_degrees(std::string_view text) {
+    const std::optional<double> value = parse_unlimited_degrees(text);
+    if (!value || !(std::fabs(*value) <= 360)) return std::nullopt;
+    return value;
 }
 
 }  // namespace marula

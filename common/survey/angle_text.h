@@ -32,7 +32,7 @@ std::string format_signed_dms(double degrees, int second_decimals = 2);
 // A latitude or longitude as written in a file, in decimal degrees:
 //   - a plain decimal number, "36.103774792" (never packed DDD.MMSS);
 //   - degrees, minutes and seconds with marks, "36°06′13.58925″": ° or 度;
-//     ′, ' , ＇ or 分; ″, ", ＂, '' or 秒; later parts may be left off
+//     ′, ', ’, ＇ or 分; ″, ", ”, ＂, '' or 秒; later parts may be left off
 //     ("36°06′") and blanks may stand between the parts;
 //   - three numbers separated by blanks, "36 06 13.58925".
 // Only the last part written may have decimals. A leading sign (+, -, −,
@@ -42,5 +42,10 @@ std::string format_signed_dms(double degrees, int second_decimals = 2);
 // exponents, NaN or infinity, or any other text. The parts are added as
 // D + M/60 + S/3600, in that order.
 std::optional<double> parse_degrees(std::string_view text);
+
+// The same reading with no limit on the size of the angle (still finite):
+// for a reader that refuses a latitude past 90° as out of range, apart
+// from text that is no angle at all.
+std::optional<double> parse_unlimited_degrees(std::string_view text);
 
 }  // namespace marula

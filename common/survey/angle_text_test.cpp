@@ -38,6 +38,7 @@ TEST(AngleText, ReadsLatitudeAndLongitudeAsFilesWriteThem) {
         {"36°06′13.58925″", e},        {"36°06'13.58925\"", e},   {"36°06＇13.58925＂", e},
         {"36°06'13.58925''", e},        {"36度06分13.58925秒", e}, {"  36° 06′ 13.58925″ ", e},
         {"36°06′13.58925", e},          {"36 06 13.58925", e},     {"３６　０６　１３．５８９２５", e},
+        {"36°06’13.58925”", e},        {"36°06’13.58925’’", e},
         {"−36°06′13.58925″", -e},       {"-36 06 13.58925", -e},   {"+140°05.5′", 140 + 5.5 / 60},
         {"360", 360},
         // Sixty or more, parts out of order or missing, decimals before the
@@ -48,6 +49,19 @@ TEST(AngleText, ReadsLatitudeAndLongitudeAsFilesWriteThem) {
         {"360.000001", {}}, {"36°06′13″N", {}}, {"", {}},         {"  ", {}},       {"36\xff", {}},
     };
     for (const Row& r : rows) EXPECT_EQ(parse_degrees(r.text), r.degrees) << r.text;
+}
+
+TEST(AngleText, UnlimitedReadingDiffersOnlyInTheSizeOfTheAngle) {
+    struct Row { const char* text; std::optional<double> degrees; };
+    const Row rows[] = {
+        {"360.000001", 360.000001}, {"-400", -400.0}, {"400°30′", 400.5}, {"36°06′13.58925″", 36 + 6 / 60.0 + 13.58925 / 3600},
+        {"1e2", {}}, {"inf", {}}, {"400°60′", {}}, {"36 06", {}},
+        {"1000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+         "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+         "0000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000",
+         {}},
+    };
+    for (const Row& r : rows) EXPECT_EQ(parse_unlimited_degrees(r.text), r.degrees) << r.text;
 }
 
 }  // namespace

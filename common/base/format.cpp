@@ -294,7 +294,7 @@ std::vector<std::string> wrap_to_rows(std::string_view utf8, int columns, int in
             line_ended = true;
             continue;
         }
-        const bool control = cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
+        const bool control = is_control(cp);
         const int w = control ? 1 : char_width(cp);
         if (line_ended || width + w > columns) {
             rows.push_back(margin);

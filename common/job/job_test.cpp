@@ -277,6 +277,21 @@ private:
     }
 };
 
+// Code planted in a job that is otherwise ours. The views never end, and
+// those read for one row never yield it.
+#define MARULA_ENDLESS "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+constexpr const char* kPlantedTrigger =
+    "CREATE TRIGGER move AFTER INSERT ON points BEGIN UPDATE points SET x = x + 1000000; END;";
+constexpr const char* kEndlessPoints = "DROP TABLE points; CREATE VIEW points AS " MARULA_ENDLESS
+                                       "SELECT i AS number, 'P' AS name, 0 AS x, 0 AS y, NULL AS h, NULL AS folded FROM n;";
+constexpr const char* kEndlessMeta =
+    "DROP TABLE job_meta; CREATE VIEW job_meta AS " MARULA_ENDLESS "SELECT 1 AS id, i AS version FROM n WHERE i = 0;";
+constexpr const char* kEndlessHeader = "DROP TABLE job_header; CREATE VIEW job_header AS " MARULA_ENDLESS
+                                       "SELECT 1 AS id, 'x' AS display_name, 9 AS zone FROM n WHERE i = 0;";
+constexpr const char* kForeignPoints =
+    "DROP TABLE points; CREATE TABLE points (number INTEGER PRIMARY KEY, name TEXT, x, y, h, folded);";
+#undef MARULA_ENDLESS
+
 // A file made by `make`, then turned to a rollback journal (as another
 // program, or an older copy, may leave a job), which opening must not turn
 // back to WAL when it refuses the file.
@@ -299,11 +314,6 @@ TEST(Job, ForeignDamagedOrNewerDatabasesAreRefusedAndLeftUntouched) {
             sql(f, statements);
         };
     };
-    const char* const kTrigger =
-        "CREATE TRIGGER move AFTER INSERT ON points BEGIN UPDATE points SET x = x + 1000000; END;";
-    const char* const kEndlessPoints =
-        "DROP TABLE points; CREATE VIEW points AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL "
-        "SELECT i + 1 FROM n) SELECT i AS number, 'P' AS name, 0 AS x, 0 AS y, NULL AS h, NULL AS folded FROM n;";
     const Case cases[] = {
         {"a text file", OpenStatus::not_a_job,
          [](const fs::path& f) { std::ofstream(f) << "not a database\n"; }},
@@ -312,18 +322,16 @@ TEST(Job, ForeignDamagedOrNewerDatabasesAreRefusedAndLeftUntouched) {
         {"a job from a later version", OpenStatus::too_new, job_then("PRAGMA user_version = 99;")},
         // A job carries data, never code: a trigger would run at the next
         // import, a view in place of a table would answer for it.
-        {"a job with a trigger", OpenStatus::not_a_job, job_then(kTrigger)},
+        {"a job with a trigger", OpenStatus::not_a_job, job_then(kPlantedTrigger)},
         {"a job with a view", OpenStatus::not_a_job, job_then("CREATE VIEW every_point AS SELECT * FROM points;")},
-        {"a job whose points table is another's", OpenStatus::not_a_job,
-         job_then("DROP TABLE points; CREATE TABLE points (number INTEGER PRIMARY KEY, name TEXT, x, y, h, folded);")},
+        {"a job whose points table is another's", OpenStatus::not_a_job, job_then(kForeignPoints)},
         {"a job whose points table is a view", OpenStatus::not_a_job, job_then(kEndlessPoints)},
         // Opening reads the job's version from job_meta.
-        {"a job whose job_meta is a view", OpenStatus::not_a_job,
-         job_then("DROP TABLE job_meta; CREATE VIEW job_meta AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT "
-                  "i + 1 FROM n) SELECT 1 AS id, i AS version FROM n WHERE i = 0;")},
+        {"a job whose job_meta is a view", OpenStatus::not_a_job, job_then(kEndlessMeta)},
         {"a job from a later version, in a rollback journal", OpenStatus::too_new,
          in_rollback_journal(job_then("PRAGMA user_version = 99;"))},
-        {"a job with a trigger, in a rollback journal", OpenStatus::not_a_job, in_rollback_journal(job_then(kTrigger))},
+        {"a job with a trigger, in a rollback journal", OpenStatus::not_a_job,
+         in_rollback_journal(job_then(kPlantedTrigger))},
         {"a job whose points table is a view, in a rollback journal", OpenStatus::not_a_job,
          in_rollback_journal(job_then(kEndlessPoints))},
     };
@@ -521,18 +529,9 @@ TEST(Jobs, ListedUnderTheDataFolderAndCreatedByName) {
 // The list reads another job only once it has passed opening's checks, so
 // a job holding code is listed as unreadable, never read.
 TEST(Jobs, AJobHoldingCodeIsListedUnreadableWithoutReadingIt) {
-    // Views that never end; those read for one row never yield it.
-    const char* const kEndless = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) ";
-    const std::string planted[][2] = {
-        {"points_view", std::string("DROP TABLE points; CREATE VIEW points AS ") + kEndless +
-                            "SELECT i AS number, 'P' AS name, 0 AS x, 0 AS y, NULL AS h, NULL AS folded FROM n;"},
-        {"header_view", std::string("DROP TABLE job_header; CREATE VIEW job_header AS ") + kEndless +
-                            "SELECT 1 AS id, 'x' AS display_name, 9 AS zone FROM n WHERE i = 0;"},
-        {"meta_view", std::string("DROP TABLE job_meta; CREATE VIEW job_meta AS ") + kEndless +
-                          "SELECT 1 AS id, i AS version FROM n WHERE i = 0;"},
-        {"trigger", "CREATE TRIGGER move AFTER INSERT ON points BEGIN UPDATE points SET x = x + 1; END;"},
-        {"foreign_points",
-         "DROP TABLE points; CREATE TABLE points (number INTEGER PRIMARY KEY, name TEXT, x, y, h, folded);"},
+    const char* const planted[][2] = {
+        {"points_view", kEndlessPoints}, {"header_view", kEndlessHeader}, {"meta_view", kEndlessMeta},
+        {"trigger", kPlantedTrigger},    {"foreign_points", kForeignPoints},
     };
     TempFolder t;
     {
@@ -543,7 +542,7 @@ TEST(Jobs, AJobHoldingCodeIsListedUnreadableWithoutReadingIt) {
     std::map<std::string, std::string> bytes;
     for (const auto& [name, statements] : planted) {
         { fresh(t.path() / name); }
-        sql(t.path() / name / "job.db", statements.c_str());
+        sql(t.path() / name / "job.db", statements);
         bytes[name] = slurp(t.path() / name / "job.db");
     }
     RunawayWatch watch;

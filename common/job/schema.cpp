@@ -425,10 +425,10 @@ SchemaState inspect(const Database& db) {
 }
 
 // What a first look at the file finds, in one read transaction that
-// reads the header and sqlite_schema only: why it cannot be used, and
-// whether it is empty.
+// reads the header and sqlite_schema only (nothing the file holds runs):
+// the job's state, why it cannot be used included, and whether it is empty.
 struct FirstLook {
-    std::optional<OpenStatus> verdict;
+    SchemaState state;
     bool empty = false;
 };
 
@@ -440,11 +440,11 @@ FirstLook first_look(const Database& db) {
         try {
             look.empty = db.integer("SELECT count(*) FROM sqlite_schema") == 0;
         } catch (const DbError& e) {
-            if (e.primary() == SQLITE_NOTADB) look.verdict = OpenStatus::not_a_job;
-            else if (e.primary() == SQLITE_CORRUPT) look.verdict = OpenStatus::damaged;
+            if (e.primary() == SQLITE_NOTADB) look.state.verdict = OpenStatus::not_a_job;
+            else if (e.primary() == SQLITE_CORRUPT) look.state.verdict = OpenStatus::damaged;
             else throw;
         }
-        if (!look.verdict) look.verdict = inspect(db).verdict;
+        if (!look.state.verdict) look.state = inspect(db);
     } catch (...) {
         if (db.in_transaction()) sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
@@ -455,33 +455,32 @@ FirstLook first_look(const Database& db) {
 
 }  // namespace
 
-std::optional<OpenStatus> refusal(const Database& db) { return first_look(db).verdict; }
+std::optional<OpenStatus> refusal(const Database& db) { return first_look(db).state.verdict; }
 
 std::optional<OpenStatus> prepare_schema(Database& db) {
     // Refused before anything is written, the journal mode included, so a
-    // refused file keeps every byte.
+    // refused file keeps every byte. A job at this version is then known to
+    // be one from that same read.
     const FirstLook look = first_look(db);
-    if (look.verdict) return look.verdict;
+    if (look.state.verdict) return look.state.verdict;
     set_up_file(db, look.empty);
-
-    // A job at this version is checked in a read transaction (another
-    // program may be writing meanwhile); one to bring up to date is checked
-    // again inside the write that migrates it, since a neighbour may have
-    // made or migrated it in between.
+    if (!look.state.needs_migration) return std::nullopt;
+    // A read-only job of an earlier version is read as it stands; an empty
+    // one cannot be.
+    if (db.read_only()) {
+        if (look.state.fresh) throw DbError{SQLITE_READONLY, "読み取り専用で初期化できません"};
+        return std::nullopt;
+    }
+    // One to make or bring up to date is checked again inside the write
+    // that migrates it, since a neighbour may have made or migrated it in
+    // between.
     try {
-        db.exec("BEGIN");
-        SchemaState state = inspect(db);
-        if (!state.verdict && state.needs_migration && !db.read_only()) {
-            db.exec("COMMIT");
-            db.exec("BEGIN IMMEDIATE");
-            state = inspect(db);
-            if (!state.verdict && state.needs_migration) {
-                for (auto v = std::size_t(state.version); v < kMigrations.size(); ++v) run_migration(db, v);
-                db.exec("PRAGMA application_id = " + std::to_string(kApplicationId));
-                db.exec("PRAGMA user_version = " + std::to_string(kCompatibleVersion));
-            }
-        } else if (!state.verdict && state.fresh && db.read_only()) {
-            throw DbError{SQLITE_READONLY, "読み取り専用で初期化できません"};
+        db.exec("BEGIN IMMEDIATE");
+        const SchemaState state = inspect(db);
+        if (!state.verdict && state.needs_migration) {
+            for (auto v = std::size_t(state.version); v < kMigrations.size(); ++v) run_migration(db, v);
+            db.exec("PRAGMA application_id = " + std::to_string(kApplicationId));
+            db.exec("PRAGMA user_version = " + std::to_string(kCompatibleVersion));
         }
         db.exec(state.verdict ? "ROLLBACK" : "COMMIT");
         return state.verdict;

@@ -330,6 +330,8 @@ private:
     // A function key held while a page was saved whose trap is on now
     // (those switched off meanwhile are dropped, as if pressed now).
     std::optional<Event> take_held_key();
+    // A notice to stand until the next key (see say_until_key), not logged.
+    void stand_until_key(std::string_view message);
     void show_standing_notice();
     void end_standing_notice();
     std::optional<Event> wait_for_event(int timeout_units, bool typing_ends);

@@ -142,8 +142,10 @@ void Runtime::say(std::string_view message) {
 
 void Runtime::say_until_key(std::string_view message) {
     log_event("notice " + std::string(message));
-    standing_notice_ = cut_to_width(message, kColumns - 1);
+    stand_until_key(message);
 }
+
+void Runtime::stand_until_key(std::string_view message) { standing_notice_ = cut_to_width(message, kColumns - 1); }
 
 void Runtime::show_standing_notice() {
     if (!standing_notice_) return;

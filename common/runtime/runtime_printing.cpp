@@ -229,8 +229,7 @@ void Runtime::save_page(const SavedPage& kind, const PageContent& companion_cont
         log_event("error " + why);
         log_event(logged + kind.companion_ext);
         // It names the file kept, so it stands until the next key.
-        standing_notice_ = cut_to_width("ＰＤＦを作れません。" + base + kind.companion_ext + "だけ保存しました。",
-                                        kColumns - 1);
+        stand_until_key("ＰＤＦを作れません。" + base + kind.companion_ext + "だけ保存しました。");
         return;
     }
     log_event(logged + (kind.logged_as_pdf ? ".pdf" : kind.companion_ext));
